@@ -1,0 +1,55 @@
+#include "app/forms.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include "app/import_bmp_dialog.h"
+#include "app/main_window.h"
+#include "app/texts.h"
+#include "app/widgets/guard.h"
+#include "dialogs/about_box.h"
+#include "dialogs/help_dialog.h"
+#include "dialogs/options_dialog.h"
+#include "export/web_export_dialog.h"
+#include "import/new_bmp_form.h"
+
+namespace zx {
+
+Forms::~Forms() {
+    // Reverse order of creation; the main window goes last.
+    WebExportDlg.reset();
+    NewBmpForm.reset();
+    ImportBmpDlg.reset();
+    HelpDlg.reset();
+    OptDlg.reset();
+    AboutBox.reset();
+    Form1.reset();
+}
+
+std::unique_ptr<Forms> CreateForms() {
+    QApplication::setApplicationName(QString::fromUtf8(texts::kAppTitle));
+    QApplication::setApplicationDisplayName(QString::fromUtf8(texts::kAppTitle));
+    auto f = std::make_unique<Forms>();
+    f->Form1 = std::make_unique<TForm1>(*f);
+    f->AboutBox = std::make_unique<TAboutBox>();
+    f->OptDlg = std::make_unique<TOptDlg>(*f);
+    f->HelpDlg = std::make_unique<THelpDlg>();
+    f->ImportBmpDlg = std::make_unique<TImportBmpDlg>();
+    f->NewBmpForm = std::make_unique<TNewBmpForm>();
+    f->WebExportDlg = std::make_unique<TWebExportDlg>();
+    return f;
+}
+
+void ShowMainWindow(Forms& forms) {
+    TForm1* w = forms.Form1.get();
+    w->show();
+    w->raise();
+    w->activateWindow();
+    // Without a window manager the platform may never report the window
+    // active; the first activation's work must happen all the same.
+    QTimer::singleShot(0, w, [w] {
+        if (!w->DefaultLoaded) Guarded([w] { w->FormActivate(); });
+    });
+}
+
+}  // namespace zx

@@ -1,0 +1,37 @@
+// The program's seven windows, created once in a fixed order and kept for
+// the whole run. main and the test fixtures create them the same way.
+#pragma once
+
+#include <memory>
+
+namespace zx {
+
+class TForm1;
+class TAboutBox;
+class TOptDlg;
+class THelpDlg;
+class TImportBmpDlg;
+class TNewBmpForm;
+class TWebExportDlg;
+
+struct Forms {
+    std::unique_ptr<TForm1> Form1;
+    std::unique_ptr<TAboutBox> AboutBox;
+    std::unique_ptr<TOptDlg> OptDlg;
+    std::unique_ptr<THelpDlg> HelpDlg;
+    std::unique_ptr<TImportBmpDlg> ImportBmpDlg;
+    std::unique_ptr<TNewBmpForm> NewBmpForm;
+    std::unique_ptr<TWebExportDlg> WebExportDlg;
+    ~Forms();
+};
+
+/// Sets the application title "Zerebrix" and creates the windows in the
+/// order main window, about box, options dialog, help dialog, bitmap-import
+/// dialog, import window, web-export dialog. Needs a QApplication.
+std::unique_ptr<Forms> CreateForms();
+
+/// Shows the main window and brings it to the front; its first activation
+/// loads the default volume.
+void ShowMainWindow(Forms& forms);
+
+}  // namespace zx

@@ -1,0 +1,442 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPrinter>
+#include <QPushButton>
+#include <QToolButton>
+#include <cmath>
+
+#include "app/forms.h"
+#include "app/render/crosshair.h"
+#include "app/render/sections.h"
+#include "app/texts.h"
+#include "app/widgets/guard.h"
+#include "app/widgets/image_view.h"
+#include "app/widgets/list_box.h"
+#include "app/widgets/status_bar.h"
+#include "app/widgets/up_down.h"
+#include "dialogs/options_dialog.h"
+
+namespace zx {
+
+std::array<TStep, 1501> Steps{};
+std::unique_ptr<VolumeArray> OverlayVolume;
+
+QString ViewName(int view) {
+    return (view >= 1 && view <= 3) ? QString::fromLatin1(texts::kViewNames[view]) : QString();
+}
+
+namespace {
+
+template <class W>
+W* Named(W* w, const char* name) {
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+/// A view title or axis letter: white, bold, transparent; it lets the mouse
+/// through to the view below it.
+QLabel* MakeViewLabel(QWidget* parent, const char* name, const char* text, int x, int y,
+                      bool axis) {
+    auto* l = Named(new QLabel(QString::fromLatin1(text), parent), name);
+    QFont f(QStringLiteral("Arial"));
+    f.setPointSize(8);
+    f.setBold(true);
+    l->setFont(f);
+    l->setAttribute(Qt::WA_TransparentForMouseEvents);
+    l->setStyleSheet(axis ? QStringLiteral("color: rgb(220, 220, 220); background: transparent;")
+                          : QStringLiteral("color: white; background: transparent;"));
+    l->setAlignment(Qt::AlignCenter);
+    l->adjustSize();
+    l->move(x, y);
+    if (axis) l->setEnabled(false);  // drawn greyed, as designed
+    return l;
+}
+
+}  // namespace
+
+TForm1::TForm1(Forms& forms) : forms_(forms) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QString::fromUtf8(texts::kMainCaption));
+    BuildControls();
+    BuildMenu();
+    ConnectHandlers();
+    FormCreate();
+}
+
+TForm1::~TForm1() { FormDestroy(); }
+
+void TForm1::BuildControls() {
+    Client = Named(new QWidget(this), "Client");
+    Client->setFixedSize(537, 545);
+    Client->installEventFilter(this);
+    setCentralWidget(Client);
+
+    Image1 = Named(new TImage(Client), "Image1");
+    Image1->setGeometry(8, 4, 256, 256);
+    Image2 = Named(new TImage(Client), "Image2");
+    Image2->setGeometry(274, 4, 256, 256);
+    Image3 = Named(new TImage(Client), "Image3");
+    Image3->setGeometry(274, 268, 256, 256);
+
+    BuildPanels();
+
+    FileListBox = Named(new TListBox(Client), "FileListBox");
+    FileListBox->setGeometry(8, 376, 257, 121);
+    FileListBox->setStyleSheet(QStringLiteral("QListWidget { background: silver; }"));
+
+    StatusBar1 = Named(new TStatusBar(Client), "StatusBar1");
+    StatusBar1->setGeometry(0, 545 - 19, 537, 19);
+    StatusBar1->SetSimpleText(QString::fromUtf8(texts::kCopyright));
+
+    // Labels last, so they lie over the views.
+    SAG_Label = MakeViewLabel(Client, "SAG_Label", "SAG", 126, 12, false);
+    COR_Label = MakeViewLabel(Client, "COR_Label", "COR", 390, 12, false);
+    TRA_Label = MakeViewLabel(Client, "TRA_Label", "TRA", 390, 276, false);
+    y_Label1 = MakeViewLabel(Client, "y_Label1", "y", 252, 244, true);
+    x_Label1 = MakeViewLabel(Client, "x_Label1", "x", 520, 244, true);
+    z_Label2 = MakeViewLabel(Client, "z_Label2", "z", 280, 4, true);
+    x_Label2 = MakeViewLabel(Client, "x_Label2", "x", 520, 508, true);
+    y_Label2 = MakeViewLabel(Client, "y_Label2", "y", 280, 268, true);
+    z_Label1 = MakeViewLabel(Client, "z_Label1", "z", 14, 4, true);
+    z_Label1->setStyleSheet(QStringLiteral("background: transparent;"));
+    z_Label1->setForegroundRole(QPalette::Button);
+
+    Printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    OpenDialog1.Filter = QString::fromUtf8(texts::kOpenFilter);
+    OpenDialog1.DefaultExt = QStringLiteral("bmp");
+    OpenDialog1.AllowMultiSelect = true;
+    SaveDialog1.Filter = QStringLiteral("Zerebrix-MR-Serie (*.vmr)|*.vmr");
+    SaveDialog1.DefaultExt = QStringLiteral("vmr");
+}
+
+void TForm1::BuildPanels() {
+    InfoPanel = Named(new QFrame(Client), "InfoPanel");
+    InfoPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    InfoPanel->setGeometry(8, 502, 258, 21);
+    OrientLabel = Named(new QLabel(InfoPanel), "OrientLabel");
+    OrientLabel->setGeometry(4, 2, 30, 17);
+    xLabel = Named(new QLabel(InfoPanel), "xLabel");
+    xLabel->setGeometry(36, 2, 40, 17);
+    yLabel = Named(new QLabel(InfoPanel), "yLabel");
+    yLabel->setGeometry(78, 2, 40, 17);
+    ColorLabel = Named(new QLabel(InfoPanel), "ColorLabel");
+    ColorLabel->setGeometry(120, 2, 136, 17);
+
+    NavPanel = Named(new QFrame(Client), "NavPanel");
+    NavPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    NavPanel->setGeometry(188, 268, 77, 100);
+    struct Row {
+        QLabel** label;
+        QLineEdit** edit;
+        TUpDown** up;
+        const char *labelName, *editName, *upName, *caption;
+    };
+    const Row rows[] = {{&xg_Lbl, &xg_Ed, &xg_Up, "xg_Lbl", "xg_Ed", "xg_Up", "X:"},
+                        {&yg_Lbl, &yg_Ed, &yg_Up, "yg_Lbl", "yg_Ed", "yg_Up", "Y:"},
+                        {&zg_Lbl, &zg_Ed, &zg_Up, "zg_Lbl", "zg_Ed", "zg_Up", "Z:"}};
+    int y = 8;
+    for (const Row& r : rows) {
+        *r.label = Named(new QLabel(QString::fromLatin1(r.caption), NavPanel), r.labelName);
+        (*r.label)->setGeometry(6, y + 2, 16, 17);
+        *r.edit = Named(new QLineEdit(QStringLiteral("0"), NavPanel), r.editName);
+        (*r.edit)->setMaxLength(3);
+        (*r.edit)->setGeometry(22, y, 34, 22);
+        *r.up = Named(new TUpDown(NavPanel), r.upName);
+        (*r.up)->SetRange(0, 255);
+        (*r.up)->SetPosition(0);
+        (*r.up)->setGeometry(56, y, 16, 22);
+        y += 30;
+    }
+
+    BtnPanel = Named(new QWidget(Client), "BtnPanel");
+    BtnPanel->setGeometry(8, 268, 180, 102);
+    Image4 = Named(new TImage(BtnPanel), "Image4");
+    Image4->setGeometry(0, 0, 100, 100);
+    Image4->Picture() = QImage(100, 100, QImage::Format_RGB32);
+    Image4->Picture().fill(Qt::white);
+    Image4->hide();
+    ShowLBButton = Named(new QPushButton(QStringLiteral("In&fo"), BtnPanel), "ShowLBButton");
+    ShowLBButton->setGeometry(106, 0, 70, 29);
+    // The list is visible at start, so the hint offers to hide it.
+    ShowLBButton->setToolTip(QStringLiteral("Infos ausblenden"));
+    InvertButton = Named(new QPushButton(QStringLiteral("&Invertieren"), BtnPanel), "InvertButton");
+    InvertButton->setGeometry(106, 34, 70, 29);
+    LupeBtn = Named(new QToolButton(BtnPanel), "LupeBtn");
+    LupeBtn->setText(QStringLiteral("Lupe "));
+    LupeBtn->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    LupeBtn->setGeometry(106, 68, 52, 29);
+    LupeBtn->setToolTip(QStringLiteral("Lupe einschalten"));
+    LupeFak_Up = Named(new TUpDown(BtnPanel), "LupeFak_Up");
+    LupeFak_Up->SetRange(1, 4);
+    LupeFak_Up->SetPosition(2);
+    LupeFak_Up->setGeometry(160, 68, 16, 29);
+    LupeFak_Up->SetHint(QString::fromUtf8("Vergrößerung : 2x"));
+    BackBtn = Named(new QToolButton(BtnPanel), "BackBtn");
+    BackBtn->setArrowType(Qt::LeftArrow);
+    BackBtn->setGeometry(50, 79, 21, 21);
+    BackBtn->setToolTip(QStringLiteral("letzter Schritt"));
+    BackBtn->hide();
+    NextBtn = Named(new QToolButton(BtnPanel), "NextBtn");
+    NextBtn->setArrowType(Qt::RightArrow);
+    NextBtn->setGeometry(73, 79, 21, 21);
+    NextBtn->setToolTip(QString::fromUtf8("nächster Schritt"));
+    NextBtn->hide();
+}
+
+void TForm1::BuildMenu() {
+    MainMenu1 = Named(new QMenuBar(this), "MainMenu1");
+    setMenuBar(MainMenu1);
+    auto action = [](QMenu* menu, const char* name, const char* caption, const char* hint) {
+        QAction* a = menu->addAction(QString::fromUtf8(caption));
+        a->setObjectName(QString::fromLatin1(name));
+        if (hint) a->setStatusTip(QString::fromUtf8(hint));
+        return a;
+    };
+    Datei1 = Named(MainMenu1->addMenu(QStringLiteral("&Datei")), "Datei1");
+    ffnen1 = action(Datei1, "ffnen1", "Ö&ffnen...", "Datei(en) öffnen");
+    N2 = Named(Datei1->addSeparator(), "N2");
+    Drucken1 = action(Datei1, "Drucken1", "&Drucken...", nullptr);
+    Druckereinrichtung1 = action(Datei1, "Druckereinrichtung1", "Drucker&einrichtung...", nullptr);
+    N1 = Named(Datei1->addSeparator(), "N1");
+    Beenden1 = action(Datei1, "Beenden1", "&Beenden", "Programm beenden");
+    Optionen1 = Named(MainMenu1->addAction(QStringLiteral("&Optionen")), "Optionen1");
+    Ansicht1 = Named(MainMenu1->addMenu(QStringLiteral("&Ansicht")), "Ansicht1");
+    normal1 = action(Ansicht1, "normal1", "&normal", nullptr);
+    vergroessert1 = action(Ansicht1, "vergroessert1", "&vergrößert", nullptr);
+    Symbol1 = action(Ansicht1, "Symbol1", "als &Symbol", nullptr);
+    Hilfe1 = Named(MainMenu1->addMenu(QStringLiteral("&Hilfe")), "Hilfe1");
+    Inhalt1 = action(Hilfe1, "Inhalt1", "&Produkt", nullptr);
+    Info1 = action(Hilfe1, "Info1", "In&fo...", nullptr);
+
+    // The context menu of the spot report; no control carries it.
+    PopupMenu1 = Named(new QMenu(this), "PopupMenu1");
+    Spotsetzen1 = action(PopupMenu1, "Spotsetzen1", "&Spot setzen", nullptr);
+    Spotloeschen1 = action(PopupMenu1, "Spotloeschen1", "Spot &löschen", nullptr);
+}
+
+void TForm1::ConnectHandlers() {
+    connect(ffnen1, &QAction::triggered, this, Slot([this] { Oeffnen1Click(); }));
+    connect(Beenden1, &QAction::triggered, this, Slot([this] { Beenden1Click(); }));
+    connect(Drucken1, &QAction::triggered, this, Slot([this] { Drucken1Click(); }));
+    connect(Druckereinrichtung1, &QAction::triggered, this,
+            Slot([this] { Druckereinrichtung1Click(); }));
+    connect(Optionen1, &QAction::triggered, this, Slot([this] { Optionen1Click(); }));
+    connect(normal1, &QAction::triggered, this, Slot([this] { normal1Click(); }));
+    connect(vergroessert1, &QAction::triggered, this, Slot([this] { vergroessert1Click(); }));
+    connect(Symbol1, &QAction::triggered, this, Slot([this] { Symbol1Click(); }));
+    connect(Inhalt1, &QAction::triggered, this, Slot([this] { Inhalt1Click(); }));
+    connect(Info1, &QAction::triggered, this, Slot([this] { Info1Click(); }));
+
+    // The image controls call their handlers inside Guarded themselves.
+    Image1->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { Image1MouseDown(b, s, x, y); };
+    Image1->OnMouseMove = [this](TShiftState s, int x, int y) { Image1MouseMove(s, x, y); };
+    Image1->OnMouseUp = [this](TMouseButton b, TShiftState s, int x, int y) { Image1MouseUp(b, s, x, y); };
+    Image2->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { Image2MouseDown(b, s, x, y); };
+    Image2->OnMouseMove = [this](TShiftState s, int x, int y) { Image2MouseMove(s, x, y); };
+    Image2->OnMouseUp = [this](TMouseButton b, TShiftState s, int x, int y) { Image2MouseUp(b, s, x, y); };
+    Image3->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { Image3MouseDown(b, s, x, y); };
+    Image3->OnMouseMove = [this](TShiftState s, int x, int y) { Image3MouseMove(s, x, y); };
+    Image3->OnMouseUp = [this](TMouseButton b, TShiftState s, int x, int y) { Image3MouseUp(b, s, x, y); };
+    Image4->OnClick = [this] { Image4Click(); };
+
+    connect(xg_Up, &TUpDown::Click, this, Slot([this](bool) { xg_UpClick(); }));
+    connect(yg_Up, &TUpDown::Click, this, Slot([this](bool) { yg_UpClick(); }));
+    connect(zg_Up, &TUpDown::Click, this, Slot([this](bool) { zg_UpClick(); }));
+    connect(xg_Ed, &QLineEdit::textChanged, this, Slot([this](const QString&) { xg_EdChange(); }));
+    connect(yg_Ed, &QLineEdit::textChanged, this, Slot([this](const QString&) { yg_EdChange(); }));
+    connect(zg_Ed, &QLineEdit::textChanged, this, Slot([this](const QString&) { zg_EdChange(); }));
+    for (QLineEdit* ed : {xg_Ed, yg_Ed, zg_Ed}) ed->installEventFilter(this);
+
+    connect(LupeBtn, &QToolButton::clicked, this, Slot([this] { LupeBtnClick(); }));
+    connect(LupeFak_Up, &TUpDown::Click, this, Slot([this](bool) { LupeFak_UpClick(); }));
+    connect(InvertButton, &QPushButton::clicked, this, Slot([this] { InvertButtonClick(); }));
+    connect(ShowLBButton, &QPushButton::clicked, this, Slot([this] { ShowLBButtonClick(); }));
+    connect(BackBtn, &QToolButton::clicked, this, Slot([this] { BackBtnClick(); }));
+    connect(NextBtn, &QToolButton::clicked, this, Slot([this] { NextBtnClick(); }));
+}
+
+// ---- Lifecycle ------------------------------------------------------------
+
+void TForm1::FormCreate() {
+    MaxSlices = 255;
+    SliceCount = 0;
+    SagBmp = NewSectionBitmap();
+    CorBmp = NewSectionBitmap();
+    TraBmp = NewSectionBitmap();
+    InfoBmp = QImage(200, 200, QImage::Format_RGB32);
+    InfoBmp.fill(Qt::white);
+    SliceOffset = 0;
+    LupeOn = false;
+    OverlayShown = false;
+}
+
+void TForm1::FormActivate() {
+    // Only the first activation loads the default volume: later ones (coming
+    // back from the help window) would throw away what the user opened.
+    if (DefaultLoaded) return;
+    DefaultLoaded = true;
+    LoadDefault = true;
+    Image1->AssignPicture(SagBmp);
+    Image2->AssignPicture(CorBmp);
+    Image3->AssignPicture(TraBmp);
+    Oeffnen1Click();
+}
+
+void TForm1::FormDestroy() { OverlayVolume.reset(); }
+
+void TForm1::Beenden1Click() { close(); }
+
+bool TForm1::event(QEvent* e) {
+    if (e->type() == QEvent::WindowActivate) Guarded([this] { FormActivate(); });
+    return QMainWindow::event(e);
+}
+
+void TForm1::closeEvent(QCloseEvent* e) {
+    e->accept();
+    // Closing the main window ends the program, also while the help window
+    // is open.
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == Client && e->type() == QEvent::Resize) {
+        Guarded([this] { FormResize(); });
+    } else if (e->type() == QEvent::KeyRelease) {
+        if (watched == xg_Ed) Guarded([this] { xg_EdKeyUp(); });
+        if (watched == yg_Ed) Guarded([this] { yg_EdKeyUp(); });
+        if (watched == zg_Ed) Guarded([this] { zg_EdKeyUp(); });
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+// ---- Rendering and crosshair ----------------------------------------------
+
+void TForm1::RenderSag(int x) {
+    const std::uint8_t* overlay = (OverlayShown && OverlayVolume) ? OverlayVolume->data() : nullptr;
+    RenderSagittal(Volume.data(), x, SagBmp, overlay);
+    Image1->AssignPicture(SagBmp);
+}
+
+void TForm1::RenderCor(int y) {
+    RenderCoronal(Volume.data(), y, SliceCount, SliceOffset, CorBmp);
+    Image2->AssignPicture(CorBmp);
+}
+
+void TForm1::RenderTra(int z) {
+    RenderTransversal(Volume.data(), z, SliceCount, SliceOffset, TraBmp);
+    Image3->AssignPicture(TraBmp);
+}
+
+void TForm1::RenderAll() {
+    RenderSag(Xg);
+    RenderCor(Yg);
+    RenderTra(Zg);
+}
+
+void TForm1::DrawCross(TImage* view, int px, int py) {
+    zx::DrawCross(view->Picture(), px, py, view->width(), view->height(), forms_.OptDlg->Cross());
+    view->update();
+}
+
+QString TForm1::CrosshairText() const {
+    return QString::fromUtf8(texts::kCrosshairStatus).arg(Xg).arg(Yg).arg(Zg);
+}
+
+void TForm1::RefreshX() {
+    RenderSag(Xg);
+    DrawCross(Image1, Yg, Zg);
+    Image2->AssignPicture(CorBmp);
+    DrawCross(Image2, Xg + SliceOffset, Zg);
+    Image3->AssignPicture(TraBmp);
+    DrawCross(Image3, Xg + SliceOffset, Yg);
+    StatusBar1->SetSimpleText(CrosshairText());
+}
+
+void TForm1::RefreshY() {
+    RenderCor(Yg);
+    DrawCross(Image2, Xg + SliceOffset, Zg);
+    Image1->AssignPicture(SagBmp);
+    DrawCross(Image1, Yg, Zg);
+    Image3->AssignPicture(TraBmp);
+    DrawCross(Image3, Xg + SliceOffset, Yg);
+    StatusBar1->SetSimpleText(CrosshairText());
+}
+
+void TForm1::RefreshZ() {
+    RenderTra(Zg);
+    DrawCross(Image3, Xg + SliceOffset, Yg);
+    Image1->AssignPicture(SagBmp);
+    DrawCross(Image1, Yg, Zg);
+    Image2->AssignPicture(CorBmp);
+    DrawCross(Image2, Xg + SliceOffset, Zg);
+    StatusBar1->SetSimpleText(CrosshairText());
+}
+
+void TForm1::ReportPosition(int view, int px, int py) {
+    StatusBar1->SetSimpleText(CrosshairText());
+    xg_Ed->setText(QString::number(Xg));
+    yg_Ed->setText(QString::number(Yg));
+    zg_Ed->setText(QString::number(Zg));
+    if (InfoPanel->isHidden()) return;
+    OrientLabel->setText(ViewName(view));
+    xLabel->setText(QStringLiteral("x: %1").arg(px));
+    yLabel->setText(QStringLiteral("y: %1").arg(py));
+    const TImage* shown = view == 1 ? Image1 : view == 2 ? Image2 : Image3;
+    const QRgb c = PixelAt(shown->Picture(), px, py);
+    ColorLabel->setText(
+        QStringLiteral("Color:  R:%1 G:%2 B:%3").arg(qRed(c)).arg(qGreen(c)).arg(qBlue(c)));
+}
+
+void TForm1::ClearSideViews(QRgb colour) {
+    CorBmp.fill(colour);
+    Image2->AssignPicture(CorBmp);
+    TraBmp.fill(colour);
+    Image3->AssignPicture(TraBmp);
+}
+
+void TForm1::ScaleToSection(TImage* view, int& px, int& py) const {
+    // Round half to even, as the default floating-point rounding mode does.
+    px = int(std::nearbyint(double(px) * 256.0 / double(view->width())));
+    py = int(std::nearbyint(double(py) * 256.0 / double(view->height())));
+}
+
+void TForm1::RecordStep() {
+    ++StepCount;
+    if (StepCount > 1500) StepCount = 1;
+    StepPos = StepCount;
+    Steps[std::size_t(StepCount)] = {Xg, Yg, Zg};
+}
+
+void TForm1::GotoStep(int i) {
+    if (i < 0 || i > StepCount) return;
+    const TStep s = Steps[std::size_t(i)];
+    Xg = s.x;
+    Yg = s.y;
+    Zg = s.z;
+    InvalidateLastPoints();
+    xg_Ed->setText(QString::number(Xg));
+    yg_Ed->setText(QString::number(Yg));
+    zg_Ed->setText(QString::number(Zg));
+    RefreshX();
+    RefreshY();
+    RefreshZ();
+}
+
+void TForm1::InvalidateLastPoints(int exceptView) {
+    // No pointer position is ever -1 after limiting, so the next press or
+    // release in these views rebuilds.
+    if (exceptView != 1) LastSagX = LastSagY = -1;
+    if (exceptView != 2) LastCorX = LastCorY = -1;
+    if (exceptView != 3) LastTraX = LastTraY = -1;
+}
+
+bool TForm1::IsMaximised() const { return maximisedLayout_; }
+
+}  // namespace zx

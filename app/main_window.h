@@ -1,0 +1,208 @@
+// TForm1: the main window and the one owner of the viewer's state — the
+// volume, the three clean section bitmaps, the crosshair point, the step
+// history and the display flags. Handlers are public so that other windows
+// and tests call them exactly as the menus and controls do.
+#pragma once
+
+#include <QImage>
+#include <QMainWindow>
+#include <array>
+#include <memory>
+
+#include "app/prompter.h"
+#include "app/volume/volume.h"
+#include "app/widgets/shift_state.h"
+
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QPrinter;
+class QPushButton;
+class QToolButton;
+
+namespace zx {
+
+struct Forms;
+class TImage;
+class TListBox;
+class TStatusBar;
+class TUpDown;
+
+/// One entry of the position history.
+struct TStep {
+    int x = 0, y = 0, z = 0;
+};
+/// The position history: entries 1…1500 are a ring, entry 0 is never written.
+extern std::array<TStep, 1501> Steps;
+/// The second volume that the sagittal view mixes into its red channel;
+/// empty (null) until a data import fills it.
+extern std::unique_ptr<VolumeArray> OverlayVolume;
+/// Titles of the views 1, 2, 3.
+QString ViewName(int view);
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(Forms& forms);
+    ~TForm1() override;
+
+    // ---- Controls -------------------------------------------------------
+    QWidget* Client;  ///< the client area: every control below, status bar included
+    TImage* Image1;   ///< sagittal view
+    TImage* Image2;   ///< coronal view
+    TImage* Image3;   ///< transversal view
+    QLabel *SAG_Label, *COR_Label, *TRA_Label;
+    QLabel *x_Label1, *x_Label2, *y_Label1, *y_Label2, *z_Label1, *z_Label2;
+    TOpenDialog OpenDialog1;
+    TSaveDialog SaveDialog1;
+    QMenuBar* MainMenu1;
+    QMenu* Datei1;
+    QAction *ffnen1, *N2, *Drucken1, *Druckereinrichtung1, *N1, *Beenden1;
+    QAction* Optionen1;
+    QMenu* Ansicht1;
+    QAction *normal1, *vergroessert1, *Symbol1;
+    QMenu* Hilfe1;
+    QAction *Inhalt1, *Info1;
+    TListBox* FileListBox;  ///< opened file names, or the info file's comments
+    TStatusBar* StatusBar1;
+    QFrame* InfoPanel;
+    QLabel *xLabel, *yLabel, *OrientLabel, *ColorLabel;
+    QFrame* NavPanel;
+    QLabel *xg_Lbl, *yg_Lbl, *zg_Lbl;
+    QLineEdit *xg_Ed, *yg_Ed, *zg_Ed;
+    TUpDown *xg_Up, *yg_Up, *zg_Up;
+    std::unique_ptr<QPrinter> Printer;  ///< shared by the printer setup and print dialogs
+    QMenu* PopupMenu1;
+    QAction *Spotsetzen1, *Spotloeschen1;
+    QWidget* BtnPanel;
+    TImage* Image4;  ///< magnifier and reference-picture thumbnail, 100 × 100
+    QPushButton *InvertButton, *ShowLBButton;
+    QToolButton *BackBtn, *NextBtn, *LupeBtn;
+    TUpDown* LupeFak_Up;
+
+    // ---- State ----------------------------------------------------------
+    int MaxSlices = 0;           ///< capacity of a bitmap-stack import (files × depth)
+    bool InfoBmpLoaded = false;  ///< the info file's picture group was read
+    QString InfoFileName;        ///< the info file belonging to the volume file
+    QString VolumeFileName;      ///< the current volume file; empty after a stack import
+    QImage SagBmp;               ///< clean sagittal section, 256 × 256, 32 bit
+    QImage CorBmp;               ///< clean coronal section
+    QImage TraBmp;               ///< clean transversal section
+    QImage InfoBmp;              ///< the info file's picture: four 100 × 100 quadrants
+    VolumeArray Volume{};        ///< the voxels: byte x·65536 + z·256 + y
+    int SliceCount = 0;          ///< valid x planes, 0…256
+    int SliceOffset = 0;         ///< column of plane 0 in the coronal and transversal views
+    int Xg = 0, Yg = 0, Zg = 0;  ///< the crosshair point, each 0…255
+    int LastSagX = 0, LastSagY = 0;  ///< last pointer position handled by each view
+    int LastCorX = 0, LastCorY = 0;
+    int LastTraX = 0, LastTraY = 0;
+    int StepCount = 0;          ///< newest entry of Steps, 0…1500
+    int StepPos = 0;            ///< entry shown by the back and next buttons
+    bool LupeOn = false;        ///< the magnifier is on
+    bool OverlayShown = false;  ///< the sagittal view mixes OverlayVolume into red
+    bool LoadDefault = false;   ///< the next Open loads the default file without asking
+    bool DefaultLoaded = false; ///< the first activation has loaded the default file
+
+    // ---- Lifecycle and the Open command -----------------------------------
+    void FormCreate();
+    void FormActivate();
+    void FormDestroy();
+    void Oeffnen1Click();
+    void Beenden1Click();
+
+    // ---- Rendering and crosshair ------------------------------------------
+    void RenderSag(int x);
+    void RenderCor(int y);
+    void RenderTra(int z);
+    void RenderAll();
+    void DrawCross(TImage* view, int px, int py);
+    void RefreshX();
+    void RefreshY();
+    void RefreshZ();
+    void ReportPosition(int view, int px, int py);
+    void ClearSideViews(QRgb colour);
+    void ScaleToSection(TImage* view, int& px, int& py) const;
+    void RecordStep();
+    void GotoStep(int i);
+    /// " Fadenkreuz: x: …;  y: …;  z: …" for the current point.
+    QString CrosshairText() const;
+
+    // ---- Mouse navigation -------------------------------------------------
+    void Image1MouseDown(TMouseButton button, TShiftState shift, int X, int Y);
+    void Image1MouseMove(TShiftState shift, int X, int Y);
+    void Image1MouseUp(TMouseButton button, TShiftState shift, int X, int Y);
+    void Image2MouseDown(TMouseButton button, TShiftState shift, int X, int Y);
+    void Image2MouseMove(TShiftState shift, int X, int Y);
+    void Image2MouseUp(TMouseButton button, TShiftState shift, int X, int Y);
+    void Image3MouseDown(TMouseButton button, TShiftState shift, int X, int Y);
+    void Image3MouseMove(TShiftState shift, int X, int Y);
+    void Image3MouseUp(TMouseButton button, TShiftState shift, int X, int Y);
+
+    // ---- Coordinate entry -------------------------------------------------
+    void xg_UpClick();
+    void yg_UpClick();
+    void zg_UpClick();
+    void xg_EdChange();
+    void yg_EdChange();
+    void zg_EdChange();
+    void xg_EdKeyUp();
+    void yg_EdKeyUp();
+    void zg_EdKeyUp();
+
+    // ---- Magnifier, inversion, info list, steps ---------------------------
+    void LupeBtnClick();
+    void LupeFak_UpClick();
+    void Image4Click();
+    void DrawLupe(TImage* view, int X, int Y);
+    void InvertButtonClick();
+    void ShowLBButtonClick();
+    void BackBtnClick();
+    void NextBtnClick();
+
+    // ---- Options, view modes, printing, help ------------------------------
+    void Optionen1Click();
+    void normal1Click();
+    void vergroessert1Click();
+    void Symbol1Click();
+    void FormResize();
+    void Druckereinrichtung1Click();
+    void Drucken1Click();
+    void Inhalt1Click();
+    void Info1Click();
+    /// A picture of the client area as shown: views, panels, list, status bar.
+    QImage ClientPicture();
+    /// Lays the window out for a client area of the given height, as the
+    /// maximised state does (enlarged, stretched views).
+    void LayoutForClientHeight(int clientHeight, bool maximised);
+
+protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    Forms& forms_;
+    bool maximisedLayout_ = false;  ///< the layout of the enlarged mode is in force
+
+    void BuildControls();
+    void BuildMenu();
+    void BuildPanels();
+    void ConnectHandlers();
+    bool IsMaximised() const;
+    QPoint Scaled(TImage* view, int X, int Y) const;
+    // The Open command's parts.
+    void ReadInfoFileOfVolume();
+    void LoadVolumeFile(const QString& fileName);
+    bool OpenStack(const QStringList& files);
+    void FinishOpen();
+    void ShowInfoQuadrant(const QRect& source);
+    /// Forgets the views' last-point records after the point moved by any
+    /// path other than that view's own handlers, so a click there rebuilds.
+    void InvalidateLastPoints(int exceptView = 0);
+    void EdChange(QLineEdit* ed, TUpDown* up, int& coordinate);
+};
+
+}  // namespace zx

@@ -1,0 +1,190 @@
+// The Open command: one volume file (with its info file), or a stack of BMP
+// pictures, then re-centring and redrawing.
+#include <QFileInfo>
+#include <QPainter>
+#include <cstring>
+
+#include "app/forms.h"
+#include "app/import_bmp_dialog.h"
+#include "app/main_window.h"
+#include "app/render/sections.h"
+#include "app/texts.h"
+#include "app/volume/bmp_stack.h"
+#include "app/volume/info_file.h"
+#include "app/volume/runtime_error.h"
+#include "app/volume/vmr_file.h"
+#include "app/widgets/hourglass.h"
+#include "app/widgets/image_view.h"
+#include "app/widgets/list_box.h"
+#include "app/widgets/status_bar.h"
+
+namespace zx {
+
+namespace {
+
+QString Utf8(const char* s) { return QString::fromUtf8(s); }
+
+/// The path with its extension (from the last dot of the file name on)
+/// replaced by `ext`, or `ext` appended when the name has none.
+QString ChangeFileExt(const QString& path, const QString& ext) {
+    const int slash = int(path.lastIndexOf(u'/'));
+    const int dot = int(path.lastIndexOf(u'.'));
+    if (dot > slash) return path.left(dot) + ext;
+    return path + ext;
+}
+
+/// The extension of the file name with its dot, or empty.
+QString ExtractFileExt(const QString& path) {
+    const int slash = int(path.lastIndexOf(u'/'));
+    const int dot = int(path.lastIndexOf(u'.'));
+    return dot > slash ? path.mid(dot) : QString();
+}
+
+QString ExtractFileName(const QString& path) { return QFileInfo(path).fileName(); }
+
+void ErrorBox(const QString& text, int buttons = mbOK) {
+    prompter().MessageDlg(MsgKind::Error, Utf8(texts::kTitleError), text, buttons);
+}
+
+}  // namespace
+
+void TForm1::Oeffnen1Click() {
+    // 1. What to open.
+    if (!LoadDefault) {
+        if (!prompter().OpenFiles(OpenDialog1)) return;
+    } else {
+        OpenDialog1.FileName = Utf8(texts::kDefaultVolumeFile);
+        LoadDefault = false;
+    }
+    // 2.–3. The chosen files, sorted as the list box sorts.
+    FileListBox->clear();
+    FileListBox->SetSorted(true);
+    for (const QString& f : OpenDialog1.Files) FileListBox->Add(f);
+    // 4. Two or more files are a bitmap stack.
+    if (FileListBox->count() >= 2) {
+        if (!OpenStack(FileListBox->Items())) return;
+    } else {
+        const QString fileName = OpenDialog1.FileName;
+        HourGlass hourglass;
+        InfoFileName = ChangeFileExt(fileName, QStringLiteral(".zxi"));
+        InfoBmpLoaded = false;
+        if (QFileInfo(InfoFileName).isFile()) ReadInfoFileOfVolume();
+        const QString ext = ExtractFileExt(fileName);
+        if (ext == QLatin1String(".vmr") || ext == QLatin1String(".VMR")) {
+            LoadVolumeFile(fileName);
+        } else {
+            // The refused file does not become the volume's file name, so a
+            // later save cannot overwrite it with volume data.
+            ErrorBox(Utf8(texts::kWrongExtensionA) + ext + Utf8(texts::kWrongExtensionB) +
+                     Utf8(texts::kWrongExtensionC));
+        }
+    }
+    FinishOpen();
+}
+
+void TForm1::LoadVolumeFile(const QString& fileName) {
+    ClearSideViews(GreyToColor(0));
+    int n = 0;
+    try {
+        n = ReadVmr(fileName, Volume.data());
+    } catch (const RuntimeError&) {
+        // The volume is untouched; show its sections again instead of the
+        // black side views, then let the error end the command.
+        RenderCor(Yg);
+        RenderTra(Zg);
+        throw;
+    }
+    VolumeFileName = fileName;
+    SliceCount = n;
+    setWindowTitle(Utf8(texts::kCaptionPrefix) + ExtractFileName(fileName));
+    StatusBar1->SetSimpleText(QString::number(n) + Utf8(texts::kSlicesRead));
+}
+
+void TForm1::ReadInfoFileOfVolume() {
+    const InfoFile info = ReadInfoFile(InfoFileName);
+    if (info.commentsTagRead) {
+        FileListBox->clear();
+        FileListBox->SetSorted(false);
+        for (const QString& line : info.comments) FileListBox->Add(line);
+    }
+    switch (info.stop) {
+        case InfoFile::Stop::NoComments:
+            ErrorBox(Utf8(texts::kInfoNoComments));
+            return;
+        case InfoFile::Stop::NoBitmaps:
+            ErrorBox(Utf8(texts::kInfoNoBitmaps));
+            return;
+        case InfoFile::Stop::Truncated:
+            ErrorBox(Utf8(texts::kInfoDamaged));
+            return;
+        case InfoFile::Stop::None:
+            break;
+    }
+    if (info.pictureCount < 1) {
+        Image4->hide();
+    } else {
+        InfoBmp = info.picture;
+        ShowInfoQuadrant(QRect(0, 100, 99, 99));
+        Image4->show();
+    }
+    InfoBmpLoaded = true;
+}
+
+void TForm1::ShowInfoQuadrant(const QRect& source) {
+    QImage& pic = Image4->Picture();
+    QPainter p(&pic);
+    p.drawImage(QRect(0, 0, pic.width(), pic.height()), InfoBmp, source);
+    p.end();
+    Image4->update();
+}
+
+bool TForm1::OpenStack(const QStringList& files) {
+    TImportBmpDlg& dlg = *forms_.ImportBmpDlg;
+    const int n = int(files.size());
+    dlg.Label1->setText(QString::number(n) + Utf8(texts::kBitmapFilesChosen));
+    if (prompter().ShowModal(dlg) != QDialog::Accepted) return false;
+    const int d = dlg.Depth();
+    const int t = StackDepthTotal(n, d);
+    if (t > MaxSlices) {
+        ErrorBox(Utf8(texts::kTooManySlicesA) + QString::number(t) + Utf8(texts::kTooManySlicesB),
+                 mbCancel);
+        return false;
+    }
+    const Orientation o = dlg.ChosenOrientation();
+    {
+        HourGlass hourglass;
+        // Built aside and copied over only when every picture was read: a
+        // failing file leaves the previous volume and its name as they were.
+        std::uint8_t* staging = StagingVolume();
+        AssembleStack(files, d, o, staging, [this](int, const QString& path) {
+            StatusBar1->SetSimpleText(Utf8(texts::kLoadingFile) + ExtractFileName(path));
+        });
+        std::memcpy(Volume.data(), staging, kVolumeBytes);
+        ClearSideViews(GreyToColor(0));
+        VolumeFileName.clear();
+        setWindowTitle(Utf8(texts::kImportedBitmapsCaption));
+        InfoBmpLoaded = false;
+        Image4->hide();
+        const QStringList shown = FileListBox->Items();
+        FileListBox->clear();
+        for (const QString& f : shown) FileListBox->Add(ExtractFileName(f));
+        SliceCount = StackSliceCount(t, o);
+    }
+    return true;
+}
+
+void TForm1::FinishOpen() {
+    SliceOffset = (256 - SliceCount) / 2;
+    Xg = SliceCount / 2;
+    Yg = 128;
+    Zg = 128;
+    InvalidateLastPoints();
+    RenderSag(Xg);
+    RenderCor(Yg);
+    RenderTra(Zg);
+    if (!InfoBmpLoaded) Image4->hide();
+    StepCount = 0;
+    RecordStep();
+}
+
+}  // namespace zx

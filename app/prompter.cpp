@@ -1,0 +1,135 @@
+#include "app/prompter.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+
+#include "app/texts.h"
+
+namespace zx {
+
+namespace {
+
+/// The real dialogs, with German titles and buttons.
+class DefaultPrompter : public Prompter {
+public:
+    int MessageDlg(MsgKind kind, const QString& title, const QString& text,
+                   int buttons) override {
+        QMessageBox box;
+        box.setWindowTitle(title);
+        box.setText(text);
+        switch (kind) {
+            case MsgKind::Error:
+            case MsgKind::Application:
+                box.setIcon(QMessageBox::Critical);
+                break;
+            case MsgKind::Information:
+                box.setIcon(QMessageBox::Information);
+                break;
+            case MsgKind::Confirmation:
+                box.setIcon(QMessageBox::Question);
+                break;
+            case MsgKind::Plain:
+                box.setIcon(QMessageBox::NoIcon);
+                break;
+        }
+        struct Choice {
+            int flag;
+            const char* text;
+            QMessageBox::ButtonRole role;
+        };
+        const Choice choices[] = {{mbYes, texts::kButtonYes, QMessageBox::YesRole},
+                                  {mbNo, texts::kButtonNo, QMessageBox::NoRole},
+                                  {mbOK, texts::kButtonOk, QMessageBox::AcceptRole},
+                                  {mbCancel, texts::kButtonCancel, QMessageBox::RejectRole}};
+        QList<QPair<QAbstractButton*, int>> made;
+        for (const Choice& c : choices) {
+            if (buttons & c.flag) made.append({box.addButton(QString::fromUtf8(c.text), c.role), c.flag});
+        }
+        if (made.isEmpty()) made.append({box.addButton(QString::fromUtf8(texts::kButtonOk), QMessageBox::AcceptRole), mbOK});
+        box.exec();
+        for (const auto& [button, flag] : made) {
+            if (box.clickedButton() == button) return flag;
+        }
+        return (buttons & mbCancel) ? mbCancel : made.front().second;
+    }
+
+    bool OpenFiles(TOpenDialog& dlg) override {
+        QFileDialog fd(nullptr, dlg.Title);
+        fd.setNameFilter(QtNameFilter(dlg.Filter));
+        fd.setDefaultSuffix(dlg.DefaultExt);
+        fd.setFileMode(dlg.AllowMultiSelect ? QFileDialog::ExistingFiles
+                                            : QFileDialog::ExistingFile);
+        fd.setAcceptMode(QFileDialog::AcceptOpen);
+        if (fd.exec() != QDialog::Accepted || fd.selectedFiles().isEmpty()) return false;
+        dlg.Files = fd.selectedFiles();
+        dlg.FileName = dlg.Files.front();
+        return true;
+    }
+
+    bool SaveFile(TSaveDialog& dlg) override {
+        QFileDialog fd(nullptr, dlg.Title);
+        fd.setNameFilter(QtNameFilter(dlg.Filter));
+        fd.setDefaultSuffix(dlg.DefaultExt);
+        fd.setAcceptMode(QFileDialog::AcceptSave);
+        fd.setOption(QFileDialog::DontConfirmOverwrite);
+        if (!dlg.FileName.isEmpty()) fd.selectFile(dlg.FileName);
+        if (fd.exec() != QDialog::Accepted || fd.selectedFiles().isEmpty()) return false;
+        dlg.FileName = fd.selectedFiles().front();
+        return true;
+    }
+
+    int ShowModal(QDialog& dlg) override { return dlg.exec(); }
+
+    bool InputQuery(const QString& caption, const QString& prompt, QString& value) override {
+        bool ok = false;
+        const QString v =
+            QInputDialog::getText(nullptr, caption, prompt, QLineEdit::Normal, value, &ok);
+        if (ok) value = v;
+        return ok;
+    }
+
+    bool PrintDialog(QPrinter& printer, int& copies) override {
+        QPrintDialog dlg(&printer);
+        if (dlg.exec() != QDialog::Accepted) return false;
+        copies = printer.copyCount();
+        return true;
+    }
+
+    bool PrinterSetup(QPrinter& printer) override {
+        QPageSetupDialog dlg(&printer);
+        return dlg.exec() == QDialog::Accepted;
+    }
+};
+
+DefaultPrompter& DefaultInstance() {
+    static DefaultPrompter p;
+    return p;
+}
+
+Prompter* g_prompter = nullptr;
+
+}  // namespace
+
+Prompter& prompter() { return g_prompter ? *g_prompter : DefaultInstance(); }
+
+void SetPrompter(Prompter* p) { g_prompter = p; }
+
+QString QtNameFilter(const QString& filter) {
+    const QStringList parts = filter.split(u'|');
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString desc = parts[i];
+        const QString pattern = parts[i + 1];
+        if (!desc.contains(u'(')) desc += QStringLiteral(" (") + pattern + u')';
+        out << desc;
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+}  // namespace zx

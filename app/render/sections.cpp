@@ -1,0 +1,161 @@
+#include "app/render/sections.h"
+
+#include <emmintrin.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/volume/volume.h"
+
+namespace zx {
+
+namespace {
+
+/// Expands 16 grey bytes to 16 pixels (g, g, g, 0xff); `red` supplies the
+/// red bytes (equal to `grey` without an overlay).
+inline void Expand16(__m128i grey, __m128i red, std::uint8_t* dst) {
+    const __m128i ff = _mm_set1_epi8(char(0xff));
+    const __m128i bgLo = _mm_unpacklo_epi8(grey, grey);
+    const __m128i bgHi = _mm_unpackhi_epi8(grey, grey);
+    const __m128i raLo = _mm_unpacklo_epi8(red, ff);
+    const __m128i raHi = _mm_unpackhi_epi8(red, ff);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_unpacklo_epi16(bgLo, raLo));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16), _mm_unpackhi_epi16(bgLo, raLo));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 32), _mm_unpacklo_epi16(bgHi, raHi));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 48), _mm_unpackhi_epi16(bgHi, raHi));
+}
+
+/// Four rows of a 16 × 16 byte transpose: each x[q] holds, as 32-bit
+/// lanes, the elements i0 … i0+3 of the source rows 4q … 4q+3; out[i]
+/// receives column i0 + i of the source, rows 0 … 15.
+inline void FinishTranspose(const __m128i x[4], __m128i out[4]) {
+    const __m128i g0 = _mm_unpacklo_epi32(x[0], x[1]);
+    const __m128i g1 = _mm_unpacklo_epi32(x[2], x[3]);
+    const __m128i h0 = _mm_unpackhi_epi32(x[0], x[1]);
+    const __m128i h1 = _mm_unpackhi_epi32(x[2], x[3]);
+    out[0] = _mm_unpacklo_epi64(g0, g1);
+    out[1] = _mm_unpackhi_epi64(g0, g1);
+    out[2] = _mm_unpacklo_epi64(h0, h1);
+    out[3] = _mm_unpackhi_epi64(h0, h1);
+}
+
+/// Transposes a 16 × 16 byte block: t[i] byte j = r[j] byte i.
+inline void Transpose16(const __m128i r[16], __m128i t[16]) {
+    __m128i a[8], b[8];
+    for (int p = 0; p < 8; ++p) {
+        a[p] = _mm_unpacklo_epi8(r[2 * p], r[2 * p + 1]);
+        b[p] = _mm_unpackhi_epi8(r[2 * p], r[2 * p + 1]);
+    }
+    __m128i c[4], d[4], e[4], f[4];
+    for (int q = 0; q < 4; ++q) {
+        c[q] = _mm_unpacklo_epi16(a[2 * q], a[2 * q + 1]);
+        d[q] = _mm_unpackhi_epi16(a[2 * q], a[2 * q + 1]);
+        e[q] = _mm_unpacklo_epi16(b[2 * q], b[2 * q + 1]);
+        f[q] = _mm_unpackhi_epi16(b[2 * q], b[2 * q + 1]);
+    }
+    FinishTranspose(c, t);
+    FinishTranspose(d, t + 4);
+    FinishTranspose(e, t + 8);
+    FinishTranspose(f, t + 12);
+}
+
+/// The columns of the coronal and transversal sections that carry voxels,
+/// kept inside the picture whatever the caller passes.
+struct Columns {
+    int offset;
+    int count;
+};
+inline Columns ValidColumns(int sliceCount, int sliceOffset) {
+    const int offset = std::clamp(sliceOffset, 0, kEdge);
+    return {offset, std::clamp(sliceCount, 0, kEdge - offset)};
+}
+
+inline QRgb* Row(QImage& bmp, int r) { return reinterpret_cast<QRgb*>(bmp.scanLine(r)); }
+
+}  // namespace
+
+QImage NewSectionBitmap() {
+    QImage img(kEdge, kEdge, QImage::Format_RGB32);
+    img.fill(GreyToColor(0));
+    return img;
+}
+
+void RenderSagittal(const std::uint8_t* volume, int x, QImage& bmp, const std::uint8_t* overlay) {
+    const std::uint8_t* plane = volume + std::size_t(x) * kPlaneBytes;
+    const std::uint8_t* over = overlay ? overlay + std::size_t(x) * kPlaneBytes : nullptr;
+    for (int r = 0; r < kEdge; ++r) {
+        auto* dst = reinterpret_cast<std::uint8_t*>(Row(bmp, r));
+        const std::uint8_t* src = plane + r * kEdge;
+        for (int c = 0; c < kEdge; c += 16) {
+            const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + c));
+            __m128i red = g;
+            if (over) {
+                red = _mm_xor_si128(
+                    g, _mm_loadu_si128(reinterpret_cast<const __m128i*>(over + r * kEdge + c)));
+            }
+            Expand16(g, red, dst + 4 * c);
+        }
+    }
+}
+
+void RenderCoronal(const std::uint8_t* volume, int y, int sliceCount, int sliceOffset,
+                   QImage& bmp) {
+    const Columns cols = ValidColumns(sliceCount, sliceOffset);
+    const std::uint8_t* base = volume + y;
+    int k0 = 0;
+    // Sixteen planes at a time: each row of the block is one 64-byte store.
+    alignas(16) std::uint8_t gathered[16];
+    for (; k0 + 16 <= cols.count; k0 += 16) {
+        const std::uint8_t* planes = base + std::size_t(k0) * kPlaneBytes;
+        for (int r = 0; r < kEdge; ++r) {
+            const std::uint8_t* p = planes + r * kEdge;
+            for (int j = 0; j < 16; ++j) gathered[j] = p[std::size_t(j) * kPlaneBytes];
+            const __m128i g = _mm_load_si128(reinterpret_cast<const __m128i*>(gathered));
+            Expand16(g, g, reinterpret_cast<std::uint8_t*>(Row(bmp, r) + cols.offset + k0));
+        }
+    }
+    for (int k = k0; k < cols.count; ++k) {
+        const std::uint8_t* plane = base + std::size_t(k) * kPlaneBytes;
+        for (int r = 0; r < kEdge; ++r) Row(bmp, r)[cols.offset + k] = GreyToColor(plane[r * kEdge]);
+    }
+}
+
+void RenderTransversal(const std::uint8_t* volume, int z, int sliceCount, int sliceOffset,
+                       QImage& bmp) {
+    const Columns cols = ValidColumns(sliceCount, sliceOffset);
+    const std::uint8_t* base = volume + std::size_t(z) * kEdge;
+    int k0 = 0;
+    // Blocks of 16 planes × 16 rows: row z of each plane is contiguous, so a
+    // block is sixteen loads, one transpose and sixteen 64-byte stores.
+    for (; k0 + 16 <= cols.count; k0 += 16) {
+        const std::uint8_t* planes = base + std::size_t(k0) * kPlaneBytes;
+        for (int r0 = 0; r0 < kEdge; r0 += 16) {
+            __m128i rows[16], t[16];
+            for (int j = 0; j < 16; ++j) {
+                rows[j] = _mm_loadu_si128(
+                    reinterpret_cast<const __m128i*>(planes + std::size_t(j) * kPlaneBytes + r0));
+            }
+            Transpose16(rows, t);
+            for (int i = 0; i < 16; ++i) {
+                Expand16(t[i], t[i],
+                         reinterpret_cast<std::uint8_t*>(Row(bmp, r0 + i) + cols.offset + k0));
+            }
+        }
+    }
+    for (int k = k0; k < cols.count; ++k) {
+        const std::uint8_t* row = base + std::size_t(k) * kPlaneBytes;
+        for (int r = 0; r < kEdge; ++r) Row(bmp, r)[cols.offset + k] = GreyToColor(row[r]);
+    }
+}
+
+void CopyPicture(const QImage& src, QImage& dst) {
+    if (dst.size() == src.size() && dst.format() == src.format() && !dst.isNull() &&
+        dst.bytesPerLine() == src.bytesPerLine() && dst.constBits() != src.constBits()) {
+        // bits() detaches only if shared; a private picture is reused as is.
+        std::memcpy(dst.bits(), src.constBits(), std::size_t(src.sizeInBytes()));
+    } else {
+        dst = src.copy();
+    }
+}
+
+}  // namespace zx

@@ -1,0 +1,37 @@
+// Section rendering: the three orthogonal planes through the volume as
+// 256 × 256 pictures of 32 bits per pixel.
+#pragma once
+
+#include <QImage>
+#include <cstdint>
+
+namespace zx {
+
+/// Pixel of grey value g in a section bitmap: blue = green = red = g. The
+/// fourth byte is the opaque marker that Qt's RGB32 format requires.
+constexpr QRgb GreyToColor(std::uint8_t g) { return 0xff000000u | (QRgb(g) * 0x010101u); }
+
+/// A new 256 × 256 section bitmap (Format_RGB32), filled black.
+QImage NewSectionBitmap();
+
+/// Sagittal section of plane x: pixel (c, r) shows voxel (x, c, r). When
+/// `overlay` is given (a second volume of the same layout) the red byte is
+/// grey XOR overlay byte.
+void RenderSagittal(const std::uint8_t* volume, int x, QImage& bmp,
+                    const std::uint8_t* overlay = nullptr);
+
+/// Coronal section of plane y: pixel (sliceOffset + k, r) shows voxel
+/// (k, y, r) for k < sliceCount; other columns are not touched.
+void RenderCoronal(const std::uint8_t* volume, int y, int sliceCount, int sliceOffset,
+                   QImage& bmp);
+
+/// Transversal section of plane z: pixel (sliceOffset + k, r) shows voxel
+/// (k, r, z) for k < sliceCount; other columns are not touched.
+void RenderTransversal(const std::uint8_t* volume, int z, int sliceCount, int sliceOffset,
+                       QImage& bmp);
+
+/// Copies `src` into `dst` without a new allocation when both are 256 × 256
+/// RGB32 and `dst` is not shared; otherwise `dst` becomes a deep copy.
+void CopyPicture(const QImage& src, QImage& dst);
+
+}  // namespace zx

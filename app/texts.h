@@ -1,0 +1,58 @@
+// The German texts that more than one place of the program uses, and the
+// runtime's messages. UTF-8; turn into QString with QString::fromUtf8.
+#pragma once
+
+namespace zx::texts {
+
+// Application and window captions.
+inline constexpr char kAppTitle[] = "Zerebrix";
+inline constexpr char kMainCaption[] = "Zerebrix-MR";
+inline constexpr char kCaptionPrefix[] = "Zerebrix - ";
+inline constexpr char kImportedBitmapsCaption[] = "Zerebrix - Importierte Bitmaps";
+inline constexpr char kDefaultVolumeFile[] = "MR_Kopf.vmr";
+
+// Message box titles and buttons.
+inline constexpr char kTitleError[] = "Fehler";
+inline constexpr char kTitleInformation[] = "Information";
+inline constexpr char kTitleConfirmation[] = "Bestätigung";
+inline constexpr char kButtonOk[] = "OK";
+inline constexpr char kButtonCancel[] = "Abbrechen";
+inline constexpr char kButtonYes[] = "&Ja";
+inline constexpr char kButtonNo[] = "&Nein";
+
+// Runtime errors.
+inline constexpr char kFileNotFound[] = "Datei nicht gefunden";
+inline constexpr char kAccessDenied[] = "Dateizugriff verweigert";
+inline constexpr char kInvalidFileName[] = "Ungültiger Dateiname";
+inline constexpr char kTooManyOpenFiles[] = "Zu viele geöffnete Dateien";
+inline constexpr char kDiskFull[] = "Festplatte voll";
+inline constexpr char kReadPastEnd[] = "Lesen über Dateiende";
+inline constexpr char kIoErrorFmt[] = "E/A-Fehler %1";
+inline constexpr char kNotAnIntegerFmt[] = "'%1' ist kein gültiger Integerwert";
+inline constexpr char kInvalidBitmap[] = "Bitmap ist ungültig";
+inline constexpr char kNoDefaultPrinter[] = "Zur Zeit ist kein Standard-Drucker gewählt";
+
+// Status bar.
+inline constexpr char kSlicesRead[] = " Datensätze gelesen.";
+inline constexpr char kLoadingFile[] = " ... lade die Datei ";
+inline constexpr char kCrosshairStatus[] = " Fadenkreuz: x: %1;  y: %2;  z: %3";
+inline constexpr char kCopyright[] = "Zerebrix-MR 1.0  (c) Zerebrix-Projekt - Lehr- und Lernsoftware";
+
+// Open command and info file.
+inline constexpr char kWrongExtensionA[] = "Falsche Dateiendung \"";
+inline constexpr char kWrongExtensionB[] = "\". ";
+inline constexpr char kWrongExtensionC[] = " Erlaubt sind \".vmr\" oder \".VMR\" .";
+inline constexpr char kInfoWrongId[] = "Falsche Dateikennung InfoFile";
+inline constexpr char kInfoNoComments[] = "Falsche o. fehlende Kommentargruppe im InfoFile.";
+inline constexpr char kInfoNoBitmaps[] = "Fehlende Bitmapgruppe im InfoFile.";
+inline constexpr char kInfoDamaged[] =
+    "Die Infodatei ist beschädigt: sie endet vor den angekündigten Daten.";
+inline constexpr char kTooManySlicesA[] = "Zu viele (";
+inline constexpr char kTooManySlicesB[] = ") Schichten !";
+inline constexpr char kBitmapFilesChosen[] = " Bilddateien ausgewählt.";
+inline constexpr char kOpenFilter[] = "Zerebrix-MR-Serie (*.vmr)|*.vmr|alle Dateien (*.*)|*.*";
+
+// Views.
+inline constexpr const char* kViewNames[4] = {"", "SAG", "COR", "TRA"};
+
+}  // namespace zx::texts

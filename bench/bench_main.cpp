@@ -1,0 +1,134 @@
+// Rendering, drag handling and loading, measured with Google Benchmark.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include "app/forms.h"
+#include "app/main_window.h"
+#include "app/render/sections.h"
+#include "app/volume/vmr_file.h"
+#include "app/volume/volume.h"
+
+namespace {
+
+const std::vector<std::uint8_t>& RandomVolume() {
+    static const std::vector<std::uint8_t> v = [] {
+        std::vector<std::uint8_t> b(zx::kVolumeBytes);
+        std::mt19937 rng(42);
+        for (auto& x : b) x = std::uint8_t(rng());
+        return b;
+    }();
+    return v;
+}
+
+void BM_RenderSag(benchmark::State& state) {
+    const auto& vol = RandomVolume();
+    QImage bmp = zx::NewSectionBitmap();
+    int plane = 0;
+    for (auto _ : state) {
+        zx::RenderSagittal(vol.data(), plane, bmp);
+        plane = (plane + 1) & 255;
+        benchmark::DoNotOptimize(bmp.constBits());
+    }
+}
+BENCHMARK(BM_RenderSag);
+
+void BM_RenderCor(benchmark::State& state) {
+    const auto& vol = RandomVolume();
+    QImage bmp = zx::NewSectionBitmap();
+    int plane = 0;
+    for (auto _ : state) {
+        zx::RenderCoronal(vol.data(), plane, 256, 0, bmp);
+        plane = (plane + 1) & 255;
+        benchmark::DoNotOptimize(bmp.constBits());
+    }
+}
+BENCHMARK(BM_RenderCor);
+
+void BM_RenderTra(benchmark::State& state) {
+    const auto& vol = RandomVolume();
+    QImage bmp = zx::NewSectionBitmap();
+    int plane = 0;
+    for (auto _ : state) {
+        zx::RenderTransversal(vol.data(), plane, 256, 0, bmp);
+        plane = (plane + 1) & 255;
+        benchmark::DoNotOptimize(bmp.constBits());
+    }
+}
+BENCHMARK(BM_RenderTra);
+
+/// The real windows, created once, on a random full volume.
+zx::Forms& SharedForms() {
+    static std::unique_ptr<zx::Forms> forms = [] {
+        auto f = zx::CreateForms();
+        zx::TForm1& w = *f->Form1;
+        w.DefaultLoaded = true;  // no default file here
+        std::copy(RandomVolume().begin(), RandomVolume().end(), w.Volume.begin());
+        w.SliceCount = 256;
+        w.SliceOffset = 0;
+        w.RenderAll();
+        return f;
+    }();
+    return *forms;
+}
+
+/// One move step of a left drag in the sagittal view: two renders, the
+/// restore of the sagittal view, three crosshairs and the read-out.
+void BM_SagittalDragMove(benchmark::State& state) {
+    zx::TForm1& w = *SharedForms().Form1;
+    int i = 0;
+    for (auto _ : state) {
+        w.Image1MouseMove(zx::ssLeft, i & 255, (i * 7) & 255);
+        ++i;
+    }
+}
+BENCHMARK(BM_SagittalDragMove);
+
+struct VmrFile {
+    QTemporaryDir dir;
+    QString path;
+    VmrFile() : path(dir.filePath(QStringLiteral("bench.vmr"))) {
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(reinterpret_cast<const char*>(RandomVolume().data()), zx::kVolumeBytes);
+    }
+};
+VmrFile& BenchFile() {
+    static VmrFile f;
+    return f;
+}
+
+void BM_LoadVmr(benchmark::State& state) {
+    const QString path = BenchFile().path;
+    static zx::VolumeArray volume{};
+    for (auto _ : state) benchmark::DoNotOptimize(zx::ReadVmr(path, volume.data()));
+}
+BENCHMARK(BM_LoadVmr)->Unit(benchmark::kMillisecond);
+
+void BM_FreadFloor(benchmark::State& state) {
+    const QByteArray path = QFile::encodeName(BenchFile().path);
+    static std::vector<std::uint8_t> buffer(zx::kVolumeBytes);
+    for (auto _ : state) {
+        std::FILE* f = std::fopen(path.constData(), "rb");
+        benchmark::DoNotOptimize(std::fread(buffer.data(), 1, buffer.size(), f));
+        std::fclose(f);
+    }
+}
+BENCHMARK(BM_FreadFloor)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

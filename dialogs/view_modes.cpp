@@ -1,0 +1,79 @@
+// The window modes "normal", "vergrößert" and "als Symbol", and the layout
+// of every view, label and panel from the view edge length V.
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QWindow>
+
+#include "app/main_window.h"
+#include "app/widgets/image_view.h"
+#include "app/widgets/list_box.h"
+#include "app/widgets/status_bar.h"
+
+namespace zx {
+
+namespace {
+constexpr int kClientWidth = 537;
+constexpr int kClientHeight = 545;
+constexpr int kStatusHeight = 19;
+}  // namespace
+
+void TForm1::normal1Click() {
+    showNormal();
+    Client->setFixedSize(kClientWidth, kClientHeight);
+    adjustSize();
+    FormResize();
+}
+
+void TForm1::vergroessert1Click() {
+    // The frame is fixed in the normal state only; the enlarged state takes
+    // the size the platform gives a maximised window.
+    Client->setMinimumSize(0, 0);
+    Client->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    showMaximized();
+    FormResize();
+}
+
+void TForm1::Symbol1Click() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible()) w->showMinimized();
+    }
+}
+
+void TForm1::FormResize() {
+    LayoutForClientHeight(Client->height(), windowState() & Qt::WindowMaximized);
+}
+
+void TForm1::LayoutForClientHeight(int clientHeight, bool maximised) {
+    maximisedLayout_ = maximised;
+    int V = 256;
+    if (maximised) {
+        V = clientHeight / 2 - 18;
+        // The window narrows to the two columns of views.
+        Client->setFixedWidth(2 * V + 34 - (frameGeometry().width() - geometry().width()));
+    }
+    for (TImage* view : {Image1, Image2, Image3}) view->SetStretch(maximised);
+
+    Image1->resize(V, V);
+    y_Label1->move(Image1->x() + V - 12, Image1->y() + V - 16);
+    Image2->setGeometry(V + 18, Image2->y(), V, V);
+    x_Label1->move(Image2->x() + V - 12, Image2->y() + V - 16);
+    z_Label2->move(Image2->x() + 6, z_Label2->y());
+    Image3->setGeometry(V + 18, V + 12, V, V);
+    x_Label2->move(Image3->x() + V - 12, Image3->y() + V - 16);
+    y_Label2->move(Image3->x() + 6, Image3->y());
+    const std::pair<QLabel*, TImage*> titles[] = {
+        {SAG_Label, Image1}, {COR_Label, Image2}, {TRA_Label, Image3}};
+    for (const auto& [label, view] : titles) {
+        label->move(view->x() + (V - label->width()) / 2, view->y() + 8);
+    }
+    NavPanel->move(NavPanel->x(), V + 12);
+    BtnPanel->move(BtnPanel->x(), V + 12);
+    // The status bar is docked to the bottom edge of the client area.
+    StatusBar1->setGeometry(0, clientHeight - kStatusHeight, Client->width(), kStatusHeight);
+    FileListBox->setGeometry(FileListBox->x(), V + 120, FileListBox->width(),
+                             StatusBar1->y() - (V + 120) - 30);
+    InfoPanel->move(InfoPanel->x(), StatusBar1->y() - 24);
+}
+
+}  // namespace zx

@@ -1,0 +1,113 @@
+// The ".vmr" reader and writer: plane counts, partial planes, failures that
+// must leave the volume as it was.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <cstring>
+
+#include "app/volume/runtime_error.h"
+#include "app/volume/vmr_file.h"
+#include "app/volume/volume.h"
+#include "support/temp_dir.h"
+
+using zxtest::Pattern;
+using zxtest::TempDir;
+
+namespace {
+
+class VmrReader : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::vector<std::uint8_t> volume = Pattern(zx::kVolumeBytes, 7);  // "the previous volume"
+    const std::vector<std::uint8_t> before = volume;
+
+    int Read(const QString& path) { return zx::ReadVmr(path, volume.data()); }
+};
+
+TEST(VoxelLayout, XIsSlowestThenZThenY) {
+    EXPECT_EQ(zx::VoxelIndex(1, 2, 3), 66306u);
+    EXPECT_EQ(zx::VoxelIndex(0, 1, 0), 1u);
+    EXPECT_EQ(zx::VoxelIndex(0, 0, 1), 256u);
+    EXPECT_EQ(zx::VoxelIndex(255, 255, 255), zx::kVolumeBytes - 1);
+}
+
+TEST_F(VmrReader, FullAndOversizedFilesGive256Planes) {
+    const auto full = Pattern(zx::kVolumeBytes, 1);
+    EXPECT_EQ(Read(dir.Write("full.vmr", full)), 256);
+    EXPECT_EQ(volume, full);
+
+    auto big = Pattern(20000000, 2);
+    EXPECT_EQ(Read(dir.Write("big.vmr", big)), 256);
+    EXPECT_EQ(0, std::memcmp(volume.data(), big.data(), zx::kVolumeBytes));
+}
+
+TEST_F(VmrReader, PlaneCountIsLengthRoundedUp) {
+    const auto planes180 = Pattern(180 * zx::kPlaneBytes, 3);
+    EXPECT_EQ(Read(dir.Write("p180.vmr", planes180)), 180);
+    EXPECT_EQ(0, std::memcmp(volume.data(), planes180.data(), planes180.size()));
+    // Planes beyond the file keep their previous contents.
+    EXPECT_EQ(0, std::memcmp(volume.data() + planes180.size(), before.data() + planes180.size(),
+                             zx::kVolumeBytes - planes180.size()));
+}
+
+TEST_F(VmrReader, PartialLastPlaneCountsAndKeepsItsTail) {
+    const std::size_t n = 3 * zx::kPlaneBytes + 100;
+    const auto data = Pattern(n, 4);
+    EXPECT_EQ(Read(dir.Write("partial.vmr", data)), 4);
+    EXPECT_EQ(0, std::memcmp(volume.data(), data.data(), n));
+    EXPECT_EQ(0, std::memcmp(volume.data() + n, before.data() + n, zx::kPlaneBytes - 100));
+}
+
+TEST_F(VmrReader, EmptyFileGivesZeroPlanes) {
+    EXPECT_EQ(Read(dir.Write("empty.vmr", QByteArray())), 0);
+    EXPECT_EQ(volume, before);
+}
+
+TEST_F(VmrReader, FailuresRaiseGermanErrorsAndLeaveTheVolume) {
+    try {
+        Read(dir.Path("missing.vmr"));
+        FAIL() << "no error for a missing file";
+    } catch (const zx::RuntimeError& e) {
+        EXPECT_EQ(e.text(), QString::fromUtf8("Datei nicht gefunden"));
+    }
+    EXPECT_EQ(volume, before);
+
+    QDir(dir.Root()).mkdir(QStringLiteral("folder.vmr"));
+    try {
+        Read(dir.Path("folder.vmr"));
+        FAIL() << "no error for a directory";
+    } catch (const zx::RuntimeError& e) {
+        EXPECT_EQ(e.text(), QString::fromUtf8("Dateizugriff verweigert"));
+    }
+    EXPECT_EQ(volume, before);
+}
+
+TEST(VmrWriter, WritesSliceCountPlanesAtLeastOneAndReadsBack) {
+    TempDir dir;
+    const auto source = Pattern(zx::kVolumeBytes, 9);
+    const QString path = dir.Path("out.vmr");
+    EXPECT_EQ(zx::WriteVmr(path, source.data(), 180), 180);
+    EXPECT_EQ(QFile(path).size(), 180 * 65536);
+    std::vector<std::uint8_t> back(zx::kVolumeBytes, 0);
+    EXPECT_EQ(zx::ReadVmr(path, back.data()), 180);
+    EXPECT_EQ(0, std::memcmp(back.data(), source.data(), 180 * zx::kPlaneBytes));
+
+    EXPECT_EQ(zx::WriteVmr(path, source.data(), 0), 1);  // nothing loaded: plane 0 all the same
+    EXPECT_EQ(QFile(path).size(), 65536);
+}
+
+TEST(VmrWriter, AtomicWriteLeavesNothingOnFailure) {
+    TempDir dir;
+    const auto source = Pattern(zx::kVolumeBytes, 5);
+    const QString bad = dir.Path("no/such/folder/out.vmr");
+    EXPECT_THROW(zx::WriteVmrAtomically(bad, source.data(), 4), zx::RuntimeError);
+    EXPECT_FALSE(QFile::exists(bad));
+    EXPECT_FALSE(QFile::exists(bad + QStringLiteral(".part")));
+
+    const QString good = dir.Path("good.vmr");
+    zx::WriteVmrAtomically(good, source.data(), 4);
+    EXPECT_EQ(QFile(good).size(), 4 * 65536);
+    EXPECT_FALSE(QFile::exists(good + QStringLiteral(".part")));
+}
+
+}  // namespace

@@ -1,0 +1,50 @@
+// Runs the real start-up (all seven windows) in a temporary working folder,
+// with a scripted prompter in place of every modal dialog.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QTest>
+#include <memory>
+
+#include "app/forms.h"
+#include "app/main_window.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_dir.h"
+
+namespace zxtest {
+
+class AppFixture : public ::testing::Test {
+protected:
+    TempDir dir;
+    ScriptedPrompter prompter;
+    std::unique_ptr<zx::Forms> forms;
+    zx::TForm1* form = nullptr;
+    QString oldCwd = QDir::currentPath();
+
+    ~AppFixture() override {
+        forms.reset();
+        QDir::setCurrent(oldCwd);
+    }
+
+    /// Writes a default volume of `planes` planes into the working folder.
+    std::vector<std::uint8_t> WriteDefault(int planes, unsigned seed = 3) {
+        auto bytes = Pattern(std::size_t(planes) * 65536, seed);
+        dir.Write(QStringLiteral("MR_Kopf.vmr"), bytes);
+        return bytes;
+    }
+
+    /// Creates the windows and shows the main window as main() does, then
+    /// lets the first activation run.
+    void Start() {
+        QDir::setCurrent(dir.Root());
+        forms = zx::CreateForms();
+        form = forms->Form1.get();
+        zx::ShowMainWindow(*forms);
+        for (int i = 0; i < 50 && !form->DefaultLoaded; ++i) QApplication::processEvents();
+    }
+};
+
+}  // namespace zxtest
