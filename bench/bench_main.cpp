@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <cstdlib>
+#include <sys/mman.h>
 #include <random>
 #include <vector>
 
@@ -17,12 +19,19 @@
 
 namespace {
 
-const std::vector<std::uint8_t>& RandomVolume() {
-    static const std::vector<std::uint8_t> v = [] {
-        std::vector<std::uint8_t> b(zx::kVolumeBytes);
+struct Random {
+    std::uint8_t* p;
+    const std::uint8_t* data() const { return p; }
+    const std::uint8_t* begin() const { return p; }
+    const std::uint8_t* end() const { return p + zx::kVolumeBytes; }
+};
+const Random& RandomVolume() {
+    static const Random v = [] {
+        auto* b = static_cast<std::uint8_t*>(std::aligned_alloc(1 << 21, zx::kVolumeBytes));
+        if (getenv("HUGE")) madvise(b, zx::kVolumeBytes, MADV_HUGEPAGE);
         std::mt19937 rng(42);
-        for (auto& x : b) x = std::uint8_t(rng());
-        return b;
+        for (std::size_t i = 0; i < zx::kVolumeBytes; ++i) b[i] = std::uint8_t(rng());
+        return Random{b};
     }();
     return v;
 }

@@ -587,7 +587,7 @@ AxisSamples PlanAxis(const AxisMap& axis, int outCount, double edge, std::int64_
         // Continuous array index of the output voxel centre (array voxel
         // centres sit at integer positions).
         double f = (o + 0.5) * ratio - 0.5 + shift;
-        f = std::clamp(f, 0.0, last);
+        f = std::isfinite(f) ? std::clamp(f, 0.0, last) : 0.0;
         if (axis.flip) f = last - f;
         const double i0 = std::floor(f);
         const auto lower = static_cast<std::int64_t>(i0);

@@ -125,15 +125,17 @@ void RenderTransversal(const std::uint8_t* volume, int z, int sliceCount, int sl
     const Columns cols = ValidColumns(sliceCount, sliceOffset);
     const std::uint8_t* base = volume + std::size_t(z) * kEdge;
     int k0 = 0;
-    // Blocks of 16 planes × 16 rows: row z of each plane is contiguous, so a
-    // block is sixteen loads, one transpose and sixteen 64-byte stores.
+    // Blocks of 16 planes: row z of each plane is contiguous. The 16 rows lie
+    // 64 KiB apart and so share one cache set; they are first copied into a
+    // small tile, then transposed 16 × 16 bytes at a time into 64-byte stores.
+    alignas(64) std::uint8_t tile[16][kEdge];
     for (; k0 + 16 <= cols.count; k0 += 16) {
         const std::uint8_t* planes = base + std::size_t(k0) * kPlaneBytes;
+        for (int j = 0; j < 16; ++j) std::memcpy(tile[j], planes + std::size_t(j) * kPlaneBytes, kEdge);
         for (int r0 = 0; r0 < kEdge; r0 += 16) {
             __m128i rows[16], t[16];
             for (int j = 0; j < 16; ++j) {
-                rows[j] = _mm_loadu_si128(
-                    reinterpret_cast<const __m128i*>(planes + std::size_t(j) * kPlaneBytes + r0));
+                rows[j] = _mm_load_si128(reinterpret_cast<const __m128i*>(&tile[j][r0]));
             }
             Transpose16(rows, t);
             for (int i = 0; i < 16; ++i) {
