@@ -186,6 +186,7 @@ protected:
 private:
     Forms& forms_;
     bool maximisedLayout_ = false;  ///< the layout of the enlarged mode is in force
+    bool layingOut_ = false;        ///< FormResize is placing the controls
 
     void BuildControls();
     void BuildMenu();

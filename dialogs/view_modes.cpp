@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
+#include <QScopedValueRollback>
 #include <QWindow>
 
 #include "app/main_window.h"
@@ -41,10 +42,12 @@ void TForm1::Symbol1Click() {
 }
 
 void TForm1::FormResize() {
+    if (layingOut_) return;  // resizes made by the layout itself
     LayoutForClientHeight(Client->height(), windowState() & Qt::WindowMaximized);
 }
 
 void TForm1::LayoutForClientHeight(int clientHeight, bool maximised) {
+    const QScopedValueRollback<bool> guard(layingOut_, true);
     maximisedLayout_ = maximised;
     int V = 256;
     if (maximised) {

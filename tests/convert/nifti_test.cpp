@@ -35,7 +35,7 @@ constexpr int kUInt8 = 2, kInt16 = 4, kInt32 = 8, kFloat32 = 16, kComplex64 = 32
 // ---------------------------------------------------------------------------
 // Building NIfTI files.
 
-struct ImageSpec {
+struct TestImage {
     int version = 1;  // 1 or 2
     bool bigEndian = false;
     bool gzip = false;
@@ -53,7 +53,7 @@ struct ImageSpec {
     std::optional<std::string> magic;       // default: the version's magic
 };
 
-std::size_t HeaderSize(const ImageSpec& s) { return s.version == 1 ? 348 : 540; }
+std::size_t HeaderSize(const TestImage& s) { return s.version == 1 ? 348 : 540; }
 
 int BytesPerVoxel(int datatype) {
     switch (datatype) {
@@ -80,7 +80,7 @@ void Put(std::vector<unsigned char>& buf, std::size_t offset, T value, bool bigE
     std::memcpy(buf.data() + offset, bytes, sizeof(T));
 }
 
-std::vector<unsigned char> EncodeHeader(const ImageSpec& s) {
+std::vector<unsigned char> EncodeHeader(const TestImage& s) {
     const bool be = s.bigEndian;
     const std::size_t headerSize = HeaderSize(s);
     const double voxOffset = s.voxOffset.value_or(static_cast<double>(headerSize + 4));
@@ -143,7 +143,7 @@ void AppendValues(std::vector<unsigned char>& out, const std::vector<double>& va
         Put<T>(out, start + i * sizeof(T), static_cast<T>(values[i]), bigEndian);
 }
 
-std::vector<unsigned char> EncodeFile(const ImageSpec& s, const std::vector<double>& values) {
+std::vector<unsigned char> EncodeFile(const TestImage& s, const std::vector<double>& values) {
     std::vector<unsigned char> bytes = EncodeHeader(s);
     // Zero padding (standing in for header extensions) up to the data.
     if (s.voxOffset && *s.voxOffset > static_cast<double>(bytes.size()))
@@ -254,14 +254,14 @@ protected:
         return path.string();
     }
 
-    std::string Write(const std::string& name, const ImageSpec& s, const std::vector<double>& values) {
+    std::string Write(const std::string& name, const TestImage& s, const std::vector<double>& values) {
         const std::vector<unsigned char> plain = EncodeFile(s, values);
         return WriteBytes(name, s.gzip ? Gzip(plain) : plain);
     }
 
     // Writes a header followed by `dataBytes` zero bytes, or nothing if no
     // count is given.
-    std::string WriteHeaderOnly(const std::string& name, const ImageSpec& s, std::size_t dataBytes = 0) {
+    std::string WriteHeaderOnly(const std::string& name, const TestImage& s, std::size_t dataBytes = 0) {
         std::vector<unsigned char> bytes = EncodeHeader(s);
         bytes.resize(bytes.size() + dataBytes, 0);
         return WriteBytes(name, s.gzip ? Gzip(bytes) : bytes);
@@ -337,7 +337,7 @@ class NiftiDataTypeTest : public NiftiTest,
 
 TEST_P(NiftiDataTypeTest, RampDecodesToExpectedGreyValues) {
     const auto& [type, storage] = GetParam();
-    ImageSpec s;
+    TestImage s;
     s.version = storage.version;
     s.bigEndian = storage.bigEndian;
     s.gzip = storage.gzip;
@@ -362,7 +362,7 @@ INSTANTIATE_TEST_SUITE_P(AllTypesAndStorages, NiftiDataTypeTest,
 // File container details.
 
 TEST_F(NiftiTest, CompressionIsRecognisedByContentNotByName) {
-    ImageSpec s;
+    TestImage s;
     s.calMin = 0;
     s.calMax = 63;
     const std::vector<double> values = RampValues({0, 1});
@@ -380,7 +380,7 @@ TEST_F(NiftiTest, DataIsReadFromVoxOffsetPastExtensions) {
     for (int version : {1, 2}) {
         for (bool gzip : {false, true}) {
             SCOPED_TRACE("version " + std::to_string(version) + (gzip ? " gzip" : " plain"));
-            ImageSpec s;
+            TestImage s;
             s.version = version;
             s.gzip = gzip;
             s.calMin = 0;
@@ -395,7 +395,7 @@ TEST_F(NiftiTest, DataIsReadFromVoxOffsetPastExtensions) {
 TEST_F(NiftiTest, FourDimensionalFileGivesItsFirstVolume) {
     for (int version : {1, 2}) {
         SCOPED_TRACE("version " + std::to_string(version));
-        ImageSpec s;
+        TestImage s;
         s.version = version;
         s.dim = {4, 4, 4, 4, 3, 1, 1, 1};
         s.calMin = 0;
@@ -409,7 +409,7 @@ TEST_F(NiftiTest, FourDimensionalFileGivesItsFirstVolume) {
 
 TEST_F(NiftiTest, SizesBeyondTheRankAreIgnored) {
     // dim[0] = 2: a single slice, whatever stale value dim[3] holds.
-    ImageSpec s;
+    TestImage s;
     s.dim = {2, 4, 4, 99, 5, 1, 1, 1};
     s.calMin = 0;
     s.calMax = 15;
@@ -427,7 +427,7 @@ TEST_F(NiftiTest, SizesBeyondTheRankAreIgnored) {
 // Intensities: scaling, display window, invalid values.
 
 TEST_F(NiftiTest, ScaleSlopeAndInterceptAreApplied) {
-    ImageSpec s;
+    TestImage s;
     s.datatype = kInt16;
     s.sclSlope = 2;
     s.sclInter = -10;
@@ -440,7 +440,7 @@ TEST_F(NiftiTest, ScaleSlopeAndInterceptAreApplied) {
 TEST_F(NiftiTest, ZeroOrInvalidSlopeMeansUnscaled) {
     for (double slope : {0.0, std::numeric_limits<double>::quiet_NaN()}) {
         SCOPED_TRACE(slope);
-        ImageSpec s;
+        TestImage s;
         s.version = 2;
         s.sclSlope = slope;
         s.sclInter = 1000;  // ignored together with the slope
@@ -456,7 +456,7 @@ TEST_F(NiftiTest, NanAndInfinityCountAsZero) {
     const double inf = std::numeric_limits<double>::infinity();
     for (int datatype : {kFloat32, kFloat64}) {
         SCOPED_TRACE(datatype);
-        ImageSpec s;
+        TestImage s;
         s.datatype = datatype;
         s.calMin = -10;  // 0 sits in the middle of the window
         s.calMax = 10;
@@ -476,7 +476,7 @@ TEST_F(NiftiTest, NanAndInfinityCountAsZero) {
 }
 
 TEST_F(NiftiTest, CalibrationWindowClipsOutsideValues) {
-    ImageSpec s;
+    TestImage s;
     s.calMin = 16;
     s.calMax = 47;
     const zx::NiftiVolume v = zx::ConvertNifti(Write("cal.nii", s, RampValues({0, 1})));
@@ -493,7 +493,7 @@ TEST_F(NiftiTest, CalibrationWindowClipsOutsideValues) {
 TEST_F(NiftiTest, WithoutCalibrationOutliersAreIgnoredByPercentileWindow) {
     // 1000 voxels: 4 dark and 4 bright outliers around a body of values
     // spread evenly over 100..200. The window follows the body.
-    ImageSpec s;
+    TestImage s;
     s.dim = {3, 10, 10, 10, 1, 1, 1, 1};
     s.datatype = kFloat32;
     std::vector<double> values(1000);
@@ -525,7 +525,7 @@ TEST_F(NiftiTest, InvertedOrEmptyCalibrationFallsBackToImageRange) {
     // whole value range is used and the marker stays visible.
     for (auto [calMin, calMax] : {std::pair{0.0, 0.0}, std::pair{50.0, 10.0}}) {
         SCOPED_TRACE(calMin);
-        ImageSpec s;
+        TestImage s;
         s.datatype = kInt16;
         s.calMin = calMin;
         s.calMax = calMax;
@@ -570,10 +570,10 @@ struct Layout {
     const char* name;
     std::array<std::int64_t, 3> dims;
     std::function<std::array<int, 3>(int r, int a, int s)> index;  // anatomy -> (i, j, k)
-    std::function<void(ImageSpec&)> transform;
+    std::function<void(TestImage&)> transform;
 };
 
-void SetSform(ImageSpec& s, std::array<std::array<double, 4>, 3> rows) {
+void SetSform(TestImage& s, std::array<std::array<double, 4>, 3> rows) {
     s.sformCode = 2;
     s.srow = rows;
 }
@@ -581,56 +581,56 @@ void SetSform(ImageSpec& s, std::array<std::array<double, 4>, 3> rows) {
 const Layout kLayouts[] = {
     {"RasWithoutTransform", {kR, kA, kS},
      [](int r, int a, int s) { return std::array{kR - 1 - r, kA - 1 - a, kS - 1 - s}; },
-     [](ImageSpec&) {}},
+     [](TestImage&) {}},
     {"RasSform", {kR, kA, kS},
      [](int r, int a, int s) { return std::array{kR - 1 - r, kA - 1 - a, kS - 1 - s}; },
-     [](ImageSpec& s) { SetSform(s, {{{1, 0, 0, -2}, {0, 1, 0, -3}, {0, 0, 1, 4}}}); }},
+     [](TestImage& s) { SetSform(s, {{{1, 0, 0, -2}, {0, 1, 0, -3}, {0, 0, 1, 4}}}); }},
     {"LpsSform", {kR, kA, kS},
      [](int r, int a, int s) { return std::array{r, a, kS - 1 - s}; },
-     [](ImageSpec& s) { SetSform(s, {{{-1, 0, 0, 2}, {0, -1, 0, 3}, {0, 0, 1, -3}}}); }},
+     [](TestImage& s) { SetSform(s, {{{-1, 0, 0, 2}, {0, -1, 0, 3}, {0, 0, 1, -3}}}); }},
     {"LpsQformHalfTurnAboutZ", {kR, kA, kS},
      [](int r, int a, int s) { return std::array{r, a, kS - 1 - s}; },
-     [](ImageSpec& s) {
+     [](TestImage& s) {
          s.qformCode = 1;
          s.quatern = {0, 0, 1};
      }},
     {"QformQuarterTurnAboutZ", {kA, kR, kS},  // i: posterior->anterior, j: right->left
      [](int r, int a, int s) { return std::array{kA - 1 - a, r, kS - 1 - s}; },
-     [](ImageSpec& s) {
+     [](TestImage& s) {
          s.qformCode = 1;
          s.quatern = {0, 0, std::sqrt(0.5)};
      }},
     {"QformThirdTurnAboutDiagonal", {kA, kS, kR},  // i -> anterior, j -> superior, k -> right
      [](int r, int a, int s) { return std::array{kA - 1 - a, kS - 1 - s, kR - 1 - r}; },
-     [](ImageSpec& s) {
+     [](TestImage& s) {
          s.qformCode = 1;
          s.quatern = {0.5, 0.5, 0.5};
      }},
     {"QformWithNegativeQfac", {kR, kA, kS},  // k runs toward inferior
      [](int r, int a, int s) { return std::array{kR - 1 - r, kA - 1 - a, s}; },
-     [](ImageSpec& s) {
+     [](TestImage& s) {
          s.qformCode = 1;
          s.pixdim[0] = -1;
      }},
     {"PermutedSform", {kS, kR, kA},  // i: superior->inferior, j: left->right, k: anterior->posterior
      [](int r, int a, int s) { return std::array{s, kR - 1 - r, a}; },
-     [](ImageSpec& s) { SetSform(s, {{{0, 1, 0, 0}, {0, 0, -1, 0}, {-1, 0, 0, 0}}}); }},
+     [](TestImage& s) { SetSform(s, {{{0, 1, 0, 0}, {0, 0, -1, 0}, {-1, 0, 0, 0}}}); }},
     {"PermutedSlightlyObliqueSform", {kS, kR, kA},  // as above, rotated 12 degrees about z
      [](int r, int a, int s) { return std::array{s, kR - 1 - r, a}; },
-     [](ImageSpec& s) {
+     [](TestImage& s) {
          const double c = std::cos(12 * std::numbers::pi / 180), n = std::sin(12 * std::numbers::pi / 180);
          // Columns (i, j, k) = R * (0,0,-1), R * (1,0,0), R * (0,-1,0).
          SetSform(s, {{{0, c, n, 0}, {0, n, -c, 0}, {-1, 0, 0, 0}}});
      }},
     {"SformWinsOverQform", {kR, kA, kS},  // qform claims RAS, sform says LPS
      [](int r, int a, int s) { return std::array{r, a, kS - 1 - s}; },
-     [](ImageSpec& s) {
+     [](TestImage& s) {
          s.qformCode = 1;
          SetSform(s, {{{-1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 1, 0}}});
      }},
     {"QformUsedWhenSformCodeIsZero", {kR, kA, kS},  // stale sform rows are ignored
      [](int r, int a, int s) { return std::array{r, a, kS - 1 - s}; },
-     [](ImageSpec& s) {
+     [](TestImage& s) {
          s.qformCode = 1;
          s.quatern = {0, 0, 1};
          s.srow = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}}};
@@ -644,7 +644,7 @@ class NiftiOrientationTest : public NiftiTest,
 
 TEST_P(NiftiOrientationTest, MarkersLandOnTheirAnatomicalPositions) {
     const auto& [layout, version] = GetParam();
-    ImageSpec s;
+    TestImage s;
     s.version = version;
     s.bigEndian = version == 2;
     s.dim = {3, layout.dims[0], layout.dims[1], layout.dims[2], 1, 1, 1, 1};
@@ -678,7 +678,7 @@ TEST_F(NiftiTest, ThickSlicesAreInterpolatedToCubicVoxels) {
     // Slices stored bottom-up (k toward superior) and top-down must agree.
     for (bool topDown : {false, true}) {
         SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
-        ImageSpec s;
+        TestImage s;
         s.dim = {3, 8, 8, 4, 1, 1, 1, 1};
         s.pixdim = {1, 1, 1, 3, 0, 0, 0, 0};
         s.calMin = 0;
@@ -713,7 +713,7 @@ TEST_F(NiftiTest, ThickSlicesAreInterpolatedToCubicVoxels) {
 
 TEST_F(NiftiTest, FineVoxelsKeepTheirResolution) {
     // 0.5 x 0.5 x 2 mm: the output uses the finest spacing, 0.5 mm.
-    ImageSpec s;
+    TestImage s;
     s.dim = {3, 16, 16, 4, 1, 1, 1, 1};
     s.pixdim = {1, 0.5, 0.5, 2, 0, 0, 0, 0};
     s.calMin = 0;
@@ -731,7 +731,7 @@ TEST_F(NiftiTest, FineVoxelsKeepTheirResolution) {
 TEST_F(NiftiTest, LargeImageIsShrunkToFitWithUniformScale) {
     // 300 mm right-left, 20 mm front-back, 10 mm top-bottom: the largest
     // extent sets the voxel edge to 300/256 mm.
-    ImageSpec s;
+    TestImage s;
     s.dim = {3, 300, 20, 10, 1, 1, 1, 1};
     s.calMin = 0;
     s.calMax = 255;
@@ -753,7 +753,7 @@ TEST_F(NiftiTest, ShrunkGridIsCentredOnTheImage) {
     // 10 mm front to back become 9 voxels of 300/256 mm, 0.55 mm more than
     // the image: the excess is split evenly, so a linear ramp from front
     // (180) to back (0) comes out point-symmetric about its middle.
-    ImageSpec s;
+    TestImage s;
     s.dim = {3, 300, 10, 10, 1, 1, 1, 1};
     s.calMin = 0;
     s.calMax = 255;
@@ -775,7 +775,7 @@ TEST_F(NiftiTest, ShrunkGridIsCentredOnTheImage) {
 
 TEST_F(NiftiTest, VoxelSizeComesFromTransformNotPixdim) {
     // pixdim says 1 mm, the sform says 2 x 2 x 6 mm (and wins).
-    ImageSpec s;
+    TestImage s;
     s.calMin = 0;
     s.calMax = 255;
     s.sformCode = 1;
@@ -819,7 +819,7 @@ TEST_F(NiftiTest, RejectsFilesThatAreNotNifti) {
 
     for (bool bigEndian : {false, true}) {
         SCOPED_TRACE(bigEndian);
-        ImageSpec s;
+        TestImage s;
         s.bigEndian = bigEndian;
         s.sizeofHdr = 349;
         ExpectFailure(WriteHeaderOnly("size349.nii", s, 64), "header size");
@@ -827,7 +827,7 @@ TEST_F(NiftiTest, RejectsFilesThatAreNotNifti) {
 
     for (int version : {1, 2}) {
         SCOPED_TRACE(version);
-        ImageSpec s;
+        TestImage s;
         s.version = version;
         s.magic = std::string("nope\0\0\0\0", 8);
         ExpectFailure(WriteHeaderOnly("magic.nii", s, 64), "magic");
@@ -836,14 +836,14 @@ TEST_F(NiftiTest, RejectsFilesThatAreNotNifti) {
     }
 
     // A NIfTI-2 header whose magic lost its line-ending check bytes (text-mode transfer).
-    ImageSpec mangled;
+    TestImage mangled;
     mangled.version = 2;
     mangled.magic = std::string("n+2\0\n\032\n\0", 8);
     ExpectFailure(WriteHeaderOnly("mangled.nii", mangled, 64), "magic");
 }
 
 TEST_F(NiftiTest, RejectsTruncatedFiles) {
-    ImageSpec s;
+    TestImage s;
     const std::vector<unsigned char> full = EncodeFile(s, RampValues({0, 1}));
 
     // Header cut short.
@@ -855,7 +855,7 @@ TEST_F(NiftiTest, RejectsTruncatedFiles) {
     ExpectFailure(WriteBytes("half.nii.gz", Gzip(half)), "ends too early");
 
     // A gzip stream cut in the middle.
-    ImageSpec big;
+    TestImage big;
     big.dim = {3, 40, 40, 40, 1, 1, 1, 1};
     std::vector<double> noise(64000);
     std::mt19937 rng(3);
@@ -875,14 +875,14 @@ TEST_F(NiftiTest, RejectsInvalidDimensions) {
         SCOPED_TRACE(version);
         for (int axis = 1; axis <= 3; ++axis) {
             for (std::int64_t bad : {0, -4}) {
-                ImageSpec s;
+                TestImage s;
                 s.version = version;
                 s.dim[axis] = bad;
                 ExpectFailure(WriteHeaderOnly("dims.nii", s, 64), "dimension " + std::to_string(axis));
             }
         }
         for (std::int64_t rank : {0, 8, -1}) {
-            ImageSpec s;
+            TestImage s;
             s.version = version;
             s.dim[0] = rank;
             ExpectFailure(WriteHeaderOnly("rank.nii", s, 64), "dim[0]");
@@ -893,7 +893,7 @@ TEST_F(NiftiTest, RejectsInvalidDimensions) {
 TEST_F(NiftiTest, RefusesImagesAboveTwoGibibytesBeforeReadingData) {
     // Only headers are written: the size must be refused from the header
     // alone, with a size message rather than a missing-data one.
-    ImageSpec s;
+    TestImage s;
     s.datatype = kInt16;
     s.dim = {3, 1024, 1024, 1025, 1, 1, 1, 1};  // just over 2 GiB
     ExpectFailure(WriteHeaderOnly("big.nii", s), "2 GiB");
@@ -906,7 +906,7 @@ TEST_F(NiftiTest, RefusesImagesAboveTwoGibibytesBeforeReadingData) {
     ExpectFailure(WriteHeaderOnly("limit.nii", s), "fewer image bytes");
 
     // NIfTI-2 sizes whose product overflows 64 bits.
-    ImageSpec huge;
+    TestImage huge;
     huge.version = 2;
     huge.datatype = kFloat64;
     huge.dim = {3, std::int64_t{1} << 40, std::int64_t{1} << 40, std::int64_t{1} << 40, 1, 1, 1, 1};
@@ -916,20 +916,20 @@ TEST_F(NiftiTest, RefusesImagesAboveTwoGibibytesBeforeReadingData) {
 TEST_F(NiftiTest, RejectsBadDataOffsets) {
     for (bool gzip : {false, true}) {
         SCOPED_TRACE(gzip);
-        ImageSpec s;
+        TestImage s;
         s.gzip = gzip;
         s.voxOffset = 5000;  // the file is far shorter
         ExpectFailure(WriteHeaderOnly("past.nii", s, 64), gzip ? "ends too early" : "past the end");
     }
     for (int version : {1, 2}) {
-        ImageSpec s;
+        TestImage s;
         s.version = version;
         s.voxOffset = 100;
         ExpectFailure(WriteHeaderOnly("inside.nii", s, 512), "inside the header");
         s.voxOffset = -8;
         ExpectFailure(WriteHeaderOnly("negative.nii", s, 512), "vox_offset");
     }
-    ImageSpec nanOffset;
+    TestImage nanOffset;
     nanOffset.voxOffset = std::numeric_limits<double>::quiet_NaN();
     ExpectFailure(WriteHeaderOnly("nan.nii", nanOffset, 512), "vox_offset");
 }
@@ -938,7 +938,7 @@ TEST_F(NiftiTest, RejectsUnsupportedDataTypes) {
     for (int version : {1, 2}) {
         for (int datatype : {0, 1, kComplex64, kRgb24, kInt64, 12345}) {
             SCOPED_TRACE(datatype);
-            ImageSpec s;
+            TestImage s;
             s.version = version;
             s.datatype = datatype;
             ExpectFailure(WriteHeaderOnly("type.nii", s, 64 * 16), "unsupported voxel data type");
