@@ -50,7 +50,7 @@ std::uint8_t Grey(int x, int y, int z) {
     const double fx = x, fy = y, fz = z;
     int g = 0;
     const double rHead = head.R2(fx, fy, fz);
-    if (rHead < 1.0 || nose.R2(fx, fy, fz) < 1.0) g = rHead > 0.93 ? 205 : 150;  // fat, muscle
+    if (rHead < 1.0 || nose.R2(fx, fy, fz) < 1.0) g = rHead > 0.93 ? 236 : 150;  // fat, muscle
     if (neck.R2(fx, fy, fz) < 1.0 && z > 170) {
         g = 135;
         if (spine.R2(fx, fy, fz) < 1.0) g = 70;
@@ -65,13 +65,13 @@ std::uint8_t Grey(int x, int y, int z) {
     // Gyri: the cortical surface undulates.
     const double fold = 0.06 * std::sin(fx * 0.35) * std::sin(fy * 0.31) * std::sin(fz * 0.29);
     if (brain.R2(fx, fy, fz) < 1.0 + fold) g = 112;
-    if (white.R2(fx, fy, fz) < 1.0 + 1.6 * fold) g = 172;
+    if (white.R2(fx, fy, fz) < 1.0 + 1.6 * fold) g = 196;
     if (cerebellum.R2(fx, fy, fz) < 1.0) g = (int(fy + 0.6 * fz) % 6 < 2) ? 160 : 110;
     if (stem.R2(fx, fy, fz) < 1.0 && z > 118) g = 150;
     if (ventL.R2(fx, fy, fz) < 1.0 || ventR.R2(fx, fy, fz) < 1.0 || third.R2(fx, fy, fz) < 1.0)
         g = 28;
     if (eyeL.R2(fx, fy, fz) < 1.0 || eyeR.R2(fx, fy, fz) < 1.0) g = 45;
-    if (lensL.R2(fx, fy, fz) < 1.0 || lensR.R2(fx, fy, fz) < 1.0) g = 215;
+    if (lensL.R2(fx, fy, fz) < 1.0 || lensR.R2(fx, fy, fz) < 1.0) g = 250;
     g += g > 0 ? Noise(x, y, z, 7) : std::max(0, Noise(x, y, z, 4));
     return std::uint8_t(std::clamp(g, 0, 255));
 }

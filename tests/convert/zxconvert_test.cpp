@@ -1,0 +1,120 @@
+// The zxconvert command line: phantom, section, stack and nifti, with their
+// failures. Runs the real executable.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+
+#include "app/render/sections.h"
+#include "app/volume/vmr_file.h"
+#include "app/volume/volume.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+struct RunResult {
+    int code;
+    QString err;
+};
+
+RunResult Zx(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(ZXCONVERT_PATH), args);
+    p.waitForFinished(120000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+class Zxconvert : public ::testing::Test {
+protected:
+    zxtest::TempDir dir;
+};
+
+TEST_F(Zxconvert, PhantomIsAFullDeterministicVolumeWithSpreadGreys) {
+    const QString a = dir.Path(QStringLiteral("a.vmr")), b = dir.Path(QStringLiteral("b.vmr"));
+    ASSERT_EQ(Zx({QStringLiteral("phantom"), a}).code, 0);
+    ASSERT_EQ(Zx({QStringLiteral("phantom"), b}).code, 0);
+    QFile fa(a), fb(b);
+    ASSERT_TRUE(fa.open(QIODevice::ReadOnly) && fb.open(QIODevice::ReadOnly));
+    const QByteArray da = fa.readAll();
+    EXPECT_EQ(da.size(), 16777216);
+    EXPECT_EQ(da, fb.readAll());
+    int histogram[8] = {};
+    for (char c : da) ++histogram[std::uint8_t(c) / 32];
+    for (int h : histogram) EXPECT_GT(h, 1000);
+}
+
+TEST_F(Zxconvert, SectionWritesWhatTheViewerRenders) {
+    const auto bytes = zxtest::Pattern(180 * 65536, 6);
+    const QString vol = dir.Write(QStringLiteral("v.vmr"), bytes);
+    const QString out = dir.Path(QStringLiteral("cor.bmp"));
+    ASSERT_EQ(Zx({QStringLiteral("section"), vol, QStringLiteral("--cor"), QStringLiteral("77"), out}).code, 0);
+    EXPECT_EQ(QFile(out).size(), 196662);  // 24-bit, 256 × 256
+    QImage bmp(out);
+    ASSERT_EQ(bmp.size(), QSize(256, 256));
+    std::vector<std::uint8_t> volume(zx::kVolumeBytes, 0);
+    zx::ReadVmr(vol, volume.data());
+    QImage expected = zx::NewSectionBitmap();
+    zx::RenderCoronal(volume.data(), 77, 180, 38, expected);
+    for (int r = 0; r < 256; r += 5)
+        for (int c = 0; c < 256; ++c) ASSERT_EQ(bmp.pixel(c, r) & 0xffffff, expected.pixel(c, r) & 0xffffff);
+    EXPECT_EQ(bmp.pixel(10, 10) & 0xffffff, 0u);  // black margin left of plane 0
+}
+
+TEST_F(Zxconvert, StackBuildsPlanesThroughTheSameAssembly) {
+    QStringList files;
+    for (int i = 0; i < 3; ++i) {
+        QImage img(256, 256, QImage::Format_RGB32);
+        img.fill(qRgb(50 * (i + 1), 0, 0));
+        files << dir.Path(QStringLiteral("p%1.bmp").arg(i));
+        img.save(files.back(), "BMP");
+    }
+    const QString out = dir.Path(QStringLiteral("s.vmr"));
+    ASSERT_EQ(Zx(QStringList{QStringLiteral("stack"), QStringLiteral("--sag"), QStringLiteral("--depth"),
+                             QStringLiteral("2"), out} + files).code, 0);
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray d = f.readAll();
+    ASSERT_EQ(d.size(), 6 * 65536);
+    EXPECT_EQ(std::uint8_t(d[1 * 65536 + 10]), 50);
+    EXPECT_EQ(std::uint8_t(d[5 * 65536 + 10]), 150);
+
+    const QString cor = dir.Path(QStringLiteral("c.vmr"));
+    ASSERT_EQ(Zx(QStringList{QStringLiteral("stack"), QStringLiteral("--cor"), cor} + files).code, 0);
+    EXPECT_EQ(QFile(cor).size(), 255 * 65536);
+}
+
+TEST_F(Zxconvert, BadInputFailsClearlyAndLeavesNoFile) {
+    const QString out = dir.Path(QStringLiteral("out.vmr"));
+    const QString bmpOut = dir.Path(QStringLiteral("out.bmp"));
+    const QString notBmp = dir.Write(QStringLiteral("x.bmp"), QByteArray("no picture"));
+    const QString good = dir.Path(QStringLiteral("g.bmp"));
+    QImage(8, 8, QImage::Format_RGB32).save(good, "BMP");
+    const QList<QStringList> bad = {
+        {},
+        {QStringLiteral("frobnicate")},
+        {QStringLiteral("phantom")},
+        {QStringLiteral("section"), dir.Path(QStringLiteral("missing.vmr")), QStringLiteral("--sag"), QStringLiteral("3"), bmpOut},
+        {QStringLiteral("section"), out, QStringLiteral("--sag"), QStringLiteral("256"), bmpOut},
+        {QStringLiteral("section"), out, QStringLiteral("--oblique"), QStringLiteral("3"), bmpOut},
+        {QStringLiteral("stack"), QStringLiteral("--sag"), out, good},
+        {QStringLiteral("stack"), out, good, good},
+        {QStringLiteral("stack"), QStringLiteral("--tra"), QStringLiteral("--depth"), QStringLiteral("5"), out, good, good},
+        {QStringLiteral("stack"), QStringLiteral("--sag"), out, good, notBmp},
+        {QStringLiteral("nifti"), notBmp, out},
+    };
+    for (const QStringList& args : bad) {
+        const RunResult r = Zx(args);
+        EXPECT_NE(r.code, 0) << args.join(u' ').toStdString();
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("zxconvert: "))) << r.err.toStdString();
+        EXPECT_FALSE(QFile::exists(out)) << args.join(u' ').toStdString();
+        EXPECT_FALSE(QFile::exists(bmpOut)) << args.join(u' ').toStdString();
+    }
+    QStringList many{QStringLiteral("stack"), QStringLiteral("--sag"), QStringLiteral("--depth"), QStringLiteral("2"), out};
+    for (int i = 0; i < 128; ++i) many << good;
+    EXPECT_NE(Zx(many).code, 0);
+    EXPECT_FALSE(QFile::exists(out));
+}
+
+}  // namespace
