@@ -13,8 +13,10 @@ void FillRect(QImage& img, int x0, int y0, int x1, int y1) {
     x1 = std::min(x1, img.width());
     y1 = std::min(y1, img.height());
     if (x0 >= x1 || y0 >= y1) return;
+    uchar* base = img.bits();  // detaches once, not per row
+    const qsizetype stride = img.bytesPerLine();
     for (int y = y0; y < y1; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
+        auto* row = reinterpret_cast<QRgb*>(base + y * stride);
         std::fill(row + x0, row + x1, kCrossColor);
     }
 }

@@ -70,7 +70,17 @@ inline Columns ValidColumns(int sliceCount, int sliceOffset) {
     return {offset, std::clamp(sliceCount, 0, kEdge - offset)};
 }
 
-inline QRgb* Row(QImage& bmp, int r) { return reinterpret_cast<QRgb*>(bmp.scanLine(r)); }
+/// Row access without QImage::scanLine's per-call detach check: the
+/// picture is detached once, then rows are addressed from its base.
+class Rows {
+public:
+    explicit Rows(QImage& bmp) : base_(bmp.bits()), stride_(bmp.bytesPerLine()) {}
+    QRgb* operator()(int r) const { return reinterpret_cast<QRgb*>(base_ + r * stride_); }
+
+private:
+    uchar* base_;
+    qsizetype stride_;
+};
 
 }  // namespace
 
@@ -81,10 +91,11 @@ QImage NewSectionBitmap() {
 }
 
 void RenderSagittal(const std::uint8_t* volume, int x, QImage& bmp, const std::uint8_t* overlay) {
+    const Rows Row(bmp);
     const std::uint8_t* plane = volume + std::size_t(x) * kPlaneBytes;
     const std::uint8_t* over = overlay ? overlay + std::size_t(x) * kPlaneBytes : nullptr;
     for (int r = 0; r < kEdge; ++r) {
-        auto* dst = reinterpret_cast<std::uint8_t*>(Row(bmp, r));
+        auto* dst = reinterpret_cast<std::uint8_t*>(Row(r));
         const std::uint8_t* src = plane + r * kEdge;
         for (int c = 0; c < kEdge; c += 16) {
             const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + c));
@@ -100,6 +111,7 @@ void RenderSagittal(const std::uint8_t* volume, int x, QImage& bmp, const std::u
 
 void RenderCoronal(const std::uint8_t* volume, int y, int sliceCount, int sliceOffset,
                    QImage& bmp) {
+    const Rows Row(bmp);
     const Columns cols = ValidColumns(sliceCount, sliceOffset);
     const std::uint8_t* base = volume + y;
     int k0 = 0;
@@ -111,17 +123,18 @@ void RenderCoronal(const std::uint8_t* volume, int y, int sliceCount, int sliceO
             const std::uint8_t* p = planes + r * kEdge;
             for (int j = 0; j < 16; ++j) gathered[j] = p[std::size_t(j) * kPlaneBytes];
             const __m128i g = _mm_load_si128(reinterpret_cast<const __m128i*>(gathered));
-            Expand16(g, g, reinterpret_cast<std::uint8_t*>(Row(bmp, r) + cols.offset + k0));
+            Expand16(g, g, reinterpret_cast<std::uint8_t*>(Row(r) + cols.offset + k0));
         }
     }
     for (int k = k0; k < cols.count; ++k) {
         const std::uint8_t* plane = base + std::size_t(k) * kPlaneBytes;
-        for (int r = 0; r < kEdge; ++r) Row(bmp, r)[cols.offset + k] = GreyToColor(plane[r * kEdge]);
+        for (int r = 0; r < kEdge; ++r) Row(r)[cols.offset + k] = GreyToColor(plane[r * kEdge]);
     }
 }
 
 void RenderTransversal(const std::uint8_t* volume, int z, int sliceCount, int sliceOffset,
                        QImage& bmp) {
+    const Rows Row(bmp);
     const Columns cols = ValidColumns(sliceCount, sliceOffset);
     const std::uint8_t* base = volume + std::size_t(z) * kEdge;
     int k0 = 0;
@@ -140,13 +153,13 @@ void RenderTransversal(const std::uint8_t* volume, int z, int sliceCount, int sl
             Transpose16(rows, t);
             for (int i = 0; i < 16; ++i) {
                 Expand16(t[i], t[i],
-                         reinterpret_cast<std::uint8_t*>(Row(bmp, r0 + i) + cols.offset + k0));
+                         reinterpret_cast<std::uint8_t*>(Row(r0 + i) + cols.offset + k0));
             }
         }
     }
     for (int k = k0; k < cols.count; ++k) {
         const std::uint8_t* row = base + std::size_t(k) * kPlaneBytes;
-        for (int r = 0; r < kEdge; ++r) Row(bmp, r)[cols.offset + k] = GreyToColor(row[r]);
+        for (int r = 0; r < kEdge; ++r) Row(r)[cols.offset + k] = GreyToColor(row[r]);
     }
 }
 
