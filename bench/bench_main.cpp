@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/mman.h>
@@ -16,6 +17,7 @@
 #include "app/render/sections.h"
 #include "app/volume/vmr_file.h"
 #include "app/volume/volume.h"
+#include "app/widgets/image_view.h"
 
 namespace {
 
@@ -79,8 +81,8 @@ zx::Forms& SharedForms() {
         zx::TForm1& w = *f->Form1;
         w.DefaultLoaded = true;  // no default file here
         std::copy(RandomVolume().begin(), RandomVolume().end(), w.Volume.begin());
-        w.SliceCount = 256;
-        w.SliceOffset = 0;
+        w.SliceCount = 180;  // margins in the coronal and transversal views, as with a real scan
+        w.SliceOffset = 38;
         w.RenderAll();
         return f;
     }();
@@ -98,6 +100,30 @@ void BM_SagittalDragMove(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SagittalDragMove);
+
+/// Left drags through real Qt mouse events into one view of the real main
+/// window (state.range(0): 1 sagittal, 2 coronal, 3 transversal), the
+/// window repainted after every move. One iteration is one move event.
+void BM_DragSequence(benchmark::State& state) {
+    zx::Forms& forms = SharedForms();
+    zx::TForm1& w = *forms.Form1;
+    w.show();
+    zx::TImage* view = state.range(0) == 1 ? w.Image1 : state.range(0) == 2 ? w.Image2 : w.Image3;
+    QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, QPoint(128, 128));
+    int i = 0;
+    std::int64_t moves = 0;
+    for (auto _ : state) {
+        // A sweep of 1,000 positions across the view, then back again.
+        const int t = i % 1000;
+        QTest::mouseMove(view, QPoint(20 + (t * 216) / 1000, 30 + (t * 7) % 200));
+        w.Client->repaint();
+        ++i;
+        ++moves;
+    }
+    QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, QPoint(128, 128));
+    state.counters["moves_per_s"] = benchmark::Counter(double(moves), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_DragSequence)->DenseRange(1, 3)->Unit(benchmark::kMicrosecond);
 
 struct VmrFile {
     QTemporaryDir dir;
