@@ -5,9 +5,16 @@
 #include <QPixmap>
 #include <QPushButton>
 
+// The resources live in a static library: register them before first use.
+static void InitProgramResources() { Q_INIT_RESOURCE(resources); }
+
 namespace zx {
 
-QPixmap ProgramPicture() { return QPixmap(QStringLiteral(":/zerebrix/program.jpg"), "JPG"); }
+QPixmap ProgramPicture() {
+    static const bool registered = (InitProgramResources(), true);
+    Q_UNUSED(registered);
+    return QPixmap(QStringLiteral(":/zerebrix/program.jpg"), "JPG");
+}
 
 TAboutBox::TAboutBox() {
     setObjectName(QStringLiteral("AboutBox"));
