@@ -28,7 +28,6 @@ Forms::~Forms() {
 
 std::unique_ptr<Forms> CreateForms() {
     QApplication::setApplicationName(QString::fromUtf8(texts::kAppTitle));
-    QApplication::setApplicationDisplayName(QString::fromUtf8(texts::kAppTitle));
     auto f = std::make_unique<Forms>();
     f->Form1 = std::make_unique<TForm1>(*f);
     f->AboutBox = std::make_unique<TAboutBox>();

@@ -2,6 +2,7 @@
 // of every view, label and panel from the view edge length V.
 #include <QApplication>
 #include <QFrame>
+#include <QLayout>
 #include <QLabel>
 #include <QScopedValueRollback>
 #include <QWindow>
@@ -31,6 +32,9 @@ void TForm1::vergroessert1Click() {
     // the size the platform gives a maximised window.
     Client->setMinimumSize(0, 0);
     Client->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    if (layout()) layout()->activate();  // the window manager must see a resizable window
     showMaximized();
     FormResize();
 }
@@ -51,9 +55,9 @@ void TForm1::LayoutForClientHeight(int clientHeight, bool maximised) {
     maximisedLayout_ = maximised;
     int V = 256;
     if (maximised) {
+        // A maximised window keeps the width the window manager gives it;
+        // the two columns of views take 2·V + 34 pixels of it from the left.
         V = clientHeight / 2 - 18;
-        // The window narrows to the two columns of views.
-        Client->setFixedWidth(2 * V + 34 - (frameGeometry().width() - geometry().width()));
     }
     for (TImage* view : {Image1, Image2, Image3}) view->SetStretch(maximised);
 
