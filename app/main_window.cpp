@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -66,6 +67,7 @@ TForm1::TForm1(Forms& forms) : forms_(forms) {
     setWindowTitle(QString::fromUtf8(texts::kMainCaption));
     BuildControls();
     BuildMenu();
+    FixFrame(true);
     ConnectHandlers();
     FormCreate();
 }
@@ -308,7 +310,7 @@ void TForm1::closeEvent(QCloseEvent* e) {
 bool TForm1::eventFilter(QObject* watched, QEvent* e) {
     if (watched == Client && e->type() == QEvent::Resize) {
         Guarded([this] { FormResize(); });
-    } else if (e->type() == QEvent::KeyRelease) {
+    } else if (e->type() == QEvent::KeyRelease && !static_cast<QKeyEvent*>(e)->isAutoRepeat()) {
         if (watched == xg_Ed) Guarded([this] { xg_EdKeyUp(); });
         if (watched == yg_Ed) Guarded([this] { yg_EdKeyUp(); });
         if (watched == zg_Ed) Guarded([this] { zg_EdKeyUp(); });
@@ -351,31 +353,30 @@ QString TForm1::CrosshairText() const {
 
 void TForm1::RefreshX() {
     RenderSag(Xg);
-    DrawCross(Image1, Yg, Zg);
-    Image2->AssignPicture(CorBmp);
-    DrawCross(Image2, Xg + SliceOffset, Zg);
-    Image3->AssignPicture(TraBmp);
-    DrawCross(Image3, Xg + SliceOffset, Yg);
-    StatusBar1->SetSimpleText(CrosshairText());
+    CrossAllViews(1);
 }
 
 void TForm1::RefreshY() {
     RenderCor(Yg);
-    DrawCross(Image2, Xg + SliceOffset, Zg);
-    Image1->AssignPicture(SagBmp);
-    DrawCross(Image1, Yg, Zg);
-    Image3->AssignPicture(TraBmp);
-    DrawCross(Image3, Xg + SliceOffset, Yg);
-    StatusBar1->SetSimpleText(CrosshairText());
+    CrossAllViews(2);
 }
 
 void TForm1::RefreshZ() {
     RenderTra(Zg);
-    DrawCross(Image3, Xg + SliceOffset, Yg);
-    Image1->AssignPicture(SagBmp);
-    DrawCross(Image1, Yg, Zg);
-    Image2->AssignPicture(CorBmp);
-    DrawCross(Image2, Xg + SliceOffset, Zg);
+    CrossAllViews(3);
+}
+
+void TForm1::CrossAllViews(int rebuilt) {
+    // The rebuilt view first, then the others in view order, each restored
+    // from its clean section bitmap.
+    const int order[3] = {rebuilt, rebuilt == 1 ? 2 : 1, rebuilt == 3 ? 2 : 3};
+    TImage* const images[4] = {nullptr, Image1, Image2, Image3};
+    const QImage* const bitmaps[4] = {nullptr, &SagBmp, &CorBmp, &TraBmp};
+    const QPoint crosses[4] = {{}, {Yg, Zg}, {Xg + SliceOffset, Zg}, {Xg + SliceOffset, Yg}};
+    for (const int v : order) {
+        if (v != rebuilt) images[v]->AssignPicture(*bitmaps[v]);
+        DrawCross(images[v], crosses[v].x(), crosses[v].y());
+    }
     StatusBar1->SetSimpleText(CrosshairText());
 }
 

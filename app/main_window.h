@@ -182,6 +182,7 @@ protected:
     bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    void changeEvent(QEvent* e) override;
 
 private:
     Forms& forms_;
@@ -204,6 +205,12 @@ private:
     /// path other than that view's own handlers, so a click there rebuilds.
     void InvalidateLastPoints(int exceptView = 0);
     void EdChange(QLineEdit* ed, TUpDown* up, int& coordinate);
+    /// Crosshairs in all three views after view `rebuilt` (1…3) was rebuilt;
+    /// the other two are restored from their clean bitmaps first.
+    void CrossAllViews(int rebuilt);
+    /// Fixes the frame to the designed client area (normal state) or lets
+    /// the window take any size (maximised state).
+    void FixFrame(bool fixed);
 };
 
 }  // namespace zx

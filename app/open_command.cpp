@@ -120,6 +120,8 @@ void TForm1::ReadInfoFileOfVolume() {
         case InfoFile::Stop::None:
             break;
     }
+    // A picture that is no bitmap ends the command, after the comments.
+    if (info.pictureInvalid) throw RuntimeError(Utf8(texts::kInvalidBitmap));
     if (info.pictureCount < 1) {
         Image4->hide();
     } else {

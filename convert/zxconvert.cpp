@@ -52,10 +52,20 @@ int ParseInt(const QString& text, int lo, int hi, const char* what) {
     return v;
 }
 
+/// Runs `f`, naming `path` in the message of a runtime error it raises.
+template <class F>
+auto InFile(const QString& path, F f) {
+    try {
+        return f();
+    } catch (const zx::RuntimeError& e) {
+        throw zx::RuntimeError(path + QStringLiteral(": ") + e.text());
+    }
+}
+
 int Phantom(const QStringList& a) {
     if (a.size() != 1) throw UsageError{QStringLiteral("phantom takes one output file")};
     const std::vector<std::uint8_t> v = zx::MakeHeadPhantom();
-    zx::WriteVmrAtomically(a[0], v.data(), kEdge);
+    InFile(a[0], [&] { zx::WriteVmrAtomically(a[0], v.data(), kEdge); });
     return 0;
 }
 
@@ -68,7 +78,7 @@ int Section(const QStringList& a) {
     }
     const int plane = ParseInt(a[2], 0, 255, "the plane");
     std::vector<std::uint8_t> volume(zx::kVolumeBytes, 0);
-    const int count = zx::ReadVmr(a[0], volume.data());
+    const int count = InFile(a[0], [&] { return zx::ReadVmr(a[0], volume.data()); });
     const int offset = (kEdge - count) / 2;
     QImage bmp = zx::NewSectionBitmap();
     if (opt == QLatin1String("--sag")) zx::RenderSagittal(volume.data(), plane, bmp);
@@ -101,15 +111,20 @@ int Stack(const QStringList& a) {
     const int t = zx::StackDepthTotal(int(files.size()), depth);
     if (t > 255) throw UsageError{QStringLiteral("too many planes: %1 pictures x depth %2 = %3, at most 255").arg(files.size()).arg(depth).arg(t)};
     std::vector<std::uint8_t> volume(zx::kVolumeBytes, 0);
-    zx::AssembleStack(files, depth, *o, volume.data());
-    zx::WriteVmrAtomically(out, volume.data(), zx::StackSliceCount(t, *o));
+    int done = 0;  // pictures read so far: a failure names the next one
+    try {
+        zx::AssembleStack(files, depth, *o, volume.data(), [&](int i, const QString&) { done = i + 1; });
+    } catch (const zx::RuntimeError& e) {
+        throw zx::RuntimeError(files.value(done) + QStringLiteral(": ") + e.text());
+    }
+    InFile(out, [&] { zx::WriteVmrAtomically(out, volume.data(), zx::StackSliceCount(t, *o)); });
     return 0;
 }
 
 int Nifti(const QStringList& a) {
     if (a.size() != 2) throw UsageError{QStringLiteral("nifti takes IN and OUT.vmr")};
     const zx::NiftiVolume v = zx::ConvertNifti(QFile::encodeName(a[0]).toStdString());
-    zx::WriteVmrAtomically(a[1], v.voxels.data(), v.planes);
+    InFile(a[1], [&] { zx::WriteVmrAtomically(a[1], v.voxels.data(), v.planes); });
     return 0;
 }
 

@@ -8,6 +8,7 @@
 #include <QWindow>
 
 #include "app/main_window.h"
+#include "app/widgets/guard.h"
 #include "app/widgets/image_view.h"
 #include "app/widgets/list_box.h"
 #include "app/widgets/status_bar.h"
@@ -20,23 +21,42 @@ constexpr int kClientHeight = 545;
 constexpr int kStatusHeight = 19;
 }  // namespace
 
+void TForm1::FixFrame(bool fixed) {
+    if (fixed) {
+        // The designed client area; the frame cannot be dragged larger.
+        Client->setFixedSize(kClientWidth, kClientHeight);
+        layout()->setSizeConstraint(QLayout::SetFixedSize);
+    } else {
+        layout()->setSizeConstraint(QLayout::SetDefaultConstraint);
+        Client->setMinimumSize(0, 0);
+        Client->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+    layout()->activate();  // the window manager sees the new size hints at once
+}
+
 void TForm1::normal1Click() {
     showNormal();
-    Client->setFixedSize(kClientWidth, kClientHeight);
-    adjustSize();
+    FixFrame(true);
     FormResize();
 }
 
 void TForm1::vergroessert1Click() {
-    // The frame is fixed in the normal state only; the enlarged state takes
-    // the size the platform gives a maximised window.
-    Client->setMinimumSize(0, 0);
-    Client->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    setMinimumSize(0, 0);
-    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    if (layout()) layout()->activate();  // the window manager must see a resizable window
+    // The enlarged state takes the size the platform gives a maximised window.
+    FixFrame(false);
     showMaximized();
     FormResize();
+}
+
+void TForm1::changeEvent(QEvent* e) {
+    QMainWindow::changeEvent(e);
+    if (e->type() != QEvent::WindowStateChange || isMinimized()) return;
+    // The window manager may change the state too (title bar, keyboard).
+    Guarded([this] {
+        FixFrame(!isMaximized());
+        FormResize();
+    });
 }
 
 void TForm1::Symbol1Click() {

@@ -117,7 +117,12 @@ InfoFile ReadInfoFile(const QString& path) {
     if (info.pictureCount >= 1) {
         const QByteArray rest = in.Rest();
         if (rest.isEmpty()) return truncated();
-        info.picture = DecodeBmp(rest);
+        try {
+            info.picture = DecodeBmp(rest);
+        } catch (const RuntimeError&) {
+            info.pictureInvalid = true;
+            return info;
+        }
     }
     info.bitmapsTagRead = true;
     return info;

@@ -22,12 +22,14 @@ struct InfoFile {
     bool bitmapsTagRead = false;   ///< the picture group was read (count and picture)
     int pictureCount = 0;          ///< P as stored
     QImage picture;                ///< the picture, when P ≥ 1
+    bool pictureInvalid = false;   ///< P ≥ 1 but the rest of the file is no valid BMP
 };
 
 /// Reads an info file. A wrong identifier throws RuntimeError("Falsche
-/// Dateikennung InfoFile"); a picture that is no valid BMP throws "Bitmap
-/// ist ungültig"; file errors throw the runtime's input/output error. Wrong
-/// tags and a premature end stop the reading and are reported in `stop`.
+/// Dateikennung InfoFile"); file errors throw the runtime's input/output
+/// error. Wrong tags and a premature end stop the reading and are reported
+/// in `stop`; a picture that is no valid BMP in `pictureInvalid`, so the
+/// caller can show the comments before it reports the bad picture.
 InfoFile ReadInfoFile(const QString& path);
 
 /// Reads a whole file into memory, throwing the runtime's input/output error.

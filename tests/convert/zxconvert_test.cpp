@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <algorithm>
+#include <cstring>
 
 #include "app/render/sections.h"
 #include "app/volume/vmr_file.h"
@@ -118,3 +120,47 @@ TEST_F(Zxconvert, BadInputFailsClearlyAndLeavesNoFile) {
 }
 
 }  // namespace
+
+namespace {
+
+/// A 4 × 4 × 4 uint8 NIfTI-1 image in RAS order with one bright voxel at
+/// the right-anterior-superior corner (i = 3, j = 3, k = 3).
+QByteArray TinyNifti() {
+    QByteArray h(352, 0);
+    auto put32 = [&](int off, qint32 v) { std::memcpy(h.data() + off, &v, 4); };
+    auto put16 = [&](int off, qint16 v) { std::memcpy(h.data() + off, &v, 2); };
+    auto putF = [&](int off, float v) { std::memcpy(h.data() + off, &v, 4); };
+    put32(0, 348);
+    const qint16 dims[8] = {3, 4, 4, 4, 1, 1, 1, 1};
+    for (int i = 0; i < 8; ++i) put16(40 + 2 * i, dims[i]);
+    put16(70, 2);  // uint8
+    put16(72, 8);
+    for (int i = 0; i < 4; ++i) putF(76 + 4 * i, 1.0f);
+    putF(108, 352.0f);  // vox_offset
+    std::memcpy(h.data() + 344, "n+1\0", 4);
+    QByteArray data(64, char(10));
+    data[3 + 4 * 3 + 16 * 3] = char(250);  // i = 3 is the patient's right in RAS
+    return h + data;
+}
+
+}  // namespace
+
+TEST_F(Zxconvert, NiftiBecomesAVolumeFileInTheViewersOrientation) {
+    const QString in = dir.Write(QStringLiteral("tiny.nii"), TinyNifti());
+    const QString out = dir.Path(QStringLiteral("tiny.vmr"));
+    const RunResult r = Zx({QStringLiteral("nifti"), in, out});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray d = f.readAll();
+    ASSERT_GT(d.size(), 0);
+    EXPECT_EQ(d.size() % 65536, 0);
+    // The brightest voxel lies in the first plane (the patient's right),
+    // in the upper rows and the front columns.
+    const int at = int(std::max_element(d.begin(), d.end(), [](char a, char b) {
+                           return std::uint8_t(a) < std::uint8_t(b);
+                       }) - d.begin());
+    EXPECT_LT(at / 65536, 4);
+    EXPECT_LT((at % 65536) / 256, 128);
+    EXPECT_LT(at % 256, 128);
+}

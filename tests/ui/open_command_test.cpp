@@ -205,6 +205,16 @@ TEST_F(InfoFiles, WrongIdentifierEndsTheCommandBeforeTheVolume) {
     EXPECT_EQ(form->SliceCount, 256);
 }
 
+TEST_F(InfoFiles, AnInvalidPictureEndsTheCommandAfterTheComments) {
+    WriteInfo(Info("#Comments", 1, {"eins"}, "#Bitmaps", 1, "BM kein Bild"));
+    Open({volume});
+    ASSERT_EQ(prompter.Messages().size(), 1u);
+    EXPECT_EQ(prompter.Messages()[0].msgKind, zx::MsgKind::Application);
+    EXPECT_EQ(prompter.Messages()[0].text, QString::fromUtf8("Bitmap ist ungültig."));
+    EXPECT_EQ(form->FileListBox->Items(), QStringList{QStringLiteral("eins")});
+    EXPECT_TRUE(VolumeIsDefault());  // the volume file is not read
+}
+
 TEST_F(InfoFiles, TruncatedInfoFileIsReportedAsDamagedAndTheVolumeRead) {
     QByteArray bytes = Info("#Comments", 4, {"eins", "zwei"}, "#Bitmaps", 1, Quadrants());
     bytes.truncate(bytes.indexOf("zwei") + 4);
