@@ -68,6 +68,9 @@ THelpDlg::THelpDlg() {
     RichEdit1->setFocusPolicy(Qt::ClickFocus);
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     RichEdit1->setStyleSheet(QStringLiteral("background-color: rgb(234, 234, 234);"));
+    QFont textFont = RichEdit1->font();
+    textFont.setPointSize(8);
+    RichEdit1->setFont(textFont);
     RichEdit1->setPlainText(HelpText());
 }
 

@@ -37,7 +37,7 @@ QCheckBox* MakeCheck(QWidget* parent, const char* name, const char* text, int y)
     auto* c = new QCheckBox(QString::fromUtf8(text), parent);
     c->setObjectName(QString::fromUtf8(name));
     c->setChecked(true);
-    c->setGeometry(8, y - 8, 160, 17);
+    c->setGeometry(8, y + 2, 160, 17);
     return c;
 }
 
