@@ -8,7 +8,6 @@
 #include <QTest>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/mman.h>
 #include <random>
 #include <vector>
 
@@ -21,6 +20,7 @@
 
 namespace {
 
+/// A volume of random bytes, allocated once for all benchmarks.
 struct Random {
     std::uint8_t* p;
     const std::uint8_t* data() const { return p; }
@@ -30,7 +30,6 @@ struct Random {
 const Random& RandomVolume() {
     static const Random v = [] {
         auto* b = static_cast<std::uint8_t*>(std::aligned_alloc(1 << 21, zx::kVolumeBytes));
-        if (getenv("HUGE")) madvise(b, zx::kVolumeBytes, MADV_HUGEPAGE);
         std::mt19937 rng(42);
         for (std::size_t i = 0; i < zx::kVolumeBytes; ++i) b[i] = std::uint8_t(rng());
         return Random{b};
