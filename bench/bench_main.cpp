@@ -7,7 +7,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
-#include <cstdlib>
 #include <random>
 #include <vector>
 
@@ -20,19 +19,13 @@
 
 namespace {
 
-/// A volume of random bytes, allocated once for all benchmarks.
-struct Random {
-    std::uint8_t* p;
-    const std::uint8_t* data() const { return p; }
-    const std::uint8_t* begin() const { return p; }
-    const std::uint8_t* end() const { return p + zx::kVolumeBytes; }
-};
-const Random& RandomVolume() {
-    static const Random v = [] {
-        auto* b = static_cast<std::uint8_t*>(std::aligned_alloc(1 << 21, zx::kVolumeBytes));
+/// A volume of random bytes, made once for all benchmarks.
+const std::vector<std::uint8_t>& RandomVolume() {
+    static const std::vector<std::uint8_t> v = [] {
+        std::vector<std::uint8_t> b(zx::kVolumeBytes);
         std::mt19937 rng(42);
-        for (std::size_t i = 0; i < zx::kVolumeBytes; ++i) b[i] = std::uint8_t(rng());
-        return Random{b};
+        for (auto& x : b) x = std::uint8_t(rng());
+        return b;
     }();
     return v;
 }

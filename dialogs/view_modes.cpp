@@ -37,16 +37,15 @@ void TForm1::FixFrame(bool fixed) {
 }
 
 void TForm1::normal1Click() {
+    // The state change fixes the frame again and lays out (changeEvent).
     showNormal();
-    FixFrame(true);
-    FormResize();
 }
 
 void TForm1::vergroessert1Click() {
-    // The enlarged state takes the size the platform gives a maximised window.
+    // The enlarged state takes the size the platform gives a maximised
+    // window; the frame must be free before the window manager is asked.
     FixFrame(false);
     showMaximized();
-    FormResize();
 }
 
 void TForm1::changeEvent(QEvent* e) {
