@@ -1,7 +1,10 @@
 #include "app/forms.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
+#include <QTranslator>
 
 #include "app/import_bmp_dialog.h"
 #include "app/main_window.h"
@@ -26,8 +29,36 @@ Forms::~Forms() {
     Form1.reset();
 }
 
+QFont ProgramFont() {
+    QFont f;
+    f.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    f.setPointSize(8);
+    return f;
+}
+
+namespace {
+
+/// Qt's own dialogs (file, print, page setup, message box buttons) in
+/// German, from Debian's Qt translations; installed once per application.
+void InstallGermanTranslations() {
+    static QTranslator* installed = nullptr;
+    if (installed) return;
+    auto* t = new QTranslator(qApp);
+    if (t->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
+                QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(t);
+        installed = t;
+    } else {
+        delete t;
+    }
+}
+
+}  // namespace
+
 std::unique_ptr<Forms> CreateForms() {
     QApplication::setApplicationName(QString::fromUtf8(texts::kAppTitle));
+    QApplication::setFont(ProgramFont());
+    InstallGermanTranslations();
     auto f = std::make_unique<Forms>();
     f->Form1 = std::make_unique<TForm1>(*f);
     f->AboutBox = std::make_unique<TAboutBox>();

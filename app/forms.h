@@ -2,6 +2,7 @@
 // the whole run. main and the test fixtures create them the same way.
 #pragma once
 
+#include <QFont>
 #include <memory>
 
 namespace zx {
@@ -25,7 +26,13 @@ struct Forms {
     ~Forms();
 };
 
-/// Sets the application title "Zerebrix" and creates the windows in the
+/// The font the windows are designed for: an Arial-metric sans serif that
+/// the program's install script provides (Liberation Sans), so text widths
+/// do not depend on whatever other fonts a machine has.
+QFont ProgramFont();
+
+/// Sets the application title "Zerebrix", the program font (8 pt) and Qt's
+/// German translations of its own dialogs, and creates the windows in the
 /// order main window, about box, options dialog, help dialog, bitmap-import
 /// dialog, import window, web-export dialog. Needs a QApplication.
 std::unique_ptr<Forms> CreateForms();

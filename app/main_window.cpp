@@ -46,7 +46,7 @@ W* Named(W* w, const char* name) {
 QLabel* MakeViewLabel(QWidget* parent, const char* name, const char* text, int x, int y,
                       bool axis) {
     auto* l = Named(new QLabel(QString::fromLatin1(text), parent), name);
-    QFont f(QStringLiteral("Arial"));
+    QFont f = ProgramFont();
     f.setPointSize(8);
     f.setBold(true);
     l->setFont(f);
@@ -107,8 +107,10 @@ void TForm1::BuildControls() {
     x_Label2 = MakeViewLabel(Client, "x_Label2", "x", 520, 508, true);
     y_Label2 = MakeViewLabel(Client, "y_Label2", "y", 280, 268, true);
     z_Label1 = MakeViewLabel(Client, "z_Label1", "z", 14, 4, true);
-    z_Label1->setStyleSheet(QStringLiteral("background: transparent;"));
-    z_Label1->setForegroundRole(QPalette::Button);
+    // Its text has the button-face colour (a style sheet decides the colour
+    // of a styled label, so the colour is named there).
+    z_Label1->setStyleSheet(QStringLiteral("color: %1; background: transparent;")
+                                .arg(palette().color(QPalette::Button).name()));
 
     Printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     OpenDialog1.Filter = QString::fromUtf8(texts::kOpenFilter);
@@ -327,7 +329,7 @@ void TForm1::RenderSag(int x) {
 }
 
 void TForm1::RenderCor(int y) {
-    RenderCoronal(Volume.data(), y, SliceCount, SliceOffset, CorBmp);
+    RenderCoronalFromCopy(CorVolume.data(), y, SliceCount, SliceOffset, CorBmp);
     Image2->AssignPicture(CorBmp);
 }
 
@@ -335,6 +337,8 @@ void TForm1::RenderTra(int z) {
     RenderTransversal(Volume.data(), z, SliceCount, SliceOffset, TraBmp);
     Image3->AssignPicture(TraBmp);
 }
+
+void TForm1::VolumeChanged() { MakeCoronalCopy(Volume.data(), CorVolume.data()); }
 
 void TForm1::RenderAll() {
     RenderSag(Xg);

@@ -93,6 +93,9 @@ public:
     QImage TraBmp;               ///< clean transversal section
     QImage InfoBmp;              ///< the info file's picture: four 100 × 100 quadrants
     VolumeArray Volume{};        ///< the voxels: byte x·65536 + z·256 + y
+    /// Volume laid out for the coronal view (byte y·65536 + z·256 + x), so a
+    /// coronal section is one contiguous block. Rebuilt by VolumeChanged.
+    VolumeArray CorVolume{};
     int SliceCount = 0;          ///< valid x planes, 0…256
     int SliceOffset = 0;         ///< column of plane 0 in the coronal and transversal views
     int Xg = 0, Yg = 0, Zg = 0;  ///< the crosshair point, each 0…255
@@ -118,6 +121,9 @@ public:
     void RenderCor(int y);
     void RenderTra(int z);
     void RenderAll();
+    /// Brings the data derived from Volume (the coronal copy) up to date;
+    /// every path that writes Volume calls it once it is done.
+    void VolumeChanged();
     void DrawCross(TImage* view, int px, int py);
     void RefreshX();
     void RefreshY();
@@ -183,11 +189,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void changeEvent(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     Forms& forms_;
     bool maximisedLayout_ = false;  ///< the layout of the enlarged mode is in force
     bool layingOut_ = false;        ///< FormResize is placing the controls
+    bool frameFixed_ = false;       ///< the normal state's designed frame is in force
 
     void BuildControls();
     void BuildMenu();

@@ -94,6 +94,7 @@ void TForm1::LoadVolumeFile(const QString& fileName) {
         RenderTra(Zg);
         throw;
     }
+    VolumeChanged();
     VolumeFileName = fileName;
     SliceCount = n;
     setWindowTitle(Utf8(texts::kCaptionPrefix) + ExtractFileName(fileName));
@@ -162,6 +163,7 @@ bool TForm1::OpenStack(const QStringList& files) {
             StatusBar1->SetSimpleText(Utf8(texts::kLoadingFile) + ExtractFileName(path));
         });
         std::memcpy(Volume.data(), staging, kVolumeBytes);
+        VolumeChanged();
         ClearSideViews(GreyToColor(0));
         VolumeFileName.clear();
         setWindowTitle(Utf8(texts::kImportedBitmapsCaption));

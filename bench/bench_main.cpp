@@ -42,12 +42,17 @@ void BM_RenderSag(benchmark::State& state) {
 }
 BENCHMARK(BM_RenderSag);
 
+/// The viewer's coronal sections come from the coronal copy of the volume.
 void BM_RenderCor(benchmark::State& state) {
-    const auto& vol = RandomVolume();
+    static const std::vector<std::uint8_t> copy = [] {
+        std::vector<std::uint8_t> c(zx::kVolumeBytes);
+        zx::MakeCoronalCopy(RandomVolume().data(), c.data());
+        return c;
+    }();
     QImage bmp = zx::NewSectionBitmap();
     int plane = 0;
     for (auto _ : state) {
-        zx::RenderCoronal(vol.data(), plane, 256, 0, bmp);
+        zx::RenderCoronalFromCopy(copy.data(), plane, 256, 0, bmp);
         plane = (plane + 1) & 255;
         benchmark::DoNotOptimize(bmp.constBits());
     }
@@ -66,19 +71,23 @@ void BM_RenderTra(benchmark::State& state) {
 }
 BENCHMARK(BM_RenderTra);
 
-/// The real windows, created once, on a random full volume.
+/// The real windows, created at the first use on a random full volume and
+/// destroyed by main before the application object.
+std::unique_ptr<zx::Forms> sharedForms;
+
 zx::Forms& SharedForms() {
-    static std::unique_ptr<zx::Forms> forms = [] {
+    if (!sharedForms) {
         auto f = zx::CreateForms();
         zx::TForm1& w = *f->Form1;
         w.DefaultLoaded = true;  // no default file here
         std::copy(RandomVolume().begin(), RandomVolume().end(), w.Volume.begin());
+        w.VolumeChanged();
         w.SliceCount = 180;  // margins in the coronal and transversal views, as with a real scan
         w.SliceOffset = 38;
         w.RenderAll();
-        return f;
-    }();
-    return *forms;
+        sharedForms = std::move(f);
+    }
+    return *sharedForms;
 }
 
 /// One move step of a left drag in the sagittal view: two renders, the
@@ -131,11 +140,26 @@ VmrFile& BenchFile() {
     return f;
 }
 
+/// A volume file read as the Open command reads it: the read, then the
+/// coronal copy.
 void BM_LoadVmr(benchmark::State& state) {
     const QString path = BenchFile().path;
-    static zx::VolumeArray volume{};
-    for (auto _ : state) benchmark::DoNotOptimize(zx::ReadVmr(path, volume.data()));
+    static zx::VolumeArray volume{}, coronal{};
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(zx::ReadVmr(path, volume.data()));
+        zx::MakeCoronalCopy(volume.data(), coronal.data());
+        benchmark::DoNotOptimize(coronal.data());
+    }
 }
+
+void BM_CoronalCopy(benchmark::State& state) {
+    static zx::VolumeArray coronal{};
+    for (auto _ : state) {
+        zx::MakeCoronalCopy(RandomVolume().data(), coronal.data());
+        benchmark::DoNotOptimize(coronal.data());
+    }
+}
+BENCHMARK(BM_CoronalCopy)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadVmr)->Unit(benchmark::kMillisecond);
 
 void BM_FreadFloor(benchmark::State& state) {
@@ -157,5 +181,6 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    sharedForms.reset();  // the windows go before the application object
     return 0;
 }

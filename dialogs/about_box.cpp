@@ -42,9 +42,10 @@ TAboutBox::TAboutBox() {
     bold.setPointSize(10);
     ProductName->setFont(bold);
     Version = label("Version", QStringLiteral("Version:"), 168, 40, 100);
-    Copyright = label("Copyright", QString::fromUtf8("© 2026 Zerebrix-Projekt"), 120, 72, 158);
-    Comments = label("Comments", QString::fromUtf8("Lehr- und Lernsoftware"), 120, 92, 158);
-    WebAddress = label("WebAddress", QStringLiteral("zerebrix.example.org"), 120, 112, 158);
+    Copyright = label("Copyright", QString::fromUtf8("© 2026 Zerebrix-Projekt"), 120, 64, 158);
+    Maker = label("Maker", QString::fromUtf8("Freiburg im Breisgau"), 120, 82, 158);
+    Comments = label("Comments", QString::fromUtf8("Lehr- und Lernsoftware"), 120, 100, 158);
+    WebAddress = label("WebAddress", QStringLiteral("zerebrix.example.org"), 120, 118, 158);
     OKButton = new QPushButton(QStringLiteral("OK"), this);
     OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setGeometry(120, 162, 65, 26);

@@ -18,6 +18,7 @@ public:
     QLabel* ProductName;
     QLabel* Version;
     QLabel* Copyright;
+    QLabel* Maker;  ///< the maker's town
     QLabel* Comments;
     QLabel* WebAddress;
     QPushButton* OKButton;

@@ -4,7 +4,9 @@
 #include <QFrame>
 #include <QLayout>
 #include <QLabel>
+#include <QResizeEvent>
 #include <QScopedValueRollback>
+#include <QTimer>
 #include <QWindow>
 
 #include "app/main_window.h"
@@ -22,18 +24,32 @@ constexpr int kStatusHeight = 19;
 }  // namespace
 
 void TForm1::FixFrame(bool fixed) {
+    // The window itself never gets a maximum size: a window manager greys
+    // the title bar's maximise button of a window whose minimum and maximum
+    // sizes agree. The normal state keeps its designed size through the
+    // fixed client area and resizeEvent instead.
+    frameFixed_ = fixed;
     if (fixed) {
-        // The designed client area; the frame cannot be dragged larger.
         Client->setFixedSize(kClientWidth, kClientHeight);
-        layout()->setSizeConstraint(QLayout::SetFixedSize);
     } else {
-        layout()->setSizeConstraint(QLayout::SetDefaultConstraint);
         Client->setMinimumSize(0, 0);
         Client->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         setMinimumSize(0, 0);
-        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     }
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     layout()->activate();  // the window manager sees the new size hints at once
+    if (fixed && !isMaximized() && size() != sizeHint()) resize(sizeHint());
+}
+
+void TForm1::resizeEvent(QResizeEvent* e) {
+    QMainWindow::resizeEvent(e);
+    // In the normal state the frame keeps the designed size: a size dragged
+    // by the user is taken back once the event has been handled.
+    if (!frameFixed_ || isMaximized() || isMinimized() || size() == sizeHint()) return;
+    QTimer::singleShot(0, this, [this] {
+        if (frameFixed_ && !isMaximized() && !isMinimized() && size() != sizeHint())
+            resize(sizeHint());
+    });
 }
 
 void TForm1::normal1Click() {

@@ -132,6 +132,54 @@ void RenderCoronal(const std::uint8_t* volume, int y, int sliceCount, int sliceO
     }
 }
 
+void MakeCoronalCopy(const std::uint8_t* volume, std::uint8_t* coronal) {
+    // Blocks of 64 planes x: for each row z their 64 rows of 256 bytes (y)
+    // go into a 16 KiB tile, which is then transposed 16 × 16 bytes at a
+    // time, so every coronal row receives one whole 64-byte line per block.
+    constexpr int kBlock = 64;
+    alignas(64) std::uint8_t tile[kBlock][kEdge];
+    for (int x0 = 0; x0 < kEdge; x0 += kBlock) {
+        for (int z = 0; z < kEdge; ++z) {
+            const std::uint8_t* src = volume + std::size_t(x0) * kPlaneBytes + std::size_t(z) * kEdge;
+            for (int j = 0; j < kBlock; ++j) {
+                std::memcpy(tile[j], src + std::size_t(j) * kPlaneBytes, kEdge);
+            }
+            std::uint8_t* dst = coronal + std::size_t(z) * kEdge + std::size_t(x0);
+            for (int y0 = 0; y0 < kEdge; y0 += 16) {
+                __m128i t[4][16];
+                for (int q = 0; q < 4; ++q) {
+                    __m128i rows[16];
+                    for (int j = 0; j < 16; ++j) {
+                        rows[j] = _mm_load_si128(reinterpret_cast<const __m128i*>(&tile[16 * q + j][y0]));
+                    }
+                    Transpose16(rows, t[q]);
+                }
+                for (int i = 0; i < 16; ++i) {
+                    auto* line = reinterpret_cast<__m128i*>(dst + std::size_t(y0 + i) * kPlaneBytes);
+                    for (int q = 0; q < 4; ++q) _mm_storeu_si128(line + q, t[q][i]);
+                }
+            }
+        }
+    }
+}
+
+void RenderCoronalFromCopy(const std::uint8_t* coronal, int y, int sliceCount, int sliceOffset,
+                           QImage& bmp) {
+    const Rows Row(bmp);
+    const Columns cols = ValidColumns(sliceCount, sliceOffset);
+    const std::uint8_t* plane = coronal + std::size_t(y) * kPlaneBytes;
+    for (int r = 0; r < kEdge; ++r) {
+        const std::uint8_t* src = plane + r * kEdge;
+        QRgb* dst = Row(r) + cols.offset;
+        int k = 0;
+        for (; k + 16 <= cols.count; k += 16) {
+            const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k));
+            Expand16(g, g, reinterpret_cast<std::uint8_t*>(dst + k));
+        }
+        for (; k < cols.count; ++k) dst[k] = GreyToColor(src[k]);
+    }
+}
+
 void RenderTransversal(const std::uint8_t* volume, int z, int sliceCount, int sliceOffset,
                        QImage& bmp) {
     const Rows Row(bmp);

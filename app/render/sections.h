@@ -25,6 +25,16 @@ void RenderSagittal(const std::uint8_t* volume, int x, QImage& bmp,
 void RenderCoronal(const std::uint8_t* volume, int y, int sliceCount, int sliceOffset,
                    QImage& bmp);
 
+/// Fills `coronal` (16 MiB) with the volume laid out for the coronal view:
+/// voxel (x, y, z) at byte y·65536 + z·256 + x, so that one coronal section
+/// is one contiguous 64 KiB block. A cache-blocked transpose of each z row.
+void MakeCoronalCopy(const std::uint8_t* volume, std::uint8_t* coronal);
+
+/// Coronal section of plane y from the coronal copy: the same picture as
+/// RenderCoronal of the volume the copy was made from, at sagittal speed.
+void RenderCoronalFromCopy(const std::uint8_t* coronal, int y, int sliceCount, int sliceOffset,
+                           QImage& bmp);
+
 /// Transversal section of plane z: pixel (sliceOffset + k, r) shows voxel
 /// (k, r, z) for k < sliceCount; other columns are not touched.
 void RenderTransversal(const std::uint8_t* volume, int z, int sliceCount, int sliceOffset,

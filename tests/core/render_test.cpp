@@ -16,6 +16,15 @@ const std::vector<std::uint8_t>& TestVolume() {
     return v;
 }
 
+const std::vector<std::uint8_t>& CoronalCopy() {
+    static const std::vector<std::uint8_t> c = [] {
+        std::vector<std::uint8_t> b(zx::kVolumeBytes);
+        zx::MakeCoronalCopy(TestVolume().data(), b.data());
+        return b;
+    }();
+    return c;
+}
+
 constexpr QRgb kMarker = 0xff123456u;  // background that must stay untouched
 
 QImage Marked() {
@@ -74,6 +83,10 @@ TEST_P(SideSections, CoronalAndTransversalMatchTheReferenceAndKeepMargins) {
         QImage cor = Marked(), tra = Marked();
         zx::RenderCoronal(vol.data(), plane, m.count, m.offset, cor);
         zx::RenderTransversal(vol.data(), plane, m.count, m.offset, tra);
+        // The viewer renders coronal sections from its coronal copy.
+        QImage fromCopy = Marked();
+        zx::RenderCoronalFromCopy(CoronalCopy().data(), plane, m.count, m.offset, fromCopy);
+        ASSERT_EQ(fromCopy, cor) << "coronal copy, plane " << plane;
         for (int r = 0; r < 256; ++r) {
             for (int c = 0; c < 256; ++c) {
                 const int k = c - m.offset;

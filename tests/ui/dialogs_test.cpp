@@ -180,6 +180,45 @@ TEST_F(Dialogs, MaximiseAndRestoreThroughTheMenu) {
     EXPECT_FALSE(form->Image1->Stretch());
 }
 
+TEST_F(Dialogs, TheWindowManagersMaximiseLeadsToTheEnlargedLayout) {
+    // No fixed maximum: the title bar's maximise button stays usable.
+    EXPECT_EQ(form->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+    form->setWindowState(Qt::WindowMaximized);  // as the title bar asks for it
+    QApplication::processEvents();
+    EXPECT_TRUE(form->Image1->Stretch());
+    form->setWindowState(Qt::WindowNoState);
+    QApplication::processEvents();
+    EXPECT_EQ(form->Client->size(), QSize(537, 545));
+    EXPECT_FALSE(form->Image1->Stretch());
+}
+
+TEST_F(Dialogs, ReadOutsAndLabelsShowWholeInTheProgramFont) {
+    EXPECT_EQ(QFontInfo(form->ColorLabel->font()).family(), QStringLiteral("Liberation Sans"));
+    EXPECT_EQ(QFontInfo(form->SAG_Label->font()).family(), QStringLiteral("Liberation Sans"));
+    const std::pair<QLabel*, const char*> widest[] = {{form->ColorLabel, "Color:  R:255 G:255 B:255"},
+                                                      {form->xLabel, "x: 255"},
+                                                      {form->yLabel, "y: 255"},
+                                                      {form->OrientLabel, "COR"}};
+    for (const auto& [label, text] : widest) {
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(QString::fromLatin1(text)), label->width())
+            << text;
+    }
+    // The sagittal view's "z" is drawn in the button-face colour over the black view.
+    form->Image1->Picture().fill(Qt::black);
+    const QImage shot = form->Client->grab().toImage();
+    const QColor face = form->palette().color(QPalette::Button);
+    const QRect z = form->z_Label1->geometry();
+    int faceColoured = 0;
+    for (int y = z.top(); y <= z.bottom(); ++y)
+        for (int x = z.left(); x <= z.right(); ++x) faceColoured += shot.pixelColor(x, y) == face;
+    EXPECT_GT(faceColoured, 3);
+}
+
+TEST_F(Dialogs, QtsOwnDialogsSpeakGerman) {
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Suchen in:"));
+    EXPECT_EQ(QCoreApplication::translate("QPrintDialog", "Print"), QStringLiteral("Drucken"));
+}
+
 // ---- Printing -----------------------------------------------------------------
 
 TEST_F(Dialogs, EachCopyIsAJobOfItsOwn) {
@@ -267,6 +306,7 @@ TEST_F(Dialogs, AboutBoxShowsModallyWithItsVersion) {
     EXPECT_EQ(prompter.record[0].text, QStringLiteral("Info"));
     EXPECT_EQ(forms->AboutBox->Version->text(), QStringLiteral("Version: 1.0"));
     EXPECT_FALSE(forms->AboutBox->ProgramIcon->pixmap().isNull());
+    EXPECT_FALSE(forms->AboutBox->Maker->text().isEmpty());  // the maker's town
 }
 
 }  // namespace

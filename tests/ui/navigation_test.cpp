@@ -162,6 +162,7 @@ TEST_F(Navigation, PressAndReleaseAtOnePlaceRebuildOnce) {
     ASSERT_TRUE(ShowsCoronal(70));
     // Change the volume behind the views: a rebuild at the release would show it.
     form->Volume[VoxelIndex(5, 70, 3)] ^= 0xff;
+    form->VolumeChanged();
     QTest::mouseRelease(form->Image1, Qt::LeftButton, Qt::NoModifier, {70, 80});
     EXPECT_FALSE(ShowsCoronal(70));
     EXPECT_EQ(form->StepCount, 2);
@@ -177,6 +178,7 @@ TEST_F(Navigation, AClickAtARecordedPlaceRebuildsAfterThePointMovedElsewhere) {
 
     // With nothing changed in between, the skip stays.
     form->Volume[VoxelIndex(5, 3, 60)] ^= 0xff;
+    form->VolumeChanged();
     Click(form->Image2, {100, 60});
     EXPECT_FALSE(ShowsTransversal(60));
     EXPECT_EQ(form->StepCount, 5);

@@ -68,6 +68,16 @@ protected:
         return dir.Write(name, Bmp(256, 256, [red](int, int) { return qRgb(red, 0, 0); }));
     }
 
+    /// The coronal copy describes Volume, and the coronal view shows it.
+    bool CoronalCopyMatchesVolume() const {
+        std::vector<std::uint8_t> fresh(zx::kVolumeBytes);
+        zx::MakeCoronalCopy(form->Volume.data(), fresh.data());
+        QImage expected = zx::NewSectionBitmap();
+        zx::RenderCoronal(form->Volume.data(), form->Yg, form->SliceCount, form->SliceOffset, expected);
+        return std::memcmp(fresh.data(), form->CorVolume.data(), zx::kVolumeBytes) == 0 &&
+               form->CorBmp == expected;
+    }
+
     bool VolumeIsDefault() const {
         return std::memcmp(form->Volume.data(), defaultBytes.data(), zx::kVolumeBytes) == 0;
     }
@@ -89,6 +99,7 @@ TEST_F(OpenCommand, OpensAChosenVolumeFileCentredWithoutCrosshair) {
     EXPECT_EQ(form->FileListBox->Items(), QStringList{path});
     EXPECT_EQ(form->Image1->Picture().pixel(128, 128), GreyToColor(bytes[VoxelIndex(90, 128, 128)]));
     EXPECT_EQ(form->StatusBar1->SimpleText(), QString::fromUtf8("180 Datensätze gelesen."));
+    EXPECT_TRUE(CoronalCopyMatchesVolume());
 }
 
 TEST_F(OpenCommand, CancelledDialogChangesNothing) {
@@ -97,6 +108,7 @@ TEST_F(OpenCommand, CancelledDialogChangesNothing) {
     form->ffnen1->trigger();
     EXPECT_EQ(form->Xg, 3);
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Zerebrix - MR_Kopf.vmr"));
+    EXPECT_TRUE(CoronalCopyMatchesVolume());
 }
 
 TEST_F(OpenCommand, MixedCaseExtensionIsRefusedAndTheFileNameKept) {
@@ -261,6 +273,7 @@ TEST_F(OpenCommand, ThreePicturesAtDepthTwoFillSixSagittalPlanes) {
     EXPECT_EQ(form->SliceCount, 6);
     EXPECT_EQ(form->SliceOffset, 125);
     EXPECT_EQ(form->Xg, 3);
+    EXPECT_TRUE(CoronalCopyMatchesVolume());
     EXPECT_TRUE(form->VolumeFileName.isEmpty());
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Zerebrix - Importierte Bitmaps"));
 }

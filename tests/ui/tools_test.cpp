@@ -139,6 +139,7 @@ TEST_F(Tools, MagnifierIsFedByDragsOnlyAndHidesWhenSwitchedOff) {
 
 TEST_F(Tools, InversionIsADisplayEffectThatUndoesItself) {
     form->Volume[VoxelIndex(128, 10, 12)] = 200;
+    form->VolumeChanged();
     form->RefreshX();
     const QImage before1 = form->Image1->Picture(), before2 = form->Image2->Picture();
     QTest::mouseClick(form->InvertButton, Qt::LeftButton);
