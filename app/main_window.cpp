@@ -324,18 +324,21 @@ bool TForm1::eventFilter(QObject* watched, QEvent* e) {
 
 void TForm1::RenderSag(int x) {
     const std::uint8_t* overlay = (OverlayShown && OverlayVolume) ? OverlayVolume->data() : nullptr;
-    RenderSagittal(Volume.data(), x, SagBmp, overlay);
-    Image1->AssignPicture(SagBmp);
+    Image1->Rebuild(SagBmp, [&](QImage& bmp, QImage* mirror) {
+        RenderSagittal(Volume.data(), x, bmp, overlay, mirror);
+    });
 }
 
 void TForm1::RenderCor(int y) {
-    RenderCoronalFromCopy(CorVolume.data(), y, SliceCount, SliceOffset, CorBmp);
-    Image2->AssignPicture(CorBmp);
+    Image2->Rebuild(CorBmp, [&](QImage& bmp, QImage* mirror) {
+        RenderCoronalFromCopy(CorVolume.data(), y, SliceCount, SliceOffset, bmp, mirror);
+    });
 }
 
 void TForm1::RenderTra(int z) {
-    RenderTransversal(Volume.data(), z, SliceCount, SliceOffset, TraBmp);
-    Image3->AssignPicture(TraBmp);
+    Image3->Rebuild(TraBmp, [&](QImage& bmp, QImage* mirror) {
+        RenderTransversal(Volume.data(), z, SliceCount, SliceOffset, bmp, mirror);
+    });
 }
 
 void TForm1::VolumeChanged() { MakeCoronalCopy(Volume.data(), CorVolume.data()); }
@@ -347,8 +350,7 @@ void TForm1::RenderAll() {
 }
 
 void TForm1::DrawCross(TImage* view, int px, int py) {
-    zx::DrawCross(view->Picture(), px, py, view->width(), view->height(), forms_.OptDlg->Cross());
-    view->update();
+    view->DrawCross(px, py, forms_.OptDlg->Cross());
 }
 
 QString TForm1::CrosshairText() const {

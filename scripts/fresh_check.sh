@@ -33,7 +33,7 @@ VARIANT=${VARIANT:-minbase}
 PROJECT_IN_ROOT=/root/zerebrix
 CHROOT_PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
 
-usage() { sed -n '9,13p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '/^# Usage:/,/^# 1 when/s/^# \{0,1\}//p' "$0"; }
 say() { printf '\n=== fresh_check: %s\n' "$*"; }
 die() { printf 'fresh_check: error: %s\n' "$*" >&2; exit 2; }
 
@@ -59,6 +59,7 @@ esac
 CACHE_TAR=$CACHE_DIR/$cache_name.tar
 CACHE_INFO=$CACHE_DIR/$cache_name.info
 
+start_us=${EPOCHREALTIME/./}
 REPO=$(cd "$(dirname "$0")/.." && pwd)
 git_() { git -c safe.directory="$REPO" -C "$REPO" "$@"; }
 git_ rev-parse --git-dir >/dev/null 2>&1 || die "$REPO is not a git repository"
@@ -127,16 +128,17 @@ pids_in_root() {
   done
 }
 stop_processes_in() {
-  local pids i
-  pids=$(pids_in_root "$1")
-  [ -n "$pids" ] || return 0
-  echo "fresh_check: ending processes left in $1: $(echo $pids)"
-  kill -TERM $pids 2>/dev/null || true
-  for i in 1 2 3 4 5 6 7 8 9 10; do
-    pids=$(pids_in_root "$1"); [ -n "$pids" ] || return 0
-    sleep 0.5
+  local pids tries
+  mapfile -t pids < <(pids_in_root "$1")
+  [ ${#pids[@]} -gt 0 ] || return 0
+  echo "fresh_check: ending processes left in $1: ${pids[*]}"
+  kill -TERM "${pids[@]}" 2>/dev/null || true
+  for tries in 1 2 3 4 5 6 7 8 9 10; do
+    mapfile -t pids < <(pids_in_root "$1")
+    [ ${#pids[@]} -gt 0 ] || return 0
+    [ "$tries" -lt 10 ] && sleep 0.5
   done
-  kill -KILL $pids 2>/dev/null || true
+  kill -KILL "${pids[@]}" 2>/dev/null || true
   sleep 0.5
 }
 unmount_all_under() {
@@ -175,6 +177,7 @@ remove_root() {
 ROOT=""          # the root of this run
 BOOTSTRAP_DIR="" # the debootstrap target while the cache is being made
 cleaning=0
+# shellcheck disable=SC2317  # run by the EXIT trap
 cleanup() {
   local rc=$?
   [ "$cleaning" -eq 0 ] || return 0
@@ -189,6 +192,7 @@ cleanup() {
     if [ "$keep" -eq 1 ]; then
       if unmount_all_under "$ROOT"; then
         echo "fresh_check: kept the root (unmounted): $ROOT"
+        echo "fresh_check: delete it with: rm -rf --one-file-system $ROOT"
       else
         echo "fresh_check: kept the root, but could not unmount:" >&2
         mounts_under "$ROOT" >&2
@@ -225,8 +229,10 @@ make_base() {
   BOOTSTRAP_DIR=$(mktemp -d "$TMP_BASE/zerebrix-fresh.XXXXXX")
   chmod 755 "$BOOTSTRAP_DIR"
   local t0; t0=$(now_us)
-  debootstrap "${variant_args[@]}" --components=main "$SUITE" "$BOOTSTRAP_DIR" "$MIRROR" \
-    || die "debootstrap failed (see $BOOTSTRAP_DIR/debootstrap/debootstrap.log)"
+  if ! debootstrap "${variant_args[@]}" --components=main "$SUITE" "$BOOTSTRAP_DIR" "$MIRROR"; then
+    cp "$BOOTSTRAP_DIR/debootstrap/debootstrap.log" "$LOG_DIR/debootstrap.log" 2>/dev/null || true
+    die "debootstrap failed (log: $LOG_DIR/debootstrap.log)"
+  fi
   local secs; secs=$(secs_since "$t0")
   echo "fresh_check: debootstrap took $(fmt_secs "$secs")"
   unmount_all_under "$BOOTSTRAP_DIR" || die "debootstrap left mounts in $BOOTSTRAP_DIR"
@@ -304,14 +310,17 @@ in_root() {
   say "$name: $cmd   (log $log)"
   t0=$(now_us)
   set +e
+  # shellcheck disable=SC2016  # expanded by the shell inside the root
   env -i HOME=/root PATH="$CHROOT_PATH" LANG=C.UTF-8 TERM="${TERM:-dumb}" \
     /usr/sbin/chroot "$ROOT" /bin/bash -c 'cd "$1" && eval "$2"' bash "$PROJECT_IN_ROOT" "$cmd" \
-    </dev/null 2>&1 | tee "$log"
+    </dev/null 9>&- 2>&1 | tee "$log"
   last_rc=${PIPESTATUS[0]}
   set -e
   last_secs=$(secs_since "$t0")
   echo "fresh_check: $name exit code $last_rc, took $(fmt_secs "$last_secs")"
 }
+
+echo "fresh_check: the root was ready $(fmt_secs "$(secs_since "$start_us")") after the start"
 
 summary=() failed=0
 if [ -n "$smoke" ]; then
@@ -341,7 +350,8 @@ else
   fi
   in_root test ./test.sh
   test_rc=$last_rc test_secs=$last_secs
-  summary+=("run.sh exit $run_rc (${run_secs}s)" "test.sh exit $test_rc (${test_secs}s)")
+  summary+=("run.sh exit $run_rc (${run_secs}s)" "test.sh exit $test_rc (${test_secs}s)"
+            "screenshot $shot_desc")
   [ "$run_rc" -eq 0 ] && [ "$test_rc" -eq 0 ] || failed=1
 fi
 if [ -n "${FRESH_EXTRA:-}" ]; then
@@ -349,9 +359,9 @@ if [ -n "${FRESH_EXTRA:-}" ]; then
   summary+=("extra exit $last_rc (${last_secs}s)")
   [ "$last_rc" -eq 0 ] || failed=1
 fi
-[ -z "$smoke" ] && summary+=("screenshot $shot_desc")
 
 echo
-echo "fresh_check: ${summary[0]}$(printf ', %s' "${summary[@]:1}")"
+line=$(printf '%s, ' "${summary[@]}")
+echo "fresh_check: ${line%, }"
 echo "fresh_check: logs in $LOG_DIR$([ "$keep" -eq 1 ] && echo "; root kept at $ROOT")"
 exit "$failed"

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
+#include <vector>
 
 namespace zx {
 
@@ -20,8 +22,9 @@ inline constexpr QRgb kCrossColor = 0xffff0000u;  // pure red
 /// centre (end point excluded, flat ends, `thickness` wide), a filled square
 /// of half side thickness div 2 and the centre pixel. Thickness or length 0
 /// draws nothing.
+/// When `drawn` is given, the rectangles filled (clipped) are added to it.
 void DrawCross(QImage& picture, int px, int py, int viewWidth, int viewHeight,
-               const CrossParams& p);
+               const CrossParams& p, std::vector<QRect>* drawn = nullptr);
 
 /// Colour of a pixel of a shown picture; outside the picture reads as white.
 QRgb PixelAt(const QImage& picture, int px, int py);

@@ -13,16 +13,18 @@ namespace {
 
 /// Expands 16 grey bytes to 16 pixels (g, g, g, 0xff); `red` supplies the
 /// red bytes (equal to `grey` without an overlay).
-inline void Expand16(__m128i grey, __m128i red, std::uint8_t* dst) {
+inline void Expand16(__m128i grey, __m128i red, std::uint8_t* dst, std::uint8_t* mirror = nullptr) {
     const __m128i ff = _mm_set1_epi8(char(0xff));
     const __m128i bgLo = _mm_unpacklo_epi8(grey, grey);
     const __m128i bgHi = _mm_unpackhi_epi8(grey, grey);
     const __m128i raLo = _mm_unpacklo_epi8(red, ff);
     const __m128i raHi = _mm_unpackhi_epi8(red, ff);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_unpacklo_epi16(bgLo, raLo));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16), _mm_unpackhi_epi16(bgLo, raLo));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 32), _mm_unpacklo_epi16(bgHi, raHi));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 48), _mm_unpackhi_epi16(bgHi, raHi));
+    const __m128i px[4] = {_mm_unpacklo_epi16(bgLo, raLo), _mm_unpackhi_epi16(bgLo, raLo),
+                           _mm_unpacklo_epi16(bgHi, raHi), _mm_unpackhi_epi16(bgHi, raHi)};
+    for (int i = 0; i < 4; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16 * i), px[i]);
+    if (mirror) {
+        for (int i = 0; i < 4; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(mirror + 16 * i), px[i]);
+    }
 }
 
 /// Four rows of a 16 × 16 byte transpose: each x[q] holds, as 32-bit
@@ -71,14 +73,26 @@ inline Columns ValidColumns(int sliceCount, int sliceOffset) {
 }
 
 /// Row access without QImage::scanLine's per-call detach check: the
-/// picture is detached once, then rows are addressed from its base.
+/// picture is detached once, then rows are addressed from its base. A
+/// mirror picture of the same shape, when given, receives every store too.
 class Rows {
 public:
-    explicit Rows(QImage& bmp) : base_(bmp.bits()), stride_(bmp.bytesPerLine()) {}
-    QRgb* operator()(int r) const { return reinterpret_cast<QRgb*>(base_ + r * stride_); }
+    Rows(QImage& bmp, QImage* mirror)
+        : base_(bmp.bits()), mirror_(mirror ? mirror->bits() : nullptr), stride_(bmp.bytesPerLine()) {}
+    /// Sixteen pixels from column `c` of row `r` on.
+    void Store16(int r, int c, __m128i grey, __m128i red) const {
+        const qsizetype at = r * stride_ + 4 * c;
+        Expand16(grey, red, base_ + at, mirror_ ? mirror_ + at : nullptr);
+    }
+    void Set(int r, int c, QRgb v) const {
+        const qsizetype at = r * stride_ + 4 * c;
+        *reinterpret_cast<QRgb*>(base_ + at) = v;
+        if (mirror_) *reinterpret_cast<QRgb*>(mirror_ + at) = v;
+    }
 
 private:
     uchar* base_;
+    uchar* mirror_;
     qsizetype stride_;
 };
 
@@ -90,12 +104,12 @@ QImage NewSectionBitmap() {
     return img;
 }
 
-void RenderSagittal(const std::uint8_t* volume, int x, QImage& bmp, const std::uint8_t* overlay) {
-    const Rows Row(bmp);
+void RenderSagittal(const std::uint8_t* volume, int x, QImage& bmp, const std::uint8_t* overlay,
+                    QImage* mirror) {
+    const Rows Row(bmp, mirror);
     const std::uint8_t* plane = volume + std::size_t(x) * kPlaneBytes;
     const std::uint8_t* over = overlay ? overlay + std::size_t(x) * kPlaneBytes : nullptr;
     for (int r = 0; r < kEdge; ++r) {
-        auto* dst = reinterpret_cast<std::uint8_t*>(Row(r));
         const std::uint8_t* src = plane + r * kEdge;
         for (int c = 0; c < kEdge; c += 16) {
             const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + c));
@@ -104,14 +118,14 @@ void RenderSagittal(const std::uint8_t* volume, int x, QImage& bmp, const std::u
                 red = _mm_xor_si128(
                     g, _mm_loadu_si128(reinterpret_cast<const __m128i*>(over + r * kEdge + c)));
             }
-            Expand16(g, red, dst + 4 * c);
+            Row.Store16(r, c, g, red);
         }
     }
 }
 
 void RenderCoronal(const std::uint8_t* volume, int y, int sliceCount, int sliceOffset,
                    QImage& bmp) {
-    const Rows Row(bmp);
+    const Rows Row(bmp, nullptr);
     const Columns cols = ValidColumns(sliceCount, sliceOffset);
     const std::uint8_t* base = volume + y;
     int k0 = 0;
@@ -123,12 +137,12 @@ void RenderCoronal(const std::uint8_t* volume, int y, int sliceCount, int sliceO
             const std::uint8_t* p = planes + r * kEdge;
             for (int j = 0; j < 16; ++j) gathered[j] = p[std::size_t(j) * kPlaneBytes];
             const __m128i g = _mm_load_si128(reinterpret_cast<const __m128i*>(gathered));
-            Expand16(g, g, reinterpret_cast<std::uint8_t*>(Row(r) + cols.offset + k0));
+            Row.Store16(r, cols.offset + k0, g, g);
         }
     }
     for (int k = k0; k < cols.count; ++k) {
         const std::uint8_t* plane = base + std::size_t(k) * kPlaneBytes;
-        for (int r = 0; r < kEdge; ++r) Row(r)[cols.offset + k] = GreyToColor(plane[r * kEdge]);
+        for (int r = 0; r < kEdge; ++r) Row.Set(r, cols.offset + k, GreyToColor(plane[r * kEdge]));
     }
 }
 
@@ -164,25 +178,24 @@ void MakeCoronalCopy(const std::uint8_t* volume, std::uint8_t* coronal) {
 }
 
 void RenderCoronalFromCopy(const std::uint8_t* coronal, int y, int sliceCount, int sliceOffset,
-                           QImage& bmp) {
-    const Rows Row(bmp);
+                           QImage& bmp, QImage* mirror) {
+    const Rows Row(bmp, mirror);
     const Columns cols = ValidColumns(sliceCount, sliceOffset);
     const std::uint8_t* plane = coronal + std::size_t(y) * kPlaneBytes;
     for (int r = 0; r < kEdge; ++r) {
         const std::uint8_t* src = plane + r * kEdge;
-        QRgb* dst = Row(r) + cols.offset;
         int k = 0;
         for (; k + 16 <= cols.count; k += 16) {
             const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k));
-            Expand16(g, g, reinterpret_cast<std::uint8_t*>(dst + k));
+            Row.Store16(r, cols.offset + k, g, g);
         }
-        for (; k < cols.count; ++k) dst[k] = GreyToColor(src[k]);
+        for (; k < cols.count; ++k) Row.Set(r, cols.offset + k, GreyToColor(src[k]));
     }
 }
 
 void RenderTransversal(const std::uint8_t* volume, int z, int sliceCount, int sliceOffset,
-                       QImage& bmp) {
-    const Rows Row(bmp);
+                       QImage& bmp, QImage* mirror) {
+    const Rows Row(bmp, mirror);
     const Columns cols = ValidColumns(sliceCount, sliceOffset);
     const std::uint8_t* base = volume + std::size_t(z) * kEdge;
     int k0 = 0;
@@ -200,14 +213,13 @@ void RenderTransversal(const std::uint8_t* volume, int z, int sliceCount, int sl
             }
             Transpose16(rows, t);
             for (int i = 0; i < 16; ++i) {
-                Expand16(t[i], t[i],
-                         reinterpret_cast<std::uint8_t*>(Row(r0 + i) + cols.offset + k0));
+                Row.Store16(r0 + i, cols.offset + k0, t[i], t[i]);
             }
         }
     }
     for (int k = k0; k < cols.count; ++k) {
         const std::uint8_t* row = base + std::size_t(k) * kPlaneBytes;
-        for (int r = 0; r < kEdge; ++r) Row(r)[cols.offset + k] = GreyToColor(row[r]);
+        for (int r = 0; r < kEdge; ++r) Row.Set(r, cols.offset + k, GreyToColor(row[r]));
     }
 }
 

@@ -14,11 +14,15 @@ constexpr QRgb GreyToColor(std::uint8_t g) { return 0xff000000u | (QRgb(g) * 0x0
 /// A new 256 × 256 section bitmap (Format_RGB32), filled black.
 QImage NewSectionBitmap();
 
+/// Each renderer writes `bmp` and, when given, the same pixels into
+/// `mirror` (a picture of the same shape: the view showing `bmp`), which
+/// saves the copy of the whole picture at every move of a drag.
+///
 /// Sagittal section of plane x: pixel (c, r) shows voxel (x, c, r). When
 /// `overlay` is given (a second volume of the same layout) the red byte is
 /// grey XOR overlay byte.
 void RenderSagittal(const std::uint8_t* volume, int x, QImage& bmp,
-                    const std::uint8_t* overlay = nullptr);
+                    const std::uint8_t* overlay = nullptr, QImage* mirror = nullptr);
 
 /// Coronal section of plane y: pixel (sliceOffset + k, r) shows voxel
 /// (k, y, r) for k < sliceCount; other columns are not touched.
@@ -33,12 +37,12 @@ void MakeCoronalCopy(const std::uint8_t* volume, std::uint8_t* coronal);
 /// Coronal section of plane y from the coronal copy: the same picture as
 /// RenderCoronal of the volume the copy was made from, at sagittal speed.
 void RenderCoronalFromCopy(const std::uint8_t* coronal, int y, int sliceCount, int sliceOffset,
-                           QImage& bmp);
+                           QImage& bmp, QImage* mirror = nullptr);
 
 /// Transversal section of plane z: pixel (sliceOffset + k, r) shows voxel
 /// (k, r, z) for k < sliceCount; other columns are not touched.
 void RenderTransversal(const std::uint8_t* volume, int z, int sliceCount, int sliceOffset,
-                       QImage& bmp);
+                       QImage& bmp, QImage* mirror = nullptr);
 
 /// Copies `src` into `dst` without a new allocation when both are 256 × 256
 /// RGB32 and `dst` is not shared; otherwise `dst` becomes a deep copy.

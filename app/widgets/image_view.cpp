@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <cstring>
 
 #include "app/render/sections.h"
 #include "app/widgets/guard.h"
@@ -14,8 +15,56 @@ TImage::TImage(QWidget* parent) : QWidget(parent) {
 }
 
 void TImage::AssignPicture(const QImage& src) {
-    CopyPicture(src, picture_);
+    const bool onlyCrosses = source_ == &src && sourceKey_ == src.cacheKey() &&
+                             pictureKey_ == picture_.cacheKey() && !picture_.isNull();
+    if (onlyCrosses) {
+        if (crosses_.empty()) return;  // nothing drawn since: the picture is src
+        const qsizetype stride = src.bytesPerLine();
+        const uchar* from = src.constBits();
+        uchar* to = picture_.bits();
+        for (const QRect& r : crosses_) {
+            for (int y = r.top(); y <= r.bottom(); ++y) {
+                std::memcpy(to + y * stride + 4 * r.left(), from + y * stride + 4 * r.left(),
+                            std::size_t(4 * r.width()));
+            }
+            if (!stretch_) update(r);
+        }
+        if (stretch_) update();
+    } else {
+        CopyPicture(src, picture_);
+        update();
+    }
+    crosses_.clear();
+    source_ = &src;
+    sourceKey_ = src.cacheKey();
+    pictureKey_ = picture_.cacheKey();
+}
+
+void TImage::Rebuild(QImage& clean, const std::function<void(QImage&, QImage*)>& render) {
+    const bool mirrored = source_ == &clean && sourceKey_ == clean.cacheKey() &&
+                          pictureKey_ == picture_.cacheKey() && picture_.size() == clean.size() &&
+                          picture_.format() == clean.format();
+    if (!mirrored) {
+        render(clean, nullptr);
+        AssignPicture(clean);
+        return;
+    }
+    AssignPicture(clean);  // takes the crosshairs away: the picture equals `clean`
+    render(clean, &picture_);
+    sourceKey_ = clean.cacheKey();
+    pictureKey_ = picture_.cacheKey();
     update();
+}
+
+void TImage::DrawCross(int px, int py, const CrossParams& params) {
+    const std::size_t before = crosses_.size();
+    zx::DrawCross(picture_, px, py, width(), height(), params, &crosses_);
+    pictureKey_ = picture_.cacheKey();
+    if (stretch_) {
+        update();
+        return;
+    }
+    for (std::size_t i = before; i < crosses_.size(); ++i) update(crosses_[i]);
 }
 
 void TImage::SetStretch(bool on) {

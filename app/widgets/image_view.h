@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "app/render/crosshair.h"
 #include "app/widgets/shift_state.h"
 
 namespace zx {
@@ -19,7 +20,16 @@ public:
     QImage& Picture() { return picture_; }
     const QImage& Picture() const { return picture_; }
     /// Shows a copy of `src` (reusing the picture's memory when it can).
+    /// When the picture is still `src` as last assigned, unchanged on both
+    /// sides but for crosshairs drawn by DrawCross, only those pixels are
+    /// copied back: a drag restores a view at every move.
     void AssignPicture(const QImage& src);
+    /// Rebuilds the clean picture `clean` through `render(clean, mirror)` and
+    /// shows it: when the picture is a copy of `clean` (crosshairs aside),
+    /// the renderer writes the picture too (`mirror`), else it is copied.
+    void Rebuild(QImage& clean, const std::function<void(QImage&, QImage*)>& render);
+    /// Draws the crosshair onto the picture and schedules a repaint.
+    void DrawCross(int px, int py, const CrossParams& params);
 
     bool Stretch() const { return stretch_; }
     void SetStretch(bool on);
@@ -39,6 +49,12 @@ protected:
 private:
     QImage picture_;
     bool stretch_ = false;
+    // What the picture holds: a copy of *source_ (as of sourceKey_) plus the
+    // crosshair rectangles `crosses_`, valid while picture_ is as of pictureKey_.
+    const QImage* source_ = nullptr;
+    qint64 sourceKey_ = 0;
+    qint64 pictureKey_ = 0;
+    std::vector<QRect> crosses_;
 };
 
 }  // namespace zx
