@@ -151,6 +151,24 @@ TEST_F(Tools, InversionIsADisplayEffectThatUndoesItself) {
     EXPECT_EQ(form->Image2->Picture(), before2);
 }
 
+TEST_F(Tools, ADragAfterInversionShowsTheCleanSectionsWithTheNewCrosshair) {
+    QTest::mouseClick(form->InvertButton, Qt::LeftButton);
+    QTest::mousePress(form->Image2, Qt::LeftButton, Qt::NoModifier, {100, 60});
+    QTest::mouseMove(form->Image2, {110, 70});
+    QTest::mouseMove(form->Image2, {120, 80});
+    QTest::mouseRelease(form->Image2, Qt::LeftButton, Qt::NoModifier, {120, 80});
+    // Every pixel is the clean section's, except the crosshair's red.
+    for (auto [view, clean] : {std::pair{form->Image1, &form->SagBmp}, {form->Image3, &form->TraBmp}}) {
+        const QImage& shown = view->Picture();
+        int other = 0;
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 256; ++x)
+                other += shown.pixel(x, y) != clean->pixel(x, y) && shown.pixel(x, y) != zx::kCrossColor;
+        EXPECT_EQ(other, 0) << view->objectName().toStdString();
+    }
+    EXPECT_EQ(form->Image1->Picture().pixel(form->Yg, form->Zg), zx::kCrossColor);
+}
+
 TEST_F(Tools, InfoListSwitchPairsTheHintWithTheList) {
     EXPECT_EQ(form->ShowLBButton->toolTip(), QStringLiteral("Infos ausblenden"));
     form->ShowLBButtonClick();
