@@ -65,7 +65,7 @@ std::unique_ptr<Forms> CreateForms() {
     f->OptDlg = std::make_unique<TOptDlg>(*f);
     f->HelpDlg = std::make_unique<THelpDlg>();
     f->ImportBmpDlg = std::make_unique<TImportBmpDlg>();
-    f->NewBmpForm = std::make_unique<TNewBmpForm>();
+    f->NewBmpForm = std::make_unique<TNewBmpForm>(*f);
     f->WebExportDlg = std::make_unique<TWebExportDlg>();
     return f;
 }

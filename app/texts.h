@@ -52,6 +52,16 @@ inline constexpr char kTooManySlicesB[] = ") Schichten !";
 inline constexpr char kBitmapFilesChosen[] = " Bilddateien ausgewählt.";
 inline constexpr char kOpenFilter[] = "Zerebrix-MR-Serie (*.vmr)|*.vmr|alle Dateien (*.*)|*.*";
 
+// Import window: DICOM files it refuses, and writing pictures.
+inline constexpr char kDicomTooLargeFmt[] =
+    "Das DICOM-Bild ist zu groß (%1 × %2 Bildpunkte); gelesen werden höchstens 1.048.577 "
+    "Bildpunkte";
+inline constexpr char kDicomCompressed[] =
+    "Die DICOM-Datei enthält komprimierte Bilddaten; gelesen werden nur unkomprimierte Bilder";
+inline constexpr char kDicomBigEndian[] =
+    "Die DICOM-Datei ist im Big-Endian-Format gespeichert; gelesen werden nur Little-Endian-Bilder";
+inline constexpr char kCannotCreateFmt[] = "Datei %1 kann nicht erstellt werden";
+
 // Views.
 inline constexpr const char* kViewNames[4] = {"", "SAG", "COR", "TRA"};
 

@@ -310,10 +310,17 @@ in_root() {
   say "$name: $cmd   (log $log)"
   t0=$(now_us)
   set +e
-  # shellcheck disable=SC2016  # expanded by the shell inside the root
-  env -i HOME=/root PATH="$CHROOT_PATH" LANG=C.UTF-8 TERM="${TERM:-dumb}" \
-    /usr/sbin/chroot "$ROOT" /bin/bash -c 'cd "$1" && eval "$2"' bash "$PROJECT_IN_ROOT" "$cmd" \
-    </dev/null 9>&- 2>&1 | tee "$log"
+  # Anything the command leaves running in the root is ended when it
+  # returns, so that the next command starts alone and tee sees the end.
+  {
+    # shellcheck disable=SC2016  # expanded by the shell inside the root
+    env -i HOME=/root PATH="$CHROOT_PATH" LANG=C.UTF-8 TERM="${TERM:-dumb}" \
+      /usr/sbin/chroot "$ROOT" /bin/bash -c 'cd "$1" && eval "$2"' bash "$PROJECT_IN_ROOT" "$cmd" \
+      </dev/null 9>&-
+    rc=$?
+    stop_processes_in "$ROOT"
+    exit "$rc"
+  } 2>&1 | tee "$log"
   last_rc=${PIPESTATUS[0]}
   set -e
   last_secs=$(secs_since "$t0")

@@ -1,0 +1,225 @@
+#include "import/image_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+
+#include "app/texts.h"
+#include "app/volume/runtime_error.h"
+
+namespace zx {
+
+namespace {
+
+constexpr std::size_t kPixBufBytes = std::size_t(kPixBufSamples) * 2;
+
+/// A file opened read-only, closed on every way out. Only regular files:
+/// a device or a pipe would never end.
+struct ReadFile {
+    int fd = -1;
+    explicit ReadFile(const QString& path) {
+        const QByteArray name = QFile::encodeName(path);
+        if (name.isEmpty()) RaiseIoError(ENOENT);
+        fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) RaiseIoError(errno);
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            RaiseIoError(EACCES);
+        }
+    }
+    ~ReadFile() { ::close(fd); }
+    /// Reads up to `count` bytes at `offset`, to the end of the file.
+    std::size_t Read(void* dst, std::size_t count, off_t offset) const {
+        std::size_t done = 0;
+        while (done < count) {
+            const ssize_t m = ::pread(fd, static_cast<char*>(dst) + done, count - done,
+                                      offset + off_t(done));
+            if (m < 0) {
+                if (errno == EINTR) continue;
+                RaiseIoError(errno);
+            }
+            if (m == 0) break;
+            done += std::size_t(m);
+        }
+        return done;
+    }
+};
+
+std::uint16_t Le16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
+std::int32_t Le32(const std::uint8_t* p) {
+    return std::int32_t(std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) |
+                        (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24));
+}
+
+QString Key(const std::uint8_t* p) {
+    static const char hex[] = "0123456789ABCDEF";
+    char k[9];
+    for (int i = 0, j = 0; i < 4; ++i) {
+        if (i == 2) k[j++] = '/';
+        k[j++] = hex[p[i] >> 4];
+        k[j++] = hex[p[i] & 15];
+    }
+    return QString::fromLatin1(k, 9);
+}
+
+bool Is(const std::uint8_t* p, std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
+    return p[0] == a && p[1] == b && p[2] == c && p[3] == d;
+}
+
+QString Utf8(const char* s) { return QString::fromUtf8(s); }
+
+}  // namespace
+
+bool TImageReader::IsBmpName(const QString& path) {
+    const int slash = int(path.lastIndexOf(u'/'));
+    const int dot = int(path.lastIndexOf(u'.'));
+    return dot > slash && path.mid(dot).toUpper() == QLatin1String(".BMP");
+}
+
+void TImageReader::OpenAFile(const QString& path, QString& caption) {
+    const ReadFile file(path);
+    const std::uint16_t oldRows = Rows, oldColumns = Columns;
+    const QString oldCaption = caption;
+    PixelDataLen = 0;
+    PixelDataPos = 0;
+    IsDicom = false;
+    BitsAllocated = 16;
+    TransferSyntax.clear();
+    // Blocks of 1024 bytes from offset 0; every even position is a possible
+    // element start, inside values too. An element whose bytes cross the
+    // end of the block is not recognised.
+    for (off_t offset = 0;; offset += off_t(HeaderBuf.size())) {
+        BytesRead = std::int32_t(file.Read(HeaderBuf.data(), HeaderBuf.size(), offset));
+        const int n = BytesRead;
+        const std::uint8_t* b = HeaderBuf.data();
+        for (int p = 0; p + 3 < n; p += 2) {
+            const std::uint8_t* e = b + p;
+            TagText = Key(e);
+            if (Is(e, 0x28, 0x00, 0x10, 0x00) && p + 9 < n) {
+                Rows = Le16(e + 8);
+                caption = QStringLiteral("Rows: ") + QString::number(Rows);
+            } else if (Is(e, 0x28, 0x00, 0x11, 0x00) && p + 9 < n) {
+                Columns = Le16(e + 8);
+                caption += QStringLiteral(" Columns: ") + QString::number(Columns);
+            } else if (Is(e, 0x28, 0x00, 0x00, 0x01) && p + 9 < n) {
+                BitsAllocated = Le16(e + 8);
+            } else if (Is(e, 0x02, 0x00, 0x10, 0x00) && p + 7 < n && e[4] == 'U' && e[5] == 'I') {
+                const int len = Le16(e + 6);
+                if (p + 8 + len <= n) {
+                    TransferSyntax = QString::fromLatin1(reinterpret_cast<const char*>(e + 8), len);
+                    while (TransferSyntax.endsWith(QChar(0)) || TransferSyntax.endsWith(u' '))
+                        TransferSyntax.chop(1);
+                }
+            } else if (Is(e, 0xE0, 0x7F, 0x10, 0x00) && p + 7 < n) {
+                // Explicit VR little endian puts "OW"/"OB", two reserved
+                // bytes and a 4-byte length behind the tag.
+                const bool explicitVr = (e[4] == 'O' && (e[5] == 'W' || e[5] == 'B'));
+                if (!explicitVr) {
+                    PixelDataLen = Le32(e + 4);
+                    PixelDataPos = std::int32_t(offset + p + 8);
+                    IsDicom = true;
+                } else if (p + 11 < n) {
+                    PixelDataLen = Le32(e + 8);
+                    PixelDataPos = std::int32_t(offset + p + 12);
+                    IsDicom = true;
+                }
+            }
+        }
+        if (BytesRead == 0 || IsDicom) break;
+    }
+    if (!IsDicom) return;
+    // What this reader cannot show is refused before a sample is read.
+    auto refuse = [&](const QString& text) {
+        Rows = oldRows;
+        Columns = oldColumns;
+        caption = oldCaption;
+        IsDicom = false;
+        throw RuntimeError(text);
+    };
+    if (TransferSyntax == QLatin1String("1.2.840.10008.1.2.2")) refuse(Utf8(texts::kDicomBigEndian));
+    const bool plain = TransferSyntax.isEmpty() || TransferSyntax == QLatin1String("1.2.840.10008.1.2") ||
+                       TransferSyntax == QLatin1String("1.2.840.10008.1.2.1");
+    if (!plain || PixelDataLen == -1) refuse(Utf8(texts::kDicomCompressed));
+    if (std::int64_t(Rows) * Columns > kPixBufSamples) {
+        refuse(Utf8(texts::kDicomTooLargeFmt).arg(Columns).arg(Rows));
+    }
+    ReadImgFromFile(path);
+}
+
+void TImageReader::ReadImgFromFile(const QString& path) {
+    if (PixelDataLen <= 0) return;
+    const ReadFile file(path);
+    auto* bytes = reinterpret_cast<std::uint8_t*>(PixBuf.data());
+    if (BitsAllocated == 8) {
+        // One byte a sample: read into the upper half of the buffer, then
+        // widen from the front; sample i never overwrites an unread byte.
+        constexpr std::size_t half = kPixBufBytes - kPixBufSamples;
+        const std::size_t m = file.Read(bytes + half, kPixBufSamples, PixelDataPos);
+        for (std::size_t i = 0; i < m; ++i) PixBuf[i] = bytes[half + i];
+        BytesRead = std::int32_t(2 * m);
+    } else {
+        std::size_t m = file.Read(bytes, kPixBufBytes, PixelDataPos);
+        BytesRead = std::int32_t(m);
+    }
+    CalcWindow();
+    // Statistics over the first ((BytesRead − 1) div 2) − 6 samples, the
+    // mean divided by all samples read.
+    const int n = (BytesRead - 1) / 2 - 6;
+    std::int64_t sum = 0, max = 0;
+    for (int i = 0; i < n; ++i) {
+        sum += PixBuf[std::size_t(i)];
+        max = std::max<std::int64_t>(max, PixBuf[std::size_t(i)]);
+    }
+    MaxValue = max;
+    const int samples = BytesRead / 2;
+    MeanValue = samples > 0 ? sum / samples : 0;
+}
+
+void TImageReader::CalcWindow() {
+    const std::int32_t h = WinWidth / 2;
+    WinLow = WinCenter - h;
+    if (WinLow < 0) WinLow = 0;
+    WinRange = h > WinCenter ? h + WinCenter : WinWidth;
+}
+
+std::uint8_t TImageReader::Grey(std::uint16_t s) const {
+    // A range of 0 (width 0, or no window yet) counts as 1.
+    const double range = WinRange == 0 ? 1.0 : double(WinRange);
+    const double g = 256.0 * (double(s) - double(WinLow)) / range;
+    if (g > 255.0) return 255;
+    if (!(g >= 0.0)) return 0;
+    return std::uint8_t(std::nearbyint(g));
+}
+
+QImage TImageReader::CopyBufToPic() const {
+    if (Rows == 0 || Columns == 0) return {};
+    QImage img(Columns, Rows, QImage::Format_RGB888);
+    // One grey value per sample value in use would cost more than the
+    // direct formula for one image, so it is computed per pixel.
+    const std::size_t fit = std::min<std::size_t>(std::size_t(Rows) * Columns, kPixBufSamples);
+    for (int r = 0; r < Rows; ++r) {
+        std::uint8_t* row = img.scanLine(r);
+        for (int k = 0; k < Columns; ++k) {
+            const std::size_t i = std::size_t(r) * Columns + std::size_t(k);
+            const std::uint8_t g = i < fit ? Grey(PixBuf[i]) : 0;
+            row[3 * k] = row[3 * k + 1] = row[3 * k + 2] = g;
+        }
+    }
+    return img;
+}
+
+void TImageReader::AutoWindow() {
+    if (!IsDicom) return;
+    const double third = double(MaxValue - MeanValue) / 3.0;
+    WinCenter = std::int32_t(MeanValue + std::int64_t(std::nearbyint(third)));
+    WinWidth = std::int32_t(MaxValue + MeanValue - WinCenter);
+    CalcWindow();
+}
+
+}  // namespace zx

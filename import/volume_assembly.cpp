@@ -1,0 +1,45 @@
+#include "import/volume_assembly.h"
+
+#include <cstring>
+
+#include "app/volume/volume.h"
+
+namespace zx {
+
+void WriteImportPlanes(const QImage& preview, int i, int depth, int orientation, int offset,
+                       std::uint8_t* volume) {
+    const QImage rgb = preview.convertToFormat(QImage::Format_RGB32);
+    // red[r][c]: the value of preview pixel (c, r); black where the preview
+    // is smaller than 256 × 256.
+    static thread_local std::uint8_t red[kEdge][kEdge];
+    std::memset(red, 0, sizeof red);
+    for (int r = 0; r < std::min(rgb.height(), kEdge); ++r) {
+        const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(r));
+        for (int c = 0; c < std::min(rgb.width(), kEdge); ++c) red[r][c] = std::uint8_t(qRed(line[c]));
+    }
+    for (int j = 0; j < depth; ++j) {
+        const int p = i * depth + j;
+        switch (orientation) {
+            case 0:  // (x, y, z) = (p, c, r): the picture is one x plane as stored
+                if (p < 0 || p >= kEdge) break;
+                std::memcpy(volume + VoxelIndex(p, 0, 0), red, sizeof red);
+                break;
+            case 1: {  // (x, y, z) = (c, 255 − o − p, r)
+                const int y = 255 - offset - p;
+                if (y < 0 || y >= kEdge) break;
+                for (int r = 0; r < kEdge; ++r)
+                    for (int c = 0; c < kEdge; ++c) volume[VoxelIndex(c, y, r)] = red[r][c];
+                break;
+            }
+            default: {  // (x, y, z) = (c, r, o + p)
+                const int z = offset + p;
+                if (z < 0 || z >= kEdge) break;
+                for (int r = 0; r < kEdge; ++r)
+                    for (int c = 0; c < kEdge; ++c) volume[VoxelIndex(c, r, z)] = red[r][c];
+                break;
+            }
+        }
+    }
+}
+
+}  // namespace zx
