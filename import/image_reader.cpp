@@ -133,7 +133,6 @@ void TImageReader::OpenAFile(const QString& path, QString& caption) {
         }
         if (BytesRead == 0 || IsDicom) break;
     }
-    if (!IsDicom) return;
     // What this reader cannot show is refused before a sample is read.
     auto refuse = [&](const QString& text) {
         Rows = oldRows;
@@ -145,7 +144,8 @@ void TImageReader::OpenAFile(const QString& path, QString& caption) {
     if (TransferSyntax == QLatin1String("1.2.840.10008.1.2.2")) refuse(Utf8(texts::kDicomBigEndian));
     const bool plain = TransferSyntax.isEmpty() || TransferSyntax == QLatin1String("1.2.840.10008.1.2") ||
                        TransferSyntax == QLatin1String("1.2.840.10008.1.2.1");
-    if (!plain || PixelDataLen == -1) refuse(Utf8(texts::kDicomCompressed));
+    if (!plain || (IsDicom && PixelDataLen == -1)) refuse(Utf8(texts::kDicomCompressed));
+    if (!IsDicom) return;
     if (std::int64_t(Rows) * Columns > kPixBufSamples) {
         refuse(Utf8(texts::kDicomTooLargeFmt).arg(Columns).arg(Rows));
     }

@@ -1,0 +1,190 @@
+// The import window's reader: the DICOM byte scan, the sample read and its
+// statistics, the grey window, and refusals of what it cannot show.
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "app/volume/runtime_error.h"
+#include "import/image_reader.h"
+#include "support/dicom_bytes.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using zxtest::DicomFile;
+using zxtest::DicomSpec;
+
+std::vector<std::uint16_t> Ramp(int n, int mul = 7) {
+    std::vector<std::uint16_t> v(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) v[std::size_t(i)] = std::uint16_t((i * mul) % 4001);
+    return v;
+}
+
+class Reader : public ::testing::Test {
+protected:
+    zxtest::TempDir dir;
+    std::unique_ptr<zx::TImageReader> r = std::make_unique<zx::TImageReader>();
+    QString caption;
+    void Open(const QByteArray& bytes, const char* name = "x.dcm") {
+        r->OpenAFile(dir.Write(QString::fromLatin1(name), bytes), caption);
+    }
+};
+
+TEST_F(Reader, ImplicitFileGivesCaptionSamplesAndTheStatisticsWithTheirDivisor) {
+    const auto samples = Ramp(65536);
+    const QByteArray file = DicomFile({}, samples);
+    Open(file);
+    EXPECT_EQ(caption, QStringLiteral("Rows: 256 Columns: 256"));
+    EXPECT_TRUE(r->IsDicom);
+    EXPECT_EQ(r->PixelDataPos, file.size() - 131072);
+    EXPECT_EQ(r->BytesRead, 131072);
+    std::int64_t sum = 0, max = 0;
+    for (int i = 0; i < 65529; ++i) sum += samples[std::size_t(i)], max = std::max<std::int64_t>(max, samples[std::size_t(i)]);
+    EXPECT_EQ(r->MeanValue, sum / 65536);
+    EXPECT_EQ(r->MaxValue, max);
+    EXPECT_EQ(r->PixBuf[1], samples[1]);
+    const QImage pic = r->CopyBufToPic();
+    EXPECT_EQ(pic.size(), QSize(256, 256));
+    EXPECT_EQ(qRed(pic.pixel(1, 0)), r->Grey(samples[1]));
+}
+
+TEST_F(Reader, ExplicitLayoutReadsSamplesBehindTheTwelveByteHeaderAndWidensEightBits) {
+    DicomSpec s;
+    s.explicitVr = true;
+    s.transferSyntax = "1.2.840.10008.1.2.1";
+    Open(DicomFile(s, {11, 22, 33, 44}));
+    EXPECT_EQ(r->PixBuf[0], 11);
+    EXPECT_EQ(r->PixBuf[3], 44);
+    s.bitsAllocated = 8;
+    Open(DicomFile(s, {200, 7, 255}));
+    EXPECT_EQ(r->PixBuf[0], 200);
+    EXPECT_EQ(r->PixBuf[2], 255);
+    EXPECT_EQ(r->BytesRead, 6);
+}
+
+TEST_F(Reader, BlockEdgesAndALaterMatchInTheSameBlock) {
+    // Rows tag at 1020: its value bytes lie in the next block, so it is not seen.
+    QByteArray f(1020, '\0');
+    f += zxtest::Element(0x0028, 0x0010, "US", zxtest::U16(77), false);
+    f += QByteArray(100, '\0');
+    r->Rows = 5;
+    Open(f);
+    EXPECT_EQ(r->Rows, 5);
+    EXPECT_FALSE(r->IsDicom);
+    // Two Pixel Data tags in one block: the later one counts.
+    QByteArray g = zxtest::Element(0x7FE0, 0x0010, "OW", zxtest::U16(1) + zxtest::U16(2), false);
+    const int second = int(g.size()) + 8;
+    g += zxtest::Element(0x7FE0, 0x0010, "OW", zxtest::U16(9) + zxtest::U16(9), false);
+    Open(g);
+    EXPECT_EQ(r->PixelDataPos, second + 0);
+    EXPECT_EQ(r->PixBuf[0], 9);
+}
+
+TEST_F(Reader, WindowArithmetic) {
+    r->WinCenter = 100, r->WinWidth = 200;
+    r->CalcWindow();
+    EXPECT_EQ(r->WinLow, 0);
+    EXPECT_EQ(r->WinRange, 200);
+    EXPECT_EQ(r->Grey(0), 0);
+    EXPECT_EQ(r->Grey(100), 128);
+    EXPECT_EQ(r->Grey(199), 255);
+    EXPECT_EQ(r->Grey(60000), 255);
+    r->WinCenter = 1000, r->WinWidth = 400;
+    r->CalcWindow();
+    EXPECT_EQ(r->WinLow, 800);
+    EXPECT_EQ(r->Grey(800), 0);
+    EXPECT_EQ(r->Grey(1000), 128);
+    EXPECT_EQ(r->Grey(1200), 255);
+    r->WinCenter = 50, r->WinWidth = 200;
+    r->CalcWindow();
+    EXPECT_EQ(r->WinRange, 150);
+    EXPECT_EQ(r->Grey(75), 128);
+    r->WinCenter = 0, r->WinWidth = 0;  // a width of 0: no division by zero
+    r->CalcWindow();
+    EXPECT_EQ(r->Grey(0), 0);
+    EXPECT_EQ(r->Grey(1), 255);
+    r->IsDicom = true, r->MaxValue = 1500, r->MeanValue = 300;
+    r->AutoWindow();
+    EXPECT_EQ(r->WinCenter, 700);
+    EXPECT_EQ(r->WinWidth, 1100);
+    EXPECT_EQ(r->WinLow, 150);
+}
+
+TEST_F(Reader, ShortFilesKeepOlderSamplesAndNeverDivideByZero) {
+    Open(DicomFile({}, std::vector<std::uint16_t>(16, 500)));
+    DicomSpec s;
+    s.pixelLength = 131072;  // claims more than the file holds
+    QByteArray f = DicomFile(s, {});
+    f.append(char(3));  // one byte behind the tag
+    Open(f);
+    EXPECT_EQ(r->BytesRead, 1);
+    EXPECT_EQ(r->MeanValue, 0);
+    EXPECT_EQ(r->PixBuf[5], 500);
+}
+
+TEST_F(Reader, RefusesWhatItCannotShowAndKeepsItsState) {
+    Open(DicomFile({}, {1, 2, 3}));
+    caption = QStringLiteral("vorher");
+    const auto check = [&](const QByteArray& bytes, const char* words) {
+        try {
+            Open(bytes);
+            ADD_FAILURE() << words;
+        } catch (const zx::RuntimeError& e) {
+            EXPECT_TRUE(e.text().contains(QString::fromUtf8(words))) << e.text().toStdString();
+        }
+        EXPECT_FALSE(r->IsDicom);
+        EXPECT_EQ(r->Rows, 256);
+        EXPECT_EQ(r->PixBuf[2], 3);
+        EXPECT_EQ(caption, QStringLiteral("vorher"));
+    };
+    DicomSpec big;
+    big.rows = big.columns = 1100;
+    check(DicomFile(big, {}), "zu groß");
+    DicomSpec encapsulated;
+    encapsulated.explicitVr = true;
+    encapsulated.pixelLength = -1;
+    check(DicomFile(encapsulated, {}), "komprimierte");
+    DicomSpec jpeg;
+    jpeg.transferSyntax = "1.2.840.10008.1.2.4.50";
+    check(DicomFile(jpeg, {1}), "komprimierte");
+    DicomSpec bigEndian;
+    bigEndian.transferSyntax = "1.2.840.10008.1.2.2";
+    check(DicomFile(bigEndian, {1}), "Big-Endian");
+    EXPECT_THROW(Open(QByteArray(), "missing/none.dcm"), zx::RuntimeError);
+}
+
+TEST(ReaderNames, OnlyTheBmpExtensionGoesToTheBitmapReader) {
+    EXPECT_TRUE(zx::TImageReader::IsBmpName(QStringLiteral("/a/scan.bmp")));
+    EXPECT_TRUE(zx::TImageReader::IsBmpName(QStringLiteral("SCAN.Bmp")));
+    EXPECT_FALSE(zx::TImageReader::IsBmpName(QStringLiteral("scan.bmp.dcm")));
+    EXPECT_FALSE(zx::TImageReader::IsBmpName(QStringLiteral("a.bmp/scan")));
+}
+
+// Files from Debian's python3-pydicom, written by other software.
+TEST(ReaderRealFiles, PydicomTestFilesShowTheirPixelValues) {
+    const QString base = QStringLiteral("/usr/lib/python3/dist-packages/pydicom/data/test_files/");
+    struct Case {
+        const char* name;
+        int rows, cols, r, c, value;
+    };
+    // Reference values as pydicom decodes them.
+    for (const Case& k : {Case{"MR_small.dcm", 64, 64, 10, 20, 316}, Case{"MR_small_implicit.dcm", 64, 64, 10, 20, 316},
+                          Case{"MR_small_padded.dcm", 64, 64, 0, 0, 905}, Case{"CT_small.dcm", 128, 128, 10, 20, 185}}) {
+        const QString path = base + QString::fromLatin1(k.name);
+        ASSERT_TRUE(QFile::exists(path)) << k.name << ": the install script brings python3-pydicom";
+        auto r = std::make_unique<zx::TImageReader>();
+        QString caption;
+        r->OpenAFile(path, caption);
+        ASSERT_TRUE(r->IsDicom) << k.name;
+        EXPECT_EQ(r->Rows, k.rows);
+        EXPECT_EQ(r->Columns, k.cols);
+        EXPECT_EQ(r->PixBuf[std::size_t(k.r * k.cols + k.c)], k.value) << k.name;
+        const QImage pic = r->CopyBufToPic();
+        EXPECT_EQ(qRed(pic.pixel(k.c, k.r)), r->Grey(std::uint16_t(k.value)));
+    }
+    auto r = std::make_unique<zx::TImageReader>();
+    QString caption;
+    EXPECT_THROW(r->OpenAFile(base + QStringLiteral("MR_small_bigendian.dcm"), caption), zx::RuntimeError);
+}
+
+}  // namespace
