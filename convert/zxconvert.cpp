@@ -65,7 +65,7 @@ auto InFile(const QString& path, F f) {
 int Phantom(const QStringList& a) {
     if (a.size() != 1) throw UsageError{QStringLiteral("phantom takes one output file")};
     const std::vector<std::uint8_t> v = zx::MakeHeadPhantom();
-    InFile(a[0], [&] { zx::WriteVmrAtomically(a[0], v.data(), kEdge); });
+    InFile(a[0], [&] { zx::WriteVmr(a[0], v.data(), kEdge); });
     return 0;
 }
 
@@ -117,14 +117,14 @@ int Stack(const QStringList& a) {
     } catch (const zx::RuntimeError& e) {
         throw zx::RuntimeError(files.value(done) + QStringLiteral(": ") + e.text());
     }
-    InFile(out, [&] { zx::WriteVmrAtomically(out, volume.data(), zx::StackSliceCount(t, *o)); });
+    InFile(out, [&] { zx::WriteVmr(out, volume.data(), zx::StackSliceCount(t, *o)); });
     return 0;
 }
 
 int Nifti(const QStringList& a) {
     if (a.size() != 2) throw UsageError{QStringLiteral("nifti takes IN and OUT.vmr")};
     const zx::NiftiVolume v = zx::ConvertNifti(QFile::encodeName(a[0]).toStdString());
-    InFile(a[1], [&] { zx::WriteVmrAtomically(a[1], v.voxels.data(), v.planes); });
+    InFile(a[1], [&] { zx::WriteVmr(a[1], v.voxels.data(), v.planes); });
     return 0;
 }
 

@@ -212,6 +212,7 @@ trap 'exit 129' HUP
 mkdir -p "$CACHE_DIR" "$LOG_DIR" "$TMP_BASE"
 exec 9>"$CACHE_DIR/lock"
 flock -n 9 || die "another fresh_check is running (lock $CACHE_DIR/lock)"
+rm -f "$LOG_DIR"/*.log "$LOG_DIR/screenshot.png"   # only this run's logs
 
 # --- the pristine base -----------------------------------------------------
 need_debootstrap() {
@@ -353,7 +354,7 @@ else
     if [ -e "$shot_host" ]; then echo "fresh_check: $shot_host is not a PNG"
     else echo "fresh_check: no PNG at $shot_host"; fi
     shot_desc="$shot (missing)"
-    [ "$run_rc" -ne 0 ] || run_rc=1   # run.sh must leave its screenshot
+    failed=1   # run.sh must leave its screenshot
   fi
   in_root test ./test.sh
   test_rc=$last_rc test_secs=$last_secs

@@ -1,6 +1,7 @@
 #include "app/volume/vmr_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -92,39 +93,41 @@ int ReadVmr(const QString& path, std::uint8_t* volume) {
 
 int WriteVmr(const QString& path, const std::uint8_t* volume, int sliceCount,
              const std::function<void()>& progress) {
-    Fd f;
     const QByteArray name = QFile::encodeName(path);
     if (name.isEmpty()) RaiseIoError(ENOENT);
-    f.fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // A uniquely named file, created exclusively in the target's folder (no
+    // predictable name to plant a link at), renamed over the target only
+    // when every plane is on disk.
+    const int slash = name.lastIndexOf('/');
+    QByteArray tmpl = (slash >= 0 ? name.left(slash + 1) : QByteArray()) + ".zerebrix-XXXXXX";
+    Fd f;
+    f.fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
     if (f.fd < 0) RaiseIoError(errno);
-    const int count = std::clamp(sliceCount, 1, kEdge);
-    int k = 0;
-    std::size_t last = kPlaneBytes;
-    do {
-        last = WriteFully(f.fd, volume + std::size_t(k) * kPlaneBytes, kPlaneBytes);
-        ++k;
-        if (progress) progress();
-    } while (k < count && last == kPlaneBytes);
-    const int fd = f.fd;
-    f.fd = -1;
-    if (::close(fd) != 0) RaiseIoError(errno);
-    return k;
-}
-
-void WriteVmrAtomically(const QString& path, const std::uint8_t* volume, int sliceCount) {
-    const QString tmp = path + QStringLiteral(".part");
     try {
-        const int written = WriteVmr(tmp, volume, sliceCount);
-        if (written != std::clamp(sliceCount, 1, kEdge) ||
-            QFile(tmp).size() != qint64(written) * qint64(kPlaneBytes)) {
-            RaiseIoError(ENOSPC);
+        // The new file gets the old file's permissions, or the usual ones.
+        struct stat old {};
+        if (::stat(name.constData(), &old) == 0) {
+            ::fchmod(f.fd, old.st_mode & 07777);
+        } else {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            ::fchmod(f.fd, 0666 & ~mask);
         }
-        if (std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) !=
-            0) {
-            RaiseIoError(errno);
+        const int count = std::clamp(sliceCount, 1, kEdge);
+        for (int k = 0; k < count; ++k) {
+            if (WriteFully(f.fd, volume + std::size_t(k) * kPlaneBytes, kPlaneBytes) != kPlaneBytes) {
+                RaiseIoError(ENOSPC);
+            }
+            if (progress) progress();
         }
+        if (::fsync(f.fd) != 0) RaiseIoError(errno);
+        const int fd = f.fd;
+        f.fd = -1;
+        if (::close(fd) != 0) RaiseIoError(errno);
+        if (std::rename(tmpl.constData(), name.constData()) != 0) RaiseIoError(errno);
+        return count;
     } catch (...) {
-        QFile::remove(tmp);
+        ::unlink(tmpl.constData());
         throw;
     }
 }

@@ -15,16 +15,14 @@ namespace zx {
 /// exactly as it was.
 int ReadVmr(const QString& path, std::uint8_t* volume);
 
-/// Writes planes 0 … max(sliceCount, 1) − 1 of `volume` to `path`, replacing
-/// the file. `progress` runs after every plane. A short write without an
-/// error ends the loop and counts; an error throws RuntimeError. Returns the
-/// number of planes written.
+/// Writes planes 0 … max(sliceCount, 1) − 1 of `volume` to `path`, raw,
+/// replacing the file. The planes go into a uniquely named temporary file in
+/// the same folder, which is flushed and renamed over `path` only when every
+/// plane was written: any failure (RuntimeError with the system's message, a
+/// full device "Festplatte voll") leaves an existing file exactly as it was
+/// and no temporary file behind. `progress` runs after every plane. Returns
+/// the number of planes written.
 int WriteVmr(const QString& path, const std::uint8_t* volume, int sliceCount,
              const std::function<void()>& progress = {});
-
-/// Writes like WriteVmr, but into a temporary file beside `path` that is
-/// renamed over `path` only when every plane was written completely; on any
-/// failure no file is left behind. For batch tools.
-void WriteVmrAtomically(const QString& path, const std::uint8_t* volume, int sliceCount);
 
 }  // namespace zx

@@ -1,6 +1,10 @@
 // The ".vmr" reader and writer: plane counts, partial planes, failures that
 // must leave the volume as it was.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <QDir>
+#include <csignal>
 
 #include <QDir>
 #include <cstring>
@@ -100,14 +104,35 @@ TEST(VmrWriter, AtomicWriteLeavesNothingOnFailure) {
     TempDir dir;
     const auto source = Pattern(zx::kVolumeBytes, 5);
     const QString bad = dir.Path("no/such/folder/out.vmr");
-    EXPECT_THROW(zx::WriteVmrAtomically(bad, source.data(), 4), zx::RuntimeError);
+    EXPECT_THROW(zx::WriteVmr(bad, source.data(), 4), zx::RuntimeError);
     EXPECT_FALSE(QFile::exists(bad));
     EXPECT_FALSE(QFile::exists(bad + QStringLiteral(".part")));
 
     const QString good = dir.Path("good.vmr");
-    zx::WriteVmrAtomically(good, source.data(), 4);
+    zx::WriteVmr(good, source.data(), 4);
     EXPECT_EQ(QFile(good).size(), 4 * 65536);
     EXPECT_FALSE(QFile::exists(good + QStringLiteral(".part")));
+}
+
+TEST(VmrWriter, AWriteFailingPartWayLeavesTheOldFileByteForByte) {
+    TempDir dir;
+    const auto old = Pattern(10 * 65536, 2);
+    const QString path = dir.Write(QStringLiteral("keep.vmr"), old);
+    const auto source = Pattern(zx::kVolumeBytes, 6);
+    // The device takes three planes, then refuses more (as a full disk does).
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    rlimit small = before;
+    small.rlim_cur = 3 * 65536 + 100;
+    setrlimit(RLIMIT_FSIZE, &small);
+    EXPECT_THROW(zx::WriteVmr(path, source.data(), 180), zx::RuntimeError);
+    setrlimit(RLIMIT_FSIZE, &before);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray now = f.readAll();
+    EXPECT_TRUE(now == QByteArray(reinterpret_cast<const char*>(old.data()), qsizetype(old.size())));
+    EXPECT_EQ(QDir(dir.Root()).entryList(QDir::Files | QDir::Hidden).size(), 1);  // no temporary file left
 }
 
 }  // namespace
