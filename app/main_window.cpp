@@ -186,12 +186,10 @@ void TForm1::BuildPanels() {
     BackBtn->setArrowType(Qt::LeftArrow);
     BackBtn->setGeometry(50, 79, 21, 21);
     BackBtn->setToolTip(QStringLiteral("letzter Schritt"));
-    BackBtn->hide();
     NextBtn = Named(new QToolButton(BtnPanel), "NextBtn");
     NextBtn->setArrowType(Qt::RightArrow);
     NextBtn->setGeometry(73, 79, 21, 21);
     NextBtn->setToolTip(QString::fromUtf8("nächster Schritt"));
-    NextBtn->hide();
 }
 
 void TForm1::BuildMenu() {
@@ -205,6 +203,13 @@ void TForm1::BuildMenu() {
     };
     Datei1 = Named(MainMenu1->addMenu(QStringLiteral("&Datei")), "Datei1");
     ffnen1 = action(Datei1, "ffnen1", "Ö&ffnen...", "Datei(en) öffnen");
+    Neu1 = action(Datei1, "Neu1", "&Neues Projekt...", "Neues Projekt aus Bilddateien (BMP, DICOM) erstellen");
+    Speichern1 = action(Datei1, "Speichern1", "&Speichern", "Datensatz speichern");
+    Speichernunter1 = action(Datei1, "Speichernunter1", "Speichern &unter...", "Datensatz unter neuem Namen speichern");
+    N3 = Named(Datei1->addSeparator(), "N3");
+    DatenImport1 = action(Datei1, "DatenImport1", "Daten&import...", "Zweiten Datensatz aus Bilddateien einblenden");
+    Exportieren1 = action(Datei1, "Exportieren1", "E&xportieren...", "Schnittbilder als Bitmap-Serie exportieren");
+    InsWebexportieren1 = action(Datei1, "InsWebexportieren1", "Ins &Web exportieren...", "Bildsatz für Webseiten exportieren");
     N2 = Named(Datei1->addSeparator(), "N2");
     Drucken1 = action(Datei1, "Drucken1", "&Drucken...", nullptr);
     Druckereinrichtung1 = action(Datei1, "Druckereinrichtung1", "Drucker&einrichtung...", nullptr);
@@ -215,6 +220,8 @@ void TForm1::BuildMenu() {
     normal1 = action(Ansicht1, "normal1", "&normal", nullptr);
     vergroessert1 = action(Ansicht1, "vergroessert1", "&vergrößert", nullptr);
     Symbol1 = action(Ansicht1, "Symbol1", "als &Symbol", nullptr);
+    N4 = Named(Ansicht1->addSeparator(), "N4");
+    Spotsetzen2 = action(Ansicht1, "Spotsetzen2", "&Position melden", "Position des Fadenkreuzes anzeigen");
     Hilfe1 = Named(MainMenu1->addMenu(QStringLiteral("&Hilfe")), "Hilfe1");
     Inhalt1 = action(Hilfe1, "Inhalt1", "&Produkt", nullptr);
     Info1 = action(Hilfe1, "Info1", "In&fo...", nullptr);
@@ -231,6 +238,14 @@ void TForm1::ConnectHandlers() {
     connect(Drucken1, &QAction::triggered, this, Slot([this] { Drucken1Click(); }));
     connect(Druckereinrichtung1, &QAction::triggered, this,
             Slot([this] { Druckereinrichtung1Click(); }));
+    connect(Neu1, &QAction::triggered, this, Slot([this] { Neu1Click(); }));
+    connect(Speichern1, &QAction::triggered, this, Slot([this] { Speichern1Click(); }));
+    connect(Speichernunter1, &QAction::triggered, this, Slot([this] { Speichernunter1Click(); }));
+    connect(DatenImport1, &QAction::triggered, this, Slot([this] { DatenImport1Click(); }));
+    connect(Exportieren1, &QAction::triggered, this, Slot([this] { Exportieren1Click(); }));
+    connect(InsWebexportieren1, &QAction::triggered, this, Slot([this] { InsWebexportieren1Click(); }));
+    connect(Spotsetzen1, &QAction::triggered, this, Slot([this] { Spotsetzen1Click(); }));
+    connect(Spotsetzen2, &QAction::triggered, this, Slot([this] { Spotsetzen1Click(); }));
     connect(Optionen1, &QAction::triggered, this, Slot([this] { Optionen1Click(); }));
     connect(normal1, &QAction::triggered, this, Slot([this] { normal1Click(); }));
     connect(vergroessert1, &QAction::triggered, this, Slot([this] { vergroessert1Click(); }));

@@ -27,6 +27,7 @@ namespace zx {
 
 struct Forms;
 class TImage;
+class TNewBmpForm;
 class TListBox;
 class TStatusBar;
 class TUpDown;
@@ -61,6 +62,9 @@ public:
     QMenuBar* MainMenu1;
     QMenu* Datei1;
     QAction *ffnen1, *N2, *Drucken1, *Druckereinrichtung1, *N1, *Beenden1;
+    // Commands the designed menus leave out, bound here so users reach them.
+    QAction *Neu1, *Speichern1, *Speichernunter1, *N3, *DatenImport1, *Exportieren1,
+        *InsWebexportieren1, *N4, *Spotsetzen2;
     QAction* Optionen1;
     QMenu* Ansicht1;
     QAction *normal1, *vergroessert1, *Symbol1;
@@ -168,6 +172,15 @@ public:
     void BackBtnClick();
     void NextBtnClick();
 
+    // ---- Save, export and import commands ------------------------------------
+    void Speichern1Click();
+    void Speichernunter1Click();
+    void Exportieren1Click();
+    void InsWebexportieren1Click();
+    void Neu1Click();
+    void DatenImport1Click();
+    void Spotsetzen1Click();
+
     // ---- Options, view modes, printing, help ------------------------------
     void Optionen1Click();
     void normal1Click();
@@ -208,6 +221,8 @@ private:
     void LoadVolumeFile(const QString& fileName);
     bool OpenStack(const QStringList& files);
     void FinishOpen();
+    /// The import window's list, folder and count from the open dialog.
+    void FillImportList(TNewBmpForm& w);
     void ShowInfoQuadrant(const QRect& source);
     /// Forgets the views' last-point records after the point moved by any
     /// path other than that view's own handlers, so a click there rebuilds.

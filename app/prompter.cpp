@@ -63,6 +63,10 @@ public:
         QFileDialog fd(nullptr, dlg.Title);
         fd.setNameFilter(QtNameFilter(dlg.Filter));
         fd.setDefaultSuffix(dlg.DefaultExt);
+        const QStringList filters = fd.nameFilters();
+        if (dlg.FilterIndex >= 1 && dlg.FilterIndex <= filters.size()) {
+            fd.selectNameFilter(filters[dlg.FilterIndex - 1]);
+        }
         fd.setFileMode(dlg.AllowMultiSelect ? QFileDialog::ExistingFiles
                                             : QFileDialog::ExistingFile);
         fd.setAcceptMode(QFileDialog::AcceptOpen);

@@ -27,6 +27,7 @@ struct TOpenDialog {
     QString DefaultExt;
     QString Title;
     bool AllowMultiSelect = false;
+    int FilterIndex = 1;  ///< the filter shown, counted from 1
     QString FileName;  ///< the chosen (first) file, or a name set beforehand
     QStringList Files; ///< every file chosen at the last use
 };

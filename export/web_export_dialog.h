@@ -1,8 +1,15 @@
 // TWebExportDlg "Ins Web exportieren": start positions, spacing and folder
-// of the web export. It exists from start-up; its command comes in later.
+// of the web export that the main window's command runs.
 #pragma once
 
 #include <QDialog>
+
+#include "app/prompter.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
 
 namespace zx {
 
@@ -10,6 +17,17 @@ class TWebExportDlg : public QDialog {
     Q_OBJECT
 public:
     TWebExportDlg();
+    QLabel *Label1, *Label2, *Label3, *Label4;
+    QLineEdit *Edit1, *Edit2, *Edit3, *Edit4;  ///< start X, Y, Z and the interval
+    QCheckBox* CheckBox1;                      ///< shown disabled; no function
+    QPushButton* ExportButton;
+    QLabel *PathLabel, *InfoLabel;
+    QPushButton *OKBtn, *CancelBtn;
+    TSaveDialog SaveDialog1;  ///< used only to pick the target folder
+    QString ExportPath;       ///< the chosen folder with a trailing '/', empty at first
+
+    void FormCreate();
+    void ExportButtonClick();
 };
 
 }  // namespace zx

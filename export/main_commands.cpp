@@ -1,0 +1,185 @@
+// The main window's commands that write volume files, export slice series
+// and web pictures, drive the import window, and report the crosshair point.
+#include <QFileInfo>
+#include <QLineEdit>
+#include <cstring>
+
+#include "app/forms.h"
+#include "app/main_window.h"
+#include "app/texts.h"
+#include "app/volume/bmp_write.h"
+#include "app/volume/runtime_error.h"
+#include "app/volume/vmr_file.h"
+#include "app/widgets/hourglass.h"
+#include "app/widgets/image_view.h"
+#include "app/widgets/list_box.h"
+#include "app/widgets/status_bar.h"
+#include "export/series.h"
+#include "export/web_export_dialog.h"
+#include "import/new_bmp_form.h"
+
+namespace zx {
+
+namespace {
+QString Utf8(const char* s) { return QString::fromUtf8(s); }
+}  // namespace
+
+// ---- Saving ------------------------------------------------------------------
+
+void TForm1::Speichern1Click() {
+    if (VolumeFileName.isEmpty()) {
+        Speichernunter1Click();
+        return;
+    }
+    HourGlass hourglass;
+    const QString status = QStringLiteral(" ... schreibe Datei ") + VolumeFileName + u'.';
+    const int k = WriteVmr(VolumeFileName, Volume.data(), SliceCount,
+                           [&] { StatusBar1->SetSimpleText(status); });
+    prompter().MessageDlg(MsgKind::Plain, QString(),
+                          QString::number(k) +
+                              Utf8(" Datensätze geschrieben.  ACHTUNG: Format (noch) nicht kompatibel "
+                                   "zum BrainVoyager!"),
+                          mbOK);
+}
+
+void TForm1::Speichernunter1Click() {
+    if (!prompter().SaveFile(SaveDialog1)) return;
+    QString name = SaveDialog1.FileName;
+    // The dialog appends the default extension to a name typed without one.
+    if (QFileInfo(name).suffix().isEmpty()) name += u'.' + SaveDialog1.DefaultExt;
+    VolumeFileName = name;
+    Speichern1Click();
+}
+
+// ---- Slice series -------------------------------------------------------------
+
+void TForm1::Exportieren1Click() {
+    if (SliceCount == 0) return;
+    QString base = QStringLiteral("ZXsag-");
+    if (!prompter().InputQuery(QStringLiteral("Bitmap-Export"),
+                               QStringLiteral("Dateiname eingeben (Basis, ohne Endung)"), base)) {
+        return;
+    }
+    HourGlass hourglass;
+    const int answer = prompter().MessageDlg(
+        MsgKind::Confirmation, Utf8(texts::kTitleConfirmation),
+        QStringLiteral("Sie können die sagittale oder die transversale Bildserie exportieren. Wollen "
+                       "Sie die Sagittalbilder exportieren ?"),
+        mbYes | mbNo | mbCancel);
+    if (answer == mbCancel) return;
+    auto progress = [this](const QString& name) {
+        StatusBar1->SetSimpleText(QStringLiteral(" ... exportiere die Datei ") + name);
+    };
+    const int count = answer == mbYes
+                          ? ExportSagittalSeries(Volume.data(), SliceCount, base, SagBmp, progress)
+                          : ExportTransversalSeries(Volume.data(), SliceCount, base, TraBmp, progress);
+    prompter().MessageDlg(MsgKind::Information, Utf8(texts::kTitleInformation),
+                          QString::number(count) + QStringLiteral(" Bitmapdateien exportiert."), mbOK);
+}
+
+// ---- Web export ----------------------------------------------------------------
+
+void TForm1::InsWebexportieren1Click() {
+    TWebExportDlg& dlg = *forms_.WebExportDlg;
+    if (prompter().ShowModal(dlg) != QDialog::Accepted) return;
+    const int startX = StrToInt(dlg.Edit1->text());
+    const int startY = StrToInt(dlg.Edit2->text());
+    const int startZ = StrToInt(dlg.Edit3->text());
+    const int interval = StrToInt(dlg.Edit4->text());
+    // An interval of 0 or below would never leave the columns left of the data.
+    if (interval < 1) {
+        throw RuntimeError(QStringLiteral("Das Pixelintervall muss mindestens 1 sein"));
+    }
+    HourGlass hourglass;
+    if (SliceCount < 255) {
+        prompter().MessageDlg(MsgKind::Plain, QString(),
+                              QStringLiteral("Achtung: Sag-Serie um ") + QString::number(SliceOffset) +
+                                  QStringLiteral(" verschoben"),
+                              mbOK);
+    }
+    QLineEdit* const edits[4] = {nullptr, xg_Ed, yg_Ed, zg_Ed};
+    TImage* const views[4] = {nullptr, Image1, Image2, Image3};
+    for (const WebPicture& p : WebExportPlan(startX, startY, startZ, interval, SliceOffset)) {
+        edits[p.view]->setText(QString::number(p.position));  // its change handler moves the point
+        RenderAll();
+        SaveBmp24(views[p.view]->Picture(), dlg.ExportPath + p.name);
+        StatusBar1->SetSimpleText((p.leftOfData ? QStringLiteral(" ... Exportiere die Datei ")
+                                              : QStringLiteral(" ... exportiere die Datei ")) +
+                                  p.name);
+    }
+}
+
+// ---- Import commands -------------------------------------------------------------
+
+void TForm1::FillImportList(TNewBmpForm& w) {
+    QStringList names;
+    for (const QString& f : OpenDialog1.Files) names << QFileInfo(f).fileName();
+    w.FileListBox->clear();
+    w.FileListBox->SetSorted(true);
+    for (const QString& n : names) w.FileListBox->Add(n);
+    w.Label1->setText(QFileInfo(OpenDialog1.FileName).absolutePath() + u'/');
+    w.Label1->adjustSize();
+    w.Label2->setText(QString::number(names.size()) + Utf8(texts::kBitmapFilesChosen));
+    w.Label2->adjustSize();
+}
+
+void TForm1::Neu1Click() {
+    TNewBmpForm& w = *forms_.NewBmpForm;
+    struct FilterBack {
+        TOpenDialog& d;
+        ~FilterBack() { d.FilterIndex = 1; }
+    } back{OpenDialog1};
+    OpenDialog1.FilterIndex = 2;
+    OpenDialog1.Files.clear();
+    if (!prompter().OpenFiles(OpenDialog1)) return;
+    w.setWindowTitle(QStringLiteral("Zerebrix - Neues Projekt - Bildimport"));
+    FillImportList(w);
+    if (OpenDialog1.Files.isEmpty()) return;
+    if (prompter().ShowModal(w) != QDialog::Accepted) return;
+    InfoBmpLoaded = false;
+    Image4->hide();
+    FileListBox->clear();
+    SliceOffset = (256 - SliceCount) / 2;
+    Xg = SliceCount / 2;
+    Yg = 128;
+    Zg = 128;
+    InvalidateLastPoints();
+    RenderSag(Xg);
+    RenderCor(Yg);
+    RenderTra(Zg);
+}
+
+void TForm1::DatenImport1Click() {
+    TNewBmpForm& w = *forms_.NewBmpForm;
+    const int remembered = OpenDialog1.FilterIndex;
+    struct FilterBack {
+        TOpenDialog& d;
+        int index;
+        ~FilterBack() { d.FilterIndex = index; }
+    } back{OpenDialog1, remembered};
+    OpenDialog1.FilterIndex = 4;
+    OpenDialog1.Files.clear();
+    if (!prompter().OpenFiles(OpenDialog1)) return;
+    if (OpenDialog1.Files.size() == 1) {
+        // One file: the loaded volume itself becomes the overlay.
+        HourGlass hourglass;
+        if (!OverlayVolume) OverlayVolume = std::make_unique<VolumeArray>();
+        std::memcpy(OverlayVolume->data(), Volume.data(), std::size_t(SliceCount) * kPlaneBytes);
+        OverlayShown = true;
+        return;
+    }
+    w.Tag = 1;
+    w.setWindowTitle(QStringLiteral("Zerebrix - Datenimport aus Bilddateien"));
+    FillImportList(w);
+    const int result = prompter().ShowModal(w);
+    w.Tag = 0;
+    if (result == QDialog::Accepted) OverlayShown = true;
+}
+
+void TForm1::Spotsetzen1Click() {
+    prompter().MessageDlg(MsgKind::Information, Utf8(texts::kTitleInformation),
+                          QStringLiteral("Position: Xg= %1; Yg= %2; Zg= %3").arg(Xg).arg(Yg).arg(Zg),
+                          mbOK);
+}
+
+}  // namespace zx
