@@ -4,25 +4,34 @@
 //   zxconvert section VOLUME.vmr (--sag X | --cor Y | --tra Z) OUT.bmp
 //   zxconvert stack (--sag | --cor | --tra) [--depth D] OUT.vmr IN1.bmp IN2.bmp ...
 //   zxconvert nifti IN.nii[.gz] OUT.vmr
+//   zxconvert dicom IN OUT.bmp [--center C --width W | --auto]
+//   zxconvert export (--sag | --tra) VOLUME.vmr BASE
+//   zxconvert web VOLUME.vmr FOLDER [--start X,Y,Z] [--interval N]
 //
 // Every command goes through the same reader, renderer and stack assembly
 // as the viewer. Failures print a message on stderr, exit non-zero and
 // leave no output file behind.
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "app/render/sections.h"
 #include "app/volume/bmp_stack.h"
+#include "app/volume/bmp_write.h"
 #include "app/volume/runtime_error.h"
 #include "app/volume/vmr_file.h"
 #include "app/volume/volume.h"
 #include "convert/nifti.h"
 #include "convert/phantom.h"
+#include "export/series.h"
+#include "import/image_reader.h"
 
 namespace {
 
@@ -37,7 +46,11 @@ const char kUsage[] =
     "  zxconvert phantom OUT.vmr\n"
     "  zxconvert section VOLUME.vmr (--sag X | --cor Y | --tra Z) OUT.bmp\n"
     "  zxconvert stack (--sag | --cor | --tra) [--depth D] OUT.vmr IN1.bmp IN2.bmp ...\n"
-    "  zxconvert nifti IN.nii[.gz] OUT.vmr\n";
+    "  zxconvert nifti IN.nii[.gz] OUT.vmr\n"
+    "  zxconvert dicom IN OUT.bmp [--center C --width W | --auto]\n"
+    "  zxconvert export (--sag | --tra) VOLUME.vmr BASE\n"
+    "  zxconvert web VOLUME.vmr FOLDER [--start X,Y,Z] [--interval N]\n"
+    "  zxconvert --help | --version | COMMAND --help\n";
 
 int ParseInt(const QString& text, int lo, int hi, const char* what) {
     bool ok = false;
@@ -62,8 +75,33 @@ auto InFile(const QString& path, F f) {
     }
 }
 
+/// Refuses an output that would destroy an input or land somewhere
+/// unintended: an empty name, one of the inputs, or (for volumes) a name
+/// without the ".vmr" extension the viewer opens.
+void CheckOutput(const QString& out, const QStringList& inputs, bool volume) {
+    if (out.isEmpty()) throw UsageError{QStringLiteral("the output file name is empty")};
+    const QFileInfo o(out);
+    for (const QString& in : inputs) {
+        const QFileInfo i(in);
+        if (o.absoluteFilePath() == i.absoluteFilePath() ||
+            (o.exists() && i.exists() && o.canonicalFilePath() == i.canonicalFilePath())) {
+            throw UsageError{QStringLiteral("the output '%1' is one of the inputs").arg(out)};
+        }
+    }
+    if (volume && !out.endsWith(QLatin1String(".vmr")) && !out.endsWith(QLatin1String(".VMR"))) {
+        throw UsageError{QStringLiteral("the output '%1' must end in .vmr").arg(out)};
+    }
+}
+
+/// A volume file and its plane count, read as the viewer reads it.
+int ReadVolume(const QString& path, std::vector<std::uint8_t>& volume) {
+    volume.assign(zx::kVolumeBytes, 0);
+    return InFile(path, [&] { return zx::ReadVmr(path, volume.data()); });
+}
+
 int Phantom(const QStringList& a) {
     if (a.size() != 1) throw UsageError{QStringLiteral("phantom takes one output file")};
+    CheckOutput(a[0], {}, true);
     const std::vector<std::uint8_t> v = zx::MakeHeadPhantom();
     InFile(a[0], [&] { zx::WriteVmr(a[0], v.data(), kEdge); });
     return 0;
@@ -71,6 +109,7 @@ int Phantom(const QStringList& a) {
 
 int Section(const QStringList& a) {
     if (a.size() != 4) throw UsageError{QStringLiteral("section takes VOLUME, one plane option and OUT")};
+    CheckOutput(a[3], {a[0]}, false);
     const QString& opt = a[1];
     if (opt != QLatin1String("--sag") && opt != QLatin1String("--cor") &&
         opt != QLatin1String("--tra")) {
@@ -84,12 +123,7 @@ int Section(const QStringList& a) {
     if (opt == QLatin1String("--sag")) zx::RenderSagittal(volume.data(), plane, bmp);
     if (opt == QLatin1String("--cor")) zx::RenderCoronal(volume.data(), plane, count, offset, bmp);
     if (opt == QLatin1String("--tra")) zx::RenderTransversal(volume.data(), plane, count, offset, bmp);
-    const QString tmp = a[3] + QStringLiteral(".part");
-    if (!bmp.convertToFormat(QImage::Format_RGB888).save(tmp, "BMP") ||
-        !(QFile::remove(a[3]) || !QFile::exists(a[3])) || !QFile::rename(tmp, a[3])) {
-        QFile::remove(tmp);
-        throw zx::RuntimeError(QStringLiteral("cannot write '%1'").arg(a[3]));
-    }
+    InFile(a[3], [&] { zx::SaveBmp24(bmp, a[3]); });
     return 0;
 }
 
@@ -108,6 +142,7 @@ int Stack(const QStringList& a) {
     if (a.size() - i < 3) throw UsageError{QStringLiteral("stack needs OUT.vmr and at least two pictures")};
     const QString out = a[i];
     const QStringList files = a.mid(i + 1);
+    CheckOutput(out, files, true);
     const int t = zx::StackDepthTotal(int(files.size()), depth);
     if (t > 255) throw UsageError{QStringLiteral("too many planes: %1 pictures x depth %2 = %3, at most 255").arg(files.size()).arg(depth).arg(t)};
     std::vector<std::uint8_t> volume(zx::kVolumeBytes, 0);
@@ -121,8 +156,74 @@ int Stack(const QStringList& a) {
     return 0;
 }
 
+int Dicom(const QStringList& a) {
+    if (a.size() < 2) throw UsageError{QStringLiteral("dicom takes IN and OUT.bmp")};
+    CheckOutput(a[1], {a[0]}, false);
+    auto reader = std::make_unique<zx::TImageReader>();  // 2 MiB of samples: not on the stack
+    bool automatic = false;
+    for (int i = 2; i < a.size(); ++i) {
+        if (a[i] == QLatin1String("--auto")) automatic = true;
+        else if (a[i] == QLatin1String("--center") && i + 1 < a.size()) reader->WinCenter = ParseInt(a[++i], -1000000, 1000000, "the centre");
+        else if (a[i] == QLatin1String("--width") && i + 1 < a.size()) reader->WinWidth = ParseInt(a[++i], 1, 2000000, "the width");
+        else throw UsageError{QStringLiteral("unknown option '%1'").arg(a[i])};
+    }
+    QString caption;
+    InFile(a[0], [&] { reader->OpenAFile(a[0], caption); });
+    if (!reader->IsDicom) throw zx::RuntimeError(a[0] + QStringLiteral(": no DICOM pixel data found"));
+    if (automatic) reader->AutoWindow();
+    reader->CalcWindow();
+    InFile(a[1], [&] { zx::SaveBmp24(reader->CopyBufToPic(), a[1]); });
+    return 0;
+}
+
+int Export(const QStringList& a) {
+    if (a.size() != 3 || (a[0] != QLatin1String("--sag") && a[0] != QLatin1String("--tra"))) {
+        throw UsageError{QStringLiteral("export takes --sag or --tra, VOLUME.vmr and BASE")};
+    }
+    std::vector<std::uint8_t> volume;
+    const int n = ReadVolume(a[1], volume);
+    QImage bmp = zx::NewSectionBitmap();
+    const int count = a[0] == QLatin1String("--sag")
+                          ? zx::ExportSagittalSeries(volume.data(), n, a[2], bmp)
+                          : zx::ExportTransversalSeries(volume.data(), n, a[2], bmp);
+    std::printf("%d\n", count);
+    return 0;
+}
+
+int Web(const QStringList& a) {
+    if (a.size() < 2) throw UsageError{QStringLiteral("web takes VOLUME.vmr and FOLDER")};
+    int start[3] = {10, 10, 10};
+    int interval = 9;
+    for (int i = 2; i < a.size(); ++i) {
+        if (a[i] == QLatin1String("--start") && i + 1 < a.size()) {
+            const QStringList xyz = a[++i].split(u',');
+            if (xyz.size() != 3) throw UsageError{QStringLiteral("--start takes X,Y,Z")};
+            for (int k = 0; k < 3; ++k) start[k] = ParseInt(xyz[k], -100000, 100000, "a start value");
+        } else if (a[i] == QLatin1String("--interval") && i + 1 < a.size()) {
+            interval = ParseInt(a[++i], 1, 100000, "the interval");
+        } else {
+            throw UsageError{QStringLiteral("unknown option '%1'").arg(a[i])};
+        }
+    }
+    std::vector<std::uint8_t> volume;
+    const int n = ReadVolume(a[0], volume);
+    const int offset = (kEdge - n) / 2;
+    const QString folder = a[1].endsWith(u'/') ? a[1] : a[1] + u'/';
+    QImage bmp = zx::NewSectionBitmap();
+    for (const zx::WebPicture& p : zx::WebExportPlan(start[0], start[1], start[2], interval, offset)) {
+        // As the viewer's coordinate entry limits a typed position.
+        const int v = std::clamp(p.position, 0, 255);
+        if (p.view == 1) zx::RenderSagittal(volume.data(), v, bmp);
+        if (p.view == 2) zx::RenderCoronal(volume.data(), v, n, offset, bmp);
+        if (p.view == 3) zx::RenderTransversal(volume.data(), v, n, offset, bmp);
+        zx::SaveBmp24(bmp, folder + p.name);
+    }
+    return 0;
+}
+
 int Nifti(const QStringList& a) {
     if (a.size() != 2) throw UsageError{QStringLiteral("nifti takes IN and OUT.vmr")};
+    CheckOutput(a[1], {a[0]}, true);
     const zx::NiftiVolume v = zx::ConvertNifti(QFile::encodeName(a[0]).toStdString());
     InFile(a[1], [&] { zx::WriteVmr(a[1], v.voxels.data(), v.planes); });
     return 0;
@@ -136,10 +237,21 @@ int main(int argc, char** argv) {
     try {
         if (args.isEmpty()) throw UsageError{QStringLiteral("no command given")};
         const QString cmd = args.takeFirst();
+        if (cmd == QLatin1String("--version")) {
+            std::printf("zxconvert (Zerebrix-MR) 1.0\n");
+            return 0;
+        }
+        if (cmd == QLatin1String("--help") || args.contains(QLatin1String("--help"))) {
+            std::printf("%s", kUsage);
+            return 0;
+        }
         if (cmd == QLatin1String("phantom")) return Phantom(args);
         if (cmd == QLatin1String("section")) return Section(args);
         if (cmd == QLatin1String("stack")) return Stack(args);
         if (cmd == QLatin1String("nifti")) return Nifti(args);
+        if (cmd == QLatin1String("dicom")) return Dicom(args);
+        if (cmd == QLatin1String("export")) return Export(args);
+        if (cmd == QLatin1String("web")) return Web(args);
         throw UsageError{QStringLiteral("unknown command '%1'").arg(cmd)};
     } catch (const UsageError& e) {
         std::fprintf(stderr, "zxconvert: %s\n%s", qPrintable(e.text), kUsage);

@@ -2,6 +2,7 @@
 // failures. Runs the real executable.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -164,3 +165,44 @@ TEST_F(Zxconvert, NiftiBecomesAVolumeFileInTheViewersOrientation) {
     EXPECT_LT((at % 65536) / 256, 128);
     EXPECT_LT(at % 256, 128);
 }
+
+namespace {
+
+TEST_F(Zxconvert, DicomExportAndWebWriteWhatTheViewerWrites) {
+    const QString mr = QStringLiteral("/usr/lib/python3/dist-packages/pydicom/data/test_files/MR_small.dcm");
+    const QString bmp = dir.Path(QStringLiteral("mr.bmp"));
+    ASSERT_EQ(Zx({QStringLiteral("dicom"), mr, bmp, QStringLiteral("--center"), QStringLiteral("1000"),
+                  QStringLiteral("--width"), QStringLiteral("2000")}).code, 0);
+    const QImage pic(bmp);
+    ASSERT_EQ(pic.size(), QSize(64, 64));
+    EXPECT_EQ(qRed(pic.pixel(20, 10)), 40);  // sample 316: 256 · 316 / 2000 = 40.4
+
+    const auto bytes = zxtest::Pattern(180 * 65536, 3);
+    const QString vol = dir.Write(QStringLiteral("v.vmr"), bytes);
+    ASSERT_EQ(Zx({QStringLiteral("export"), QStringLiteral("--tra"), vol, dir.Path(QStringLiteral("t-"))}).code, 0);
+    EXPECT_EQ(QFile(dir.Path(QStringLiteral("t-255.bmp"))).size(), 196662);
+    const QImage t0(dir.Path(QStringLiteral("t-7.bmp")));
+    EXPECT_EQ(qRed(t0.pixel(37, 5)), 0);  // left of the data
+    EXPECT_EQ(qRed(t0.pixel(38, 5)), bytes[zx::VoxelIndex(0, 5, 7)]);
+
+    QDir(dir.Root()).mkdir(QStringLiteral("web"));
+    ASSERT_EQ(Zx({QStringLiteral("web"), vol, dir.Path(QStringLiteral("web"))}).code, 0);
+    EXPECT_EQ(QDir(dir.Path(QStringLiteral("web"))).entryList(QDir::Files).size(), 81);
+    const QImage sag5(dir.Path(QStringLiteral("web/sag_5.bmp")));  // view column 46: plane 8
+    EXPECT_EQ(qRed(sag5.pixel(3, 4)), bytes[zx::VoxelIndex(8, 3, 4)]);
+}
+
+TEST_F(Zxconvert, RefusesOutputsThatWouldDestroyInputsAndHelps) {
+    const QString in = dir.Write(QStringLiteral("x.bmp"), QByteArray("keep"));
+    EXPECT_EQ(Zx({QStringLiteral("stack"), QStringLiteral("--sag"), in, in, in}).code, 2);
+    EXPECT_EQ(Zx({QStringLiteral("phantom"), QString()}).code, 2);
+    EXPECT_EQ(Zx({QStringLiteral("phantom"), dir.Path(QStringLiteral("p.bin"))}).code, 2);
+    QFile f(in);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("keep"));
+    EXPECT_EQ(Zx({QStringLiteral("--help")}).code, 0);
+    EXPECT_EQ(Zx({QStringLiteral("nifti"), QStringLiteral("--help")}).code, 0);
+    EXPECT_EQ(Zx({QStringLiteral("--version")}).code, 0);
+}
+
+}  // namespace
