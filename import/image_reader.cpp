@@ -199,15 +199,20 @@ std::uint8_t TImageReader::Grey(std::uint16_t s) const {
 
 QImage TImageReader::CopyBufToPic() const {
     if (Rows == 0 || Columns == 0) return {};
+    if (lutLow_ != WinLow || lutRange_ != WinRange) {
+        for (int s = 0; s < 65536; ++s) lut_[std::size_t(s)] = Grey(std::uint16_t(s));
+        lutLow_ = WinLow;
+        lutRange_ = WinRange;
+    }
     QImage img(Columns, Rows, QImage::Format_RGB888);
-    // One grey value per sample value in use would cost more than the
-    // direct formula for one image, so it is computed per pixel.
     const std::size_t fit = std::min<std::size_t>(std::size_t(Rows) * Columns, kPixBufSamples);
+    const int columns = Columns;
     for (int r = 0; r < Rows; ++r) {
         std::uint8_t* row = img.scanLine(r);
-        for (int k = 0; k < Columns; ++k) {
-            const std::size_t i = std::size_t(r) * Columns + std::size_t(k);
-            const std::uint8_t g = i < fit ? Grey(PixBuf[i]) : 0;
+        const std::size_t first = std::size_t(r) * std::size_t(columns);
+        for (int k = 0; k < columns; ++k) {
+            const std::size_t i = first + std::size_t(k);
+            const std::uint8_t g = i < fit ? lut_[PixBuf[i]] : 0;
             row[3 * k] = row[3 * k + 1] = row[3 * k + 2] = g;
         }
     }

@@ -63,6 +63,12 @@ public:
 
     /// Grey value of sample s through the current window.
     std::uint8_t Grey(std::uint16_t s) const;
+
+private:
+    // Grey values of all 65,536 sample values for the window (lutLow_,
+    // lutRange_): a stack of images under one window computes them once.
+    mutable std::array<std::uint8_t, 65536> lut_{};
+    mutable std::int64_t lutLow_ = -1, lutRange_ = -1;
 };
 
 }  // namespace zx

@@ -1,5 +1,6 @@
 #include "import/volume_assembly.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/volume/volume.h"
@@ -8,14 +9,21 @@ namespace zx {
 
 void WriteImportPlanes(const QImage& preview, int i, int depth, int orientation, int offset,
                        std::uint8_t* volume) {
-    const QImage rgb = preview.convertToFormat(QImage::Format_RGB32);
-    // red[r][c]: the value of preview pixel (c, r); black where the preview
-    // is smaller than 256 × 256.
-    static thread_local std::uint8_t red[kEdge][kEdge];
+    const QImage rgb = preview.format() == QImage::Format_RGB32 || preview.format() == QImage::Format_ARGB32
+                           ? preview
+                           : preview.convertToFormat(QImage::Format_RGB32);
+    // red[r][c]: the value of preview pixel (c, r), and its transpose;
+    // black where the preview is smaller than 256 × 256.
+    static thread_local std::uint8_t red[kEdge][kEdge], redT[kEdge][kEdge];
     std::memset(red, 0, sizeof red);
-    for (int r = 0; r < std::min(rgb.height(), kEdge); ++r) {
+    const int rows = std::min(rgb.height(), kEdge), cols = std::min(rgb.width(), kEdge);
+    for (int r = 0; r < rows; ++r) {
         const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(r));
-        for (int c = 0; c < std::min(rgb.width(), kEdge); ++c) red[r][c] = std::uint8_t(qRed(line[c]));
+        for (int c = 0; c < cols; ++c) red[r][c] = std::uint8_t(qRed(line[c]));
+    }
+    if (orientation == 2) {
+        for (int r = 0; r < kEdge; ++r)
+            for (int c = 0; c < kEdge; ++c) redT[c][r] = red[r][c];
     }
     for (int j = 0; j < depth; ++j) {
         const int p = i * depth + j;
@@ -27,15 +35,14 @@ void WriteImportPlanes(const QImage& preview, int i, int depth, int orientation,
             case 1: {  // (x, y, z) = (c, 255 − o − p, r)
                 const int y = 255 - offset - p;
                 if (y < 0 || y >= kEdge) break;
-                for (int r = 0; r < kEdge; ++r)
-                    for (int c = 0; c < kEdge; ++c) volume[VoxelIndex(c, y, r)] = red[r][c];
+                for (int c = 0; c < kEdge; ++c)
+                    for (int r = 0; r < kEdge; ++r) volume[VoxelIndex(c, y, r)] = red[r][c];
                 break;
             }
-            default: {  // (x, y, z) = (c, r, o + p)
+            default: {  // (x, y, z) = (c, r, o + p): for each x one row of 256 y
                 const int z = offset + p;
                 if (z < 0 || z >= kEdge) break;
-                for (int r = 0; r < kEdge; ++r)
-                    for (int c = 0; c < kEdge; ++c) volume[VoxelIndex(c, r, z)] = red[r][c];
+                for (int c = 0; c < kEdge; ++c) std::memcpy(volume + VoxelIndex(c, 0, z), redT[c], kEdge);
                 break;
             }
         }
