@@ -99,7 +99,7 @@ public:
     VolumeArray Volume{};        ///< the voxels: byte x·65536 + z·256 + y
     /// Volume laid out for the coronal view (byte y·65536 + z·256 + x), so a
     /// coronal section is one contiguous block. Rebuilt by VolumeChanged.
-    VolumeArray CorVolume{};
+    alignas(64) VolumeArray CorVolume{};
     int SliceCount = 0;          ///< valid x planes, 0…256
     int SliceOffset = 0;         ///< column of plane 0 in the coronal and transversal views
     int Xg = 0, Yg = 0, Zg = 0;  ///< the crosshair point, each 0…255

@@ -182,7 +182,8 @@ VmrFile& BenchFile() {
 /// coronal copy.
 void BM_LoadVmr(benchmark::State& state) {
     const QString path = BenchFile().path;
-    static zx::VolumeArray volume{}, coronal{};
+    static zx::VolumeArray volume{};
+    alignas(64) static zx::VolumeArray coronal{};
     for (auto _ : state) {
         benchmark::DoNotOptimize(zx::ReadVmr(path, volume.data()));
         zx::MakeCoronalCopy(volume.data(), coronal.data());
@@ -191,7 +192,7 @@ void BM_LoadVmr(benchmark::State& state) {
 }
 
 void BM_CoronalCopy(benchmark::State& state) {
-    static zx::VolumeArray coronal{};
+    alignas(64) static zx::VolumeArray coronal{};
     for (auto _ : state) {
         zx::MakeCoronalCopy(RandomVolume().data(), coronal.data());
         benchmark::DoNotOptimize(coronal.data());

@@ -204,16 +204,18 @@ QImage TImageReader::CopyBufToPic() const {
         lutLow_ = WinLow;
         lutRange_ = WinRange;
     }
-    QImage img(Columns, Rows, QImage::Format_RGB888);
+    // 32 bits a pixel in memory (what the window and the preview draw
+    // fastest); the saves write 24-bit files.
+    QImage img(Columns, Rows, QImage::Format_RGB32);
     const std::size_t fit = std::min<std::size_t>(std::size_t(Rows) * Columns, kPixBufSamples);
     const int columns = Columns;
     for (int r = 0; r < Rows; ++r) {
-        std::uint8_t* row = img.scanLine(r);
+        auto* row = reinterpret_cast<QRgb*>(img.scanLine(r));
         const std::size_t first = std::size_t(r) * std::size_t(columns);
         for (int k = 0; k < columns; ++k) {
             const std::size_t i = first + std::size_t(k);
             const std::uint8_t g = i < fit ? lut_[PixBuf[i]] : 0;
-            row[3 * k] = row[3 * k + 1] = row[3 * k + 2] = g;
+            row[k] = 0xff000000u | (QRgb(g) * 0x010101u);
         }
     }
     return img;

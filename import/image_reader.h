@@ -54,8 +54,8 @@ public:
     /// WinLow and WinRange from WinCenter and WinWidth.
     void CalcWindow();
 
-    /// The samples through the window as a 24-bit grey picture of Columns ×
-    /// Rows (null when either is 0).
+    /// The samples through the window as a grey picture of Columns × Rows
+    /// (null when either is 0).
     QImage CopyBufToPic() const;
 
     /// The automatic window from the statistics (only while IsDicom).

@@ -12,18 +12,20 @@ void WriteImportPlanes(const QImage& preview, int i, int depth, int orientation,
     const QImage rgb = preview.format() == QImage::Format_RGB32 || preview.format() == QImage::Format_ARGB32
                            ? preview
                            : preview.convertToFormat(QImage::Format_RGB32);
-    // red[r][c]: the value of preview pixel (c, r), and its transpose;
-    // black where the preview is smaller than 256 × 256.
+    // red[r][c]: the value of preview pixel (c, r), or for transversal
+    // planes its transpose redT[c][r]; black where the preview is smaller
+    // than 256 × 256.
     static thread_local std::uint8_t red[kEdge][kEdge], redT[kEdge][kEdge];
-    std::memset(red, 0, sizeof red);
     const int rows = std::min(rgb.height(), kEdge), cols = std::min(rgb.width(), kEdge);
+    const bool transposed = orientation == 2;
+    if (rows < kEdge || cols < kEdge) std::memset(transposed ? redT : red, 0, sizeof red);
     for (int r = 0; r < rows; ++r) {
         const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(r));
-        for (int c = 0; c < cols; ++c) red[r][c] = std::uint8_t(qRed(line[c]));
-    }
-    if (orientation == 2) {
-        for (int r = 0; r < kEdge; ++r)
-            for (int c = 0; c < kEdge; ++c) redT[c][r] = red[r][c];
+        if (transposed) {
+            for (int c = 0; c < cols; ++c) redT[c][r] = std::uint8_t(line[c] >> 16);
+        } else {
+            for (int c = 0; c < cols; ++c) red[r][c] = std::uint8_t(line[c] >> 16);
+        }
     }
     for (int j = 0; j < depth; ++j) {
         const int p = i * depth + j;

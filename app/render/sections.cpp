@@ -3,6 +3,7 @@
 #include <emmintrin.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "app/volume/volume.h"
@@ -152,6 +153,7 @@ void MakeCoronalCopy(const std::uint8_t* volume, std::uint8_t* coronal) {
     // time, so every coronal row receives one whole 64-byte line per block.
     constexpr int kBlock = 64;
     alignas(64) std::uint8_t tile[kBlock][kEdge];
+    const bool aligned = (reinterpret_cast<std::uintptr_t>(coronal) & 63) == 0;
     for (int x0 = 0; x0 < kEdge; x0 += kBlock) {
         for (int z = 0; z < kEdge; ++z) {
             const std::uint8_t* src = volume + std::size_t(x0) * kPlaneBytes + std::size_t(z) * kEdge;
@@ -170,11 +172,17 @@ void MakeCoronalCopy(const std::uint8_t* volume, std::uint8_t* coronal) {
                 }
                 for (int i = 0; i < 16; ++i) {
                     auto* line = reinterpret_cast<__m128i*>(dst + std::size_t(y0 + i) * kPlaneBytes);
-                    for (int q = 0; q < 4; ++q) _mm_storeu_si128(line + q, t[q][i]);
+                    if (aligned) {
+                        // Whole lines written past the cache: no read of the old line.
+                        for (int q = 0; q < 4; ++q) _mm_stream_si128(line + q, t[q][i]);
+                    } else {
+                        for (int q = 0; q < 4; ++q) _mm_storeu_si128(line + q, t[q][i]);
+                    }
                 }
             }
         }
     }
+    _mm_sfence();
 }
 
 void RenderCoronalFromCopy(const std::uint8_t* coronal, int y, int sliceCount, int sliceOffset,
