@@ -30,6 +30,7 @@ inline constexpr char kReadPastEnd[] = "Lesen über Dateiende";
 inline constexpr char kIoErrorFmt[] = "E/A-Fehler %1";
 inline constexpr char kNotAnIntegerFmt[] = "'%1' ist kein gültiger Integerwert";
 inline constexpr char kInvalidBitmap[] = "Bitmap ist ungültig";
+inline constexpr char kFileTooLarge[] = "Datei zu groß";
 inline constexpr char kNoDefaultPrinter[] = "Zur Zeit ist kein Standard-Drucker gewählt";
 
 // Status bar.

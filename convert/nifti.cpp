@@ -644,7 +644,10 @@ void Resample(const unsigned char* raw, const Resampling& plan, const Scaling& s
                     const double v1 = v01 + (v11 - v01) * wx;
                     v = v0 + (v1 - v0) * wz;
                 }
-                const double grey = std::clamp((v - window.low) * gain, 0.0, 255.0);
+                // NaN (0 · ∞, ∞ − ∞ of extreme inputs) becomes black, not an
+                // undefined conversion.
+                double grey = (v - window.low) * gain;
+                grey = grey >= 0.0 ? std::min(grey, 255.0) : 0.0;
                 row[y] = static_cast<std::uint8_t>(grey + 0.5);
             }
         }

@@ -10,7 +10,10 @@
 
 namespace zx {
 
-QImage LoadBmpFile(const QString& path) { return DecodeBmp(ReadWholeFile(path)); }
+QImage LoadBmpFile(const QString& path) {
+    constexpr qint64 kMaxBmpBytes = qint64(1) << 30;  // more than any picture of a stack
+    return DecodeBmp(ReadWholeFile(path, kMaxBmpBytes));
+}
 
 void AssembleStack(const QStringList& files, int depth, Orientation o, std::uint8_t* target,
                    const std::function<void(int, const QString&)>& progress) {

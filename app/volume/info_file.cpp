@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/texts.h"
@@ -13,11 +14,25 @@
 
 namespace zx {
 
-QByteArray ReadWholeFile(const QString& path) {
+namespace {
+constexpr qint64 kMaxInfoFileBytes = 64 << 20;
+constexpr int kMaxCommentLines = 100000;
+}  // namespace
+
+QByteArray ReadWholeFile(const QString& path, qint64 maxBytes) {
     const QByteArray name = QFile::encodeName(path);
     if (name.isEmpty()) RaiseIoError(ENOENT);
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) RaiseIoError(errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        RaiseIoError(EACCES);
+    }
+    if (st.st_size > maxBytes) {
+        ::close(fd);
+        throw RuntimeError(QString::fromUtf8(texts::kFileTooLarge));
+    }
     QByteArray data;
     char buf[65536];
     for (;;) {
@@ -29,15 +44,48 @@ QByteArray ReadWholeFile(const QString& path) {
             RaiseIoError(err);
         }
         if (m == 0) break;
+        if (data.size() + m > maxBytes) {  // the file grew while it was read
+            ::close(fd);
+            throw RuntimeError(QString::fromUtf8(texts::kFileTooLarge));
+        }
         data.append(buf, m);
     }
     ::close(fd);
     return data;
 }
 
+namespace {
+
+std::uint32_t Le(const QByteArray& b, int at, int n) {
+    std::uint32_t v = 0;
+    for (int i = n - 1; i >= 0; --i) v = (v << 8) | std::uint8_t(b[at + i]);
+    return v;
+}
+
+/// Uncompressed pixel data must be as long as the header says: Qt's reader
+/// accepts a short file and leaves the missing rows undefined.
+bool PixelDataComplete(const QByteArray& b) {
+    if (b.size() < 26) return false;
+    const std::uint32_t offset = Le(b, 10, 4), dib = Le(b, 14, 4);
+    std::int64_t width = 0, height = 0, bits = 0, compression = 0;
+    if (dib == 12) {  // OS/2 core header
+        width = Le(b, 18, 2), height = Le(b, 20, 2), bits = Le(b, 24, 2);
+    } else {
+        if (b.size() < 34) return false;
+        width = std::int32_t(Le(b, 18, 4)), height = std::int32_t(Le(b, 22, 4));
+        bits = Le(b, 28, 2), compression = Le(b, 30, 4);
+    }
+    if (compression != 0 && compression != 3) return true;  // run-length data: the reader checks it
+    const std::int64_t rowBytes = ((std::abs(width) * bits + 31) / 32) * 4;
+    return std::int64_t(offset) + rowBytes * std::abs(height) <= b.size();
+}
+
+}  // namespace
+
 QImage DecodeBmp(const QByteArray& bytes) {
     QImage img;
-    if (!bytes.startsWith("BM") || !img.loadFromData(bytes, "BMP") || img.isNull()) {
+    if (!bytes.startsWith("BM") || !PixelDataComplete(bytes) || !img.loadFromData(bytes, "BMP") ||
+        img.isNull()) {
         throw RuntimeError(QString::fromUtf8(texts::kInvalidBitmap));
     }
     return img;
@@ -80,7 +128,7 @@ private:
 }  // namespace
 
 InfoFile ReadInfoFile(const QString& path) {
-    const QByteArray data = ReadWholeFile(path);
+    const QByteArray data = ReadWholeFile(path, kMaxInfoFileBytes);
     Cursor in(data);
     InfoFile info;
     auto truncated = [&info] {
@@ -102,6 +150,9 @@ InfoFile ReadInfoFile(const QString& path) {
     }
     int count = 0;
     if (!in.Int32(count)) return truncated();
+    // Every line takes at least its length byte; more lines than the rest
+    // of the file (or than any info file holds) is a damaged count.
+    if (count > kMaxCommentLines || count > data.size()) return truncated();
     info.commentsTagRead = true;
     for (int i = 0; i < count; ++i) {
         QString line;

@@ -33,7 +33,9 @@ struct InfoFile {
 InfoFile ReadInfoFile(const QString& path);
 
 /// Reads a whole file into memory, throwing the runtime's input/output error.
-QByteArray ReadWholeFile(const QString& path);
+/// Only regular files are read (a device or a pipe would never end), and
+/// none larger than `maxBytes`: "Datei zu groß".
+QByteArray ReadWholeFile(const QString& path, qint64 maxBytes);
 
 /// Decodes a BMP file held in memory; throws "Bitmap ist ungültig".
 QImage DecodeBmp(const QByteArray& bytes);

@@ -475,6 +475,24 @@ TEST_F(NiftiTest, NanAndInfinityCountAsZero) {
     }
 }
 
+TEST_F(NiftiTest, ExtremeValuesAndGainsGiveDefinedGreys) {
+    // ±1.7e308 next to each other: interpolation meets ∞ − ∞.
+    TestImage s;
+    s.datatype = kFloat64;
+    std::vector<double> values(64);
+    for (int i = 0; i < 64; ++i) values[std::size_t(i)] = (i % 2 ? 1.7e308 : -1.7e308);
+    const zx::NiftiVolume a = zx::ConvertNifti(Write("huge.nii", s, values));
+    EXPECT_GT(a.planes, 0);
+    // A window 5e-324 wide: the gain is infinite and 0 · ∞ is NaN.
+    TestImage t;
+    t.datatype = kUInt8;
+    t.version = 2;  // double-precision calibration fields
+    t.calMin = 0;
+    t.calMax = 5e-324;
+    const zx::NiftiVolume b = zx::ConvertNifti(Write("gain.nii", t, std::vector<double>(64, 0)));
+    EXPECT_GT(b.planes, 0);
+}
+
 TEST_F(NiftiTest, CalibrationWindowClipsOutsideValues) {
     TestImage s;
     s.calMin = 16;

@@ -1,6 +1,7 @@
 // Bitmap stacks turned into planes: the orientation table, depth, centring,
 // pictures of other sizes, and the BMP variants a user may have.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QFile>
 #include <QImage>
@@ -138,6 +139,23 @@ TEST_F(StackTest, BmpVariantsKeepTheRedComponent) {
     zx::AssembleStack({topDown, topDown}, 1, Orientation::Sag, volume.data());
     EXPECT_EQ(volume[VoxelIndex(0, 0, 0)], 120);
     EXPECT_EQ(volume[VoxelIndex(0, 20, 15)], 40);
+}
+
+TEST_F(StackTest, ShortPixelDataAndFilesThatAreNoFilesAreRefused) {
+    // A 256 × 256 picture cut after a few rows: Qt would fill the rest with
+    // whatever the heap held.
+    QFile full(Picture(QStringLiteral("full.bmp"), 256, 256, 1));
+    ASSERT_TRUE(full.open(QIODevice::ReadOnly));
+    const QString cut = dir.Write(QStringLiteral("cut.bmp"), full.read(3000));
+    try {
+        zx::LoadBmpFile(cut);
+        ADD_FAILURE() << "a cut picture was accepted";
+    } catch (const zx::RuntimeError& e) {
+        EXPECT_EQ(e.text(), QString::fromUtf8("Bitmap ist ungültig"));
+    }
+    const QString fifo = dir.Path(QStringLiteral("pipe.bmp"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_THROW(zx::LoadBmpFile(fifo), zx::RuntimeError);  // no endless wait
 }
 
 }  // namespace

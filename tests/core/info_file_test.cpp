@@ -147,4 +147,14 @@ TEST_F(InfoFileTest, DamagedFilesStopAtTheEndWithoutReadingFurther) {
     EXPECT_EQ(info.stop, Stop::Truncated);
 }
 
+TEST_F(InfoFileTest, AHugeCommentCountIsADamagedFileNotMillionsOfLines) {
+    Builder b;
+    b.count = 2147483647;
+    QByteArray bytes = b.Bytes();
+    bytes.append(QByteArray(1 << 20, '\0'));
+    const zx::InfoFile info = ReadBytes(bytes);
+    EXPECT_EQ(info.stop, zx::InfoFile::Stop::Truncated);
+    EXPECT_TRUE(info.comments.isEmpty());
+}
+
 }  // namespace
