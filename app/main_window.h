@@ -221,6 +221,9 @@ private:
     void LoadVolumeFile(const QString& fileName);
     bool OpenStack(const QStringList& files);
     void FinishOpen();
+    /// Centres the loaded planes and the point and renders the three
+    /// sections without crosshair.
+    void Recentre();
     /// The import window's list, folder and count from the open dialog.
     void FillImportList(TNewBmpForm& w);
     void ShowInfoQuadrant(const QRect& source);

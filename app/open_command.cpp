@@ -177,7 +177,7 @@ bool TForm1::OpenStack(const QStringList& files) {
     return true;
 }
 
-void TForm1::FinishOpen() {
+void TForm1::Recentre() {
     SliceOffset = (256 - SliceCount) / 2;
     Xg = SliceCount / 2;
     Yg = 128;
@@ -186,6 +186,10 @@ void TForm1::FinishOpen() {
     RenderSag(Xg);
     RenderCor(Yg);
     RenderTra(Zg);
+}
+
+void TForm1::FinishOpen() {
+    Recentre();
     if (!InfoBmpLoaded) Image4->hide();
     StepCount = 0;
     RecordStep();

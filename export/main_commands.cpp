@@ -139,14 +139,7 @@ void TForm1::Neu1Click() {
     InfoBmpLoaded = false;
     Image4->hide();
     FileListBox->clear();
-    SliceOffset = (256 - SliceCount) / 2;
-    Xg = SliceCount / 2;
-    Yg = 128;
-    Zg = 128;
-    InvalidateLastPoints();
-    RenderSag(Xg);
-    RenderCor(Yg);
-    RenderTra(Zg);
+    Recentre();
 }
 
 void TForm1::DatenImport1Click() {
