@@ -203,8 +203,10 @@ void TForm1::BuildMenu() {
     };
     Datei1 = Named(MainMenu1->addMenu(QStringLiteral("&Datei")), "Datei1");
     ffnen1 = action(Datei1, "ffnen1", "Ö&ffnen...", "Datei(en) öffnen");
+    NiftiOeffnen1 = action(Datei1, "NiftiOeffnen1", "&NIfTI-Datei öffnen...", "NIfTI-Datei (.nii, .nii.gz) öffnen");
+    DicomSerieOeffnen1 = action(Datei1, "DicomSerieOeffnen1", "DICOM-&Serie öffnen...", "Ordner mit einer DICOM-Serie öffnen");
     Neu1 = action(Datei1, "Neu1", "&Neues Projekt...", "Neues Projekt aus Bilddateien (BMP, DICOM) erstellen");
-    Speichern1 = action(Datei1, "Speichern1", "&Speichern", "Datensatz speichern");
+    Speichern1 = action(Datei1, "Speichern1", "S&peichern", "Datensatz speichern");
     Speichernunter1 = action(Datei1, "Speichernunter1", "Speichern &unter...", "Datensatz unter neuem Namen speichern");
     N3 = Named(Datei1->addSeparator(), "N3");
     DatenImport1 = action(Datei1, "DatenImport1", "Daten&import...", "Zweiten Datensatz aus Bilddateien einblenden");
@@ -238,6 +240,8 @@ void TForm1::ConnectHandlers() {
     connect(Drucken1, &QAction::triggered, this, Slot([this] { Drucken1Click(); }));
     connect(Druckereinrichtung1, &QAction::triggered, this,
             Slot([this] { Druckereinrichtung1Click(); }));
+    connect(NiftiOeffnen1, &QAction::triggered, this, Slot([this] { NiftiOeffnen1Click(); }));
+    connect(DicomSerieOeffnen1, &QAction::triggered, this, Slot([this] { DicomSerieOeffnen1Click(); }));
     connect(Neu1, &QAction::triggered, this, Slot([this] { Neu1Click(); }));
     connect(Speichern1, &QAction::triggered, this, Slot([this] { Speichern1Click(); }));
     connect(Speichernunter1, &QAction::triggered, this, Slot([this] { Speichernunter1Click(); }));

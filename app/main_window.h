@@ -61,7 +61,7 @@ public:
     TSaveDialog SaveDialog1;
     QMenuBar* MainMenu1;
     QMenu* Datei1;
-    QAction *ffnen1, *N2, *Drucken1, *Druckereinrichtung1, *N1, *Beenden1;
+    QAction *ffnen1, *NiftiOeffnen1, *DicomSerieOeffnen1, *N2, *Drucken1, *Druckereinrichtung1, *N1, *Beenden1;
     // Commands the designed menus leave out, bound here so users reach them.
     QAction *Neu1, *Speichern1, *Speichernunter1, *N3, *DatenImport1, *Exportieren1,
         *InsWebexportieren1, *N4, *Spotsetzen2;
@@ -119,6 +119,12 @@ public:
     void FormDestroy();
     void Oeffnen1Click();
     void Beenden1Click();
+    /// A NIfTI file or a folder with a DICOM series, converted in memory.
+    void NiftiOeffnen1Click();
+    void DicomSerieOeffnen1Click();
+    /// Shows the converted file or folder as the Open command shows a
+    /// volume file; on failure everything stays as it was.
+    void OpenConverted(const QString& path, bool dicomFolder);
 
     // ---- Rendering and crosshair ------------------------------------------
     void RenderSag(int x);

@@ -76,6 +76,15 @@ public:
         return true;
     }
 
+    bool ChooseFolder(const QString& title, QString& folder) override {
+        QFileDialog fd(nullptr, title);
+        fd.setFileMode(QFileDialog::Directory);
+        fd.setOption(QFileDialog::ShowDirsOnly);
+        if (fd.exec() != QDialog::Accepted || fd.selectedFiles().isEmpty()) return false;
+        folder = fd.selectedFiles().front();
+        return true;
+    }
+
     bool SaveFile(TSaveDialog& dlg) override {
         QFileDialog fd(nullptr, dlg.Title);
         fd.setNameFilter(QtNameFilter(dlg.Filter));

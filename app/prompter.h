@@ -48,6 +48,8 @@ public:
                            int buttons) = 0;
     /// Shows the open dialog; false when cancelled (then `dlg` is unchanged).
     virtual bool OpenFiles(TOpenDialog& dlg) = 0;
+    /// A folder dialog; false when cancelled. `folder` holds the choice.
+    virtual bool ChooseFolder(const QString& title, QString& folder) = 0;
     /// Shows the save dialog; false when cancelled.
     virtual bool SaveFile(TSaveDialog& dlg) = 0;
     /// Shows one of the program's dialogs modally; returns its result code.

@@ -63,6 +63,10 @@ inline constexpr char kDicomBigEndian[] =
     "Die DICOM-Datei ist im Big-Endian-Format gespeichert; gelesen werden nur Little-Endian-Bilder";
 inline constexpr char kCannotCreateFmt[] = "Datei %1 kann nicht erstellt werden";
 
+// Outside formats.
+inline constexpr char kNiftiFilter[] = "NIfTI-Dateien (*.nii *.nii.gz)|*.nii;*.nii.gz";
+inline constexpr char kDicomFolderTitle[] = "Ordner mit einer DICOM-Serie wählen";
+
 // Views.
 inline constexpr const char* kViewNames[4] = {"", "SAG", "COR", "TRA"};
 

@@ -4,6 +4,7 @@
 //   zxconvert section VOLUME.vmr (--sag X | --cor Y | --tra Z) OUT.bmp
 //   zxconvert stack (--sag | --cor | --tra) [--depth D] OUT.vmr IN1.bmp IN2.bmp ...
 //   zxconvert nifti IN.nii[.gz] OUT.vmr
+//   zxconvert dicom-series FOLDER OUT.vmr
 //   zxconvert dicom IN OUT.bmp [--center C --width W | --auto]
 //   zxconvert export (--sag | --tra) VOLUME.vmr BASE
 //   zxconvert web VOLUME.vmr FOLDER [--start X,Y,Z] [--interval N]
@@ -28,6 +29,7 @@
 #include "app/volume/runtime_error.h"
 #include "app/volume/vmr_file.h"
 #include "app/volume/volume.h"
+#include "convert/dicom_series.h"
 #include "convert/nifti.h"
 #include "convert/phantom.h"
 #include "export/series.h"
@@ -47,6 +49,7 @@ const char kUsage[] =
     "  zxconvert section VOLUME.vmr (--sag X | --cor Y | --tra Z) OUT.bmp\n"
     "  zxconvert stack (--sag | --cor | --tra) [--depth D] OUT.vmr IN1.bmp IN2.bmp ...\n"
     "  zxconvert nifti IN.nii[.gz] OUT.vmr\n"
+    "  zxconvert dicom-series FOLDER OUT.vmr\n"
     "  zxconvert dicom IN OUT.bmp [--center C --width W | --auto]\n"
     "  zxconvert export (--sag | --tra) VOLUME.vmr BASE\n"
     "  zxconvert web VOLUME.vmr FOLDER [--start X,Y,Z] [--interval N]\n"
@@ -156,6 +159,14 @@ int Stack(const QStringList& a) {
     return 0;
 }
 
+int DicomSeries(const QStringList& a) {
+    if (a.size() != 2) throw UsageError{QStringLiteral("dicom-series takes FOLDER and OUT.vmr")};
+    CheckOutput(a[1], {a[0]}, true);
+    const zx::NiftiVolume v = zx::ConvertDicomSeries(QFile::encodeName(a[0]).toStdString());
+    InFile(a[1], [&] { zx::WriteVmr(a[1], v.voxels.data(), v.planes); });
+    return 0;
+}
+
 int Dicom(const QStringList& a) {
     if (a.size() < 2) throw UsageError{QStringLiteral("dicom takes IN and OUT.bmp")};
     CheckOutput(a[1], {a[0]}, false);
@@ -250,6 +261,7 @@ int main(int argc, char** argv) {
         if (cmd == QLatin1String("stack")) return Stack(args);
         if (cmd == QLatin1String("nifti")) return Nifti(args);
         if (cmd == QLatin1String("dicom")) return Dicom(args);
+        if (cmd == QLatin1String("dicom-series")) return DicomSeries(args);
         if (cmd == QLatin1String("export")) return Export(args);
         if (cmd == QLatin1String("web")) return Web(args);
         throw UsageError{QStringLiteral("unknown command '%1'").arg(cmd)};

@@ -823,24 +823,24 @@ void ExpectFailure(const std::string& path, const std::string& fragment) {
 }
 
 TEST_F(NiftiTest, RejectsUnreadableFiles) {
-    ExpectFailure((dir_ / "missing.nii").string(), "does not exist");
+    ExpectFailure((dir_ / "missing.nii").string(), "nicht gefunden");
     fs::create_directory(dir_ / "folder.nii");
-    ExpectFailure((dir_ / "folder.nii").string(), "directory");
-    ExpectFailure(WriteBytes("empty.nii", {}), "ends too early");
+    ExpectFailure((dir_ / "folder.nii").string(), "Ordner");
+    ExpectFailure(WriteBytes("empty.nii", {}), "endet zu früh");
 }
 
 TEST_F(NiftiTest, RejectsFilesThatAreNotNifti) {
     const std::string text = "This is a plain text file, not an image at all. It is long enough for a header."
                              + std::string(400, '.');
     ExpectFailure(WriteBytes("text.nii", std::vector<unsigned char>(text.begin(), text.end())),
-                  "not a NIfTI file");
+                  "keine NIfTI-Datei");
 
     for (bool bigEndian : {false, true}) {
         SCOPED_TRACE(bigEndian);
         TestImage s;
         s.bigEndian = bigEndian;
         s.sizeofHdr = 349;
-        ExpectFailure(WriteHeaderOnly("size349.nii", s, 64), "header size");
+        ExpectFailure(WriteHeaderOnly("size349.nii", s, 64), "Kopfgröße");
     }
 
     for (int version : {1, 2}) {
@@ -866,11 +866,11 @@ TEST_F(NiftiTest, RejectsTruncatedFiles) {
 
     // Header cut short.
     ExpectFailure(WriteBytes("short.nii", std::vector<unsigned char>(full.begin(), full.begin() + 100)),
-                  "ends too early");
+                  "endet zu früh");
     // Complete header, half the data.
     const std::vector<unsigned char> half(full.begin(), full.end() - 32);
-    ExpectFailure(WriteBytes("half.nii", half), "fewer image bytes");
-    ExpectFailure(WriteBytes("half.nii.gz", Gzip(half)), "ends too early");
+    ExpectFailure(WriteBytes("half.nii", half), "weniger Bilddaten");
+    ExpectFailure(WriteBytes("half.nii.gz", Gzip(half)), "endet zu früh");
 
     // A gzip stream cut in the middle.
     TestImage big;
@@ -896,7 +896,7 @@ TEST_F(NiftiTest, RejectsInvalidDimensions) {
                 TestImage s;
                 s.version = version;
                 s.dim[axis] = bad;
-                ExpectFailure(WriteHeaderOnly("dims.nii", s, 64), "dimension " + std::to_string(axis));
+                ExpectFailure(WriteHeaderOnly("dims.nii", s, 64), "Dimension " + std::to_string(axis));
             }
         }
         for (std::int64_t rank : {0, 8, -1}) {
@@ -921,7 +921,7 @@ TEST_F(NiftiTest, RefusesImagesAboveTwoGibibytesBeforeReadingData) {
     // Exactly 2 GiB is allowed; this file then simply lacks the data.
     s.gzip = false;
     s.dim = {3, 1024, 1024, 1024, 1, 1, 1, 1};
-    ExpectFailure(WriteHeaderOnly("limit.nii", s), "fewer image bytes");
+    ExpectFailure(WriteHeaderOnly("limit.nii", s), "weniger Bilddaten");
 
     // NIfTI-2 sizes whose product overflows 64 bits.
     TestImage huge;
@@ -937,13 +937,13 @@ TEST_F(NiftiTest, RejectsBadDataOffsets) {
         TestImage s;
         s.gzip = gzip;
         s.voxOffset = 5000;  // the file is far shorter
-        ExpectFailure(WriteHeaderOnly("past.nii", s, 64), gzip ? "ends too early" : "past the end");
+        ExpectFailure(WriteHeaderOnly("past.nii", s, 64), gzip ? "endet zu früh" : "hinter dem Dateiende");
     }
     for (int version : {1, 2}) {
         TestImage s;
         s.version = version;
         s.voxOffset = 100;
-        ExpectFailure(WriteHeaderOnly("inside.nii", s, 512), "inside the header");
+        ExpectFailure(WriteHeaderOnly("inside.nii", s, 512), "liegt im Dateikopf");
         s.voxOffset = -8;
         ExpectFailure(WriteHeaderOnly("negative.nii", s, 512), "vox_offset");
     }
@@ -959,7 +959,7 @@ TEST_F(NiftiTest, RejectsUnsupportedDataTypes) {
             TestImage s;
             s.version = version;
             s.datatype = datatype;
-            ExpectFailure(WriteHeaderOnly("type.nii", s, 64 * 16), "unsupported voxel data type");
+            ExpectFailure(WriteHeaderOnly("type.nii", s, 64 * 16), "nicht unterstützter Voxel-Datentyp");
         }
     }
 }

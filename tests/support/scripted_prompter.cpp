@@ -35,6 +35,16 @@ bool ScriptedPrompter::OpenFiles(zx::TOpenDialog& dlg) {
     return true;
 }
 
+bool ScriptedPrompter::ChooseFolder(const QString& title, QString& folder) {
+    record.push_back({QStringLiteral("folder"), zx::MsgKind::Plain, title, QString(), 0});
+    if (folderAnswers.empty()) return false;
+    const std::optional<QString> a = folderAnswers.front();
+    folderAnswers.pop_front();
+    if (!a) return false;
+    folder = *a;
+    return true;
+}
+
 bool ScriptedPrompter::SaveFile(zx::TSaveDialog& dlg) {
     record.push_back({QStringLiteral("save"), zx::MsgKind::Plain, dlg.Title, dlg.Filter, 0});
     if (saveAnswers.empty()) return false;

@@ -31,6 +31,7 @@ public:
     std::deque<int> messageAnswers;                      ///< default: the first button offered
     std::deque<std::optional<QStringList>> openAnswers;  ///< nullopt = cancel; default cancel
     std::deque<std::optional<QString>> saveAnswers;
+    std::deque<std::optional<QString>> folderAnswers;  ///< nullopt = cancel; default cancel
     std::deque<std::function<int(QDialog&)>> modalAnswers;  ///< default: reject
     std::deque<std::optional<QString>> inputAnswers;
     std::function<bool(QPrinter&, int&)> printAnswer;       ///< default: cancel
@@ -43,6 +44,7 @@ public:
                    int buttons) override;
     bool OpenFiles(zx::TOpenDialog& dlg) override;
     bool SaveFile(zx::TSaveDialog& dlg) override;
+    bool ChooseFolder(const QString& title, QString& folder) override;
     int ShowModal(QDialog& dlg) override;
     bool InputQuery(const QString& caption, const QString& prompt, QString& value) override;
     bool PrintDialog(QPrinter& printer, int& copies) override;

@@ -1,0 +1,248 @@
+#include "convert/pipeline.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace zx {
+namespace {
+
+constexpr int kGrid = 256;  // output edge in voxels
+constexpr std::size_t kPlaneBytes = std::size_t{kGrid} * kGrid;
+constexpr std::size_t kVolumeBytes = kPlaneBytes * kGrid;
+// Percentiles are computed on at most this many values; larger images are
+// sampled with a regular stride, which is plenty for a display window.
+constexpr std::size_t kMaxPercentileSamples = std::size_t{1} << 24;
+
+// How one viewer axis is read from the array.
+struct AxisMap {
+    int arrayAxis = 0;
+    bool flip = false;       // viewer index grows while the array index falls
+    double spacing = 1;      // mm between array samples along this axis
+    std::int64_t size = 1;   // array samples along this axis
+};
+
+// Nearest permutation (with flips) of the array axes onto the viewer axes.
+// Viewer x, y, z point to the patient's left, posterior and inferior, i.e.
+// against RAS world x, y, z.
+std::array<AxisMap, 3> Reorient(const Matrix3& m, const std::array<std::int64_t, 3>& dims) {
+    double length[3];
+    Matrix3 cosines{};
+    for (int col = 0; col < 3; ++col) {
+        length[col] = std::sqrt(m[0][col] * m[0][col] + m[1][col] * m[1][col] + m[2][col] * m[2][col]);
+        for (int row = 0; row < 3; ++row) cosines[row][col] = m[row][col] / length[col];
+    }
+    // Try all six permutations; the best one maximises the summed alignment,
+    // which also guarantees that no array axis is used twice.
+    std::array<int, 3> perm = {0, 1, 2};
+    std::array<int, 3> best = perm;
+    double bestScore = -1;
+    do {
+        const double score = std::fabs(cosines[0][perm[0]]) + std::fabs(cosines[1][perm[1]]) +
+                             std::fabs(cosines[2][perm[2]]);
+        if (score > bestScore + 1e-12) {
+            bestScore = score;
+            best = perm;
+        }
+    } while (std::next_permutation(perm.begin(), perm.end()));
+
+    std::array<AxisMap, 3> axes;
+    for (int w = 0; w < 3; ++w) {
+        const int col = best[w];
+        axes[w].arrayAxis = col;
+        axes[w].flip = cosines[w][col] > 0;  // array runs toward R/A/S, viewer toward L/P/I
+        axes[w].spacing = length[col];
+        axes[w].size = dims[col];
+    }
+    return axes;
+}
+
+// ---------------------------------------------------------------------------
+// Intensities.
+
+template <typename T>
+T Load(const unsigned char* p) {
+    T v;
+    std::memcpy(&v, p, sizeof(T));
+    return v;
+}
+
+
+
+// Value at fraction p (0..1) of the sorted samples, interpolating linearly
+// between neighbouring ranks. Reorders `v`.
+double Percentile(std::vector<float>& v, double p) {
+    const double rank = p * static_cast<double>(v.size() - 1);
+    const auto lower = static_cast<std::size_t>(std::floor(rank));
+    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(lower), v.end());
+    const double lo = v[lower];
+    if (lower + 1 >= v.size()) return lo;
+    const double hi = *std::min_element(v.begin() + static_cast<std::ptrdiff_t>(lower) + 1, v.end());
+    return lo + (hi - lo) * (rank - static_cast<double>(lower));
+}
+
+
+template <typename T>
+Window AutoWindow(const unsigned char* raw, std::uint64_t voxels, const Scaling& scaling) {
+    const std::uint64_t step = std::max<std::uint64_t>(1, (voxels + kMaxPercentileSamples - 1) / kMaxPercentileSamples);
+    std::vector<float> samples;
+    samples.reserve(static_cast<std::size_t>((voxels + step - 1) / step));
+    double minimum = std::numeric_limits<double>::infinity();
+    double maximum = -minimum;
+    for (std::uint64_t i = 0; i < voxels; i += step) {
+        const double v = scaling.Apply(static_cast<double>(Load<T>(raw + i * sizeof(T))));
+        samples.push_back(static_cast<float>(v));
+        minimum = std::min(minimum, v);
+        maximum = std::max(maximum, v);
+    }
+    Window w;
+    w.low = Percentile(samples, 0.005);
+    w.high = Percentile(samples, 0.995);
+    if (!(w.high > w.low)) {
+        // Nearly constant image with a few outliers (masks, markers): use
+        // the full range so that the outliers stay visible.
+        w.low = minimum;
+        w.high = maximum;
+    }
+    return w;
+}
+
+// ---------------------------------------------------------------------------
+// Resampling.
+
+// Per output index along one viewer axis: the two neighbouring array
+// samples (as element offsets) and the weight of the second one.
+struct AxisSamples {
+    std::vector<std::int64_t> first, second;
+    std::vector<double> weight;
+};
+
+AxisSamples PlanAxis(const AxisMap& axis, int outCount, double edge, std::int64_t stride) {
+    AxisSamples s;
+    s.first.resize(outCount);
+    s.second.resize(outCount);
+    s.weight.resize(outCount);
+    const double extent = static_cast<double>(axis.size) * axis.spacing;
+    // Centre the output grid on the image when the extents differ slightly.
+    const double shift = (extent - outCount * edge) / 2 / axis.spacing;
+    const double ratio = edge / axis.spacing;
+    const double last = static_cast<double>(axis.size - 1);
+    for (int o = 0; o < outCount; ++o) {
+        // Continuous array index of the output voxel centre (array voxel
+        // centres sit at integer positions).
+        double f = (o + 0.5) * ratio - 0.5 + shift;
+        f = std::isfinite(f) ? std::clamp(f, 0.0, last) : 0.0;
+        if (axis.flip) f = last - f;
+        const double i0 = std::floor(f);
+        const auto lower = static_cast<std::int64_t>(i0);
+        const std::int64_t upper = std::min<std::int64_t>(lower + 1, axis.size - 1);
+        s.first[o] = lower * stride;
+        s.second[o] = upper * stride;
+        s.weight[o] = f - i0;
+    }
+    return s;
+}
+
+struct Resampling {
+    std::array<AxisSamples, 3> axes;  // viewer x, y, z
+    std::array<int, 3> count{};       // output voxels per viewer axis
+};
+
+template <typename T>
+void Resample(const unsigned char* raw, const Resampling& plan, const Scaling& scaling, const Window& window,
+              std::uint8_t* out) {
+    const double gain = window.high > window.low ? 255.0 / (window.high - window.low) : 0.0;
+    const int nx = plan.count[0], ny = plan.count[1], nz = plan.count[2];
+    const int y0 = (kGrid - ny) / 2;
+    const int z0 = (kGrid - nz) / 2;
+    const auto& ax = plan.axes[0];
+    const auto& ay = plan.axes[1];
+    const auto& az = plan.axes[2];
+    auto value = [&](std::int64_t index) {
+        return scaling.Apply(static_cast<double>(Load<T>(raw + index * static_cast<std::int64_t>(sizeof(T)))));
+    };
+    for (int x = 0; x < nx; ++x) {
+        const double wx = ax.weight[x];
+        for (int z = 0; z < nz; ++z) {
+            const double wz = az.weight[z];
+            const std::int64_t b00 = ax.first[x] + az.first[z];
+            const std::int64_t b10 = ax.second[x] + az.first[z];
+            const std::int64_t b01 = ax.first[x] + az.second[z];
+            const std::int64_t b11 = ax.second[x] + az.second[z];
+            std::uint8_t* row = out + static_cast<std::size_t>(x) * kPlaneBytes +
+                                static_cast<std::size_t>(z + z0) * kGrid + y0;
+            for (int y = 0; y < ny; ++y) {
+                const std::int64_t ya = ay.first[y], yb = ay.second[y];
+                const double wy = ay.weight[y];
+                auto alongY = [&](std::int64_t base) {
+                    const double a = value(base + ya);
+                    return wy == 0 ? a : a + (value(base + yb) - a) * wy;
+                };
+                const double v00 = alongY(b00);
+                const double v10 = wx == 0 ? v00 : alongY(b10);
+                const double v0 = v00 + (v10 - v00) * wx;
+                double v = v0;
+                if (wz != 0) {
+                    const double v01 = alongY(b01);
+                    const double v11 = wx == 0 ? v01 : alongY(b11);
+                    const double v1 = v01 + (v11 - v01) * wx;
+                    v = v0 + (v1 - v0) * wz;
+                }
+                // NaN (0 · ∞, ∞ − ∞ of extreme inputs) becomes black, not an
+                // undefined conversion.
+                double grey = (v - window.low) * gain;
+                grey = grey >= 0.0 ? std::min(grey, 255.0) : 0.0;
+                row[y] = static_cast<std::uint8_t>(grey + 0.5);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+template <typename T>
+NiftiVolume ToViewerVolume(const ImageData<T>& image, const std::string& path) {
+    const std::array<std::int64_t, 3>& dims = image.dims;
+    const std::array<AxisMap, 3> axes = Reorient(image.voxelToWorld, dims);
+
+    // Cubic output voxels: no finer than the finest input spacing, and
+    // coarse enough for the largest physical extent to fit into 256.
+    double smallestSpacing = std::numeric_limits<double>::infinity();
+    double largestExtent = 0;
+    for (const AxisMap& a : axes) {
+        smallestSpacing = std::min(smallestSpacing, a.spacing);
+        largestExtent = std::max(largestExtent, static_cast<double>(a.size) * a.spacing);
+    }
+    const double edge = std::max(smallestSpacing, largestExtent / kGrid);
+    if (!std::isfinite(edge) || edge <= 0) throw ConvertError(path + ": ungültige Voxelabstände");
+
+    const std::array<std::int64_t, 3> strides = {1, dims[0], dims[0] * dims[1]};
+    Resampling plan;
+    for (int a = 0; a < 3; ++a) {
+        const double cells = std::round(static_cast<double>(axes[a].size) * axes[a].spacing / edge);
+        plan.count[a] = static_cast<int>(std::clamp(cells, 1.0, static_cast<double>(kGrid)));
+        plan.axes[a] = PlanAxis(axes[a], plan.count[a], edge, strides[axes[a].arrayAxis]);
+    }
+
+    NiftiVolume volume;
+    volume.voxels.assign(kVolumeBytes, 0);
+    volume.planes = plan.count[0];
+    volume.voxelEdgeMm = edge;
+
+    const std::uint64_t voxels = std::uint64_t(dims[0]) * std::uint64_t(dims[1]) * std::uint64_t(dims[2]);
+    const Window window = image.window ? *image.window : AutoWindow<T>(image.raw, voxels, image.scaling);
+    Resample<T>(image.raw, plan, image.scaling, window, volume.voxels.data());
+    return volume;
+}
+
+template NiftiVolume ToViewerVolume(const ImageData<std::uint8_t>&, const std::string&);
+template NiftiVolume ToViewerVolume(const ImageData<std::int8_t>&, const std::string&);
+template NiftiVolume ToViewerVolume(const ImageData<std::int16_t>&, const std::string&);
+template NiftiVolume ToViewerVolume(const ImageData<std::uint16_t>&, const std::string&);
+template NiftiVolume ToViewerVolume(const ImageData<std::int32_t>&, const std::string&);
+template NiftiVolume ToViewerVolume(const ImageData<std::uint32_t>&, const std::string&);
+template NiftiVolume ToViewerVolume(const ImageData<float>&, const std::string&);
+template NiftiVolume ToViewerVolume(const ImageData<double>&, const std::string&);
+
+}  // namespace zx

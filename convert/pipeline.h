@@ -1,0 +1,53 @@
+// The one way from a 3-D image with a voxel-to-world matrix to the viewer's
+// volume, shared by every outside format (NIfTI files, DICOM series):
+// orientation to the viewer's axes by the nearest permutation and flips,
+// isotropic resampling into 256³, and a grey window.
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "convert/nifti.h"
+
+namespace zx {
+
+/// Voxel-to-world directions in millimetres, [world axis][array axis], in
+/// RAS+ world coordinates (+x toward the patient's right, +y anterior, +z
+/// superior).
+using Matrix3 = std::array<std::array<double, 3>, 3>;
+
+/// Linear scaling of the stored values; non-finite results count as 0.
+struct Scaling {
+    double slope = 1, inter = 0;
+    double Apply(double raw) const {
+        const double v = raw * slope + inter;
+        return std::isfinite(v) ? v : 0.0;
+    }
+};
+
+/// Values from `low` to `high` spread over the greys 0…255.
+struct Window {
+    double low = 0, high = 0;
+};
+
+/// A 3-D image as a reader delivers it: samples of type T (host byte
+/// order, array axis 0 fastest, possibly unaligned), its sizes and geometry.
+template <typename T>
+struct ImageData {
+    const unsigned char* raw = nullptr;
+    std::array<std::int64_t, 3> dims{};
+    Matrix3 voxelToWorld{};
+    Scaling scaling;
+    std::optional<Window> window;  ///< none: the 0.5–99.5 percentiles of the image
+};
+
+/// Reorients, resamples onto cubic voxels that fit into 256³ (planes in x
+/// from 0, centred in y and z) and windows the image. `path` names the
+/// input in messages (ConvertError).
+template <typename T>
+NiftiVolume ToViewerVolume(const ImageData<T>& image, const std::string& path);
+
+}  // namespace zx

@@ -1,0 +1,190 @@
+// DICOM series from a folder: grouping, sorting by position, rescaling,
+// compressed slices, the refusals, and files written by other software.
+#include <gdcmAttribute.h>
+#include <gdcmImageChangeTransferSyntax.h>
+#include <gdcmImageWriter.h>
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <algorithm>
+#include <array>
+#include <random>
+
+#include "convert/dicom_series.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using Vec3 = std::array<double, 3>;
+
+struct SliceSpec {
+    std::string series = "1.2.3.4";
+    unsigned rows = 32, columns = 32;
+    Vec3 origin{0, 0, 0}, rowDir{1, 0, 0}, colDir{0, 1, 0};
+    double slope = 1, intercept = 0;
+    gdcm::TransferSyntax::TSType syntax = gdcm::TransferSyntax::ExplicitVRLittleEndian;
+};
+
+/// Writes one CT slice with GDCM whose every sample is `value` plus the
+/// column (so the columns can be told apart).
+void WriteSlice(const std::string& path, const SliceSpec& s, int value) {
+    gdcm::ImageWriter w;
+    gdcm::Image& im = w.GetImage();
+    im.SetNumberOfDimensions(2);
+    im.SetDimension(0, s.columns);
+    im.SetDimension(1, s.rows);
+    im.SetPixelFormat(gdcm::PixelFormat(gdcm::PixelFormat::INT16));
+    im.SetPhotometricInterpretation(gdcm::PhotometricInterpretation::MONOCHROME2);
+    for (int i = 0; i < 3; ++i) im.SetOrigin(i, s.origin[i]);
+    const double dc[6] = {s.rowDir[0], s.rowDir[1], s.rowDir[2], s.colDir[0], s.colDir[1], s.colDir[2]};
+    im.SetDirectionCosines(dc);
+    im.SetSpacing(0, 1.0);
+    im.SetSpacing(1, 1.0);
+    im.SetSlope(s.slope);
+    im.SetIntercept(s.intercept);
+    std::vector<std::int16_t> samples(std::size_t(s.rows) * s.columns);
+    for (unsigned r = 0; r < s.rows; ++r)
+        for (unsigned c = 0; c < s.columns; ++c) samples[r * s.columns + c] = std::int16_t(value + int(c));
+    gdcm::DataElement pixels(gdcm::Tag(0x7fe0, 0x0010));
+    pixels.SetByteValue(reinterpret_cast<const char*>(samples.data()), uint32_t(samples.size() * 2));
+    im.SetDataElement(pixels);
+    im.SetTransferSyntax(gdcm::TransferSyntax::ExplicitVRLittleEndian);
+    gdcm::DataSet& ds = w.GetFile().GetDataSet();
+    gdcm::Attribute<0x0008, 0x0016> sop{"1.2.840.10008.5.1.4.1.1.2"};  // CT Image Storage
+    ds.Replace(sop.GetAsDataElement());
+    gdcm::Attribute<0x0020, 0x000e> uid{s.series.c_str()};
+    ds.Replace(uid.GetAsDataElement());
+    if (s.syntax != gdcm::TransferSyntax::ExplicitVRLittleEndian) {
+        gdcm::ImageChangeTransferSyntax change;
+        change.SetTransferSyntax(s.syntax);
+        change.SetInput(im);
+        ASSERT_TRUE(change.Change());
+        im = change.GetOutput();
+    }
+    w.SetFileName(path.c_str());
+    ASSERT_TRUE(w.Write()) << path;
+}
+
+class DicomSeries : public ::testing::Test {
+protected:
+    zxtest::TempDir dir;
+    std::string Folder(const char* name) {
+        QDir(dir.Root()).mkdir(QString::fromLatin1(name));
+        return dir.Path(QString::fromLatin1(name)).toStdString();
+    }
+    /// An axial series of `n` slices 2 mm apart, in shuffled file names;
+    /// slice k (k = 0 lowest) holds 100 · (k + 1).
+    void AxialSeries(const std::string& folder, int n, SliceSpec s = {}) {
+        std::vector<int> order(static_cast<std::size_t>(n));
+        for (int k = 0; k < n; ++k) order[std::size_t(k)] = k;
+        std::shuffle(order.begin(), order.end(), std::mt19937(5));
+        for (int k = 0; k < n; ++k) {
+            SliceSpec t = s;
+            t.origin = {0, 0, 2.0 * order[std::size_t(k)]};
+            WriteSlice(folder + "/f" + std::to_string(k * 7919 % 101), t, 100 * (order[std::size_t(k)] + 1));
+        }
+    }
+    static std::uint8_t At(const zx::NiftiVolume& v, int x, int y, int z) {
+        return v.voxels[std::size_t(x) * 65536 + std::size_t(z) * 256 + std::size_t(y)];
+    }
+};
+
+TEST_F(DicomSeries, SlicesAreSortedByPositionAndALocalizerIsLeftOut) {
+    const std::string folder = Folder("axial");
+    AxialSeries(folder, 12);
+    SliceSpec scout;
+    scout.series = "9.9.9";
+    scout.rows = scout.columns = 16;
+    WriteSlice(folder + "/scout", scout, 4000);
+    QFile text(QString::fromStdString(folder + "/readme.txt"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("keine DICOM-Datei");
+    text.close();
+    const zx::NiftiVolume v = zx::ConvertDicomSeries(folder);
+    EXPECT_EQ(v.planes, 32);  // x: 32 columns of 1 mm
+    // Viewer z runs from superior to inferior: the highest slice comes first.
+    int previous = 256, changes = 0;
+    for (int z = 0; z < 256; ++z) {
+        const int g = At(v, 16, 128, z);
+        if (g == 0) continue;
+        EXPECT_LE(g, previous) << z;
+        changes += g != previous;
+        previous = g;
+    }
+    EXPECT_GE(changes, 10);
+}
+
+TEST_F(DicomSeries, RescaleAndCompressedSlicesGiveTheSameVolume) {
+    SliceSpec s;
+    s.slope = 2;
+    s.intercept = -1024;
+    const std::string plain = Folder("plain"), mixed = Folder("mixed");
+    AxialSeries(plain, 6, s);
+    AxialSeries(mixed, 6, s);
+    // Two slices of the second folder again, RLE and JPEG lossless encoded.
+    for (auto [name, syntax] : {std::pair{"rle", gdcm::TransferSyntax::RLELossless},
+                                {"jpeg", gdcm::TransferSyntax::JPEGLosslessProcess14_1}}) {
+        SliceSpec t = s;
+        t.syntax = syntax;
+        const int k = std::string(name) == "rle" ? 1 : 4;
+        t.origin = {0, 0, 2.0 * k};
+        QDir(QString::fromStdString(mixed)).removeRecursively();
+        QDir().mkpath(QString::fromStdString(mixed));
+        AxialSeries(mixed, 6, s);
+        for (const QString& f : QDir(QString::fromStdString(mixed)).entryList(QDir::Files)) {
+            const auto samples = zx::DicomFileSamples(mixed + "/" + f.toStdString());
+            if (samples[0] == 2.0 * 100 * (k + 1) - 1024) QFile::remove(QString::fromStdString(mixed) + u'/' + f);
+        }
+        WriteSlice(mixed + "/" + name, t, 100 * (k + 1));
+        EXPECT_EQ(zx::DicomFileSamples(mixed + "/" + name)[3], 2.0 * (100 * (k + 1) + 3) - 1024);
+        EXPECT_EQ(zx::ConvertDicomSeries(mixed).voxels, zx::ConvertDicomSeries(plain).voxels) << name;
+    }
+}
+
+TEST_F(DicomSeries, RefusalsSpeakGerman) {
+    auto message = [](const std::string& folder) {
+        try {
+            zx::ConvertDicomSeries(folder);
+        } catch (const zx::ConvertError& e) {
+            return std::string(e.what());
+        }
+        return std::string("(kein Fehler)");
+    };
+    EXPECT_NE(message(Folder("empty")).find("ist leer"), std::string::npos);
+    const std::string texts = Folder("texts");
+    QFile f(QString::fromStdString(texts + "/a.dcm"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(300, 'x'));
+    f.close();
+    EXPECT_NE(message(texts).find("keine DICOM-Bilder"), std::string::npos);
+    const std::string one = Folder("one");
+    WriteSlice(one + "/a", {}, 5);
+    EXPECT_NE(message(one).find("nur eine Schicht"), std::string::npos);
+    const std::string sizes = Folder("sizes");
+    AxialSeries(sizes, 3);
+    SliceSpec small;
+    small.rows = 16;
+    small.origin = {0, 0, 20};
+    WriteSlice(sizes + "/small", small, 5);
+    EXPECT_NE(message(sizes).find("verschieden groß"), std::string::npos);
+    const std::string turned = Folder("turned");
+    AxialSeries(turned, 3);
+    SliceSpec sag;
+    sag.rowDir = {0, 1, 0};
+    sag.colDir = {0, 0, -1};
+    WriteSlice(turned + "/sag", sag, 5);
+    EXPECT_NE(message(turned).find("verschieden ausgerichtet"), std::string::npos);
+}
+
+TEST_F(DicomSeries, PydicomTestFilesDecodeToTheSameSamplesInEveryEncoding) {
+    const std::string base = "/usr/lib/python3/dist-packages/pydicom/data/test_files/";
+    const auto reference = zx::DicomFileSamples(base + "MR_small.dcm");
+    ASSERT_EQ(reference.size(), 64u * 64u);
+    EXPECT_EQ(reference[10 * 64 + 20], 316);  // as pydicom decodes it
+    for (const char* name : {"MR_small_implicit.dcm", "MR_small_bigendian.dcm", "MR_small_expb.dcm",
+                             "MR_small_RLE.dcm", "MR_small_jpeg_ls_lossless.dcm", "MR_small_jp2klossless.dcm"}) {
+        EXPECT_EQ(zx::DicomFileSamples(base + name), reference) << name;
+    }
+}
+
+}  // namespace
