@@ -49,33 +49,26 @@ struct Decoded {
     std::vector<char> buffer;
 };
 
-/// The sample at `index` of a decoded buffer as a number.
-double Sample(const Decoded& d, std::size_t index) {
-    const char* p = d.buffer.data();
+/// Samples first … first + count − 1 of a decoded buffer, rescaled, into `out`.
+template <typename T>
+void Rescale(const Decoded& d, std::size_t first, std::size_t count, float* out) {
+    const char* p = d.buffer.data() + first * sizeof(T);
+    for (std::size_t i = 0; i < count; ++i) {
+        T v;
+        std::memcpy(&v, p + i * sizeof(T), sizeof(T));
+        out[i] = float(double(v) * d.slope + d.intercept);
+    }
+}
+
+void Samples(const Decoded& d, std::size_t first, std::size_t count, float* out) {
     switch (d.format.GetScalarType()) {
-        case gdcm::PixelFormat::UINT8: return double(reinterpret_cast<const std::uint8_t*>(p)[index]);
-        case gdcm::PixelFormat::INT8: return double(reinterpret_cast<const std::int8_t*>(p)[index]);
-        case gdcm::PixelFormat::UINT16: {
-            std::uint16_t v;
-            std::memcpy(&v, p + 2 * index, 2);
-            return v;
-        }
-        case gdcm::PixelFormat::INT16: {
-            std::int16_t v;
-            std::memcpy(&v, p + 2 * index, 2);
-            return v;
-        }
-        case gdcm::PixelFormat::UINT32: {
-            std::uint32_t v;
-            std::memcpy(&v, p + 4 * index, 4);
-            return v;
-        }
-        case gdcm::PixelFormat::INT32: {
-            std::int32_t v;
-            std::memcpy(&v, p + 4 * index, 4);
-            return v;
-        }
-        default: return 0;
+        case gdcm::PixelFormat::UINT8: return Rescale<std::uint8_t>(d, first, count, out);
+        case gdcm::PixelFormat::INT8: return Rescale<std::int8_t>(d, first, count, out);
+        case gdcm::PixelFormat::UINT16: return Rescale<std::uint16_t>(d, first, count, out);
+        case gdcm::PixelFormat::INT16: return Rescale<std::int16_t>(d, first, count, out);
+        case gdcm::PixelFormat::UINT32: return Rescale<std::uint32_t>(d, first, count, out);
+        case gdcm::PixelFormat::INT32: return Rescale<std::int32_t>(d, first, count, out);
+        default: std::fill(out, out + count, 0.0f);
     }
 }
 
@@ -162,9 +155,9 @@ bool Near(const Vec3& a, const Vec3& b) {
 
 std::vector<double> DicomFileSamples(const std::string& path) {
     const Decoded d = Decode(path);
-    std::vector<double> v(std::size_t(d.columns) * d.rows * d.frames);
-    for (std::size_t i = 0; i < v.size(); ++i) v[i] = Sample(d, i) * d.slope + d.intercept;
-    return v;
+    std::vector<float> v(std::size_t(d.columns) * d.rows * d.frames);
+    Samples(d, 0, v.size(), v.data());
+    return std::vector<double>(v.begin(), v.end());
 }
 
 NiftiVolume ConvertDicomSeries(const std::string& folder) {
@@ -199,10 +192,7 @@ NiftiVolume ConvertDicomSeries(const std::string& folder) {
         const Slice& s = slices[std::size_t(k)];
         const Decoded& d = files[s.file];
         const std::size_t base = std::size_t(s.frame) * std::size_t(nx * ny);
-        float* out = values.data() + std::size_t(k * nx * ny);
-        for (std::int64_t i = 0; i < nx * ny; ++i) {
-            out[i] = float(Sample(d, base + std::size_t(i)) * d.slope + d.intercept);
-        }
+        Samples(d, base, std::size_t(nx * ny), values.data() + std::size_t(k * nx * ny));
     }
     // Array axes in LPS patient coordinates, turned into RAS (x and y negated).
     ImageData<float> image;

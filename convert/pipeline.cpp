@@ -13,7 +13,7 @@ constexpr std::size_t kPlaneBytes = std::size_t{kGrid} * kGrid;
 constexpr std::size_t kVolumeBytes = kPlaneBytes * kGrid;
 // Percentiles are computed on at most this many values; larger images are
 // sampled with a regular stride, which is plenty for a display window.
-constexpr std::size_t kMaxPercentileSamples = std::size_t{1} << 24;
+constexpr std::size_t kMaxPercentileSamples = std::size_t{1} << 21;
 
 // How one viewer axis is read from the array.
 struct AxisMap {
@@ -162,10 +162,12 @@ void Resample(const unsigned char* raw, const Resampling& plan, const Scaling& s
     auto value = [&](std::int64_t index) {
         return scaling.Apply(static_cast<double>(Load<T>(raw + index * static_cast<std::int64_t>(sizeof(T)))));
     };
-    for (int x = 0; x < nx; ++x) {
-        const double wx = ax.weight[x];
-        for (int z = 0; z < nz; ++z) {
-            const double wz = az.weight[z];
+    // z outside x: consecutive output planes x read neighbouring samples of
+    // the same input rows, which are still in the cache.
+    for (int z = 0; z < nz; ++z) {
+        const double wz = az.weight[z];
+        for (int x = 0; x < nx; ++x) {
+            const double wx = ax.weight[x];
             const std::int64_t b00 = ax.first[x] + az.first[z];
             const std::int64_t b10 = ax.second[x] + az.first[z];
             const std::int64_t b01 = ax.first[x] + az.second[z];
