@@ -164,6 +164,22 @@ void BM_ImportDicomStack(benchmark::State& state) {
 }
 BENCHMARK(BM_ImportDicomStack)->Unit(benchmark::kMillisecond);
 
+/// The viewer's NIfTI command from the chosen file to the three sections
+/// shown: Debian's T1 head (mricron-data), when it is installed.
+void BM_OpenNiftiHead(benchmark::State& state) {
+    const QString head = QStringLiteral("/usr/share/mricron/templates/ch2.nii.gz");
+    if (!QFile::exists(head)) {
+        state.SkipWithError("mricron-data is not installed");
+        return;
+    }
+    zx::TForm1& w = *SharedForms().Form1;
+    for (auto _ : state) {
+        w.OpenConverted(head, false);
+        w.Client->repaint();
+    }
+}
+BENCHMARK(BM_OpenNiftiHead)->Unit(benchmark::kMillisecond);
+
 struct VmrFile {
     QTemporaryDir dir;
     QString path;
