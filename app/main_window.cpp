@@ -268,6 +268,17 @@ void TForm1::ConnectHandlers() {
     Image3->OnMouseMove = [this](TShiftState s, int x, int y) { Image3MouseMove(s, x, y); };
     Image3->OnMouseUp = [this](TMouseButton b, TShiftState s, int x, int y) { Image3MouseUp(b, s, x, y); };
     Image4->OnClick = [this] { Image4Click(); };
+    const std::pair<TImage*, int> views[] = {{Image1, 1}, {Image2, 2}, {Image3, 3}};
+    for (const auto& [view, n] : views) {
+        view->OnWheel = [this, n = n](int steps) { StepPlane(n, steps); };
+        view->OnHover = [this, n = n](bool inside) {
+            if (inside) PointerView = n;
+            else if (PointerView == n) PointerView = 0;
+        };
+    }
+    // Keys for the view under the pointer, wherever the focus is.
+    qApp->installEventFilter(this);
+    setAcceptDrops(true);
 
     connect(xg_Up, &TUpDown::Click, this, Slot([this](bool) { xg_UpClick(); }));
     connect(yg_Up, &TUpDown::Click, this, Slot([this](bool) { yg_UpClick(); }));
@@ -309,6 +320,11 @@ void TForm1::FormActivate() {
     Image1->AssignPicture(SagBmp);
     Image2->AssignPicture(CorBmp);
     Image3->AssignPicture(TraBmp);
+    if (!StartPath.isEmpty()) {
+        LoadDefault = false;
+        OpenPaths({StartPath});
+        return;
+    }
     Oeffnen1Click();
 }
 
@@ -329,6 +345,10 @@ void TForm1::closeEvent(QCloseEvent* e) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this && ViewKey(static_cast<QKeyEvent*>(e))) {
+        return true;
+    }
     if (watched == Client && e->type() == QEvent::Resize) {
         Guarded([this] { FormResize(); });
     } else if (e->type() == QEvent::KeyRelease && !static_cast<QKeyEvent*>(e)->isAutoRepeat()) {

@@ -14,6 +14,9 @@
 #include "app/widgets/shift_state.h"
 
 class QAction;
+class QDragEnterEvent;
+class QDropEvent;
+class QKeyEvent;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -112,12 +115,17 @@ public:
     bool OverlayShown = false;  ///< the sagittal view mixes OverlayVolume into red
     bool LoadDefault = false;   ///< the next Open loads the default file without asking
     bool DefaultLoaded = false; ///< the first activation has loaded the default file
+    QString StartPath;          ///< file or folder from the command line, opened at the first activation
 
     // ---- Lifecycle and the Open command -----------------------------------
     void FormCreate();
     void FormActivate();
     void FormDestroy();
     void Oeffnen1Click();
+    /// Opens files given by the command line or dropped on the window: one
+    /// volume file, NIfTI file or DICOM folder, or several BMP pictures (a
+    /// stack); anything else is refused with the error box.
+    void OpenPaths(const QStringList& paths);
     void Beenden1Click();
     /// A NIfTI file or a folder with a DICOM series, converted in memory.
     void NiftiOeffnen1Click();
@@ -168,6 +176,17 @@ public:
     void yg_EdKeyUp();
     void zg_EdKeyUp();
 
+    // ---- Wheel, keys and dropped files ----------------------------------------
+    int PointerView = 0;  ///< the view under the pointer (1…3), 0 for none
+    /// Moves the plane of `view` (sagittal x, coronal y, transversal z) by
+    /// `steps`, as typing the coordinate would, and records the step.
+    void StepPlane(int view, int steps);
+    /// Moves the point by whole pixels along the columns and rows of `view`.
+    void MovePoint(int view, int dColumn, int dRow);
+    /// Handles Page Up/Down and the arrows for the view under the pointer;
+    /// false when the key is not for a view.
+    bool ViewKey(QKeyEvent* e);
+
     // ---- Magnifier, inversion, info list, steps ---------------------------
     void LupeBtnClick();
     void LupeFak_UpClick();
@@ -209,6 +228,8 @@ protected:
     void closeEvent(QCloseEvent* e) override;
     void changeEvent(QEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     Forms& forms_;
@@ -227,6 +248,8 @@ private:
     void LoadVolumeFile(const QString& fileName);
     bool OpenStack(const QStringList& files);
     void FinishOpen();
+    /// The Open command from step 2 on, for the files in OpenDialog1.
+    void OpenChosenFiles();
     /// Centres the loaded planes and the point and renders the three
     /// sections without crosshair.
     void Recentre();
@@ -237,6 +260,8 @@ private:
     /// path other than that view's own handlers, so a click there rebuilds.
     void InvalidateLastPoints(int exceptView = 0);
     void EdChange(QLineEdit* ed, TUpDown* up, int& coordinate);
+    /// Types `value` (limited to 0…255) into the edit of axis 0, 1 or 2.
+    void SetCoordinate(int axis, int value);
     /// Crosshairs in all three views after view `rebuilt` (1…3) was rebuilt;
     /// the other two are restored from their clean bitmaps first.
     void CrossAllViews(int rebuilt);

@@ -1,6 +1,7 @@
 // The Open command: one volume file (with its info file), or a stack of BMP
 // pictures, then re-centring and redrawing.
 #include <QFileInfo>
+#include <algorithm>
 #include <QPainter>
 #include <cstring>
 
@@ -17,6 +18,7 @@
 #include "app/widgets/image_view.h"
 #include "app/widgets/list_box.h"
 #include "app/widgets/status_bar.h"
+#include "import/image_reader.h"
 
 namespace zx {
 
@@ -56,6 +58,10 @@ void TForm1::Oeffnen1Click() {
         OpenDialog1.FileName = Utf8(texts::kDefaultVolumeFile);
         LoadDefault = false;
     }
+    OpenChosenFiles();
+}
+
+void TForm1::OpenChosenFiles() {
     // 2.–3. The chosen files, sorted as the list box sorts.
     FileListBox->clear();
     FileListBox->SetSorted(true);
@@ -80,6 +86,35 @@ void TForm1::Oeffnen1Click() {
         }
     }
     FinishOpen();
+}
+
+namespace {
+
+bool IsNiftiName(const QString& path) {
+    return path.endsWith(QLatin1String(".nii"), Qt::CaseInsensitive) ||
+           path.endsWith(QLatin1String(".nii.gz"), Qt::CaseInsensitive);
+}
+
+bool IsVmrName(const QString& path) {
+    const QString ext = ExtractFileExt(path);
+    return ext == QLatin1String(".vmr") || ext == QLatin1String(".VMR");
+}
+
+}  // namespace
+
+void TForm1::OpenPaths(const QStringList& paths) {
+    if (paths.size() == 1 && QFileInfo(paths[0]).isDir()) return OpenConverted(paths[0], true);
+    if (paths.size() == 1 && IsNiftiName(paths[0])) return OpenConverted(paths[0], false);
+    const bool allBitmaps = std::all_of(paths.begin(), paths.end(), [](const QString& p) {
+        return TImageReader::IsBmpName(p);
+    });
+    if ((paths.size() == 1 && IsVmrName(paths[0])) || (paths.size() >= 2 && allBitmaps)) {
+        OpenDialog1.Files = paths;
+        OpenDialog1.FileName = paths[0];
+        OpenChosenFiles();
+        return;
+    }
+    ErrorBox(Utf8(texts::kCannotOpenThese) + paths.join(QStringLiteral(", ")));
 }
 
 void TForm1::LoadVolumeFile(const QString& fileName) {

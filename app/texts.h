@@ -67,6 +67,10 @@ inline constexpr char kCannotCreateFmt[] = "Datei %1 kann nicht erstellt werden"
 inline constexpr char kNiftiFilter[] = "NIfTI-Dateien (*.nii *.nii.gz)|*.nii;*.nii.gz";
 inline constexpr char kDicomFolderTitle[] = "Ordner mit einer DICOM-Serie wählen";
 
+inline constexpr char kCannotOpenThese[] =
+    "Zerebrix öffnet eine Volumendatei (.vmr), eine NIfTI-Datei (.nii, .nii.gz), einen Ordner mit "
+    "einer DICOM-Serie oder mehrere BMP-Bilder; nicht: ";
+
 // Views.
 inline constexpr const char* kViewNames[4] = {"", "SAG", "COR", "TRA"};
 

@@ -1,6 +1,7 @@
 #include "app/widgets/image_view.h"
 
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QPainter>
 #include <cstring>
 
@@ -109,6 +110,7 @@ void TImage::mouseDoubleClickEvent(QMouseEvent* e) {
 
 void TImage::mouseMoveEvent(QMouseEvent* e) {
     const QPoint pos = e->position().toPoint();
+    if (OnHover && rect().contains(pos)) OnHover(true);
     if (OnMouseMove) {
         Guarded([&] { OnMouseMove(ShiftFromQt(e->buttons(), e->modifiers()), pos.x(), pos.y()); });
     }
@@ -123,6 +125,27 @@ void TImage::mouseReleaseEvent(QMouseEvent* e) {
         });
     }
     if (OnClick && e->button() == Qt::LeftButton && rect().contains(pos)) Guarded(OnClick);
+}
+
+}  // namespace zx
+
+namespace zx {
+
+void TImage::wheelEvent(QWheelEvent* e) {
+    // One step per notch (15 degrees); finer wheels add up to a notch.
+    wheelAngle_ += e->angleDelta().y();
+    const int steps = wheelAngle_ / 120;
+    wheelAngle_ -= steps * 120;
+    if (steps != 0 && OnWheel) Guarded([&] { OnWheel(steps); });
+    e->accept();
+}
+
+void TImage::enterEvent(QEnterEvent*) {
+    if (OnHover) OnHover(true);
+}
+
+void TImage::leaveEvent(QEvent*) {
+    if (OnHover) OnHover(false);
 }
 
 }  // namespace zx

@@ -38,6 +38,8 @@ public:
     std::function<void(TShiftState, int, int)> OnMouseMove;
     std::function<void(TMouseButton, TShiftState, int, int)> OnMouseUp;
     std::function<void()> OnClick;
+    std::function<void(int steps)> OnWheel;     ///< wheel turned: + away from the user
+    std::function<void(bool inside)> OnHover;  ///< the pointer entered or left
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -45,6 +47,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void enterEvent(QEnterEvent* e) override;
+    void leaveEvent(QEvent* e) override;
 
 private:
     QImage picture_;
@@ -55,6 +60,7 @@ private:
     qint64 sourceKey_ = 0;
     qint64 pictureKey_ = 0;
     std::vector<QRect> crosses_;
+    int wheelAngle_ = 0;  ///< wheel turn not yet a whole step (1/8 degree)
 };
 
 }  // namespace zx

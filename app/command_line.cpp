@@ -1,0 +1,130 @@
+#include "app/command_line.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QSaveFile>
+#include <cstdio>
+
+#include "app/forms.h"
+#include "app/main_window.h"
+#include "app/prompter.h"
+
+namespace zx {
+
+namespace {
+
+const char kUsage[] =
+    "Aufruf:\n"
+    "  zerebrix [DATEI | ORDNER]\n"
+    "      startet den Betrachter mit einer Volumendatei (.vmr), einer NIfTI-Datei\n"
+    "      (.nii, .nii.gz) oder einem Ordner mit einer DICOM-Serie statt MR_Kopf.vmr\n"
+    "  zerebrix --screenshot BILD.png [--at X,Y,Z] [DATEI | ORDNER]\n"
+    "      speichert ein Bild des Fensters (ohne Bildschirm möglich) und endet\n"
+    "  zerebrix --help | --version\n";
+
+CommandLine Ends(int code, const QString& message) {
+    CommandLine cl;
+    cl.exitCode = code;
+    cl.message = message;
+    return cl;
+}
+
+CommandLine Misuse(const QString& what) {
+    return Ends(2, QStringLiteral("zerebrix: ") + what + u'\n' + QString::fromUtf8(kUsage));
+}
+
+/// Messages go to stderr instead of boxes; every dialog is cancelled.
+class StderrPrompter : public Prompter {
+public:
+    bool failed = false;
+    int MessageDlg(MsgKind, const QString&, const QString& text, int buttons) override {
+        std::fprintf(stderr, "zerebrix: %s\n", text.toUtf8().constData());
+        failed = true;
+        for (int b : {mbOK, mbCancel, mbYes, mbNo})
+            if (buttons & b) return b;
+        return mbOK;
+    }
+    bool OpenFiles(TOpenDialog&) override { return false; }
+    bool ChooseFolder(const QString&, QString&) override { return false; }
+    bool SaveFile(TSaveDialog&) override { return false; }
+    int ShowModal(QDialog&) override { return QDialog::Rejected; }
+    bool InputQuery(const QString&, const QString&, QString&) override { return false; }
+    bool PrintDialog(QPrinter&, int&) override { return false; }
+    bool PrinterSetup(QPrinter&) override { return false; }
+};
+
+}  // namespace
+
+CommandLine ParseCommandLine(int argc, char** argv) {
+    CommandLine cl;
+    for (int i = 1; i < argc; ++i) {
+        const QString a = QString::fromLocal8Bit(argv[i]);
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) return Ends(0, QString::fromUtf8(kUsage));
+        if (a == QLatin1String("--version")) return Ends(0, QStringLiteral("zerebrix (Zerebrix-MR) 1.0\n"));
+        if (a == QLatin1String("--screenshot") || a == QLatin1String("--at")) {
+            if (i + 1 >= argc) return Misuse(a + QStringLiteral(" braucht einen Wert"));
+            const QString value = QString::fromLocal8Bit(argv[++i]);
+            if (a == QLatin1String("--screenshot")) {
+                if (value.isEmpty()) return Misuse(QStringLiteral("--screenshot braucht einen Dateinamen"));
+                cl.screenshot = value;
+                continue;
+            }
+            const QStringList xyz = value.split(u',');
+            std::array<int, 3> p{};
+            bool ok = xyz.size() == 3;
+            for (int k = 0; ok && k < 3; ++k) {
+                p[std::size_t(k)] = xyz[k].toInt(&ok);
+                ok = ok && p[std::size_t(k)] >= 0 && p[std::size_t(k)] <= 255;
+            }
+            if (!ok) return Misuse(QStringLiteral("--at erwartet X,Y,Z mit Werten von 0 bis 255, nicht '%1'").arg(value));
+            cl.at = p;
+            continue;
+        }
+        if (a.startsWith(u'-') && a.size() > 1) return Misuse(QStringLiteral("unbekannte Option '%1'").arg(a));
+        if (!cl.path.isEmpty()) return Misuse(QStringLiteral("nur eine Datei oder ein Ordner"));
+        if (!QFileInfo::exists(a)) return Misuse(QStringLiteral("Datei oder Ordner nicht gefunden: %1").arg(a));
+        cl.path = a;
+    }
+    if (cl.at && cl.screenshot.isEmpty()) return Misuse(QStringLiteral("--at gilt nur mit --screenshot"));
+    return cl;
+}
+
+int RunScreenshot(const CommandLine& cl) {
+    StderrPrompter quiet;
+    SetPrompter(&quiet);
+    int rc = 0;
+    {
+        auto forms = CreateForms();
+        TForm1& w = *forms->Form1;
+        w.StartPath = cl.path;
+        ShowMainWindow(*forms);
+        for (int i = 0; i < 200 && !w.DefaultLoaded; ++i) QApplication::processEvents();
+        if (!w.DefaultLoaded) w.FormActivate();
+        if (cl.at && !quiet.failed) {
+            // As typed into the coordinate edits: each change, then the key's release.
+            w.xg_Ed->setText(QString::number((*cl.at)[0]));
+            w.xg_EdKeyUp();
+            w.yg_Ed->setText(QString::number((*cl.at)[1]));
+            w.yg_EdKeyUp();
+            w.zg_Ed->setText(QString::number((*cl.at)[2]));
+            w.zg_EdKeyUp();
+        }
+        QApplication::processEvents();
+        if (quiet.failed) {
+            rc = 1;
+        } else {
+            QSaveFile out(cl.screenshot);
+            if (!out.open(QIODevice::WriteOnly) || !w.ClientPicture().save(&out, "PNG") || !out.commit()) {
+                std::fprintf(stderr, "zerebrix: %s kann nicht geschrieben werden\n",
+                             cl.screenshot.toUtf8().constData());
+                rc = 1;
+            }
+        }
+    }
+    SetPrompter(nullptr);
+    return rc;
+}
+
+}  // namespace zx
