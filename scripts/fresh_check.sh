@@ -361,6 +361,17 @@ else
   summary+=("run.sh exit $run_rc (${run_secs}s)" "test.sh exit $test_rc (${test_secs}s)"
             "screenshot $shot_desc")
   [ "$run_rc" -eq 0 ] && [ "$test_rc" -eq 0 ] || failed=1
+  # The Debian package from the release build: installed in the fresh
+  # system, and the installed viewer makes a picture without a screen.
+  in_root package 'cpack --config build/ci/CPackConfig.cmake -B /tmp/zxpkg >/dev/null &&
+    ls /tmp/zxpkg/*.deb && DEBIAN_FRONTEND=noninteractive apt-get install -y -q /tmp/zxpkg/*.deb >/dev/null &&
+    dpkg -s zerebrix | grep -E "^(Version|Depends):" &&
+    test -f /usr/share/applications/zerebrix.desktop && test -f /usr/share/man/man1/zerebrix.1 &&
+    cd work && /usr/bin/zerebrix --screenshot /tmp/zxpkg/installed.png --at 90,128,100 &&
+    test -s /tmp/zxpkg/installed.png && echo "installed viewer: /tmp/zxpkg/installed.png"'
+  package_rc=$last_rc
+  summary+=("package exit $package_rc (${last_secs}s)")
+  [ "$package_rc" -eq 0 ] || failed=1
 fi
 if [ -n "${FRESH_EXTRA:-}" ]; then
   in_root extra "$FRESH_EXTRA"
