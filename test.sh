@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds the release (ci) and the sanitizer
-# (asan) configurations, and runs every test of both. Exits non-zero on any
-# failure.
+# (asan) configurations, and runs every test of both; then builds the
+# parsers' fuzz harnesses (clang) and runs each for FUZZ_SECONDS (60).
+# Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install_deps.sh
@@ -13,3 +14,8 @@ for preset in ci asan; do
   echo "=== $preset: tests"
   ctest --preset "$preset" -j2 --timeout 600
 done
+echo "=== fuzz: configure and build"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+echo "=== fuzz: each harness ${FUZZ_SECONDS:-60}s"
+fuzz/run.sh "${FUZZ_SECONDS:-60}"

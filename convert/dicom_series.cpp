@@ -6,7 +6,14 @@
 #include <gdcmScanner.h>
 #include <gdcmTrace.h>
 
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -160,7 +167,9 @@ std::vector<double> DicomFileSamples(const std::string& path) {
     return std::vector<double>(v.begin(), v.end());
 }
 
-NiftiVolume ConvertDicomSeries(const std::string& folder) {
+namespace {
+
+NiftiVolume ConvertHere(const std::string& folder) {
     std::vector<Decoded> files;
     for (const std::string& f : LargestSeries(folder)) files.push_back(Decode(f));
     const Decoded& first = files.front();
@@ -207,6 +216,59 @@ NiftiVolume ConvertDicomSeries(const std::string& folder) {
         image.voxelToWorld[2][a] = axes[a][2] * spacing[a];
     }
     return ToViewerVolume(image, folder);
+}
+
+}  // namespace
+
+NiftiVolume ConvertDicomSeries(const std::string& folder) {
+    // GDCM ends the whole process on some damaged files (assertions, huge
+    // allocations), so the series is read in a child process that hands the
+    // volume back through shared memory; the caller survives any file.
+    struct Shared {
+        int status;  // 0 volume, 1 refused (message), 2 other failure
+        int planes;
+        double edge;
+        char message[2048];
+        std::uint8_t voxels[16777216];
+    };
+    void* mem = ::mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (mem == MAP_FAILED) Fail("Kein Speicher für die DICOM-Serie.");
+    auto* shared = static_cast<Shared*>(mem);
+    struct Unmap {
+        void* p;
+        ~Unmap() { ::munmap(p, sizeof(Shared)); }
+    } unmap{mem};
+    shared->status = 2;
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) Fail("Der DICOM-Leser kann nicht gestartet werden.");
+    if (pid == 0) {
+        // A failure of the reader simply ends the child.
+        for (int sig : {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL}) std::signal(sig, SIG_DFL);
+        try {
+            const NiftiVolume v = ConvertHere(folder);
+            std::memcpy(shared->voxels, v.voxels.data(), sizeof shared->voxels);
+            shared->planes = v.planes;
+            shared->edge = v.voxelEdgeMm;
+            shared->status = 0;
+        } catch (const std::exception& e) {
+            std::snprintf(shared->message, sizeof shared->message, "%s", e.what());
+            shared->status = 1;
+        }
+        ::_exit(0);
+    }
+    int wstatus = 0;
+    while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(wstatus) || WEXITSTATUS(wstatus) != 0 || shared->status == 2) {
+        Fail("Der Ordner " + folder + " enthält eine beschädigte DICOM-Datei, an der der DICOM-Leser scheitert.");
+    }
+    if (shared->status == 1) Fail(shared->message);
+    NiftiVolume v;
+    v.voxels.assign(shared->voxels, shared->voxels + sizeof shared->voxels);
+    v.planes = shared->planes;
+    v.voxelEdgeMm = shared->edge;
+    return v;
 }
 
 }  // namespace zx

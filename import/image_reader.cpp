@@ -145,10 +145,11 @@ void TImageReader::OpenAFile(const QString& path, QString& caption) {
     const bool plain = TransferSyntax.isEmpty() || TransferSyntax == QLatin1String("1.2.840.10008.1.2") ||
                        TransferSyntax == QLatin1String("1.2.840.10008.1.2.1");
     if (!plain || (IsDicom && PixelDataLen == -1)) refuse(Utf8(texts::kDicomCompressed));
-    if (!IsDicom) return;
+    // Also without pixel data: the old samples would be drawn at this size.
     if (std::int64_t(Rows) * Columns > kPixBufSamples) {
         refuse(Utf8(texts::kDicomTooLargeFmt).arg(Columns).arg(Rows));
     }
+    if (!IsDicom) return;
     ReadImgFromFile(path);
 }
 

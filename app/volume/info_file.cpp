@@ -64,20 +64,54 @@ std::uint32_t Le(const QByteArray& b, int at, int n) {
 
 /// Uncompressed pixel data must be as long as the header says: Qt's reader
 /// accepts a short file and leaves the missing rows undefined.
+/// Run-length pixel data (8 or 4 bits) must set every pixel: Qt leaves the
+/// pixels of rows cut short, skipped or never reached as the heap held them.
+bool RunsCoverEveryPixel(const QByteArray& b, std::uint32_t offset, std::int64_t width,
+                         std::int64_t height, bool fourBits) {
+    std::int64_t x = 0, y = 0, p = offset;
+    const std::int64_t size = b.size();
+    while (y < height && p + 1 < size) {
+        const int n = std::uint8_t(b.at(qsizetype(p))), c = std::uint8_t(b.at(qsizetype(p + 1)));
+        p += 2;
+        if (n > 0) {
+            x += n;  // a run; pixels past the row's end are dropped
+        } else if (c == 0) {  // end of line
+            if (x < width) return false;
+            x = 0;
+            ++y;
+        } else if (c == 1) {  // end of bitmap
+            return (y == height - 1 && x >= width) || y == height;
+        } else if (c == 2) {
+            return false;  // a jump leaves pixels unset
+        } else {  // c literal pixels, padded to a whole word
+            const std::int64_t bytes = fourBits ? (c + 1) / 2 : c;
+            p += bytes + (bytes & 1);
+            if (p > size) return false;
+            x += c;
+        }
+    }
+    return y == height || (y == height - 1 && x >= width);
+}
+
 bool PixelDataComplete(const QByteArray& b) {
     if (b.size() < 26) return false;
     const std::uint32_t offset = Le(b, 10, 4), dib = Le(b, 14, 4);
+    if (offset > std::uint32_t(b.size())) return false;
     std::int64_t width = 0, height = 0, bits = 0, compression = 0;
     if (dib == 12) {  // OS/2 core header
         width = Le(b, 18, 2), height = Le(b, 20, 2), bits = Le(b, 24, 2);
-    } else {
+    } else if (dib == 40 || dib == 52 || dib == 56 || dib == 64 || dib == 108 || dib == 124) {
         if (b.size() < 34) return false;
         width = std::int32_t(Le(b, 18, 4)), height = std::int32_t(Le(b, 22, 4));
         bits = Le(b, 28, 2), compression = Le(b, 30, 4);
+    } else {
+        return false;  // no header of the published format
     }
-    if (compression != 0 && compression != 3) return true;  // run-length data: the reader checks it
+    if (compression == 1 || compression == 2) return RunsCoverEveryPixel(b, offset, std::abs(width), std::abs(height), compression == 2);
+    if (compression != 0 && compression != 3) return false;
     const std::int64_t rowBytes = ((std::abs(width) * bits + 31) / 32) * 4;
-    return std::int64_t(offset) + rowBytes * std::abs(height) <= b.size();
+    const std::int64_t room = b.size() - std::int64_t(offset);
+    return rowBytes == 0 || std::abs(height) <= room / rowBytes;
 }
 
 }  // namespace

@@ -1,0 +1,95 @@
+#!/usr/bin/python3
+"""Writes the fuzzers' seed corpora into fuzz/corpus/: small valid inputs of
+each format (as the tests build them), Debian's pydicom test files, and the
+hostile inputs that found faults (a cut BMP, a huge comment count, extreme
+NIfTI values). Run from the repository root."""
+import gzip
+import os
+import shutil
+import struct
+import subprocess
+
+OUT = "fuzz/corpus"
+PYDICOM = "/usr/lib/python3/dist-packages/pydicom/data/test_files/"
+
+
+def put(name, data):
+    os.makedirs(os.path.dirname(os.path.join(OUT, name)), exist_ok=True)
+    with open(os.path.join(OUT, name), "wb") as f:
+        f.write(data)
+
+
+def bmp24(w, h):
+    row = ((w * 3 + 3) // 4) * 4
+    pixels = b"".join(bytes((x * 40) % 256 for x in range(w * 3)).ljust(row, b"\0") for _ in range(h))
+    header = struct.pack("<2sIHHIIiiHHIIiiII", b"BM", 54 + len(pixels), 0, 0, 54, 40, w, h, 1, 24, 0,
+                         len(pixels), 2835, 2835, 0, 0)
+    return header + pixels
+
+
+def short(s):
+    return bytes([len(s)]) + s
+
+
+def nifti1(dims, datatype, bitpix, values, cal=(0.0, 0.0), big=False):
+    e = ">" if big else "<"
+    h = bytearray(352)
+    struct.pack_into(e + "i", h, 0, 348)
+    struct.pack_into(e + "8h", h, 40, 3, *dims, 1, 1, 1, 1)
+    struct.pack_into(e + "hh", h, 70, datatype, bitpix)
+    struct.pack_into(e + "8f", h, 76, 1, 1, 1, 1, 1, 1, 1, 1)
+    struct.pack_into(e + "f", h, 108, 352.0)
+    struct.pack_into(e + "ff", h, 124, cal[1], cal[0])
+    h[344:348] = b"n+1\0"
+    fmt = {2: "B", 4: "h", 16: "f", 64: "d"}[datatype]
+    return bytes(h) + struct.pack(e + "%d%s" % (len(values), fmt), *values)
+
+
+def dicom_bytes(rows, cols, samples, length=None):
+    def el(g, e, v):
+        return struct.pack("<HHI", g, e, len(v)) + v
+    px = struct.pack("<%dH" % len(samples), *samples)
+    head = b"\0" * 128 + b"DICM" + el(0x28, 0x10, struct.pack("<H", rows)) + el(0x28, 0x11, struct.pack("<H", cols))
+    return head + struct.pack("<HHI", 0x7FE0, 0x10, len(px) if length is None else length) + px
+
+
+def main():
+    shutil.rmtree(OUT, ignore_errors=True)
+    # .vmr: a part plane, a plane and a bit.
+    put("vmr/part", bytes(range(256)) * 2)
+    put("vmr/plane", bytes((i * 7) % 256 for i in range(65536 + 300)))
+    # BMP: 24-bit, cut after a few rows, and other variants by ImageMagick.
+    put("bmp/rgb24", bmp24(16, 12))
+    put("bmp/cut", bmp24(256, 256)[:3000])
+    for kind in ("BMP3:", "BMP2:"):
+        data = subprocess.run(["convert", "-size", "8x8", "gradient:red-blue", "-type", "Palette", kind + "-"],
+                              capture_output=True, check=True).stdout
+        put("bmp/palette-" + kind[:-1].lower(), data)
+    # Info files: good, a huge comment count, a picture cut short.
+    pic = bmp24(8, 8)
+    good = b"ZX1234" + short(b"Titel") + short(b"#Comments") + struct.pack("<i", 2) + short(b"Kopf") + \
+        short(b"T1") + short(b"#Bitmaps") + struct.pack("<i", 1) + pic
+    put("info/good", good)
+    put("info/huge-count", b"ZX1234" + short(b"T") + short(b"#Comments") + struct.pack("<i", 2**31 - 1) + b"\0" * 64)
+    put("info/cut-picture", good[:-40])
+    # NIfTI: a ramp, gzip, big endian, extreme values and an infinite gain.
+    ramp = list(range(64))
+    put("nifti/ramp", nifti1((4, 4, 4), 2, 8, ramp))
+    put("nifti/ramp-gz", gzip.compress(nifti1((4, 4, 4), 2, 8, ramp)))
+    put("nifti/big-int16", nifti1((4, 4, 4), 4, 16, ramp, big=True))
+    put("nifti/extreme", nifti1((4, 4, 4), 64, 64, [(-1) ** i * 1.7e308 for i in range(64)]))
+    put("nifti/float-window", nifti1((4, 4, 4), 16, 32, [i / 7 for i in range(64)], cal=(0.0, 1e-30)))
+    # DICOM: byte-built ones and Debian's pydicom test files.
+    put("dicom/implicit", dicom_bytes(8, 8, list(range(64))))
+    put("dicom/undefined-length", dicom_bytes(8, 8, [1, 2], length=0xFFFFFFFF))
+    put("dicom/too-large", dicom_bytes(1100, 1100, [1]))
+    for name in ("MR_small.dcm", "MR_small_implicit.dcm", "MR_small_bigendian.dcm", "MR_small_RLE.dcm"):
+        if os.path.exists(PYDICOM + name):
+            with open(PYDICOM + name, "rb") as f:
+                data = f.read()
+            put("dicom/" + name, data)
+            put("series/" + name, data)
+
+
+if __name__ == "__main__":
+    main()
