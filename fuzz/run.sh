@@ -11,7 +11,7 @@ declare -A corpus=([fuzz_vmr]=vmr [fuzz_info]=info [fuzz_bmp]=bmp [fuzz_nifti]=n
 work=$(mktemp -d /tmp/zxfuzz.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 export QT_QPA_PLATFORM=offscreen
-failed=0
+failed=0 passed=0 broken=0
 for h in fuzz_vmr fuzz_info fuzz_bmp fuzz_nifti fuzz_dicom_scan fuzz_dicom_series; do
   mkdir -p "$work/$h"
   # GDCM allocates an element's declared length (up to 4 GiB) before it
@@ -23,11 +23,14 @@ for h in fuzz_vmr fuzz_info fuzz_bmp fuzz_nifti fuzz_dicom_scan fuzz_dicom_serie
        -artifact_prefix="$work/$h-" -print_final_stats=1 \
        "$work/$h" "fuzz/corpus/${corpus[$h]}" > "$work/$h.log" 2>&1; then
     grep -E "^(stat::number_of_executed_units|stat::peak_rss_mb)|cov:" "$work/$h.log" | tail -3
+    passed=$((passed + 1))
   else
+    broken=$((broken + 1))
     failed=1
     tail -40 "$work/$h.log"
     mkdir -p build/fuzz/artifacts && cp "$work/$h-"* build/fuzz/artifacts/ 2>/dev/null && ls build/fuzz/artifacts || true
     echo "=== $h FAILED"
   fi
 done
+echo "fuzz: $passed passed, $broken failed"
 exit $failed
