@@ -1,5 +1,6 @@
 #include "convert/nifti.h"
 
+#include "convert/labels.h"
 #include "convert/pipeline.h"
 
 #include <zlib.h>
@@ -470,6 +471,45 @@ NiftiVolume Convert(const unsigned char* raw, const Header& h, const Extent& e, 
 }
 
 }  // namespace
+
+NiftiImage ReadNiftiImage(const std::string& path, bool withValues) {
+    InputFile in(path);
+    const Header header = ReadHeader(in, path);
+    const Extent extent = ValidateHeader(header, path);
+    NiftiImage image;
+    image.dims = extent.n;
+    image.voxelToWorld = VoxelToWorld(header);
+    if (header.sformCode > 0 && SformMatrix(header)) {
+        for (int r = 0; r < 3; ++r) image.origin[r] = header.srow[r][3];
+    } else if (header.qformCode > 0) {
+        for (int r = 0; r < 3; ++r) image.origin[r] = header.qoffset[r];
+    }
+    for (double& o : image.origin) o = std::isfinite(o) ? o : 0.0;
+    if (!withValues) return image;
+    const std::vector<unsigned char> raw = ReadVoxelData(in, header, extent, path);
+    const Scaling scaling = MakeScaling(header);
+    image.values.resize(static_cast<std::size_t>(extent.voxels));
+    auto fill = [&](auto tag) {
+        using T = decltype(tag);
+        for (std::size_t i = 0; i < image.values.size(); ++i) {
+            T v;
+            std::memcpy(&v, raw.data() + i * sizeof(T), sizeof(T));
+            image.values[i] = static_cast<float>(scaling.Apply(static_cast<double>(v)));
+        }
+    };
+    switch (header.datatype) {
+        case kUInt8: fill(std::uint8_t{}); break;
+        case kInt8: fill(std::int8_t{}); break;
+        case kInt16: fill(std::int16_t{}); break;
+        case kUInt16: fill(std::uint16_t{}); break;
+        case kInt32: fill(std::int32_t{}); break;
+        case kUInt32: fill(std::uint32_t{}); break;
+        case kFloat32: fill(float{}); break;
+        case kFloat64: fill(double{}); break;
+        default: Fail(path, "nicht unterstützter Voxel-Datentyp");
+    }
+    return image;
+}
 
 NiftiVolume ConvertNifti(const std::string& path) {
     InputFile in(path);

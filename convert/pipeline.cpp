@@ -118,22 +118,32 @@ struct AxisSamples {
     std::vector<double> weight;
 };
 
-AxisSamples PlanAxis(const AxisMap& axis, int outCount, double edge, std::int64_t stride) {
-    AxisSamples s;
-    s.first.resize(outCount);
-    s.second.resize(outCount);
-    s.weight.resize(outCount);
+/// Continuous array indices of the output voxel centres along one viewer
+/// axis (array voxel centres sit at integer positions).
+std::vector<double> ArrayIndices(const AxisMap& axis, int outCount, double edge) {
+    std::vector<double> index(static_cast<std::size_t>(outCount));
     const double extent = static_cast<double>(axis.size) * axis.spacing;
     // Centre the output grid on the image when the extents differ slightly.
     const double shift = (extent - outCount * edge) / 2 / axis.spacing;
     const double ratio = edge / axis.spacing;
     const double last = static_cast<double>(axis.size - 1);
     for (int o = 0; o < outCount; ++o) {
-        // Continuous array index of the output voxel centre (array voxel
-        // centres sit at integer positions).
         double f = (o + 0.5) * ratio - 0.5 + shift;
         f = std::isfinite(f) ? std::clamp(f, 0.0, last) : 0.0;
         if (axis.flip) f = last - f;
+        index[static_cast<std::size_t>(o)] = f;
+    }
+    return index;
+}
+
+AxisSamples PlanAxis(const AxisMap& axis, int outCount, double edge, std::int64_t stride) {
+    AxisSamples s;
+    s.first.resize(outCount);
+    s.second.resize(outCount);
+    s.weight.resize(outCount);
+    const std::vector<double> index = ArrayIndices(axis, outCount, edge);
+    for (int o = 0; o < outCount; ++o) {
+        const double f = index[static_cast<std::size_t>(o)];
         const double i0 = std::floor(f);
         const auto lower = static_cast<std::int64_t>(i0);
         const std::int64_t upper = std::min<std::int64_t>(lower + 1, axis.size - 1);
@@ -203,11 +213,9 @@ void Resample(const unsigned char* raw, const Resampling& plan, const Scaling& s
 
 }  // namespace
 
-template <typename T>
-NiftiVolume ToViewerVolume(const ImageData<T>& image, const std::string& path) {
-    const std::array<std::int64_t, 3>& dims = image.dims;
-    const std::array<AxisMap, 3> axes = Reorient(image.voxelToWorld, dims);
-
+ViewerGrid PlanViewerGrid(const std::array<std::int64_t, 3>& dims, const Matrix3& voxelToWorld,
+                          const std::string& path) {
+    const std::array<AxisMap, 3> axes = Reorient(voxelToWorld, dims);
     // Cubic output voxels: no finer than the finest input spacing, and
     // coarse enough for the largest physical extent to fit into 256.
     double smallestSpacing = std::numeric_limits<double>::infinity();
@@ -216,14 +224,28 @@ NiftiVolume ToViewerVolume(const ImageData<T>& image, const std::string& path) {
         smallestSpacing = std::min(smallestSpacing, a.spacing);
         largestExtent = std::max(largestExtent, static_cast<double>(a.size) * a.spacing);
     }
-    const double edge = std::max(smallestSpacing, largestExtent / kGrid);
-    if (!std::isfinite(edge) || edge <= 0) throw ConvertError(path + ": ungültige Voxelabstände");
+    ViewerGrid g;
+    g.edge = std::max(smallestSpacing, largestExtent / kGrid);
+    if (!std::isfinite(g.edge) || g.edge <= 0) throw ConvertError(path + ": ungültige Voxelabstände");
+    for (int a = 0; a < 3; ++a) {
+        const double cells = std::round(static_cast<double>(axes[a].size) * axes[a].spacing / g.edge);
+        g.count[a] = static_cast<int>(std::clamp(cells, 1.0, static_cast<double>(kGrid)));
+        g.arrayAxis[a] = axes[a].arrayAxis;
+        g.index[a] = ArrayIndices(axes[a], g.count[a], g.edge);
+    }
+    return g;
+}
 
+template <typename T>
+NiftiVolume ToViewerVolume(const ImageData<T>& image, const std::string& path) {
+    const std::array<std::int64_t, 3>& dims = image.dims;
+    const std::array<AxisMap, 3> axes = Reorient(image.voxelToWorld, dims);
+    const ViewerGrid grid = PlanViewerGrid(dims, image.voxelToWorld, path);
+    const double edge = grid.edge;
     const std::array<std::int64_t, 3> strides = {1, dims[0], dims[0] * dims[1]};
     Resampling plan;
     for (int a = 0; a < 3; ++a) {
-        const double cells = std::round(static_cast<double>(axes[a].size) * axes[a].spacing / edge);
-        plan.count[a] = static_cast<int>(std::clamp(cells, 1.0, static_cast<double>(kGrid)));
+        plan.count[a] = grid.count[a];
         plan.axes[a] = PlanAxis(axes[a], plan.count[a], edge, strides[axes[a].arrayAxis]);
     }
 

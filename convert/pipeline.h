@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "convert/nifti.h"
 
@@ -43,6 +44,21 @@ struct ImageData {
     Scaling scaling;
     std::optional<Window> window;  ///< none: the 0.5–99.5 percentiles of the image
 };
+
+/// Where the viewer's voxels lie in an image: along viewer axis a (x, y,
+/// z) output voxel o sits at the continuous index index[a][o] of array axis
+/// arrayAxis[a]. Output planes y and z are centred: (256 − count) div 2.
+struct ViewerGrid {
+    std::array<int, 3> arrayAxis{};
+    std::array<int, 3> count{};
+    double edge = 0;  ///< edge of the cubic output voxels, mm
+    std::array<std::vector<double>, 3> index;
+};
+
+/// The viewer grid of an image of these sizes and directions: the nearest
+/// axis permutation and flips, cubic voxels that fit into 256³.
+ViewerGrid PlanViewerGrid(const std::array<std::int64_t, 3>& dims, const Matrix3& voxelToWorld,
+                          const std::string& path);
 
 /// Reorients, resamples onto cubic voxels that fit into 256³ (planes in x
 /// from 0, centred in y and z) and windows the image. `path` names the

@@ -5,6 +5,7 @@
 //   zxconvert stack (--sag | --cor | --tra) [--depth D] OUT.vmr IN1.bmp IN2.bmp ...
 //   zxconvert nifti IN.nii[.gz] OUT.vmr
 //   zxconvert dicom-series FOLDER OUT.vmr
+//   zxconvert labels ATLAS.nii[.gz] --like HEAD.nii[.gz] OUT.vmr
 //   zxconvert dicom IN OUT.bmp [--center C --width W | --auto]
 //   zxconvert export (--sag | --tra) VOLUME.vmr BASE
 //   zxconvert web VOLUME.vmr FOLDER [--start X,Y,Z] [--interval N]
@@ -30,6 +31,7 @@
 #include "app/volume/vmr_file.h"
 #include "app/volume/volume.h"
 #include "convert/dicom_series.h"
+#include "convert/labels.h"
 #include "convert/nifti.h"
 #include "convert/phantom.h"
 #include "export/series.h"
@@ -50,6 +52,7 @@ const char kUsage[] =
     "  zxconvert stack (--sag | --cor | --tra) [--depth D] OUT.vmr IN1.bmp IN2.bmp ...\n"
     "  zxconvert nifti IN.nii[.gz] OUT.vmr\n"
     "  zxconvert dicom-series FOLDER OUT.vmr\n"
+    "  zxconvert labels ATLAS.nii[.gz] --like HEAD.nii[.gz] OUT.vmr\n"
     "  zxconvert dicom IN OUT.bmp [--center C --width W | --auto]\n"
     "  zxconvert export (--sag | --tra) VOLUME.vmr BASE\n"
     "  zxconvert web VOLUME.vmr FOLDER [--start X,Y,Z] [--interval N]\n"
@@ -167,6 +170,16 @@ int DicomSeries(const QStringList& a) {
     return 0;
 }
 
+int Labels(const QStringList& a) {
+    if (a.size() != 4 || a[1] != QLatin1String("--like")) {
+        throw UsageError{QStringLiteral("labels takes ATLAS, --like HEAD and OUT.vmr")};
+    }
+    CheckOutput(a[3], {a[0], a[2]}, true);
+    const zx::NiftiVolume v = zx::ConvertLabels(QFile::encodeName(a[0]).toStdString(), QFile::encodeName(a[2]).toStdString());
+    InFile(a[3], [&] { zx::WriteVmr(a[3], v.voxels.data(), v.planes); });
+    return 0;
+}
+
 int Dicom(const QStringList& a) {
     if (a.size() < 2) throw UsageError{QStringLiteral("dicom takes IN and OUT.bmp")};
     CheckOutput(a[1], {a[0]}, false);
@@ -262,6 +275,7 @@ int main(int argc, char** argv) {
         if (cmd == QLatin1String("nifti")) return Nifti(args);
         if (cmd == QLatin1String("dicom")) return Dicom(args);
         if (cmd == QLatin1String("dicom-series")) return DicomSeries(args);
+        if (cmd == QLatin1String("labels")) return Labels(args);
         if (cmd == QLatin1String("export")) return Export(args);
         if (cmd == QLatin1String("web")) return Web(args);
         throw UsageError{QStringLiteral("unknown command '%1'").arg(cmd)};
