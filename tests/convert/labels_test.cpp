@@ -1,0 +1,69 @@
+// Atlas labels on the head's grid: the same point in space, whatever grid,
+// orientation and origin the atlas has.
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <cstring>
+
+#include "convert/labels.h"
+#include "convert/nifti.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+/// A NIfTI-1 image of 8-bit values with an sform: row r of the transform is
+/// srow[r]; value(i, j, k) gives the voxels.
+template <class F>
+QByteArray Nifti(std::array<int, 3> n, std::array<std::array<float, 4>, 3> srow, F value) {
+    QByteArray h(352, '\0');
+    auto put16 = [&](int at, int v) { std::int16_t x = std::int16_t(v); std::memcpy(h.data() + at, &x, 2); };
+    auto putF = [&](int at, float v) { std::memcpy(h.data() + at, &v, 4); };
+    std::int32_t size = 348;
+    std::memcpy(h.data(), &size, 4);
+    const int dims[8] = {3, n[0], n[1], n[2], 1, 1, 1, 1};
+    for (int i = 0; i < 8; ++i) put16(40 + 2 * i, dims[i]);
+    put16(70, 2);
+    put16(72, 8);
+    for (int i = 0; i < 4; ++i) putF(76 + 4 * i, i == 0 ? 1.0f : std::fabs(srow[i - 1][i - 1]));
+    putF(108, 352.0f);
+    put16(254, 2);  // sform_code
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 4; ++c) putF(280 + 16 * r + 4 * c, srow[std::size_t(r)][std::size_t(c)]);
+    std::memcpy(h.data() + 344, "n+1\0", 4);
+    for (int k = 0; k < n[2]; ++k)
+        for (int j = 0; j < n[1]; ++j)
+            for (int i = 0; i < n[0]; ++i) h.append(char(value(i, j, k)));
+    return h;
+}
+
+TEST(Labels, EveryViewerVoxelGetsTheLabelOfItsPointInSpace) {
+    zxtest::TempDir dir;
+    // The head: 20 × 24 × 16 voxels of 1 mm, voxel (0, 0, 0) at (-10, -12, -8).
+    const auto head = dir.Write("head.nii", Nifti({20, 24, 16}, {{{1, 0, 0, -10}, {0, 1, 0, -12}, {0, 0, 1, -8}}},
+                                                  [](int i, int j, int k) { return 10 + i + j + k; }));
+    // Labels that tell the world x (in mm + 20) of their voxel.
+    const auto same = dir.Write("same.nii", Nifti({20, 24, 16}, {{{1, 0, 0, -10}, {0, 1, 0, -12}, {0, 0, 1, -8}}},
+                                                  [](int i, int, int) { return i - 10 + 20; }));
+    // One voxel larger, x flipped, a different origin: the same world.
+    const auto flipped = dir.Write("flip.nii", Nifti({21, 25, 17}, {{{-1, 0, 0, 10}, {0, 1, 0, -13}, {0, 0, 1, -9}}},
+                                                     [](int i, int, int) { return 10 - i + 20; }));
+    const zx::NiftiVolume volume = zx::ConvertNifti(head.toStdString());
+    for (const QString& atlas : {same, flipped}) {
+        const zx::NiftiVolume labels = zx::ConvertLabels(atlas.toStdString(), head.toStdString());
+        ASSERT_EQ(labels.planes, volume.planes);
+        // Viewer x runs from the right (world +x) to the left: plane x is at
+        // world x = 9 − x, label 29 − x.
+        for (int x : {0, 5, 19}) {
+            for (int z : {121, 128, 134}) {
+                for (int y : {118, 128, 139}) {
+                    EXPECT_EQ(labels.voxels[std::size_t(x) * 65536 + std::size_t(z) * 256 + std::size_t(y)], 29 - x)
+                        << atlas.toStdString() << " x " << x << " y " << y << " z " << z;
+                }
+            }
+        }
+        // Outside the head's planes nothing is labelled.
+        EXPECT_EQ(labels.voxels[std::size_t(30) * 65536 + 128 * 256 + 128], 0);
+    }
+}
+
+}  // namespace
