@@ -14,6 +14,13 @@ if [ ! -f work/MR_Kopf.vmr ]; then
   scan=/usr/share/mricron/templates/ch2.nii.gz
   if [ -f "$scan" ] && build/dev/zxconvert nifti "$scan" work/MR_Kopf.vmr; then
     echo "Default volume: the T1 head scan ch2 from Debian's mricron-data, converted."
+    # The package's atlases on the same grid, for the "Lernen" menu.
+    templates=$(dirname "$scan")
+    for pair in aal:aal brodmann:brodmann jhu:JHU-WhiteMatter-labels-1mm ho:HarvardOxford-cort-maxprob-thr0-1mm; do
+      atlas="$templates/${pair#*:}.nii.gz"
+      [ -f "$atlas" ] && build/dev/zxconvert labels "$atlas" --like "$scan" "work/MR_Kopf.${pair%%:*}.vmr" ||
+        echo "note: atlas ${pair#*:} not available"
+    done
   else
     echo "Default volume: the head scan is not available here; using the synthetic head phantom."
     build/dev/zxconvert phantom work/MR_Kopf.vmr

@@ -228,6 +228,8 @@ void TForm1::BuildMenu() {
     Inhalt1 = action(Hilfe1, "Inhalt1", "&Produkt", nullptr);
     Info1 = action(Hilfe1, "Info1", "In&fo...", nullptr);
 
+    BuildLearnMenu();
+
     // The context menu of the spot report; no control carries it.
     PopupMenu1 = Named(new QMenu(this), "PopupMenu1");
     Spotsetzen1 = action(PopupMenu1, "Spotsetzen1", "&Spot setzen", nullptr);
@@ -258,15 +260,27 @@ void TForm1::ConnectHandlers() {
     connect(Info1, &QAction::triggered, this, Slot([this] { Info1Click(); }));
 
     // The image controls call their handlers inside Guarded themselves.
-    Image1->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { Image1MouseDown(b, s, x, y); };
-    Image1->OnMouseMove = [this](TShiftState s, int x, int y) { Image1MouseMove(s, x, y); };
-    Image1->OnMouseUp = [this](TMouseButton b, TShiftState s, int x, int y) { Image1MouseUp(b, s, x, y); };
-    Image2->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { Image2MouseDown(b, s, x, y); };
-    Image2->OnMouseMove = [this](TShiftState s, int x, int y) { Image2MouseMove(s, x, y); };
-    Image2->OnMouseUp = [this](TMouseButton b, TShiftState s, int x, int y) { Image2MouseUp(b, s, x, y); };
-    Image3->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { Image3MouseDown(b, s, x, y); };
-    Image3->OnMouseMove = [this](TShiftState s, int x, int y) { Image3MouseMove(s, x, y); };
-    Image3->OnMouseUp = [this](TMouseButton b, TShiftState s, int x, int y) { Image3MouseUp(b, s, x, y); };
+    Image1->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { Image1MouseDown(b, s, x, y); AtlasPointMoved(); };
+    Image1->OnMouseMove = [this](TShiftState s, int x, int y) { Image1MouseMove(s, x, y); AtlasPointMoved(); };
+    Image1->OnMouseUp = [this](TMouseButton b, TShiftState s, int x, int y) {
+        Image1MouseUp(b, s, x, y);
+        AtlasPointMoved();
+        if (ActiveQuiz && b == TMouseButton::mbLeft) QuizAnswer();
+    };
+    Image2->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { Image2MouseDown(b, s, x, y); AtlasPointMoved(); };
+    Image2->OnMouseMove = [this](TShiftState s, int x, int y) { Image2MouseMove(s, x, y); AtlasPointMoved(); };
+    Image2->OnMouseUp = [this](TMouseButton b, TShiftState s, int x, int y) {
+        Image2MouseUp(b, s, x, y);
+        AtlasPointMoved();
+        if (ActiveQuiz && b == TMouseButton::mbLeft) QuizAnswer();
+    };
+    Image3->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { Image3MouseDown(b, s, x, y); AtlasPointMoved(); };
+    Image3->OnMouseMove = [this](TShiftState s, int x, int y) { Image3MouseMove(s, x, y); AtlasPointMoved(); };
+    Image3->OnMouseUp = [this](TMouseButton b, TShiftState s, int x, int y) {
+        Image3MouseUp(b, s, x, y);
+        AtlasPointMoved();
+        if (ActiveQuiz && b == TMouseButton::mbLeft) QuizAnswer();
+    };
     Image4->OnClick = [this] { Image4Click(); };
     const std::pair<TImage*, int> views[] = {{Image1, 1}, {Image2, 2}, {Image3, 3}};
     for (const auto& [view, n] : views) {
@@ -423,6 +437,7 @@ void TForm1::CrossAllViews(int rebuilt) {
         DrawCross(images[v], crosses[v].x(), crosses[v].y());
     }
     StatusBar1->SetSimpleText(CrosshairText());
+    AtlasPointMoved();
 }
 
 void TForm1::ReportPosition(int view, int px, int py) {

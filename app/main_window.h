@@ -12,6 +12,8 @@
 #include "app/prompter.h"
 #include "app/volume/volume.h"
 #include "app/widgets/shift_state.h"
+#include "teach/atlas.h"
+#include "teach/quiz.h"
 
 class QAction;
 class QDragEnterEvent;
@@ -187,6 +189,33 @@ public:
     /// false when the key is not for a view.
     bool ViewKey(QKeyEvent* e);
 
+    // ---- Learning: atlas read-out, colours, self-test ------------------------
+    QMenu* Lernen1;
+    QAction *AtlasAnzeigen1, *RegionenEinfaerben1, *Uebungstarten1;
+    QMenu* AtlasWahl1;
+    std::vector<QAction*> AtlasChoices;  ///< one per known atlas, in the "Atlas wählen" menu
+    QWidget* AtlasWindow;                ///< the read-out window
+    QLabel* AtlasReadout;                ///< one line per atlas for the point
+    QLabel* QuizLabel;                   ///< the self-test's question
+    AtlasSet Atlases;                    ///< label volumes beside the volume file, loaded on use
+    int ChosenAtlas = 0;                 ///< index into kAtlases
+    std::array<int, 3> AtlasPoint{-1, -1, -1};  ///< the point the read-out shows
+    std::unique_ptr<Quiz> ActiveQuiz;    ///< the running self-test, if any
+    int HighlightLabel = 0;              ///< region outlined after a self-test answer
+    unsigned QuizSeed = 0;               ///< fixed questions for tests; 0 draws at random
+    void AtlasAnzeigen1Click(bool on);
+    void ChooseAtlas(int i);
+    void Uebungstarten1Click();
+    /// Brings the read-out and the colour layer to the point; cheap when
+    /// nothing is shown or the point did not move.
+    void AtlasPointMoved(bool force = false);
+    /// Judges the point for the self-test's question.
+    void QuizAnswer();
+    void EndQuiz();
+    /// Enables the "Lernen" entries only when label volumes lie beside the
+    /// volume file.
+    void UpdateAtlasAvailability();
+
     // ---- Magnifier, inversion, info list, steps ---------------------------
     void LupeBtnClick();
     void LupeFak_UpClick();
@@ -265,6 +294,12 @@ private:
     /// Crosshairs in all three views after view `rebuilt` (1…3) was rebuilt;
     /// the other two are restored from their clean bitmaps first.
     void CrossAllViews(int rebuilt);
+    void BuildLearnMenu();
+    bool AtlasAvailable() const;
+    void EnsureAtlases();
+    int ChosenAtlasIndex() const;
+    QImage AtlasLayer(int view) const;
+    void ShowQuestion();
     /// Fixes the frame to the designed client area (normal state) or lets
     /// the window take any size (maximised state).
     void FixFrame(bool fixed);

@@ -221,6 +221,7 @@ void TForm1::Recentre() {
     RenderSag(Xg);
     RenderCor(Yg);
     RenderTra(Zg);
+    UpdateAtlasAvailability();
 }
 
 void TForm1::FinishOpen() {

@@ -32,6 +32,16 @@ QString HelpText() {
         "entstehen, wird keine Haftung übernommen.",
         "",
         "Zerebrix-Projekt, zerebrix@example.org",
+        "",
+        "Atlanten (Menü \"Lernen\") und Standardkopf:",
+        "aus dem Debian-Paket mricron-data, Copyright 2006-2010 Chris Rorden, BSD-Lizenz",
+        "(BSD-3-clause). Kopf: ch2, die Einzelaufnahme zum Colin-27-Durchschnittshirn",
+        "(Montreal Neurological Institute). AAL: Automated Anatomical Labeling",
+        "(Tzourio-Mazoyer et al., 2002). Brodmann-Areale der MRIcron-Vorlagen.",
+        "JHU-Faserbahnen: ICBM-DTI-81 White-Matter Labels (Mori et al., Johns Hopkins",
+        "University). Harvard-Oxford-Kortexatlas (Harvard Center for Morphometric",
+        "Analysis, mit FSL verteilt). Die deutschen Namen der Regionen sind eigene",
+        "Übersetzungen; im Zweifel gilt der lateinische Fachbegriff.",
     };
     QStringList out;
     for (const char* l : lines) out << QString::fromUtf8(l);

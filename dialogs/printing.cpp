@@ -6,6 +6,7 @@
 
 #include "app/forms.h"
 #include "app/main_window.h"
+#include "app/widgets/image_view.h"
 #include "app/texts.h"
 #include "app/volume/runtime_error.h"
 #include "dialogs/about_box.h"
@@ -17,7 +18,10 @@ namespace zx {
 QImage TForm1::ClientPicture() {
     QImage picture(Client->size(), QImage::Format_RGB32);
     picture.fill(Client->palette().window().color());
+    // The atlas colours are a layer on the screen, not part of the picture.
+    TImage::HideLayers = true;
     Client->render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
+    TImage::HideLayers = false;
     return picture;
 }
 

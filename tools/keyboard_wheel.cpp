@@ -50,6 +50,10 @@ void TForm1::MovePoint(int view, int dColumn, int dRow) {
 }
 
 bool TForm1::ViewKey(QKeyEvent* e) {
+    if (ActiveQuiz && e->key() == Qt::Key_Escape && !QApplication::activeModalWidget()) {
+        Guarded([&] { EndQuiz(); });  // Escape ends the self-test early
+        return true;
+    }
     if (PointerView == 0 || QApplication::activeModalWidget()) return false;
     // A coordinate edit with the focus keeps its keys.
     if (qobject_cast<QLineEdit*>(QApplication::focusWidget())) return false;

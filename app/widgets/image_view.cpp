@@ -82,10 +82,18 @@ void TImage::paintEvent(QPaintEvent*) {
     }
     if (stretch_) {
         p.drawImage(rect(), picture_);
+        if (!layer_.isNull() && !HideLayers) p.drawImage(rect(), layer_);
         return;
     }
     p.fillRect(rect(), palette().window());
     p.drawImage(0, 0, picture_);
+    if (!layer_.isNull() && !HideLayers) p.drawImage(0, 0, layer_);
+}
+
+void TImage::SetLayer(const QImage& layer) {
+    if (layer.isNull() && layer_.isNull()) return;
+    layer_ = layer;
+    update();
 }
 
 void TImage::mousePressEvent(QMouseEvent* e) {

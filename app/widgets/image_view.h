@@ -28,6 +28,13 @@ public:
     /// shows it: when the picture is a copy of `clean` (crosshairs aside),
     /// the renderer writes the picture too (`mirror`), else it is copied.
     void Rebuild(QImage& clean, const std::function<void(QImage&, QImage*)>& render);
+    /// A semi-transparent layer shown over the picture (same size, ARGB32),
+    /// never part of it; a null image removes it.
+    void SetLayer(const QImage& layer);
+    const QImage& Layer() const { return layer_; }
+    /// While set, no view paints its layer (pictures of the window as it
+    /// is printed: the grey sections only).
+    static inline bool HideLayers = false;
     /// Draws the crosshair onto the picture and schedules a repaint.
     void DrawCross(int px, int py, const CrossParams& params);
 
@@ -53,6 +60,7 @@ protected:
 
 private:
     QImage picture_;
+    QImage layer_;
     bool stretch_ = false;
     // What the picture holds: a copy of *source_ (as of sourceKey_) plus the
     // crosshair rectangles `crosses_`, valid while picture_ is as of pictureKey_.

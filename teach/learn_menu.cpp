@@ -1,0 +1,243 @@
+// The "Lernen" menu of the main window: the structures under the
+// crosshair, the atlas colours over the sections, and the self-test.
+#include <QAction>
+#include <QActionGroup>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QVBoxLayout>
+#include <random>
+
+#include "app/main_window.h"
+#include "app/prompter.h"
+#include "app/texts.h"
+#include "app/widgets/guard.h"
+#include "app/widgets/image_view.h"
+#include "app/widgets/status_bar.h"
+
+namespace zx {
+
+namespace {
+const char kOnlyStandardHead[] = "Atlas passt nur zum Standardkopf";
+}  // namespace
+
+void TForm1::BuildLearnMenu() {
+    Lernen1 = new QMenu(QStringLiteral("&Lernen"), this);
+    Lernen1->setObjectName(QStringLiteral("Lernen1"));
+    MainMenu1->insertMenu(Hilfe1->menuAction(), Lernen1);
+    AtlasAnzeigen1 = Lernen1->addAction(QStringLiteral("&Atlas anzeigen"));
+    AtlasAnzeigen1->setObjectName(QStringLiteral("AtlasAnzeigen1"));
+    AtlasAnzeigen1->setCheckable(true);
+    AtlasWahl1 = Lernen1->addMenu(QStringLiteral("Atlas &wählen"));
+    AtlasWahl1->setObjectName(QStringLiteral("AtlasWahl1"));
+    auto* group = new QActionGroup(this);
+    for (std::size_t i = 0; i < kAtlases.size(); ++i) {
+        QAction* a = AtlasWahl1->addAction(QString::fromUtf8(kAtlases[i].title));
+        a->setCheckable(true);
+        a->setChecked(i == 0);
+        group->addAction(a);
+        connect(a, &QAction::triggered, this, Slot([this, i] { ChooseAtlas(int(i)); }));
+        AtlasChoices.push_back(a);
+    }
+    RegionenEinfaerben1 = Lernen1->addAction(QString::fromUtf8("&Regionen einfärben"));
+    RegionenEinfaerben1->setObjectName(QStringLiteral("RegionenEinfaerben1"));
+    RegionenEinfaerben1->setCheckable(true);
+    Uebungstarten1 = Lernen1->addAction(QString::fromUtf8("&Übung starten..."));
+    Uebungstarten1->setObjectName(QStringLiteral("Uebungstarten1"));
+    connect(AtlasAnzeigen1, &QAction::toggled, this, Slot([this](bool on) { AtlasAnzeigen1Click(on); }));
+    connect(RegionenEinfaerben1, &QAction::toggled, this, Slot([this](bool) { AtlasPointMoved(true); }));
+    connect(Uebungstarten1, &QAction::triggered, this, Slot([this] { Uebungstarten1Click(); }));
+
+    // The read-out: a small window of its own beside the designed one.
+    AtlasWindow = new QWidget(this, Qt::Tool);
+    AtlasWindow->setObjectName(QStringLiteral("AtlasWindow"));
+    AtlasWindow->setWindowTitle(QStringLiteral("Atlas"));
+    auto* layout = new QVBoxLayout(AtlasWindow);
+    QuizLabel = new QLabel(AtlasWindow);
+    QuizLabel->setObjectName(QStringLiteral("QuizLabel"));
+    QFont bold = QuizLabel->font();
+    bold.setBold(true);
+    QuizLabel->setFont(bold);
+    QuizLabel->hide();
+    AtlasReadout = new QLabel(AtlasWindow);
+    AtlasReadout->setObjectName(QStringLiteral("AtlasReadout"));
+    layout->addWidget(QuizLabel);
+    layout->addWidget(AtlasReadout);
+    AtlasWindow->resize(420, 110);
+    UpdateAtlasAvailability();
+}
+
+bool TForm1::AtlasAvailable() const {
+    if (VolumeFileName.isEmpty()) return false;
+    for (const AtlasKind& k : kAtlases)
+        if (QFileInfo(LabelFileFor(VolumeFileName, k.key)).isFile()) return true;
+    return false;
+}
+
+void TForm1::UpdateAtlasAvailability() {
+    const bool available = AtlasAvailable();
+    const QString hint = available ? QString() : QString::fromUtf8(kOnlyStandardHead);
+    for (QAction* a : {AtlasAnzeigen1, RegionenEinfaerben1, Uebungstarten1, AtlasWahl1->menuAction()}) {
+        a->setEnabled(available);
+        a->setStatusTip(hint);
+        a->setToolTip(hint);
+    }
+    Atlases.Clear();
+    AtlasPoint = {-1, -1, -1};
+    if (available && (AtlasAnzeigen1->isChecked() || RegionenEinfaerben1->isChecked())) {
+        Atlases.Load(VolumeFileName);
+        AtlasPointMoved(true);
+        return;
+    }
+    if (!available) {
+        ActiveQuiz.reset();
+        QuizLabel->hide();
+        AtlasAnzeigen1->setChecked(false);
+        RegionenEinfaerben1->setChecked(false);
+        AtlasWindow->hide();
+        for (TImage* v : {Image1, Image2, Image3}) v->SetLayer(QImage());
+    }
+}
+
+void TForm1::EnsureAtlases() {
+    if (Atlases.Count() == 0 && AtlasAvailable()) Atlases.Load(VolumeFileName);
+}
+
+void TForm1::AtlasAnzeigen1Click(bool on) {
+    EnsureAtlases();
+    AtlasWindow->setVisible(on);
+    AtlasPointMoved(true);
+}
+
+void TForm1::ChooseAtlas(int i) {
+    ChosenAtlas = i;
+    AtlasPointMoved(true);
+}
+
+int TForm1::ChosenAtlasIndex() const {
+    // The chosen atlas among those loaded (an absent one falls back to the first).
+    const QString title = QString::fromUtf8(kAtlases[std::size_t(ChosenAtlas)].title);
+    for (int i = 0; i < Atlases.Count(); ++i)
+        if (Atlases.Title(i) == title) return i;
+    return 0;
+}
+
+void TForm1::AtlasPointMoved(bool force) {
+    const bool readout = AtlasAnzeigen1->isChecked();
+    const bool colours = RegionenEinfaerben1->isChecked() || (ActiveQuiz && HighlightLabel > 0);
+    if (!readout && !colours) {
+        if (force)
+            for (TImage* v : {Image1, Image2, Image3}) v->SetLayer(QImage());
+        return;
+    }
+    const std::array<int, 3> p = {Xg, Yg, Zg};
+    if (!force && p == AtlasPoint) return;
+    const std::array<int, 3> before = AtlasPoint;
+    AtlasPoint = p;
+    EnsureAtlases();
+    if (Atlases.Count() == 0) return;
+    if (readout) {
+        QStringList lines;
+        for (int i = 0; i < Atlases.Count(); ++i) lines << Atlases.Line(i, Xg, Yg, Zg);
+        const QString text = lines.join(u'\n');
+        if (AtlasReadout->text() != text) AtlasReadout->setText(text);
+    }
+    if (colours) {
+        // Rebuild the layers of the views whose plane changed, or all three
+        // when the region under the crosshair changed its outline.
+        const bool all = force || Atlases.Label(ChosenAtlasIndex(), Xg, Yg, Zg) !=
+                                      (before[0] < 0 ? -1 : Atlases.Label(ChosenAtlasIndex(), before[0], before[1], before[2]));
+        if (all || before[0] != Xg) Image1->SetLayer(AtlasLayer(1));
+        if (all || before[1] != Yg) Image2->SetLayer(AtlasLayer(2));
+        if (all || before[2] != Zg) Image3->SetLayer(AtlasLayer(3));
+    } else if (force) {
+        for (TImage* v : {Image1, Image2, Image3}) v->SetLayer(QImage());
+    }
+}
+
+QImage TForm1::AtlasLayer(int view) const {
+    const int a = ChosenAtlasIndex();
+    const bool fill = RegionenEinfaerben1->isChecked();
+    const int outlined = (ActiveQuiz && HighlightLabel > 0) ? HighlightLabel : Atlases.Label(a, Xg, Yg, Zg);
+    QImage layer(256, 256, QImage::Format_ARGB32_Premultiplied);
+    layer.fill(Qt::transparent);
+    auto label = [&](int c, int r) -> int {
+        if (c < 0 || r < 0 || c > 255 || r > 255) return -1;
+        if (view == 1) return Atlases.Label(a, Xg, c, r);
+        const int x = c - SliceOffset;
+        if (x < 0 || x >= SliceCount) return 0;
+        return view == 2 ? Atlases.Label(a, x, Yg, r) : Atlases.Label(a, x, r, Zg);
+    };
+    for (int r = 0; r < 256; ++r) {
+        auto* line = reinterpret_cast<QRgb*>(layer.scanLine(r));
+        for (int c = 0; c < 256; ++c) {
+            const int l = label(c, r);
+            if (l <= 0) continue;
+            if (l == outlined && (label(c - 1, r) != l || label(c + 1, r) != l || label(c, r - 1) != l ||
+                                  label(c, r + 1) != l)) {
+                line[c] = 0xffffff00u;  // the outline: opaque yellow
+            } else if (fill) {
+                line[c] = qPremultiply(RegionColour(l, 96));
+            }
+        }
+    }
+    return layer;
+}
+
+void TForm1::Uebungstarten1Click() {
+    if (ActiveQuiz) {
+        EndQuiz();
+        return;
+    }
+    EnsureAtlases();
+    if (Atlases.Count() == 0) return;
+    const unsigned seed = QuizSeed ? QuizSeed : std::random_device{}();
+    ActiveQuiz = std::make_unique<Quiz>(Atlases, ChosenAtlasIndex(), seed);
+    Uebungstarten1->setText(QString::fromUtf8("Übung &beenden"));
+    HighlightLabel = 0;
+    AtlasWindow->show();
+    QuizLabel->show();
+    ShowQuestion();
+}
+
+void TForm1::ShowQuestion() {
+    if (!ActiveQuiz || ActiveQuiz->Finished()) return;
+    const QString q = QStringLiteral("%1/%2  ").arg(ActiveQuiz->Current() + 1).arg(ActiveQuiz->Total()) +
+                      ActiveQuiz->Question();
+    QuizLabel->setText(q);
+    StatusBar1->SetSimpleText(ActiveQuiz->Question());
+}
+
+void TForm1::QuizAnswer() {
+    if (!ActiveQuiz || ActiveQuiz->Finished()) return;
+    const int wanted = ActiveQuiz->Wanted();
+    const Quiz::Verdict v = ActiveQuiz->Answer(Xg, Yg, Zg);
+    prompter().MessageDlg(MsgKind::Information, QString::fromUtf8(texts::kTitleInformation), v.text, mbOK);
+    // The wanted region outlined, the crosshair moved into it.
+    HighlightLabel = wanted;
+    SetCoordinate(0, v.inside[0]);
+    SetCoordinate(1, v.inside[1]);
+    SetCoordinate(2, v.inside[2]);
+    RecordStep();
+    AtlasPointMoved(true);
+    if (ActiveQuiz->Finished()) {
+        EndQuiz();
+    } else {
+        ShowQuestion();
+    }
+}
+
+void TForm1::EndQuiz() {
+    if (!ActiveQuiz) return;
+    const QString summary = ActiveQuiz->Summary();
+    ActiveQuiz.reset();
+    HighlightLabel = 0;
+    QuizLabel->hide();
+    Uebungstarten1->setText(QString::fromUtf8("&Übung starten..."));
+    prompter().MessageDlg(MsgKind::Information, QString::fromUtf8(texts::kTitleInformation), summary, mbOK);
+    AtlasPointMoved(true);
+}
+
+}  // namespace zx

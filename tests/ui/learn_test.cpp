@@ -1,0 +1,108 @@
+// The "Lernen" menu: read-out along the navigation paths, the colour layer
+// over the clean sections, a seeded self-test, and the entries disabled
+// where no label volumes lie beside the volume.
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "app/render/sections.h"
+#include "app/widgets/image_view.h"
+#include "support/app_fixture.h"
+
+namespace {
+
+using zx::VoxelIndex;
+
+class Learn : public zxtest::AppFixture {
+protected:
+    void SetUp() override {
+        WriteDefault(180, 6);
+        // AAL labels in three boxes around the start plane x = 90.
+        std::vector<std::uint8_t> aal(zx::kVolumeBytes, 0);
+        auto box = [&](std::vector<std::uint8_t>& v, int label, int y0, int z0) {
+            for (int x = 80; x <= 100; ++x)
+                for (int z = z0; z <= z0 + 20; ++z)
+                    for (int y = y0; y <= y0 + 20; ++y) v[VoxelIndex(x, y, z)] = std::uint8_t(label);
+        };
+        box(aal, 1, 100, 100);  // Precentral_L
+        box(aal, 2, 150, 100);  // Precentral_R
+        box(aal, 57, 100, 150); // Postcentral_L
+        dir.Write(QStringLiteral("MR_Kopf.aal.vmr"), aal);
+        std::vector<std::uint8_t> jhu(zx::kVolumeBytes, 0);
+        box(jhu, 3, 100, 100);  // Genu of the corpus callosum
+        dir.Write(QStringLiteral("MR_Kopf.jhu.vmr"), jhu);
+        Start();
+        prompter.record.clear();
+    }
+    void ClickSag(int y, int z) { QTest::mouseClick(form->Image1, Qt::LeftButton, Qt::NoModifier, QPoint(y, z)); }
+};
+
+TEST_F(Learn, TheReadOutFollowsEveryWayThePointMoves) {
+    ASSERT_TRUE(form->AtlasAnzeigen1->isEnabled());
+    form->AtlasAnzeigen1->setChecked(true);
+    const QString outside = QString::fromUtf8("AAL: —\nJHU-Faserbahnen: —");
+    EXPECT_EQ(form->AtlasReadout->text(), outside);  // the start point (90, 128, 128)
+    ClickSag(110, 110);
+    EXPECT_EQ(form->AtlasReadout->text(),
+              QStringLiteral("AAL: Gyrus praecentralis links\nJHU-Faserbahnen: Genu corporis callosi"));
+    form->yg_Ed->setText(QStringLiteral("160"));  // typed
+    form->yg_EdKeyUp();
+    EXPECT_TRUE(form->AtlasReadout->text().startsWith(QStringLiteral("AAL: Gyrus praecentralis rechts")));
+    form->StepPlane(1, 30);  // the wheel: x 120, outside the boxes
+    EXPECT_EQ(form->AtlasReadout->text(), outside);
+    form->BackBtnClick();  // a recorded step
+    EXPECT_TRUE(form->AtlasReadout->text().startsWith(QStringLiteral("AAL: Gyrus praecentralis")));
+}
+
+TEST_F(Learn, TheColourLayerLeavesTheCleanSectionsAndThePrintAlone) {
+    QImage clean = zx::NewSectionBitmap();
+    zx::RenderSagittal(form->Volume.data(), form->Xg, clean);
+    const QImage printedBefore = form->ClientPicture();
+    form->RegionenEinfaerben1->setChecked(true);
+    ASSERT_FALSE(form->Image1->Layer().isNull());
+    EXPECT_NE(qAlpha(form->Image1->Layer().pixel(110, 110)), 0);  // inside Precentral_L
+    EXPECT_EQ(qAlpha(form->Image1->Layer().pixel(20, 20)), 0);
+    EXPECT_EQ(form->SagBmp, clean);
+    EXPECT_EQ(form->ClientPicture(), printedBefore);
+}
+
+TEST_F(Learn, ASeededSelfTestJudgesClicksAndSumsUp) {
+    form->QuizSeed = 4;
+    form->Uebungstarten1->trigger();
+    ASSERT_TRUE(form->ActiveQuiz);
+    ASSERT_EQ(form->ActiveQuiz->Total(), 3);  // the three boxes, each over 500 voxels
+    const std::map<int, QPoint> centre = {{1, {110, 110}}, {2, {160, 110}}, {57, {110, 160}}};
+    EXPECT_TRUE(form->QuizLabel->text().contains(QStringLiteral("Zeigen Sie: ")));
+    // Right.
+    ClickSag(centre.at(form->ActiveQuiz->Wanted()).x(), centre.at(form->ActiveQuiz->Wanted()).y());
+    ASSERT_EQ(prompter.Messages().size(), 1u);
+    EXPECT_EQ(prompter.Messages()[0].text, QStringLiteral("Richtig!"));
+    // Wrong, in another box: the distance to the wanted box's nearest voxel.
+    const int wanted = form->ActiveQuiz->Wanted();
+    const int other = wanted == 1 ? 2 : 1;
+    ClickSag(centre.at(other).x(), centre.at(other).y());
+    const QPoint w = centre.at(wanted), o = centre.at(other);
+    const int dy = std::max(0, std::abs(o.x() - w.x()) - 10), dz = std::max(0, std::abs(o.y() - w.y()) - 10);
+    const long mm = std::lround(std::sqrt(double(dy * dy + dz * dz)));
+    ASSERT_EQ(prompter.Messages().size(), 2u);
+    EXPECT_TRUE(prompter.Messages()[1].text.startsWith(QStringLiteral("Nicht ganz: Sie haben ")));
+    EXPECT_TRUE(prompter.Messages()[1].text.endsWith(QStringLiteral("(%1 mm entfernt).").arg(mm)))
+        << prompter.Messages()[1].text.toStdString();
+    EXPECT_EQ(form->Yg, w.x() + (o.x() > w.x() ? 10 : o.x() < w.x() ? -10 : 0));  // moved into the region
+    // Outside the head, then the score.
+    ClickSag(5, 5);
+    ASSERT_EQ(prompter.Messages().size(), 4u);
+    EXPECT_TRUE(prompter.Messages()[2].text.contains(QStringLiteral("keine Region")));
+    EXPECT_TRUE(prompter.Messages()[3].text.startsWith(QStringLiteral("1 von 3 richtig")));
+    EXPECT_FALSE(form->ActiveQuiz);
+}
+
+TEST_F(Learn, EntriesAreOffForAVolumeWithoutLabels) {
+    prompter.openAnswers.push_back(QStringList{dir.Write(QStringLiteral("anders.vmr"), zxtest::Pattern(65536 * 20, 1))});
+    form->ffnen1->trigger();
+    EXPECT_FALSE(form->AtlasAnzeigen1->isEnabled());
+    EXPECT_EQ(form->AtlasAnzeigen1->statusTip(), QStringLiteral("Atlas passt nur zum Standardkopf"));
+    EXPECT_FALSE(form->Uebungstarten1->isEnabled());
+}
+
+}  // namespace
