@@ -300,6 +300,7 @@ private:
     int ChosenAtlasIndex() const;
     QImage AtlasLayer(int view) const;
     void ShowQuestion();
+    void PlaceAtlasWindow();
     /// Fixes the frame to the designed client area (normal state) or lets
     /// the window take any size (maximised state).
     void FixFrame(bool fixed);

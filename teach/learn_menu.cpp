@@ -69,6 +69,11 @@ void TForm1::BuildLearnMenu() {
     UpdateAtlasAvailability();
 }
 
+void TForm1::PlaceAtlasWindow() {
+    // Beside the main window, so that it covers none of the views.
+    AtlasWindow->move(frameGeometry().topRight() + QPoint(8, 0));
+}
+
 bool TForm1::AtlasAvailable() const {
     if (VolumeFileName.isEmpty()) return false;
     for (const AtlasKind& k : kAtlases)
@@ -107,6 +112,7 @@ void TForm1::EnsureAtlases() {
 
 void TForm1::AtlasAnzeigen1Click(bool on) {
     EnsureAtlases();
+    if (on && !AtlasWindow->isVisible()) PlaceAtlasWindow();
     AtlasWindow->setVisible(on);
     AtlasPointMoved(true);
 }
@@ -197,6 +203,7 @@ void TForm1::Uebungstarten1Click() {
     ActiveQuiz = std::make_unique<Quiz>(Atlases, ChosenAtlasIndex(), seed);
     Uebungstarten1->setText(QString::fromUtf8("Übung &beenden"));
     HighlightLabel = 0;
+    if (!AtlasWindow->isVisible()) PlaceAtlasWindow();
     AtlasWindow->show();
     QuizLabel->show();
     ShowQuestion();
