@@ -253,7 +253,7 @@ void TNewBmpForm::OpenBmpOrDcmFromFile(const QString& entry) {
 }
 
 void TNewBmpForm::ShowSamples() {
-    Image1->AssignPicture(CopyBufToPic());
+    Image1->TakePicture(CopyBufToPic());
     QuadDrawn = false;
     overlay_->update();
 }
@@ -393,7 +393,7 @@ QImage TNewBmpForm::RenderQuadArea() const {
 }
 
 void TNewBmpForm::CopyQuadToPreview() {
-    Image2->AssignPicture(RenderQuadArea());
+    Image2->TakePicture(RenderQuadArea());
 }
 
 // ---- Square drag and grey-window drag ----------------------------------------

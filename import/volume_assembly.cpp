@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/render/sections.h"
 #include "app/volume/volume.h"
 
 namespace zx {
@@ -12,21 +13,17 @@ void WriteImportPlanes(const QImage& preview, int i, int depth, int orientation,
     const QImage rgb = preview.format() == QImage::Format_RGB32 || preview.format() == QImage::Format_ARGB32
                            ? preview
                            : preview.convertToFormat(QImage::Format_RGB32);
-    // red[r][c]: the value of preview pixel (c, r), or for transversal
+    // red[r][c]: the value of preview pixel (c, r), and for transversal
     // planes its transpose redT[c][r]; black where the preview is smaller
     // than 256 × 256.
-    static thread_local std::uint8_t red[kEdge][kEdge], redT[kEdge][kEdge];
+    alignas(64) static thread_local std::uint8_t red[kEdge][kEdge], redT[kEdge][kEdge];
     const int rows = std::min(rgb.height(), kEdge), cols = std::min(rgb.width(), kEdge);
-    const bool transposed = orientation == 2;
-    if (rows < kEdge || cols < kEdge) std::memset(transposed ? redT : red, 0, sizeof red);
+    if (rows < kEdge || cols < kEdge) std::memset(red, 0, sizeof red);
     for (int r = 0; r < rows; ++r) {
         const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(r));
-        if (transposed) {
-            for (int c = 0; c < cols; ++c) redT[c][r] = std::uint8_t(line[c] >> 16);
-        } else {
-            for (int c = 0; c < cols; ++c) red[r][c] = std::uint8_t(line[c] >> 16);
-        }
+        for (int c = 0; c < cols; ++c) red[r][c] = std::uint8_t(line[c] >> 16);
     }
+    if (orientation == 2) TransposePlane(&red[0][0], &redT[0][0]);
     for (int j = 0; j < depth; ++j) {
         const int p = i * depth + j;
         switch (orientation) {

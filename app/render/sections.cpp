@@ -231,6 +231,21 @@ void RenderTransversal(const std::uint8_t* volume, int z, int sliceCount, int sl
     }
 }
 
+void TransposePlane(const std::uint8_t* src, std::uint8_t* dst) {
+    for (int r0 = 0; r0 < kEdge; r0 += 16) {
+        for (int c0 = 0; c0 < kEdge; c0 += 16) {
+            __m128i rows[16], t[16];
+            for (int j = 0; j < 16; ++j) {
+                rows[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + (r0 + j) * kEdge + c0));
+            }
+            Transpose16(rows, t);
+            for (int i = 0; i < 16; ++i) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + (c0 + i) * kEdge + r0), t[i]);
+            }
+        }
+    }
+}
+
 void CopyPicture(const QImage& src, QImage& dst) {
     if (dst.size() == src.size() && dst.format() == src.format() && !dst.isNull() &&
         dst.bytesPerLine() == src.bytesPerLine() && dst.constBits() != src.constBits()) {

@@ -44,6 +44,9 @@ void RenderCoronalFromCopy(const std::uint8_t* coronal, int y, int sliceCount, i
 void RenderTransversal(const std::uint8_t* volume, int z, int sliceCount, int sliceOffset,
                        QImage& bmp, QImage* mirror = nullptr);
 
+/// Transposes a 256 × 256 byte plane: dst[c·256 + r] = src[r·256 + c].
+void TransposePlane(const std::uint8_t* src, std::uint8_t* dst);
+
 /// Copies `src` into `dst` without a new allocation when both are 256 × 256
 /// RGB32 and `dst` is not shared; otherwise `dst` becomes a deep copy.
 void CopyPicture(const QImage& src, QImage& dst);

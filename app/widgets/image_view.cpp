@@ -68,6 +68,13 @@ void TImage::DrawCross(int px, int py, const CrossParams& params) {
     for (std::size_t i = before; i < crosses_.size(); ++i) update(crosses_[i]);
 }
 
+void TImage::TakePicture(QImage&& picture) {
+    picture_ = std::move(picture);
+    source_ = nullptr;
+    crosses_.clear();
+    update();
+}
+
 void TImage::SetStretch(bool on) {
     if (stretch_ == on) return;
     stretch_ = on;

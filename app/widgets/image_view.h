@@ -35,6 +35,8 @@ public:
     /// While set, no view paints its layer (pictures of the window as it
     /// is printed: the grey sections only).
     static inline bool HideLayers = false;
+    /// Shows `picture` itself (no copy): for pictures made only to be shown.
+    void TakePicture(QImage&& picture);
     /// Draws the crosshair onto the picture and schedules a repaint.
     void DrawCross(int px, int py, const CrossParams& params);
 
