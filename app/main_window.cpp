@@ -260,27 +260,35 @@ void TForm1::ConnectHandlers() {
     connect(Info1, &QAction::triggered, this, Slot([this] { Info1Click(); }));
 
     // The image controls call their handlers inside Guarded themselves.
-    Image1->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { Image1MouseDown(b, s, x, y); AtlasPointMoved(); };
-    Image1->OnMouseMove = [this](TShiftState s, int x, int y) { Image1MouseMove(s, x, y); AtlasPointMoved(); };
-    Image1->OnMouseUp = [this](TMouseButton b, TShiftState s, int x, int y) {
-        Image1MouseUp(b, s, x, y);
-        AtlasPointMoved();
-        if (ActiveQuiz && b == TMouseButton::mbLeft) QuizAnswer();
+    // After each, the atlas read-out follows the point, and a release of
+    // the left button answers the self-test's question.
+    using Down = void (TForm1::*)(TMouseButton, TShiftState, int, int);
+    using Move = void (TForm1::*)(TShiftState, int, int);
+    struct Handlers {
+        TImage* view;
+        Down down;
+        Move move;
+        Down up;
     };
-    Image2->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { Image2MouseDown(b, s, x, y); AtlasPointMoved(); };
-    Image2->OnMouseMove = [this](TShiftState s, int x, int y) { Image2MouseMove(s, x, y); AtlasPointMoved(); };
-    Image2->OnMouseUp = [this](TMouseButton b, TShiftState s, int x, int y) {
-        Image2MouseUp(b, s, x, y);
-        AtlasPointMoved();
-        if (ActiveQuiz && b == TMouseButton::mbLeft) QuizAnswer();
-    };
-    Image3->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { Image3MouseDown(b, s, x, y); AtlasPointMoved(); };
-    Image3->OnMouseMove = [this](TShiftState s, int x, int y) { Image3MouseMove(s, x, y); AtlasPointMoved(); };
-    Image3->OnMouseUp = [this](TMouseButton b, TShiftState s, int x, int y) {
-        Image3MouseUp(b, s, x, y);
-        AtlasPointMoved();
-        if (ActiveQuiz && b == TMouseButton::mbLeft) QuizAnswer();
-    };
+    const Handlers handlers[] = {
+        {Image1, &TForm1::Image1MouseDown, &TForm1::Image1MouseMove, &TForm1::Image1MouseUp},
+        {Image2, &TForm1::Image2MouseDown, &TForm1::Image2MouseMove, &TForm1::Image2MouseUp},
+        {Image3, &TForm1::Image3MouseDown, &TForm1::Image3MouseMove, &TForm1::Image3MouseUp}};
+    for (const Handlers& h : handlers) {
+        h.view->OnMouseDown = [this, f = h.down](TMouseButton b, TShiftState s, int x, int y) {
+            (this->*f)(b, s, x, y);
+            AtlasPointMoved();
+        };
+        h.view->OnMouseMove = [this, f = h.move](TShiftState s, int x, int y) {
+            (this->*f)(s, x, y);
+            AtlasPointMoved();
+        };
+        h.view->OnMouseUp = [this, f = h.up](TMouseButton b, TShiftState s, int x, int y) {
+            (this->*f)(b, s, x, y);
+            AtlasPointMoved();
+            if (ActiveQuiz && b == TMouseButton::mbLeft) QuizAnswer();
+        };
+    }
     Image4->OnClick = [this] { Image4Click(); };
     const std::pair<TImage*, int> views[] = {{Image1, 1}, {Image2, 2}, {Image3, 3}};
     for (const auto& [view, n] : views) {
