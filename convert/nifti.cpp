@@ -84,6 +84,8 @@ public:
         const auto status = std::filesystem::status(path, ec);
         if (ec || !std::filesystem::exists(status)) Fail(path_, "Datei nicht gefunden");
         if (std::filesystem::is_directory(status)) Fail(path_, "ist ein Ordner, keine Datei");
+        // A pipe or a device would never end.
+        if (!std::filesystem::is_regular_file(status)) Fail(path_, "ist keine gewöhnliche Datei");
 
         file_ = std::fopen(path.c_str(), "rb");
         if (!file_) Fail(path_, std::string("Datei kann nicht geöffnet werden (") + std::strerror(errno) + ")");

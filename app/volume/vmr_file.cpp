@@ -73,8 +73,13 @@ int ReadVmr(const QString& path, std::uint8_t* volume) {
     Fd f;
     const QByteArray name = QFile::encodeName(path);
     if (name.isEmpty()) RaiseIoError(ENOENT);
-    f.fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    // Without blocking on a pipe; only regular files are volumes (a device
+    // or a pipe would never end).
+    f.fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (f.fd < 0) RaiseIoError(errno);
+    struct stat st {};
+    if (::fstat(f.fd, &st) != 0) RaiseIoError(errno);
+    if (S_ISDIR(st.st_mode) || !S_ISREG(st.st_mode)) RaiseIoError(EACCES);
 
     std::uint8_t* staging = StagingVolume();
     int n = 0;

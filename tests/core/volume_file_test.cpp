@@ -2,6 +2,7 @@
 // must leave the volume as it was.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <csignal>
@@ -133,6 +134,15 @@ TEST(VmrWriter, AWriteFailingPartWayLeavesTheOldFileByteForByte) {
     const QByteArray now = f.readAll();
     EXPECT_TRUE(now == QByteArray(reinterpret_cast<const char*>(old.data()), qsizetype(old.size())));
     EXPECT_EQ(QDir(dir.Root()).entryList(QDir::Files | QDir::Hidden).size(), 1);  // no temporary file left
+}
+
+TEST(VmrFifo, APipeIsRefusedWithoutWaiting) {
+    TempDir dir;
+    const QString fifo = dir.Path("pipe.vmr");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    std::vector<std::uint8_t> volume(zx::kVolumeBytes, 7);
+    EXPECT_THROW(zx::ReadVmr(fifo, volume.data()), zx::RuntimeError);
+    EXPECT_EQ(volume[0], 7);
 }
 
 }  // namespace
