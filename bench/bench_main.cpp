@@ -1,6 +1,7 @@
 // Rendering, drag handling and loading, measured with Google Benchmark.
 #include <benchmark/benchmark.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QDir>
@@ -21,6 +22,7 @@
 #include "app/widgets/radio_group.h"
 #include "import/new_bmp_form.h"
 #include "support/dicom_bytes.h"
+#include "teach/atlas.h"
 
 namespace {
 
@@ -179,6 +181,58 @@ void BM_OpenNiftiHead(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_OpenNiftiHead)->Unit(benchmark::kMillisecond);
+
+/// Four label volumes of random regions beside a volume file.
+struct AtlasFiles {
+    QTemporaryDir dir;
+    QString volume = dir.filePath(QStringLiteral("head.vmr"));
+    AtlasFiles() {
+        std::mt19937 rng(3);
+        std::vector<std::uint8_t> labels(zx::kVolumeBytes);
+        for (const zx::AtlasKind& k : zx::kAtlases) {
+            for (std::size_t i = 0; i < labels.size(); i += 4096) std::fill_n(labels.begin() + i, 4096, std::uint8_t(rng() % 117));
+            QFile f(zx::LabelFileFor(volume, k.key));
+            f.open(QIODevice::WriteOnly);
+            f.write(reinterpret_cast<const char*>(labels.data()), qint64(labels.size()));
+        }
+        QFile v(volume);
+        v.open(QIODevice::WriteOnly);
+        v.write(reinterpret_cast<const char*>(RandomVolume().data()), zx::kVolumeBytes);
+    }
+};
+
+/// The read-out's work at one move: the four lookups and the text.
+void BM_AtlasReadout(benchmark::State& state) {
+    static AtlasFiles files;
+    static zx::AtlasSet atlases;
+    if (atlases.Count() == 0) atlases.Load(files.volume);
+    int i = 0;
+    for (auto _ : state) {
+        QStringList lines;
+        for (int a = 0; a < atlases.Count(); ++a) lines << atlases.Line(a, i & 255, (i * 7) & 255, (i * 13) & 255);
+        benchmark::DoNotOptimize(lines.join(u'\n'));
+        ++i;
+    }
+}
+BENCHMARK(BM_AtlasReadout);
+
+/// A sagittal drag move with the atlas read-out shown.
+void BM_SagittalDragMoveWithAtlas(benchmark::State& state) {
+    static AtlasFiles files;
+    zx::TForm1& w = *SharedForms().Form1;
+    w.VolumeFileName = files.volume;
+    w.UpdateAtlasAvailability();
+    w.AtlasAnzeigen1->setChecked(true);
+    int i = 0;
+    for (auto _ : state) {
+        w.Image1->OnMouseMove(zx::ssLeft, i & 255, (i * 7) & 255);
+        ++i;
+    }
+    w.AtlasAnzeigen1->setChecked(false);
+    w.VolumeFileName.clear();
+    w.UpdateAtlasAvailability();
+}
+BENCHMARK(BM_SagittalDragMoveWithAtlas);
 
 struct VmrFile {
     QTemporaryDir dir;
