@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -28,6 +29,8 @@ namespace {
 const gdcm::Tag kSeriesUid(0x0020, 0x000e);
 const gdcm::Tag kRows(0x0028, 0x0010);
 const gdcm::Tag kColumns(0x0028, 0x0011);
+const gdcm::Tag kPosition(0x0020, 0x0032);
+const gdcm::Tag kOrientation(0x0020, 0x0037);
 
 [[noreturn]] void Fail(const std::string& text) { throw ConvertError(text); }
 
@@ -38,12 +41,6 @@ Vec3 Cross(const Vec3& a, const Vec3& b) {
     return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }
 
-/// One decoded slice (one frame of a file) and where it lies.
-struct Slice {
-    double along = 0;        ///< position along the slice normal, mm
-    std::size_t file = 0;    ///< index into the decoded files
-    unsigned frame = 0;
-};
 
 /// A decoded file of the series.
 struct Decoded {
@@ -138,6 +135,8 @@ std::vector<std::string> LargestSeries(const std::string& folder) {
     scanner.AddTag(kSeriesUid);
     scanner.AddTag(kRows);
     scanner.AddTag(kColumns);
+    scanner.AddTag(kPosition);
+    scanner.AddTag(kOrientation);
     scanner.Scan(files);
     std::map<std::string, std::vector<std::string>> series;
     for (const std::string& f : files) {
@@ -151,7 +150,38 @@ std::vector<std::string> LargestSeries(const std::string& folder) {
     for (auto it = series.begin(); it != series.end(); ++it) {
         if (it->second.size() > largest->second.size()) largest = it;
     }
-    return largest->second;
+    // In the order of the positions the headers give, so that the decoded
+    // slices can go straight to their place (the decoded geometry decides).
+    std::vector<std::string> chosen = largest->second;
+    auto numbers = [&](const std::string& f, const gdcm::Tag& t) {
+        std::vector<double> v;
+        const char* text = scanner.GetValue(f.c_str(), t);
+        if (!text) return v;
+        std::string item;
+        for (const char* c = text;; ++c) {
+            if (*c == '\\' || *c == 0) {
+                v.push_back(std::atof(item.c_str()));
+                item.clear();
+                if (*c == 0) break;
+            } else {
+                item += *c;
+            }
+        }
+        return v;
+    };
+    const std::vector<double> o = numbers(chosen.front(), kOrientation);
+    if (o.size() == 6) {
+        const Vec3 normal = Cross({o[0], o[1], o[2]}, {o[3], o[4], o[5]});
+        std::vector<std::pair<double, std::string>> keyed;
+        for (const std::string& f : chosen) {
+            const std::vector<double> p = numbers(f, kPosition);
+            keyed.emplace_back(p.size() == 3 ? Dot({p[0], p[1], p[2]}, normal) : 0.0, f);
+        }
+        std::stable_sort(keyed.begin(), keyed.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (std::size_t i = 0; i < keyed.size(); ++i) chosen[i] = keyed[i].second;
+    }
+    return chosen;
 }
 
 bool Near(const Vec3& a, const Vec3& b) {
@@ -169,43 +199,68 @@ std::vector<double> DicomFileSamples(const std::string& path) {
 
 namespace {
 
-NiftiVolume ConvertHere(const std::string& folder) {
-    std::vector<Decoded> files;
-    for (const std::string& f : LargestSeries(folder)) files.push_back(Decode(f));
-    const Decoded& first = files.front();
-    const Vec3 normal = Cross(first.rowDir, first.colDir);
-    if (Dot(normal, normal) < 0.5) Fail("Die Serie hat keine gültige Bildorientierung.");
-    std::vector<Slice> slices;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const Decoded& d = files[i];
+/// One slice of the series as decoded: where it lies and where its samples are.
+struct Placed {
+    double along = 0;           ///< position along the slice normal, mm
+    std::size_t offset = 0;     ///< byte offset of its samples in the series buffer
+    gdcm::PixelFormat format;
+    double slope = 1, intercept = 0;
+};
+
+template <typename T>
+NiftiVolume Typed(const std::vector<unsigned char>& raw, const ImageData<float>& shape, const Placed& p,
+                  const std::string& folder, std::uint8_t* out) {
+    ImageData<T> image;
+    image.raw = raw.data();
+    image.dims = shape.dims;
+    image.voxelToWorld = shape.voxelToWorld;
+    image.scaling = Scaling{p.slope, p.intercept};
+    return ToViewerVolume(image, folder, out);
+}
+
+/// The series into `out` (16 MiB, zeroed); returns planes and voxel size.
+NiftiVolume ConvertHere(const std::string& folder, std::uint8_t* out) {
+    const std::vector<std::string> names = LargestSeries(folder);
+    // Decoded one file at a time in the headers' order; the samples are
+    // appended to one buffer, so no file stays in memory.
+    std::vector<unsigned char> raw;
+    std::vector<Placed> slices;
+    Decoded first;
+    Vec3 normal{};
+    bool uniform = true;  // one pixel format and one rescale for all slices
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        Decoded d = Decode(names[i]);
+        if (i == 0) {
+            first = d;
+            first.buffer.clear();
+            normal = Cross(first.rowDir, first.colDir);
+            if (Dot(normal, normal) < 0.5) Fail("Die Serie hat keine gültige Bildorientierung.");
+            raw.reserve(names.size() * d.buffer.size());
+        }
         if (d.columns != first.columns || d.rows != first.rows) {
             Fail("Die Schichten der Serie sind verschieden groß (" + d.name + ").");
         }
         if (!Near(d.rowDir, first.rowDir) || !Near(d.colDir, first.colDir)) {
             Fail("Die Schichten der Serie sind verschieden ausgerichtet (" + d.name + ").");
         }
+        uniform = uniform && d.format.GetScalarType() == first.format.GetScalarType() &&
+                  d.slope == first.slope && d.intercept == first.intercept;
         // Frames of a multi-frame file follow each other along the normal.
+        const std::size_t frameBytes = std::size_t(d.columns) * d.rows * d.format.GetPixelSize();
         for (unsigned f = 0; f < d.frames; ++f) {
-            slices.push_back({Dot(d.origin, normal) + f * d.spacing[2], i, f});
+            slices.push_back({Dot(d.origin, normal) + f * d.spacing[2], raw.size() + f * frameBytes, d.format,
+                              d.slope, d.intercept});
         }
+        raw.insert(raw.end(), d.buffer.begin(), d.buffer.begin() + std::ptrdiff_t(frameBytes * d.frames));
     }
     if (slices.size() < 2) Fail("Die Serie hat nur eine Schicht; das ist kein Volumen.");
-    std::stable_sort(slices.begin(), slices.end(), [](const Slice& a, const Slice& b) { return a.along < b.along; });
+    std::stable_sort(slices.begin(), slices.end(), [](const Placed& a, const Placed& b) { return a.along < b.along; });
     const double step = (slices.back().along - slices.front().along) / double(slices.size() - 1);
     if (!(step > 1e-6)) Fail("Die Schichten der Serie liegen nicht hintereinander (gleiche Positionen).");
 
-    // Samples as float, after Rescale Slope/Intercept, array axis 0 fastest.
-    const std::int64_t nx = first.columns, ny = first.rows, nz = std::int64_t(slices.size());
-    std::vector<float> values(std::size_t(nx * ny * nz));
-    for (std::int64_t k = 0; k < nz; ++k) {
-        const Slice& s = slices[std::size_t(k)];
-        const Decoded& d = files[s.file];
-        const std::size_t base = std::size_t(s.frame) * std::size_t(nx * ny);
-        Samples(d, base, std::size_t(nx * ny), values.data() + std::size_t(k * nx * ny));
-    }
     // Array axes in LPS patient coordinates, turned into RAS (x and y negated).
+    const std::int64_t nx = first.columns, ny = first.rows, nz = std::int64_t(slices.size());
     ImageData<float> image;
-    image.raw = reinterpret_cast<const unsigned char*>(values.data());
     image.dims = {nx, ny, nz};
     const Vec3 axes[3] = {first.rowDir, first.colDir, normal};
     const double spacing[3] = {first.spacing[0] > 0 ? first.spacing[0] : 1.0,
@@ -215,7 +270,37 @@ NiftiVolume ConvertHere(const std::string& folder) {
         image.voxelToWorld[1][a] = -axes[a][1] * spacing[a];
         image.voxelToWorld[2][a] = axes[a][2] * spacing[a];
     }
-    return ToViewerVolume(image, folder);
+    const std::size_t plane = std::size_t(nx * ny);
+    bool ordered = true;
+    for (std::size_t k = 0; k < slices.size(); ++k) {
+        ordered = ordered && slices[k].offset == k * plane * first.format.GetPixelSize();
+    }
+    // Samples in their stored type, when every slice shares it and its
+    // rescale, and the headers' order was the right one.
+    if (uniform && ordered) {
+        switch (first.format.GetScalarType()) {
+            case gdcm::PixelFormat::UINT8: return Typed<std::uint8_t>(raw, image, slices[0], folder, out);
+            case gdcm::PixelFormat::INT8: return Typed<std::int8_t>(raw, image, slices[0], folder, out);
+            case gdcm::PixelFormat::UINT16: return Typed<std::uint16_t>(raw, image, slices[0], folder, out);
+            case gdcm::PixelFormat::INT16: return Typed<std::int16_t>(raw, image, slices[0], folder, out);
+            case gdcm::PixelFormat::UINT32: return Typed<std::uint32_t>(raw, image, slices[0], folder, out);
+            case gdcm::PixelFormat::INT32: return Typed<std::int32_t>(raw, image, slices[0], folder, out);
+            default: break;
+        }
+    }
+    // Otherwise as float, after each slice's own rescale, in position order.
+    std::vector<float> values(plane * std::size_t(nz));
+    for (std::size_t k = 0; k < slices.size(); ++k) {
+        Decoded view;  // the slice's samples seen through its format
+        view.format = slices[k].format;
+        view.slope = slices[k].slope;
+        view.intercept = slices[k].intercept;
+        view.buffer.assign(raw.begin() + std::ptrdiff_t(slices[k].offset),
+                           raw.begin() + std::ptrdiff_t(slices[k].offset + plane * view.format.GetPixelSize()));
+        Samples(view, 0, plane, values.data() + k * plane);
+    }
+    image.raw = reinterpret_cast<const unsigned char*>(values.data());
+    return ToViewerVolume(image, folder, out);
 }
 
 }  // namespace
@@ -246,8 +331,7 @@ NiftiVolume ConvertDicomSeries(const std::string& folder) {
         // A failure of the reader simply ends the child.
         for (int sig : {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL}) std::signal(sig, SIG_DFL);
         try {
-            const NiftiVolume v = ConvertHere(folder);
-            std::memcpy(shared->voxels, v.voxels.data(), sizeof shared->voxels);
+            const NiftiVolume v = ConvertHere(folder, shared->voxels);
             shared->planes = v.planes;
             shared->edge = v.voxelEdgeMm;
             shared->status = 0;

@@ -237,7 +237,7 @@ ViewerGrid PlanViewerGrid(const std::array<std::int64_t, 3>& dims, const Matrix3
 }
 
 template <typename T>
-NiftiVolume ToViewerVolume(const ImageData<T>& image, const std::string& path) {
+NiftiVolume ToViewerVolume(const ImageData<T>& image, const std::string& path, std::uint8_t* out) {
     const std::array<std::int64_t, 3>& dims = image.dims;
     const std::array<AxisMap, 3> axes = Reorient(image.voxelToWorld, dims);
     const ViewerGrid grid = PlanViewerGrid(dims, image.voxelToWorld, path);
@@ -250,23 +250,26 @@ NiftiVolume ToViewerVolume(const ImageData<T>& image, const std::string& path) {
     }
 
     NiftiVolume volume;
-    volume.voxels.assign(kVolumeBytes, 0);
+    if (!out) {
+        volume.voxels.assign(kVolumeBytes, 0);
+        out = volume.voxels.data();
+    }
     volume.planes = plan.count[0];
     volume.voxelEdgeMm = edge;
 
     const std::uint64_t voxels = std::uint64_t(dims[0]) * std::uint64_t(dims[1]) * std::uint64_t(dims[2]);
     const Window window = image.window ? *image.window : AutoWindow<T>(image.raw, voxels, image.scaling);
-    Resample<T>(image.raw, plan, image.scaling, window, volume.voxels.data());
+    Resample<T>(image.raw, plan, image.scaling, window, out);
     return volume;
 }
 
-template NiftiVolume ToViewerVolume(const ImageData<std::uint8_t>&, const std::string&);
-template NiftiVolume ToViewerVolume(const ImageData<std::int8_t>&, const std::string&);
-template NiftiVolume ToViewerVolume(const ImageData<std::int16_t>&, const std::string&);
-template NiftiVolume ToViewerVolume(const ImageData<std::uint16_t>&, const std::string&);
-template NiftiVolume ToViewerVolume(const ImageData<std::int32_t>&, const std::string&);
-template NiftiVolume ToViewerVolume(const ImageData<std::uint32_t>&, const std::string&);
-template NiftiVolume ToViewerVolume(const ImageData<float>&, const std::string&);
-template NiftiVolume ToViewerVolume(const ImageData<double>&, const std::string&);
+template NiftiVolume ToViewerVolume(const ImageData<std::uint8_t>&, const std::string&, std::uint8_t*);
+template NiftiVolume ToViewerVolume(const ImageData<std::int8_t>&, const std::string&, std::uint8_t*);
+template NiftiVolume ToViewerVolume(const ImageData<std::int16_t>&, const std::string&, std::uint8_t*);
+template NiftiVolume ToViewerVolume(const ImageData<std::uint16_t>&, const std::string&, std::uint8_t*);
+template NiftiVolume ToViewerVolume(const ImageData<std::int32_t>&, const std::string&, std::uint8_t*);
+template NiftiVolume ToViewerVolume(const ImageData<std::uint32_t>&, const std::string&, std::uint8_t*);
+template NiftiVolume ToViewerVolume(const ImageData<float>&, const std::string&, std::uint8_t*);
+template NiftiVolume ToViewerVolume(const ImageData<double>&, const std::string&, std::uint8_t*);
 
 }  // namespace zx

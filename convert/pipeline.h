@@ -63,7 +63,9 @@ ViewerGrid PlanViewerGrid(const std::array<std::int64_t, 3>& dims, const Matrix3
 /// Reorients, resamples onto cubic voxels that fit into 256³ (planes in x
 /// from 0, centred in y and z) and windows the image. `path` names the
 /// input in messages (ConvertError).
+/// With `out` (16 MiB, zeroed) the voxels are written there and the
+/// result's `voxels` stays empty.
 template <typename T>
-NiftiVolume ToViewerVolume(const ImageData<T>& image, const std::string& path);
+NiftiVolume ToViewerVolume(const ImageData<T>& image, const std::string& path, std::uint8_t* out = nullptr);
 
 }  // namespace zx
