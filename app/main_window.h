@@ -34,6 +34,7 @@ struct Forms;
 class TImage;
 class TNewBmpForm;
 class TListBox;
+class TReadout;
 class TStatusBar;
 class TUpDown;
 
@@ -195,7 +196,7 @@ public:
     QMenu* AtlasWahl1;
     std::vector<QAction*> AtlasChoices;  ///< one per known atlas, in the "Atlas wählen" menu
     QWidget* AtlasWindow;                ///< the read-out window
-    QLabel* AtlasReadout;                ///< one line per atlas for the point
+    TReadout* AtlasReadout;              ///< one line per atlas for the point
     QLabel* QuizLabel;                   ///< the self-test's question
     AtlasSet Atlases;                    ///< label volumes beside the volume file, loaded on use
     int ChosenAtlas = 0;                 ///< index into kAtlases

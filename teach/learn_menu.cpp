@@ -15,6 +15,7 @@
 #include "app/texts.h"
 #include "app/widgets/guard.h"
 #include "app/widgets/image_view.h"
+#include "app/widgets/readout.h"
 #include "app/widgets/status_bar.h"
 
 namespace zx {
@@ -61,8 +62,9 @@ void TForm1::BuildLearnMenu() {
     bold.setBold(true);
     QuizLabel->setFont(bold);
     QuizLabel->hide();
-    AtlasReadout = new QLabel(AtlasWindow);
+    AtlasReadout = new TReadout(AtlasWindow);
     AtlasReadout->setObjectName(QStringLiteral("AtlasReadout"));
+    AtlasReadout->setMinimumSize(400, 4 * AtlasReadout->fontMetrics().lineSpacing() + 6);
     layout->addWidget(QuizLabel);
     layout->addWidget(AtlasReadout);
     AtlasWindow->resize(420, 110);
@@ -147,8 +149,7 @@ void TForm1::AtlasPointMoved(bool force) {
     if (readout) {
         QStringList lines;
         for (int i = 0; i < Atlases.Count(); ++i) lines << Atlases.Line(i, Xg, Yg, Zg);
-        const QString text = lines.join(u'\n');
-        if (AtlasReadout->text() != text) AtlasReadout->setText(text);
+        AtlasReadout->setText(lines.join(u'\n'));
     }
     if (colours) {
         // Rebuild the layers of the views whose plane changed, or all three

@@ -7,6 +7,7 @@
 
 #include "app/render/sections.h"
 #include "app/widgets/image_view.h"
+#include "app/widgets/readout.h"
 #include "support/app_fixture.h"
 
 namespace {
