@@ -205,8 +205,8 @@ void TForm1::BuildMenu() {
     ffnen1 = action(Datei1, "ffnen1", "Ö&ffnen...", "Datei(en) öffnen");
     NiftiOeffnen1 = action(Datei1, "NiftiOeffnen1", "&NIfTI-Datei öffnen...", "NIfTI-Datei (.nii, .nii.gz) öffnen");
     DicomSerieOeffnen1 = action(Datei1, "DicomSerieOeffnen1", "DICOM-&Serie öffnen...", "Ordner mit einer DICOM-Serie öffnen");
-    Neu1 = action(Datei1, "Neu1", "&Neues Projekt...", "Neues Projekt aus Bilddateien (BMP, DICOM) erstellen");
-    Speichern1 = action(Datei1, "Speichern1", "S&peichern", "Datensatz speichern");
+    Neu1 = action(Datei1, "Neu1", "Neues &Projekt...", "Neues Projekt aus Bilddateien (BMP, DICOM) erstellen");
+    Speichern1 = action(Datei1, "Speichern1", "Spei&chern", "Datensatz speichern");
     Speichernunter1 = action(Datei1, "Speichernunter1", "Speichern &unter...", "Datensatz unter neuem Namen speichern");
     N3 = Named(Datei1->addSeparator(), "N3");
     DatenImport1 = action(Datei1, "DatenImport1", "Daten&import...", "Zweiten Datensatz aus Bilddateien einblenden");

@@ -9,6 +9,11 @@ TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, int c
                          QWidget* parent)
     : QGroupBox(caption, parent) {
     auto* grid = new QGridLayout(this);
+    // Compact, as the classic control: the items sit right below the title,
+    // so that a one-row group 35 pixels high shows its buttons.
+    grid->setContentsMargins(4, 0, 2, 0);
+    grid->setHorizontalSpacing(2);
+    grid->setVerticalSpacing(0);
     const int rows = (int(items.size()) + columns - 1) / columns;
     for (int i = 0; i < items.size(); ++i) {
         auto* b = new QRadioButton(items[i], this);
