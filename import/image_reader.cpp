@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "app/texts.h"
+#include "app/volume/input_file.h"
 #include "app/volume/runtime_error.h"
 
 namespace zx {
@@ -17,39 +18,6 @@ namespace zx {
 namespace {
 
 constexpr std::size_t kPixBufBytes = std::size_t(kPixBufSamples) * 2;
-
-/// A file opened read-only, closed on every way out. Only regular files:
-/// a device or a pipe would never end.
-struct ReadFile {
-    int fd = -1;
-    explicit ReadFile(const QString& path) {
-        const QByteArray name = QFile::encodeName(path);
-        if (name.isEmpty()) RaiseIoError(ENOENT);
-        fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (fd < 0) RaiseIoError(errno);
-        struct stat st {};
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            ::close(fd);
-            RaiseIoError(EACCES);
-        }
-    }
-    ~ReadFile() { ::close(fd); }
-    /// Reads up to `count` bytes at `offset`, to the end of the file.
-    std::size_t Read(void* dst, std::size_t count, off_t offset) const {
-        std::size_t done = 0;
-        while (done < count) {
-            const ssize_t m = ::pread(fd, static_cast<char*>(dst) + done, count - done,
-                                      offset + off_t(done));
-            if (m < 0) {
-                if (errno == EINTR) continue;
-                RaiseIoError(errno);
-            }
-            if (m == 0) break;
-            done += std::size_t(m);
-        }
-        return done;
-    }
-};
 
 std::uint16_t Le16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
 std::int32_t Le32(const std::uint8_t* p) {
@@ -83,7 +51,7 @@ bool TImageReader::IsBmpName(const QString& path) {
 }
 
 void TImageReader::OpenAFile(const QString& path, QString& caption) {
-    const ReadFile file(path);
+    const InputFile file(path);
     const std::uint16_t oldRows = Rows, oldColumns = Columns;
     const QString oldCaption = caption;
     PixelDataLen = 0;
@@ -95,7 +63,7 @@ void TImageReader::OpenAFile(const QString& path, QString& caption) {
     // element start, inside values too. An element whose bytes cross the
     // end of the block is not recognised.
     for (off_t offset = 0;; offset += off_t(HeaderBuf.size())) {
-        BytesRead = std::int32_t(file.Read(HeaderBuf.data(), HeaderBuf.size(), offset));
+        BytesRead = std::int32_t(file.ReadAt(HeaderBuf.data(), HeaderBuf.size(), offset));
         const int n = BytesRead;
         const std::uint8_t* b = HeaderBuf.data();
         for (int p = 0; p + 3 < n; p += 2) {
@@ -155,17 +123,17 @@ void TImageReader::OpenAFile(const QString& path, QString& caption) {
 
 void TImageReader::ReadImgFromFile(const QString& path) {
     if (PixelDataLen <= 0) return;
-    const ReadFile file(path);
+    const InputFile file(path);
     auto* bytes = reinterpret_cast<std::uint8_t*>(PixBuf.data());
     if (BitsAllocated == 8) {
         // One byte a sample: read into the upper half of the buffer, then
         // widen from the front; sample i never overwrites an unread byte.
         constexpr std::size_t half = kPixBufBytes - kPixBufSamples;
-        const std::size_t m = file.Read(bytes + half, kPixBufSamples, PixelDataPos);
+        const std::size_t m = file.ReadAt(bytes + half, kPixBufSamples, PixelDataPos);
         for (std::size_t i = 0; i < m; ++i) PixBuf[i] = bytes[half + i];
         BytesRead = std::int32_t(2 * m);
     } else {
-        std::size_t m = file.Read(bytes, kPixBufBytes, PixelDataPos);
+        std::size_t m = file.ReadAt(bytes, kPixBufBytes, PixelDataPos);
         BytesRead = std::int32_t(m);
     }
     CalcWindow();

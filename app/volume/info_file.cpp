@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "app/texts.h"
+#include "app/volume/input_file.h"
 #include "app/volume/runtime_error.h"
 
 namespace zx {
@@ -20,37 +21,10 @@ constexpr int kMaxCommentLines = 100000;
 }  // namespace
 
 QByteArray ReadWholeFile(const QString& path, qint64 maxBytes) {
-    const QByteArray name = QFile::encodeName(path);
-    if (name.isEmpty()) RaiseIoError(ENOENT);
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) RaiseIoError(errno);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        RaiseIoError(EACCES);
-    }
-    if (st.st_size > maxBytes) {
-        ::close(fd);
-        throw RuntimeError(QString::fromUtf8(texts::kFileTooLarge));
-    }
-    QByteArray data;
-    char buf[65536];
-    for (;;) {
-        const ssize_t m = ::read(fd, buf, sizeof buf);
-        if (m < 0) {
-            if (errno == EINTR) continue;
-            const int err = errno;
-            ::close(fd);
-            RaiseIoError(err);
-        }
-        if (m == 0) break;
-        if (data.size() + m > maxBytes) {  // the file grew while it was read
-            ::close(fd);
-            throw RuntimeError(QString::fromUtf8(texts::kFileTooLarge));
-        }
-        data.append(buf, m);
-    }
-    ::close(fd);
+    const InputFile file(path);
+    if (file.Size() > maxBytes) throw RuntimeError(QString::fromUtf8(texts::kFileTooLarge));
+    QByteArray data(qsizetype(file.Size()), Qt::Uninitialized);
+    data.resize(qsizetype(file.ReadAt(data.data(), std::size_t(data.size()), 0)));
     return data;
 }
 

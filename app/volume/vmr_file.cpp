@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 
+#include "app/volume/input_file.h"
 #include "app/volume/runtime_error.h"
 #include "app/volume/volume.h"
 
@@ -35,21 +36,6 @@ struct Fd {
     }
 };
 
-/// Reads up to `count` bytes, retrying short reads until the end of file.
-std::size_t ReadFully(int fd, std::uint8_t* dst, std::size_t count) {
-    std::size_t done = 0;
-    while (done < count) {
-        ssize_t m = ::read(fd, dst + done, count - done);
-        if (m < 0) {
-            if (errno == EINTR) continue;
-            RaiseIoError(errno);
-        }
-        if (m == 0) break;
-        done += std::size_t(m);
-    }
-    return done;
-}
-
 /// Writes up to `count` bytes; returns how many went out before the device
 /// stopped taking them (disk full gives a short count without an error).
 std::size_t WriteFully(int fd, const std::uint8_t* src, std::size_t count) {
@@ -70,22 +56,13 @@ std::size_t WriteFully(int fd, const std::uint8_t* src, std::size_t count) {
 }  // namespace
 
 int ReadVmr(const QString& path, std::uint8_t* volume) {
-    Fd f;
-    const QByteArray name = QFile::encodeName(path);
-    if (name.isEmpty()) RaiseIoError(ENOENT);
-    // Without blocking on a pipe; only regular files are volumes (a device
-    // or a pipe would never end).
-    f.fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (f.fd < 0) RaiseIoError(errno);
-    struct stat st {};
-    if (::fstat(f.fd, &st) != 0) RaiseIoError(errno);
-    if (S_ISDIR(st.st_mode) || !S_ISREG(st.st_mode)) RaiseIoError(EACCES);
-
+    const InputFile file(path);
     std::uint8_t* staging = StagingVolume();
     int n = 0;
     std::size_t total = 0;
     for (;;) {
-        const std::size_t m = ReadFully(f.fd, staging + std::size_t(n) * kPlaneBytes, kPlaneBytes);
+        const std::size_t m =
+            file.ReadAt(staging + std::size_t(n) * kPlaneBytes, kPlaneBytes, qint64(total));
         if (m == 0) break;
         total += m;
         ++n;
