@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -221,22 +223,13 @@ NiftiVolume Typed(const std::vector<unsigned char>& raw, const ImageData<float>&
 /// The series into `out` (16 MiB, zeroed); returns planes and voxel size.
 NiftiVolume ConvertHere(const std::string& folder, std::uint8_t* out) {
     const std::vector<std::string> names = LargestSeries(folder);
-    // Decoded one file at a time in the headers' order; the samples are
-    // appended to one buffer, so no file stays in memory.
     std::vector<unsigned char> raw;
     std::vector<Placed> slices;
-    Decoded first;
-    Vec3 normal{};
+    Decoded first = Decode(names.front());
+    const Vec3 normal = Cross(first.rowDir, first.colDir);
+    if (Dot(normal, normal) < 0.5) Fail("Die Serie hat keine gültige Bildorientierung.");
     bool uniform = true;  // one pixel format and one rescale for all slices
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        Decoded d = Decode(names[i]);
-        if (i == 0) {
-            first = d;
-            first.buffer.clear();
-            normal = Cross(first.rowDir, first.colDir);
-            if (Dot(normal, normal) < 0.5) Fail("Die Serie hat keine gültige Bildorientierung.");
-            raw.reserve(names.size() * d.buffer.size());
-        }
+    auto place = [&](const Decoded& d, std::size_t offset) {
         if (d.columns != first.columns || d.rows != first.rows) {
             Fail("Die Schichten der Serie sind verschieden groß (" + d.name + ").");
         }
@@ -248,11 +241,59 @@ NiftiVolume ConvertHere(const std::string& folder, std::uint8_t* out) {
         // Frames of a multi-frame file follow each other along the normal.
         const std::size_t frameBytes = std::size_t(d.columns) * d.rows * d.format.GetPixelSize();
         for (unsigned f = 0; f < d.frames; ++f) {
-            slices.push_back({Dot(d.origin, normal) + f * d.spacing[2], raw.size() + f * frameBytes, d.format,
+            slices.push_back({Dot(d.origin, normal) + f * d.spacing[2], offset + f * frameBytes, d.format,
                               d.slope, d.intercept});
         }
-        raw.insert(raw.end(), d.buffer.begin(), d.buffer.begin() + std::ptrdiff_t(frameBytes * d.frames));
+    };
+    const std::size_t slot = first.buffer.size();
+    bool regular = first.frames == 1 && names.size() > 1;
+    if (regular) {
+        // One slice a file, all of one size (as scanners write series): two
+        // threads decode alternate files straight to their places.
+        raw.resize(names.size() * slot);
+        std::vector<Decoded> meta(names.size());
+        std::vector<std::string> errors(names.size());
+        std::atomic<bool> irregular{false};
+        auto work = [&](std::size_t begin) {
+            for (std::size_t i = begin; i < names.size() && !irregular; i += 2) {
+                try {
+                    Decoded d = i == 0 ? first : Decode(names[i]);
+                    if (d.frames != 1 || d.buffer.size() != slot) {
+                        irregular = true;
+                        break;
+                    }
+                    std::memcpy(raw.data() + i * slot, d.buffer.data(), slot);
+                    d.buffer = {};
+                    meta[i] = std::move(d);
+                } catch (const std::exception& e) {
+                    errors[i] = e.what();
+                    break;
+                }
+            }
+        };
+        std::thread helper(work, 1);
+        work(0);
+        helper.join();
+        for (const std::string& e : errors)
+            if (!e.empty()) Fail(e);
+        regular = !irregular;
+        if (regular) {
+            for (std::size_t i = 0; i < names.size(); ++i) place(meta[i], i * slot);
+        }
     }
+    if (!regular) {
+        // Any other series: one file at a time, appended in the headers' order.
+        raw.clear();
+        slices.clear();
+        uniform = true;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const Decoded d = i == 0 ? first : Decode(names[i]);
+            const std::size_t bytes = std::size_t(d.columns) * d.rows * d.format.GetPixelSize() * d.frames;
+            place(d, raw.size());
+            raw.insert(raw.end(), d.buffer.begin(), d.buffer.begin() + std::ptrdiff_t(bytes));
+        }
+    }
+    first.buffer = {};
     if (slices.size() < 2) Fail("Die Serie hat nur eine Schicht; das ist kein Volumen.");
     std::stable_sort(slices.begin(), slices.end(), [](const Placed& a, const Placed& b) { return a.along < b.along; });
     const double step = (slices.back().along - slices.front().along) / double(slices.size() - 1);
