@@ -1,11 +1,6 @@
 #include "app/volume/info_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QFile>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
