@@ -203,15 +203,22 @@ void TForm1::BuildMenu() {
     };
     Datei1 = Named(MainMenu1->addMenu(QStringLiteral("&Datei")), "Datei1");
     ffnen1 = action(Datei1, "ffnen1", "Ö&ffnen...", "Datei(en) öffnen");
-    NiftiOeffnen1 = action(Datei1, "NiftiOeffnen1", "&NIfTI-Datei öffnen...", "NIfTI-Datei (.nii, .nii.gz) öffnen");
-    DicomSerieOeffnen1 = action(Datei1, "DicomSerieOeffnen1", "DICOM-&Serie öffnen...", "Ordner mit einer DICOM-Serie öffnen");
-    Neu1 = action(Datei1, "Neu1", "Neues &Projekt...", "Neues Projekt aus Bilddateien (BMP, DICOM) erstellen");
+    NiftiOeffnen1 = action(Datei1, "NiftiOeffnen1", "&NIfTI-Datei öffnen...",
+                           "NIfTI-Datei (.nii, .nii.gz) öffnen");
+    DicomSerieOeffnen1 = action(Datei1, "DicomSerieOeffnen1", "DICOM-&Serie öffnen...",
+                                "Ordner mit einer DICOM-Serie öffnen");
+    Neu1 = action(Datei1, "Neu1", "Neues &Projekt...",
+                  "Neues Projekt aus Bilddateien (BMP, DICOM) erstellen");
     Speichern1 = action(Datei1, "Speichern1", "Spei&chern", "Datensatz speichern");
-    Speichernunter1 = action(Datei1, "Speichernunter1", "Speichern &unter...", "Datensatz unter neuem Namen speichern");
+    Speichernunter1 = action(Datei1, "Speichernunter1", "Speichern &unter...",
+                             "Datensatz unter neuem Namen speichern");
     N3 = Named(Datei1->addSeparator(), "N3");
-    DatenImport1 = action(Datei1, "DatenImport1", "Daten&import...", "Zweiten Datensatz aus Bilddateien einblenden");
-    Exportieren1 = action(Datei1, "Exportieren1", "E&xportieren...", "Schnittbilder als Bitmap-Serie exportieren");
-    InsWebexportieren1 = action(Datei1, "InsWebexportieren1", "Ins &Web exportieren...", "Bildsatz für Webseiten exportieren");
+    DatenImport1 = action(Datei1, "DatenImport1", "Daten&import...",
+                          "Zweiten Datensatz aus Bilddateien einblenden");
+    Exportieren1 = action(Datei1, "Exportieren1", "E&xportieren...",
+                          "Schnittbilder als Bitmap-Serie exportieren");
+    InsWebexportieren1 = action(Datei1, "InsWebexportieren1", "Ins &Web exportieren...",
+                                "Bildsatz für Webseiten exportieren");
     N2 = Named(Datei1->addSeparator(), "N2");
     Drucken1 = action(Datei1, "Drucken1", "&Drucken...", nullptr);
     Druckereinrichtung1 = action(Datei1, "Druckereinrichtung1", "Drucker&einrichtung...", nullptr);
@@ -223,7 +230,8 @@ void TForm1::BuildMenu() {
     vergroessert1 = action(Ansicht1, "vergroessert1", "&vergrößert", nullptr);
     Symbol1 = action(Ansicht1, "Symbol1", "als &Symbol", nullptr);
     N4 = Named(Ansicht1->addSeparator(), "N4");
-    Spotsetzen2 = action(Ansicht1, "Spotsetzen2", "&Position melden", "Position des Fadenkreuzes anzeigen");
+    Spotsetzen2 =
+        action(Ansicht1, "Spotsetzen2", "&Position melden", "Position des Fadenkreuzes anzeigen");
     Hilfe1 = Named(MainMenu1->addMenu(QStringLiteral("&Hilfe")), "Hilfe1");
     Inhalt1 = action(Hilfe1, "Inhalt1", "&Produkt", nullptr);
     Info1 = action(Hilfe1, "Info1", "In&fo...", nullptr);
@@ -243,13 +251,15 @@ void TForm1::ConnectHandlers() {
     connect(Druckereinrichtung1, &QAction::triggered, this,
             Slot([this] { Druckereinrichtung1Click(); }));
     connect(NiftiOeffnen1, &QAction::triggered, this, Slot([this] { NiftiOeffnen1Click(); }));
-    connect(DicomSerieOeffnen1, &QAction::triggered, this, Slot([this] { DicomSerieOeffnen1Click(); }));
+    connect(DicomSerieOeffnen1, &QAction::triggered, this,
+            Slot([this] { DicomSerieOeffnen1Click(); }));
     connect(Neu1, &QAction::triggered, this, Slot([this] { Neu1Click(); }));
     connect(Speichern1, &QAction::triggered, this, Slot([this] { Speichern1Click(); }));
     connect(Speichernunter1, &QAction::triggered, this, Slot([this] { Speichernunter1Click(); }));
     connect(DatenImport1, &QAction::triggered, this, Slot([this] { DatenImport1Click(); }));
     connect(Exportieren1, &QAction::triggered, this, Slot([this] { Exportieren1Click(); }));
-    connect(InsWebexportieren1, &QAction::triggered, this, Slot([this] { InsWebexportieren1Click(); }));
+    connect(InsWebexportieren1, &QAction::triggered, this,
+            Slot([this] { InsWebexportieren1Click(); }));
     connect(Spotsetzen1, &QAction::triggered, this, Slot([this] { Spotsetzen1Click(); }));
     connect(Spotsetzen2, &QAction::triggered, this, Slot([this] { Spotsetzen1Click(); }));
     connect(Optionen1, &QAction::triggered, this, Slot([this] { Optionen1Click(); }));
@@ -294,8 +304,10 @@ void TForm1::ConnectHandlers() {
     for (const auto& [view, n] : views) {
         view->OnWheel = [this, n = n](int steps) { StepPlane(n, steps); };
         view->OnHover = [this, n = n](bool inside) {
-            if (inside) PointerView = n;
-            else if (PointerView == n) PointerView = 0;
+            if (inside)
+                PointerView = n;
+            else if (PointerView == n)
+                PointerView = 0;
         };
     }
     // Keys for the view under the pointer, wherever the focus is.
@@ -398,11 +410,24 @@ void TForm1::RenderCor(int y) {
 
 void TForm1::RenderTra(int z) {
     Image3->Rebuild(TraBmp, [&](QImage& bmp, QImage* mirror) {
-        RenderTransversal(Volume.data(), z, SliceCount, SliceOffset, bmp, mirror);
+        RenderTransversalFromCopy(TraVolume(), z, SliceCount, SliceOffset, bmp, mirror);
     });
 }
 
-void TForm1::VolumeChanged() { MakeCoronalCopy(Volume.data(), CorVolume.data()); }
+void TForm1::VolumeChanged() {
+    TraCopy = StagingVolume();
+    MakeSectionCopies(Volume.data(), CorVolume.data(), TraCopy);
+    TraCopyUse = StagingUses();
+}
+
+const std::uint8_t* TForm1::TraVolume() {
+    if (!TraCopy || TraCopyUse != StagingUses()) {
+        TraCopy = StagingVolume();
+        MakeSectionCopies(Volume.data(), nullptr, TraCopy);
+        TraCopyUse = StagingUses();
+    }
+    return TraCopy;
+}
 
 void TForm1::RenderAll() {
     RenderSag(Xg);

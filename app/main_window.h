@@ -67,7 +67,8 @@ public:
     TSaveDialog SaveDialog1;
     QMenuBar* MainMenu1;
     QMenu* Datei1;
-    QAction *ffnen1, *NiftiOeffnen1, *DicomSerieOeffnen1, *N2, *Drucken1, *Druckereinrichtung1, *N1, *Beenden1;
+    QAction *ffnen1, *NiftiOeffnen1, *DicomSerieOeffnen1, *N2, *Drucken1, *Druckereinrichtung1, *N1,
+        *Beenden1;
     // Commands the designed menus leave out, bound here so users reach them.
     QAction *Neu1, *Speichern1, *Speichernunter1, *N3, *DatenImport1, *Exportieren1,
         *InsWebexportieren1, *N4, *Spotsetzen2;
@@ -106,19 +107,21 @@ public:
     /// Volume laid out for the coronal view (byte y·65536 + z·256 + x), so a
     /// coronal section is one contiguous block. Rebuilt by VolumeChanged.
     alignas(64) VolumeArray CorVolume{};
-    int SliceCount = 0;          ///< valid x planes, 0…256
-    int SliceOffset = 0;         ///< column of plane 0 in the coronal and transversal views
-    int Xg = 0, Yg = 0, Zg = 0;  ///< the crosshair point, each 0…255
-    int LastSagX = 0, LastSagY = 0;  ///< last pointer position handled by each view
+    std::uint8_t* TraCopy = nullptr;  ///< the transversal copy, in the staging buffer
+    std::uint64_t TraCopyUse = 0;     ///< StagingUses() right after TraCopy was made
+    int SliceCount = 0;               ///< valid x planes, 0…256
+    int SliceOffset = 0;              ///< column of plane 0 in the coronal and transversal views
+    int Xg = 0, Yg = 0, Zg = 0;       ///< the crosshair point, each 0…255
+    int LastSagX = 0, LastSagY = 0;   ///< last pointer position handled by each view
     int LastCorX = 0, LastCorY = 0;
     int LastTraX = 0, LastTraY = 0;
-    int StepCount = 0;          ///< newest entry of Steps, 0…1500
-    int StepPos = 0;            ///< entry shown by the back and next buttons
-    bool LupeOn = false;        ///< the magnifier is on
-    bool OverlayShown = false;  ///< the sagittal view mixes OverlayVolume into red
-    bool LoadDefault = false;   ///< the next Open loads the default file without asking
-    bool DefaultLoaded = false; ///< the first activation has loaded the default file
-    QString StartPath;          ///< file or folder from the command line, opened at the first activation
+    int StepCount = 0;           ///< newest entry of Steps, 0…1500
+    int StepPos = 0;             ///< entry shown by the back and next buttons
+    bool LupeOn = false;         ///< the magnifier is on
+    bool OverlayShown = false;   ///< the sagittal view mixes OverlayVolume into red
+    bool LoadDefault = false;    ///< the next Open loads the default file without asking
+    bool DefaultLoaded = false;  ///< the first activation has loaded the default file
+    QString StartPath;  ///< file or folder from the command line, opened at the first activation
 
     // ---- Lifecycle and the Open command -----------------------------------
     void FormCreate();
@@ -142,9 +145,14 @@ public:
     void RenderCor(int y);
     void RenderTra(int z);
     void RenderAll();
-    /// Brings the data derived from Volume (the coronal copy) up to date;
-    /// every path that writes Volume calls it once it is done.
+    /// Brings the data derived from Volume (the coronal and transversal
+    /// copies) up to date; every path that writes Volume calls it once it
+    /// is done.
     void VolumeChanged();
+    /// The transversal copy of Volume (byte z·65536 + y·256 + x). It lives
+    /// in the staging buffer, which otherwise only holds loads in progress,
+    /// and is made again here whenever a load has used the buffer since.
+    const std::uint8_t* TraVolume();
     void DrawCross(TImage* view, int px, int py);
     void RefreshX();
     void RefreshY();
@@ -201,9 +209,9 @@ public:
     AtlasSet Atlases;                    ///< label volumes beside the volume file, loaded on use
     int ChosenAtlas = 0;                 ///< index into kAtlases
     std::array<int, 3> AtlasPoint{-1, -1, -1};  ///< the point the read-out shows
-    std::unique_ptr<Quiz> ActiveQuiz;    ///< the running self-test, if any
-    int HighlightLabel = 0;              ///< region outlined after a self-test answer
-    unsigned QuizSeed = 0;               ///< fixed questions for tests; 0 draws at random
+    std::unique_ptr<Quiz> ActiveQuiz;           ///< the running self-test, if any
+    int HighlightLabel = 0;                     ///< region outlined after a self-test answer
+    unsigned QuizSeed = 0;                      ///< fixed questions for tests; 0 draws at random
     void AtlasAnzeigen1Click(bool on);
     void ChooseAtlas(int i);
     void Uebungstarten1Click();

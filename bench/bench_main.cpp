@@ -3,9 +3,9 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QLabel>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
@@ -190,7 +190,8 @@ struct AtlasFiles {
         std::mt19937 rng(3);
         std::vector<std::uint8_t> labels(zx::kVolumeBytes);
         for (const zx::AtlasKind& k : zx::kAtlases) {
-            for (std::size_t i = 0; i < labels.size(); i += 4096) std::fill_n(labels.begin() + i, 4096, std::uint8_t(rng() % 117));
+            for (std::size_t i = 0; i < labels.size(); i += 4096)
+                std::fill_n(labels.begin() + i, 4096, std::uint8_t(rng() % 117));
             QFile f(zx::LabelFileFor(volume, k.key));
             f.open(QIODevice::WriteOnly);
             f.write(reinterpret_cast<const char*>(labels.data()), qint64(labels.size()));
@@ -209,7 +210,8 @@ void BM_AtlasReadout(benchmark::State& state) {
     int i = 0;
     for (auto _ : state) {
         QStringList lines;
-        for (int a = 0; a < atlases.Count(); ++a) lines << atlases.Line(a, i & 255, (i * 7) & 255, (i * 13) & 255);
+        for (int a = 0; a < atlases.Count(); ++a)
+            lines << atlases.Line(a, i & 255, (i * 7) & 255, (i * 13) & 255);
         benchmark::DoNotOptimize(lines.join(u'\n'));
         ++i;
     }
@@ -249,17 +251,27 @@ VmrFile& BenchFile() {
 }
 
 /// A volume file read as the Open command reads it: the read, then the
-/// coronal copy.
+/// coronal and transversal copies (the latter in the staging buffer).
 void BM_LoadVmr(benchmark::State& state) {
     const QString path = BenchFile().path;
     static zx::VolumeArray volume{};
     alignas(64) static zx::VolumeArray coronal{};
     for (auto _ : state) {
         benchmark::DoNotOptimize(zx::ReadVmr(path, volume.data()));
-        zx::MakeCoronalCopy(volume.data(), coronal.data());
+        zx::MakeSectionCopies(volume.data(), coronal.data(), zx::StagingVolume());
         benchmark::DoNotOptimize(coronal.data());
     }
 }
+
+void BM_SectionCopies(benchmark::State& state) {
+    alignas(64) static zx::VolumeArray coronal{};
+    alignas(64) static zx::VolumeArray transversal{};
+    for (auto _ : state) {
+        zx::MakeSectionCopies(RandomVolume().data(), coronal.data(), transversal.data());
+        benchmark::DoNotOptimize(coronal.data());
+    }
+}
+BENCHMARK(BM_SectionCopies)->Unit(benchmark::kMillisecond);
 
 void BM_CoronalCopy(benchmark::State& state) {
     alignas(64) static zx::VolumeArray coronal{};

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "app/volume/volume.h"
 
@@ -24,7 +26,8 @@ inline void Expand16(__m128i grey, __m128i red, std::uint8_t* dst, std::uint8_t*
                            _mm_unpacklo_epi16(bgHi, raHi), _mm_unpackhi_epi16(bgHi, raHi)};
     for (int i = 0; i < 4; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16 * i), px[i]);
     if (mirror) {
-        for (int i = 0; i < 4; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(mirror + 16 * i), px[i]);
+        for (int i = 0; i < 4; ++i)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(mirror + 16 * i), px[i]);
     }
 }
 
@@ -79,7 +82,9 @@ inline Columns ValidColumns(int sliceCount, int sliceOffset) {
 class Rows {
 public:
     Rows(QImage& bmp, QImage* mirror)
-        : base_(bmp.bits()), mirror_(mirror ? mirror->bits() : nullptr), stride_(bmp.bytesPerLine()) {}
+        : base_(bmp.bits()),
+          mirror_(mirror ? mirror->bits() : nullptr),
+          stride_(bmp.bytesPerLine()) {}
     /// Sixteen pixels from column `c` of row `r` on.
     void Store16(int r, int c, __m128i grey, __m128i red) const {
         const qsizetype at = r * stride_ + 4 * c;
@@ -156,7 +161,8 @@ void MakeCoronalCopy(const std::uint8_t* volume, std::uint8_t* coronal) {
     const bool aligned = (reinterpret_cast<std::uintptr_t>(coronal) & 63) == 0;
     for (int x0 = 0; x0 < kEdge; x0 += kBlock) {
         for (int z = 0; z < kEdge; ++z) {
-            const std::uint8_t* src = volume + std::size_t(x0) * kPlaneBytes + std::size_t(z) * kEdge;
+            const std::uint8_t* src =
+                volume + std::size_t(x0) * kPlaneBytes + std::size_t(z) * kEdge;
             for (int j = 0; j < kBlock; ++j) {
                 std::memcpy(tile[j], src + std::size_t(j) * kPlaneBytes, kEdge);
             }
@@ -166,12 +172,14 @@ void MakeCoronalCopy(const std::uint8_t* volume, std::uint8_t* coronal) {
                 for (int q = 0; q < 4; ++q) {
                     __m128i rows[16];
                     for (int j = 0; j < 16; ++j) {
-                        rows[j] = _mm_load_si128(reinterpret_cast<const __m128i*>(&tile[16 * q + j][y0]));
+                        rows[j] =
+                            _mm_load_si128(reinterpret_cast<const __m128i*>(&tile[16 * q + j][y0]));
                     }
                     Transpose16(rows, t[q]);
                 }
                 for (int i = 0; i < 16; ++i) {
-                    auto* line = reinterpret_cast<__m128i*>(dst + std::size_t(y0 + i) * kPlaneBytes);
+                    auto* line =
+                        reinterpret_cast<__m128i*>(dst + std::size_t(y0 + i) * kPlaneBytes);
                     if (aligned) {
                         // Whole lines written past the cache: no read of the old line.
                         for (int q = 0; q < 4; ++q) _mm_stream_si128(line + q, t[q][i]);
@@ -183,6 +191,80 @@ void MakeCoronalCopy(const std::uint8_t* volume, std::uint8_t* coronal) {
         }
     }
     _mm_sfence();
+}
+
+namespace {
+
+/// Rows z0 … z1-1 of both section copies. For each z the 256 rows z of the
+/// planes (64 KiB apart) are gathered into a contiguous 64 KiB tile, which
+/// is transposed 16 × 16 bytes at a time: transversal row y is one 256-byte
+/// run of the copy's plane z, coronal row z of plane y another, so both
+/// receive whole 64-byte lines, written past the cache.
+void CopyRows(const std::uint8_t* volume, std::uint8_t* coronal, std::uint8_t* transversal, int z0,
+              int z1) {
+    struct Tile {
+        alignas(64) std::uint8_t rows[kEdge][kEdge];
+    } tileStore;
+    Tile* const tile = &tileStore;
+    // The coronal copy is written past the cache (nothing reads it soon);
+    // the transversal one through it, as it shares its buffer with loads.
+    const bool stream = (reinterpret_cast<std::uintptr_t>(coronal) & 63) == 0;
+    for (int z = z0; z < z1; ++z) {
+        const std::uint8_t* src = volume + std::size_t(z) * kEdge;
+        for (int x = 0; x < kEdge; ++x) {
+            std::memcpy(tile->rows[x], src + std::size_t(x) * kPlaneBytes, kEdge);
+        }
+        for (int x0 = 0; x0 < kEdge; x0 += 64) {
+            for (int y0 = 0; y0 < kEdge; y0 += 16) {
+                __m128i t[4][16];
+                for (int q = 0; q < 4; ++q) {
+                    __m128i rows[16];
+                    for (int j = 0; j < 16; ++j) {
+                        rows[j] = _mm_load_si128(
+                            reinterpret_cast<const __m128i*>(&tile->rows[x0 + 16 * q + j][y0]));
+                    }
+                    Transpose16(rows, t[q]);
+                }
+                for (int i = 0; i < 16; ++i) {
+                    const std::size_t y = std::size_t(y0 + i);
+                    if (coronal) {
+                        auto* line = reinterpret_cast<__m128i*>(
+                            coronal + y * kPlaneBytes + std::size_t(z) * kEdge + std::size_t(x0));
+                        for (int q = 0; q < 4; ++q) {
+                            if (stream) {
+                                _mm_stream_si128(line + q, t[q][i]);
+                            } else {
+                                _mm_storeu_si128(line + q, t[q][i]);
+                            }
+                        }
+                    }
+                    if (transversal) {
+                        auto* line =
+                            reinterpret_cast<__m128i*>(transversal + std::size_t(z) * kPlaneBytes +
+                                                       y * kEdge + std::size_t(x0));
+                        for (int q = 0; q < 4; ++q) _mm_storeu_si128(line + q, t[q][i]);
+                    }
+                }
+            }
+        }
+    }
+    _mm_sfence();
+}
+
+}  // namespace
+
+void MakeSectionCopies(const std::uint8_t* volume, std::uint8_t* coronal,
+                       std::uint8_t* transversal) {
+    // Two halves of the rows z, one on a second thread: the copies are
+    // bound by memory traffic, which two cores move faster than one.
+    std::thread second;
+    try {
+        second = std::thread([=] { CopyRows(volume, coronal, transversal, kEdge / 2, kEdge); });
+    } catch (const std::system_error&) {
+        CopyRows(volume, coronal, transversal, kEdge / 2, kEdge);  // no thread to be had
+    }
+    CopyRows(volume, coronal, transversal, 0, kEdge / 2);
+    if (second.joinable()) second.join();
 }
 
 void RenderCoronalFromCopy(const std::uint8_t* coronal, int y, int sliceCount, int sliceOffset,
@@ -213,7 +295,8 @@ void RenderTransversal(const std::uint8_t* volume, int z, int sliceCount, int sl
     alignas(64) std::uint8_t tile[16][kEdge];
     for (; k0 + 16 <= cols.count; k0 += 16) {
         const std::uint8_t* planes = base + std::size_t(k0) * kPlaneBytes;
-        for (int j = 0; j < 16; ++j) std::memcpy(tile[j], planes + std::size_t(j) * kPlaneBytes, kEdge);
+        for (int j = 0; j < 16; ++j)
+            std::memcpy(tile[j], planes + std::size_t(j) * kPlaneBytes, kEdge);
         for (int r0 = 0; r0 < kEdge; r0 += 16) {
             __m128i rows[16], t[16];
             for (int j = 0; j < 16; ++j) {
@@ -236,7 +319,8 @@ void TransposePlane(const std::uint8_t* src, std::uint8_t* dst) {
         for (int c0 = 0; c0 < kEdge; c0 += 16) {
             __m128i rows[16], t[16];
             for (int j = 0; j < 16; ++j) {
-                rows[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + (r0 + j) * kEdge + c0));
+                rows[j] =
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + (r0 + j) * kEdge + c0));
             }
             Transpose16(rows, t);
             for (int i = 0; i < 16; ++i) {

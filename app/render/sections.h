@@ -26,18 +26,33 @@ void RenderSagittal(const std::uint8_t* volume, int x, QImage& bmp,
 
 /// Coronal section of plane y: pixel (sliceOffset + k, r) shows voxel
 /// (k, y, r) for k < sliceCount; other columns are not touched.
-void RenderCoronal(const std::uint8_t* volume, int y, int sliceCount, int sliceOffset,
-                   QImage& bmp);
+void RenderCoronal(const std::uint8_t* volume, int y, int sliceCount, int sliceOffset, QImage& bmp);
 
 /// Fills `coronal` (16 MiB) with the volume laid out for the coronal view:
 /// voxel (x, y, z) at byte y·65536 + z·256 + x, so that one coronal section
 /// is one contiguous 64 KiB block. A cache-blocked transpose of each z row.
 void MakeCoronalCopy(const std::uint8_t* volume, std::uint8_t* coronal);
 
+/// Fills the copies given (either may be null): `coronal` as
+/// MakeCoronalCopy does, `transversal` with voxel (x, y, z) at byte
+/// z·65536 + y·256 + x, so that one transversal section is one contiguous
+/// block too. One pass over the volume for both, on two threads.
+void MakeSectionCopies(const std::uint8_t* volume, std::uint8_t* coronal,
+                       std::uint8_t* transversal);
+
 /// Coronal section of plane y from the coronal copy: the same picture as
 /// RenderCoronal of the volume the copy was made from, at sagittal speed.
 void RenderCoronalFromCopy(const std::uint8_t* coronal, int y, int sliceCount, int sliceOffset,
                            QImage& bmp, QImage* mirror = nullptr);
+
+/// Transversal section of plane z from the transversal copy: the same
+/// picture as RenderTransversal of the volume the copy was made from.
+inline void RenderTransversalFromCopy(const std::uint8_t* transversal, int z, int sliceCount,
+                                      int sliceOffset, QImage& bmp, QImage* mirror = nullptr) {
+    // Row y of the copy's plane z holds the voxels x of pixel row y, as a
+    // coronal copy's plane holds those of a coronal row.
+    RenderCoronalFromCopy(transversal, z, sliceCount, sliceOffset, bmp, mirror);
+}
 
 /// Transversal section of plane z: pixel (sliceOffset + k, r) shows voxel
 /// (k, r, z) for k < sliceCount; other columns are not touched.

@@ -20,7 +20,13 @@ constexpr std::size_t VoxelIndex(int x, int y, int z) {
 using VolumeArray = std::array<std::uint8_t, kVolumeBytes>;
 
 /// One 16 MiB scratch volume, allocated and touched once, where loads are
-/// assembled before they replace the visible volume. GUI thread only.
+/// assembled before they replace the visible volume. Every call counts as a
+/// new use that may overwrite what the buffer held. GUI thread only.
 std::uint8_t* StagingVolume();
+
+/// How many times StagingVolume() has been called: whoever keeps data in
+/// the buffer between its own uses (the viewer's transversal copy) sees
+/// from a changed count that somebody else has written there since.
+std::uint64_t StagingUses();
 
 }  // namespace zx

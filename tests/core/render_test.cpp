@@ -25,6 +25,17 @@ const std::vector<std::uint8_t>& CoronalCopy() {
     return c;
 }
 
+/// Both copies made in one pass; the coronal one must equal CoronalCopy().
+const std::vector<std::uint8_t>& TransversalCopy() {
+    static const std::vector<std::uint8_t> t = [] {
+        std::vector<std::uint8_t> cor(zx::kVolumeBytes), tra(zx::kVolumeBytes);
+        zx::MakeSectionCopies(TestVolume().data(), cor.data(), tra.data());
+        EXPECT_EQ(cor, CoronalCopy());
+        return tra;
+    }();
+    return t;
+}
+
 constexpr QRgb kMarker = 0xff123456u;  // background that must stay untouched
 
 QImage Marked() {
@@ -87,6 +98,9 @@ TEST_P(SideSections, CoronalAndTransversalMatchTheReferenceAndKeepMargins) {
         QImage fromCopy = Marked();
         zx::RenderCoronalFromCopy(CoronalCopy().data(), plane, m.count, m.offset, fromCopy);
         ASSERT_EQ(fromCopy, cor) << "coronal copy, plane " << plane;
+        QImage traFromCopy = Marked();
+        zx::RenderTransversalFromCopy(TransversalCopy().data(), plane, m.count, m.offset, traFromCopy);
+        ASSERT_EQ(traFromCopy, tra) << "transversal copy, plane " << plane;
         for (int r = 0; r < 256; ++r) {
             for (int c = 0; c < 256; ++c) {
                 const int k = c - m.offset;

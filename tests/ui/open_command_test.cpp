@@ -68,14 +68,19 @@ protected:
         return dir.Write(name, Bmp(256, 256, [red](int, int) { return qRgb(red, 0, 0); }));
     }
 
-    /// The coronal copy describes Volume, and the coronal view shows it.
+    /// The coronal copy describes Volume, and the coronal view shows it;
+    /// a transversal section drawn now shows Volume too (its copy shares a
+    /// buffer with loads, failed ones included).
     bool CoronalCopyMatchesVolume() const {
         std::vector<std::uint8_t> fresh(zx::kVolumeBytes);
         zx::MakeCoronalCopy(form->Volume.data(), fresh.data());
         QImage expected = zx::NewSectionBitmap();
         zx::RenderCoronal(form->Volume.data(), form->Yg, form->SliceCount, form->SliceOffset, expected);
+        QImage tra = zx::NewSectionBitmap();
+        zx::RenderTransversal(form->Volume.data(), form->Zg, form->SliceCount, form->SliceOffset, tra);
+        form->RenderTra(form->Zg);
         return std::memcmp(fresh.data(), form->CorVolume.data(), zx::kVolumeBytes) == 0 &&
-               form->CorBmp == expected;
+               form->CorBmp == expected && form->TraBmp == tra;
     }
 
     bool VolumeIsDefault() const {
@@ -322,6 +327,7 @@ TEST_F(OpenCommand, AStackThatFailsPartWayLeavesThePreviousVolume) {
     EXPECT_EQ(prompter.Messages()[0].msgKind, zx::MsgKind::Application);
     EXPECT_EQ(prompter.Messages()[0].text, QString::fromUtf8("Bitmap ist ungültig."));
     EXPECT_TRUE(VolumeIsDefault());
+    EXPECT_TRUE(CoronalCopyMatchesVolume());  // the first picture went into the shared buffer
     EXPECT_EQ(form->SliceCount, 256);
     EXPECT_EQ(form->VolumeFileName, QStringLiteral("MR_Kopf.vmr"));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Zerebrix - MR_Kopf.vmr"));
