@@ -12,7 +12,7 @@
 #include "app/widgets/image_view.h"
 #include "app/widgets/list_box.h"
 #include "app/widgets/status_bar.h"
-#include "convert/dicom_series.h"
+#include "convert/dicom_helper.h"
 #include "convert/nifti.h"
 
 namespace zx {
@@ -35,7 +35,7 @@ void TForm1::OpenConverted(const QString& path, bool dicomFolder) {
     NiftiVolume v;
     try {
         const std::string name = QFile::encodeName(path).toStdString();
-        v = dicomFolder ? ConvertDicomSeries(name) : ConvertNifti(name);
+        v = dicomFolder ? ConvertDicomSeriesApart(name) : ConvertNifti(name);
     } catch (const ConvertError& e) {
         // Nothing was changed: volume, name, caption and views stay.
         throw RuntimeError(QString::fromUtf8(e.what()));

@@ -23,6 +23,7 @@
 #include <map>
 #include <vector>
 
+#include "convert/dicom_result.h"
 #include "convert/pipeline.h"
 
 namespace zx {
@@ -346,23 +347,29 @@ NiftiVolume ConvertHere(const std::string& folder, std::uint8_t* out) {
 
 }  // namespace
 
+void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result) {
+    try {
+        const NiftiVolume v = ConvertHere(folder, result.voxels);
+        result.planes = v.planes;
+        result.edge = v.voxelEdgeMm;
+        result.status = 0;
+    } catch (const std::exception& e) {
+        std::snprintf(result.message, sizeof result.message, "%s", e.what());
+        result.status = 1;
+    }
+}
+
 NiftiVolume ConvertDicomSeries(const std::string& folder) {
     // GDCM ends the whole process on some damaged files (assertions, huge
     // allocations), so the series is read in a child process that hands the
     // volume back through shared memory; the caller survives any file.
-    struct Shared {
-        int status;  // 0 volume, 1 refused (message), 2 other failure
-        int planes;
-        double edge;
-        char message[2048];
-        std::uint8_t voxels[16777216];
-    };
-    void* mem = ::mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    void* mem = ::mmap(nullptr, sizeof(DicomSeriesResult), PROT_READ | PROT_WRITE,
+                       MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (mem == MAP_FAILED) Fail("Kein Speicher für die DICOM-Serie.");
-    auto* shared = static_cast<Shared*>(mem);
+    auto* shared = static_cast<DicomSeriesResult*>(mem);
     struct Unmap {
         void* p;
-        ~Unmap() { ::munmap(p, sizeof(Shared)); }
+        ~Unmap() { ::munmap(p, sizeof(DicomSeriesResult)); }
     } unmap{mem};
     shared->status = 2;
     std::fflush(nullptr);
@@ -371,29 +378,13 @@ NiftiVolume ConvertDicomSeries(const std::string& folder) {
     if (pid == 0) {
         // A failure of the reader simply ends the child.
         for (int sig : {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL}) std::signal(sig, SIG_DFL);
-        try {
-            const NiftiVolume v = ConvertHere(folder, shared->voxels);
-            shared->planes = v.planes;
-            shared->edge = v.voxelEdgeMm;
-            shared->status = 0;
-        } catch (const std::exception& e) {
-            std::snprintf(shared->message, sizeof shared->message, "%s", e.what());
-            shared->status = 1;
-        }
+        FillDicomSeriesResult(folder, *shared);
         ::_exit(0);
     }
     int wstatus = 0;
     while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
     }
-    if (!WIFEXITED(wstatus) || WEXITSTATUS(wstatus) != 0 || shared->status == 2) {
-        Fail("Der Ordner " + folder + " enthält eine beschädigte DICOM-Datei, an der der DICOM-Leser scheitert.");
-    }
-    if (shared->status == 1) Fail(shared->message);
-    NiftiVolume v;
-    v.voxels.assign(shared->voxels, shared->voxels + sizeof shared->voxels);
-    v.planes = shared->planes;
-    v.voxelEdgeMm = shared->edge;
-    return v;
+    return TakeDicomSeriesResult(folder, *shared, WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
 }
 
 }  // namespace zx

@@ -1,5 +1,7 @@
 // DICOM series from a folder: grouping, sorting by position, rescaling,
 // compressed slices, the refusals, and files written by other software.
+#include "convert/dicom_series.h"
+
 #include <gdcmAttribute.h>
 #include <gdcmImageChangeTransferSyntax.h>
 #include <gdcmImageWriter.h>
@@ -10,7 +12,7 @@
 #include <array>
 #include <random>
 
-#include "convert/dicom_series.h"
+#include "convert/dicom_helper.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -36,7 +38,8 @@ void WriteSlice(const std::string& path, const SliceSpec& s, int value) {
     im.SetPixelFormat(gdcm::PixelFormat(gdcm::PixelFormat::INT16));
     im.SetPhotometricInterpretation(gdcm::PhotometricInterpretation::MONOCHROME2);
     for (int i = 0; i < 3; ++i) im.SetOrigin(i, s.origin[i]);
-    const double dc[6] = {s.rowDir[0], s.rowDir[1], s.rowDir[2], s.colDir[0], s.colDir[1], s.colDir[2]};
+    const double dc[6] = {s.rowDir[0], s.rowDir[1], s.rowDir[2],
+                          s.colDir[0], s.colDir[1], s.colDir[2]};
     im.SetDirectionCosines(dc);
     im.SetSpacing(0, 1.0);
     im.SetSpacing(1, 1.0);
@@ -44,9 +47,11 @@ void WriteSlice(const std::string& path, const SliceSpec& s, int value) {
     im.SetIntercept(s.intercept);
     std::vector<std::int16_t> samples(std::size_t(s.rows) * s.columns);
     for (unsigned r = 0; r < s.rows; ++r)
-        for (unsigned c = 0; c < s.columns; ++c) samples[r * s.columns + c] = std::int16_t(value + int(c));
+        for (unsigned c = 0; c < s.columns; ++c)
+            samples[r * s.columns + c] = std::int16_t(value + int(c));
     gdcm::DataElement pixels(gdcm::Tag(0x7fe0, 0x0010));
-    pixels.SetByteValue(reinterpret_cast<const char*>(samples.data()), uint32_t(samples.size() * 2));
+    pixels.SetByteValue(reinterpret_cast<const char*>(samples.data()),
+                        uint32_t(samples.size() * 2));
     im.SetDataElement(pixels);
     im.SetTransferSyntax(gdcm::TransferSyntax::ExplicitVRLittleEndian);
     gdcm::DataSet& ds = w.GetFile().GetDataSet();
@@ -81,7 +86,8 @@ protected:
         for (int k = 0; k < n; ++k) {
             SliceSpec t = s;
             t.origin = {0, 0, 2.0 * order[std::size_t(k)]};
-            WriteSlice(folder + "/f" + std::to_string(k * 7919 % 101), t, 100 * (order[std::size_t(k)] + 1));
+            WriteSlice(folder + "/f" + std::to_string(k * 7919 % 101), t,
+                       100 * (order[std::size_t(k)] + 1));
         }
     }
     static std::uint8_t At(const zx::NiftiVolume& v, int x, int y, int z) {
@@ -133,11 +139,31 @@ TEST_F(DicomSeries, RescaleAndCompressedSlicesGiveTheSameVolume) {
         AxialSeries(mixed, 6, s);
         for (const QString& f : QDir(QString::fromStdString(mixed)).entryList(QDir::Files)) {
             const auto samples = zx::DicomFileSamples(mixed + "/" + f.toStdString());
-            if (samples[0] == 2.0 * 100 * (k + 1) - 1024) QFile::remove(QString::fromStdString(mixed) + u'/' + f);
+            if (samples[0] == 2.0 * 100 * (k + 1) - 1024)
+                QFile::remove(QString::fromStdString(mixed) + u'/' + f);
         }
         WriteSlice(mixed + "/" + name, t, 100 * (k + 1));
         EXPECT_EQ(zx::DicomFileSamples(mixed + "/" + name)[3], 2.0 * (100 * (k + 1) + 3) - 1024);
-        EXPECT_EQ(zx::ConvertDicomSeries(mixed).voxels, zx::ConvertDicomSeries(plain).voxels) << name;
+        EXPECT_EQ(zx::ConvertDicomSeries(mixed).voxels, zx::ConvertDicomSeries(plain).voxels)
+            << name;
+    }
+}
+
+TEST_F(DicomSeries, TheReaderProgramGivesTheSameVolumeAndMessages) {
+    // The viewer's way: the series read by zerebrix-dicom in its own process.
+    ASSERT_FALSE(zx::DicomReaderPath().empty());
+    const std::string folder = Folder("apart");
+    AxialSeries(folder, 5);
+    const zx::NiftiVolume apart = zx::ConvertDicomSeriesApart(folder);
+    const zx::NiftiVolume here = zx::ConvertDicomSeries(folder);
+    EXPECT_EQ(apart.voxels, here.voxels);
+    EXPECT_EQ(apart.planes, here.planes);
+    EXPECT_EQ(apart.voxelEdgeMm, here.voxelEdgeMm);
+    try {
+        zx::ConvertDicomSeriesApart(Folder("nothing"));
+        ADD_FAILURE() << "an empty folder was accepted";
+    } catch (const zx::ConvertError& e) {
+        EXPECT_NE(std::string(e.what()).find("ist leer"), std::string::npos) << e.what();
     }
 }
 
@@ -181,8 +207,9 @@ TEST_F(DicomSeries, PydicomTestFilesDecodeToTheSameSamplesInEveryEncoding) {
     const auto reference = zx::DicomFileSamples(base + "MR_small.dcm");
     ASSERT_EQ(reference.size(), 64u * 64u);
     EXPECT_EQ(reference[10 * 64 + 20], 316);  // as pydicom decodes it
-    for (const char* name : {"MR_small_implicit.dcm", "MR_small_bigendian.dcm", "MR_small_expb.dcm",
-                             "MR_small_RLE.dcm", "MR_small_jpeg_ls_lossless.dcm", "MR_small_jp2klossless.dcm"}) {
+    for (const char* name :
+         {"MR_small_implicit.dcm", "MR_small_bigendian.dcm", "MR_small_expb.dcm",
+          "MR_small_RLE.dcm", "MR_small_jpeg_ls_lossless.dcm", "MR_small_jp2klossless.dcm"}) {
         EXPECT_EQ(zx::DicomFileSamples(base + name), reference) << name;
     }
 }

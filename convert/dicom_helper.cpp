@@ -1,0 +1,108 @@
+#include "convert/dicom_helper.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "convert/dicom_result.h"
+
+extern char** environ;
+
+namespace zx {
+namespace {
+
+[[noreturn]] void Fail(const std::string& text) { throw ConvertError(text); }
+
+bool Executable(const std::filesystem::path& p) { return ::access(p.c_str(), X_OK) == 0; }
+
+/// The descriptor number the reader finds its result block at.
+constexpr int kResultFd = 3;
+
+}  // namespace
+
+NiftiVolume TakeDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result,
+                                  bool exited) {
+    if (!exited || result.status == 2 ||
+        (result.status == 0 && (result.planes < 1 || result.planes > 256))) {
+        Fail("Der Ordner " + folder +
+             " enthält eine beschädigte DICOM-Datei, an der der DICOM-Leser scheitert.");
+    }
+    if (result.status == 1)
+        Fail(std::string(result.message, ::strnlen(result.message, sizeof result.message)));
+    NiftiVolume v;
+    v.voxels.assign(result.voxels, result.voxels + sizeof result.voxels);
+    v.planes = result.planes;
+    v.voxelEdgeMm = result.edge;
+    return v;
+}
+
+std::string DicomReaderPath() {
+    std::error_code ec;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        const std::filesystem::path dir = self.parent_path();
+        for (const std::filesystem::path& p :
+             {dir / "../libexec/zerebrix/zerebrix-dicom", dir / "zerebrix-dicom"}) {
+            if (Executable(p)) return p.lexically_normal().string();
+        }
+    }
+#ifdef ZX_DICOM_READER_BUILD_PATH
+    if (Executable(ZX_DICOM_READER_BUILD_PATH)) return ZX_DICOM_READER_BUILD_PATH;
+#endif
+    return {};
+}
+
+NiftiVolume ConvertDicomSeriesApart(const std::string& folder) {
+    const std::string reader = DicomReaderPath();
+    if (reader.empty()) Fail("Der DICOM-Leser zerebrix-dicom ist nicht installiert.");
+    struct Fd {
+        int fd = -1;
+        ~Fd() {
+            if (fd >= 0) ::close(fd);
+        }
+    } mem, high;
+    // The result block: memory shared with the reader through a descriptor
+    // that only the reader inherits, at a fixed number.
+    mem.fd = ::memfd_create("zerebrix-dicom", MFD_CLOEXEC);
+    if (mem.fd < 0 || ::ftruncate(mem.fd, sizeof(DicomSeriesResult)) != 0) {
+        Fail("Kein Speicher für die DICOM-Serie.");
+    }
+    high.fd = ::fcntl(mem.fd, F_DUPFD_CLOEXEC, 10);  // never the number it is moved to
+    if (high.fd < 0) Fail("Kein Speicher für die DICOM-Serie.");
+    void* block =
+        ::mmap(nullptr, sizeof(DicomSeriesResult), PROT_READ | PROT_WRITE, MAP_SHARED, mem.fd, 0);
+    if (block == MAP_FAILED) Fail("Kein Speicher für die DICOM-Serie.");
+    struct Unmap {
+        void* p;
+        ~Unmap() { ::munmap(p, sizeof(DicomSeriesResult)); }
+    } unmap{block};
+    auto* result = static_cast<DicomSeriesResult*>(block);
+    result->status = 2;
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, high.fd, kResultFd);
+    std::string fdText = std::to_string(kResultFd);
+    std::string path = folder;
+    std::string program = reader;
+    char resultFlag[] = "--result-fd";
+    char endOfOptions[] = "--";
+    char* argv[] = {program.data(), resultFlag, fdText.data(), endOfOptions, path.data(), nullptr};
+    pid_t pid = 0;
+    const int rc = ::posix_spawn(&pid, reader.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) Fail("Der DICOM-Leser kann nicht gestartet werden.");
+    int wstatus = 0;
+    while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+    }
+    return TakeDicomSeriesResult(folder, *result, WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+}
+
+}  // namespace zx

@@ -1,0 +1,31 @@
+// The block of shared memory through which a reader process hands a
+// converted DICOM series back to the process that asked for it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "convert/nifti.h"
+
+namespace zx {
+
+struct DicomSeriesResult {
+    int status;  ///< 0 volume, 1 refused (message), 2 other failure
+    int planes;
+    double edge;
+    char message[2048];
+    std::uint8_t voxels[16777216];
+};
+
+/// Reads the series in `folder` into `result` (voxels, planes, edge,
+/// status 0) or records the reader's message (status 1). Used inside the
+/// reader process, where a crash of the DICOM decoder harms nobody else.
+void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result);
+
+/// The volume of a finished reader process: `exited` tells whether it
+/// ended normally. Throws ConvertError with the reader's message, or a
+/// German message naming the folder when the reader failed.
+NiftiVolume TakeDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result,
+                                  bool exited);
+
+}  // namespace zx
