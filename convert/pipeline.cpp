@@ -110,6 +110,59 @@ Window AutoWindow(const unsigned char* raw, std::uint64_t voxels, const Scaling&
     return w;
 }
 
+// The same window for 8- and 16-bit samples without sorting: the same
+// samples are counted by raw value, and as the rescale is monotonic the
+// k-th smallest rescaled value is the rescale of the k-th smallest (or,
+// for a falling rescale, largest) raw value.
+template <typename T>
+Window AutoWindowCounted(const unsigned char* raw, std::uint64_t voxels, const Scaling& scaling) {
+    constexpr long kValues = 1L << (8 * sizeof(T));
+    constexpr long kLowest = std::numeric_limits<T>::min();
+    const std::uint64_t step = std::max<std::uint64_t>(1, (voxels + kMaxPercentileSamples - 1) / kMaxPercentileSamples);
+    std::vector<std::uint32_t> count(static_cast<std::size_t>(kValues));
+    std::uint64_t n = 0;
+    for (std::uint64_t i = 0; i < voxels; i += step, ++n) {
+        ++count[static_cast<std::size_t>(long(Load<T>(raw + i * sizeof(T))) - kLowest)];
+    }
+    if (n == 0) return AutoWindow<T>(raw, voxels, scaling);
+    long first = 0, last = kValues - 1;
+    while (count[std::size_t(first)] == 0) ++first;
+    while (count[std::size_t(last)] == 0) --last;
+    const double lowRaw = double(first + kLowest), highRaw = double(last + kLowest);
+    if (!std::isfinite(lowRaw * scaling.slope + scaling.inter) ||
+        !std::isfinite(highRaw * scaling.slope + scaling.inter)) {
+        return AutoWindow<T>(raw, voxels, scaling);  // overflowing rescale: not monotonic
+    }
+    const bool rising = scaling.Apply(highRaw) >= scaling.Apply(lowRaw);
+    // The k-th smallest (from 0) of the rescaled samples, as a float like
+    // the sorted samples.
+    auto kth = [&](std::uint64_t k) {
+        std::uint64_t seen = 0;
+        for (long b = 0; b < kValues; ++b) {
+            const long value = rising ? b : kValues - 1 - b;
+            seen += count[std::size_t(value)];
+            if (seen > k) return static_cast<float>(scaling.Apply(double(value + kLowest)));
+        }
+        return 0.0f;  // not reached: k < n
+    };
+    auto percentile = [&](double p) {
+        const double rank = p * static_cast<double>(n - 1);
+        const auto lower = static_cast<std::uint64_t>(std::floor(rank));
+        const double lo = kth(lower);
+        if (lower + 1 >= n) return lo;
+        const double hi = kth(lower + 1);
+        return lo + (hi - lo) * (rank - static_cast<double>(lower));
+    };
+    Window w;
+    w.low = percentile(0.005);
+    w.high = percentile(0.995);
+    if (!(w.high > w.low)) {
+        w.low = std::min(scaling.Apply(lowRaw), scaling.Apply(highRaw));
+        w.high = std::max(scaling.Apply(lowRaw), scaling.Apply(highRaw));
+    }
+    return w;
+}
+
 // ---------------------------------------------------------------------------
 // Resampling.
 
@@ -287,7 +340,14 @@ NiftiVolume ToViewerVolume(const ImageData<T>& image, const std::string& path, s
     volume.voxelEdgeMm = edge;
 
     const std::uint64_t voxels = std::uint64_t(dims[0]) * std::uint64_t(dims[1]) * std::uint64_t(dims[2]);
-    const Window window = image.window ? *image.window : AutoWindow<T>(image.raw, voxels, image.scaling);
+    Window window;
+    if (image.window) {
+        window = *image.window;
+    } else if constexpr (std::is_integral_v<T> && sizeof(T) <= 2) {
+        window = AutoWindowCounted<T>(image.raw, voxels, image.scaling);
+    } else {
+        window = AutoWindow<T>(image.raw, voxels, image.scaling);
+    }
     Resample<T>(image.raw, plan, image.scaling, window, out);
     return volume;
 }
