@@ -27,8 +27,7 @@ constexpr int kResultFd = 3;
 
 }  // namespace
 
-NiftiVolume TakeDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result,
-                                  bool exited) {
+void CheckDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result, bool exited) {
     if (!exited || result.status == 2 ||
         (result.status == 0 && (result.planes < 1 || result.planes > 256))) {
         Fail("Der Ordner " + folder +
@@ -36,6 +35,11 @@ NiftiVolume TakeDicomSeriesResult(const std::string& folder, const DicomSeriesRe
     }
     if (result.status == 1)
         Fail(std::string(result.message, ::strnlen(result.message, sizeof result.message)));
+}
+
+NiftiVolume TakeDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result,
+                                  bool exited) {
+    CheckDicomSeriesResult(folder, result, exited);
     NiftiVolume v;
     v.voxels.assign(result.voxels, result.voxels + sizeof result.voxels);
     v.planes = result.planes;

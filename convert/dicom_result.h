@@ -22,9 +22,12 @@ struct DicomSeriesResult {
 /// reader process, where a crash of the DICOM decoder harms nobody else.
 void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result);
 
-/// The volume of a finished reader process: `exited` tells whether it
-/// ended normally. Throws ConvertError with the reader's message, or a
-/// German message naming the folder when the reader failed.
+/// Checks the block of a finished reader process (`exited`: it ended
+/// normally). Throws ConvertError with the reader's message, or a German
+/// message naming the folder when the reader failed.
+void CheckDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result, bool exited);
+
+/// The checked block's volume, copied out of it.
 NiftiVolume TakeDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result,
                                   bool exited);
 

@@ -21,6 +21,8 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "convert/dicom_result.h"
@@ -54,7 +56,28 @@ struct Decoded {
     double slope = 1, intercept = 0;
     gdcm::PixelFormat format;
     std::vector<char> buffer;
+    bool inPlace = false;  ///< the samples went to the caller's place, not to `buffer`
 };
+
+/// An allocator whose containers leave new elements uninitialised: the
+/// series buffer is overwritten by the decoder, so zero-filling it first
+/// would only cost time.
+template <typename T>
+struct DefaultInit : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = DefaultInit<U>;
+    };
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... A>
+    void construct(U* p, A&&... a) {
+        ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+    }
+};
+using SeriesBuffer = std::vector<unsigned char, DefaultInit<unsigned char>>;
 
 /// Samples first … first + count − 1 of a decoded buffer, rescaled, into `out`.
 template <typename T>
@@ -91,7 +114,10 @@ bool Supported(const gdcm::PixelFormat& f) {
     }
 }
 
-Decoded Decode(const std::string& path) {
+/// Decodes one file. When `into` is given and the image takes exactly
+/// `room` bytes, the samples go straight there (`inPlace`), else into the
+/// result's own buffer.
+Decoded Decode(const std::string& path, char* into = nullptr, std::size_t room = 0) {
     const std::string name = std::filesystem::path(path).filename().string();
     gdcm::ImageReader reader;
     reader.SetFileName(path.c_str());
@@ -114,12 +140,16 @@ Decoded Decode(const std::string& path) {
     }
     d.slope = image.GetSlope();
     d.intercept = image.GetIntercept();
-    d.buffer.resize(image.GetBufferLength());
-    if (d.buffer.empty() || !image.GetBuffer(d.buffer.data())) {
-        Fail("Die DICOM-Datei " + name + " kann nicht dekodiert werden.");
-    }
+    const std::size_t length = image.GetBufferLength();
     const std::size_t needed = std::size_t(d.columns) * d.rows * d.frames * d.format.GetPixelSize();
-    if (d.buffer.size() < needed) Fail("Die DICOM-Datei " + name + " kann nicht dekodiert werden.");
+    if (length < needed || length == 0) Fail("Die DICOM-Datei " + name + " kann nicht dekodiert werden.");
+    if (into && length == room) {
+        if (!image.GetBuffer(into)) Fail("Die DICOM-Datei " + name + " kann nicht dekodiert werden.");
+        d.inPlace = true;
+        return d;
+    }
+    d.buffer.resize(length);
+    if (!image.GetBuffer(d.buffer.data())) Fail("Die DICOM-Datei " + name + " kann nicht dekodiert werden.");
     return d;
 }
 
@@ -211,7 +241,7 @@ struct Placed {
 };
 
 template <typename T>
-NiftiVolume Typed(const std::vector<unsigned char>& raw, const ImageData<float>& shape, const Placed& p,
+NiftiVolume Typed(const SeriesBuffer& raw, const ImageData<float>& shape, const Placed& p,
                   const std::string& folder, std::uint8_t* out) {
     ImageData<T> image;
     image.raw = raw.data();
@@ -224,7 +254,7 @@ NiftiVolume Typed(const std::vector<unsigned char>& raw, const ImageData<float>&
 /// The series into `out` (16 MiB, zeroed); returns planes and voxel size.
 NiftiVolume ConvertHere(const std::string& folder, std::uint8_t* out) {
     const std::vector<std::string> names = LargestSeries(folder);
-    std::vector<unsigned char> raw;
+    SeriesBuffer raw;
     std::vector<Placed> slices;
     Decoded first = Decode(names.front());
     const Vec3 normal = Cross(first.rowDir, first.colDir);
@@ -258,12 +288,13 @@ NiftiVolume ConvertHere(const std::string& folder, std::uint8_t* out) {
         auto work = [&](std::size_t begin) {
             for (std::size_t i = begin; i < names.size() && !irregular; i += 2) {
                 try {
-                    Decoded d = i == 0 ? first : Decode(names[i]);
-                    if (d.frames != 1 || d.buffer.size() != slot) {
+                    char* slotStart = reinterpret_cast<char*>(raw.data() + i * slot);
+                    Decoded d = i == 0 ? first : Decode(names[i], slotStart, slot);
+                    if (d.frames != 1 || (!d.inPlace && d.buffer.size() != slot)) {
                         irregular = true;
                         break;
                     }
-                    std::memcpy(raw.data() + i * slot, d.buffer.data(), slot);
+                    if (!d.inPlace) std::memcpy(slotStart, d.buffer.data(), slot);
                     d.buffer = {};
                     meta[i] = std::move(d);
                 } catch (const std::exception& e) {
@@ -348,6 +379,9 @@ NiftiVolume ConvertHere(const std::string& folder, std::uint8_t* out) {
 }  // namespace
 
 void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result) {
+    // The block's pages made at once, not one fault at a time as the
+    // volume is written (a hint: older kernels go on without it).
+    ::madvise(result.voxels, sizeof result.voxels, MADV_POPULATE_WRITE);
     try {
         const NiftiVolume v = ConvertHere(folder, result.voxels);
         result.planes = v.planes;
@@ -359,7 +393,8 @@ void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result)
     }
 }
 
-NiftiVolume ConvertDicomSeries(const std::string& folder) {
+void ConvertDicomSeries(const std::string& folder,
+                        const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use) {
     // GDCM ends the whole process on some damaged files (assertions, huge
     // allocations), so the series is read in a child process that hands the
     // volume back through shared memory; the caller survives any file.
@@ -384,7 +419,18 @@ NiftiVolume ConvertDicomSeries(const std::string& folder) {
     int wstatus = 0;
     while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
     }
-    return TakeDicomSeriesResult(folder, *shared, WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+    CheckDicomSeriesResult(folder, *shared, WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+    use(shared->voxels, shared->planes, shared->edge);
+}
+
+NiftiVolume ConvertDicomSeries(const std::string& folder) {
+    NiftiVolume v;
+    ConvertDicomSeries(folder, [&](const std::uint8_t* voxels, int planes, double edge) {
+        v.voxels.assign(voxels, voxels + sizeof(DicomSeriesResult::voxels));
+        v.planes = planes;
+        v.voxelEdgeMm = edge;
+    });
+    return v;
 }
 
 }  // namespace zx

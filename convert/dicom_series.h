@@ -2,6 +2,8 @@
 // through the same orientation, resampling and grey window as NIfTI files.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,11 @@ namespace zx {
 /// DICOM images, slices of different sizes or orientations, a single slice,
 /// a file that cannot be decoded.
 NiftiVolume ConvertDicomSeries(const std::string& folder);
+
+/// The same, handing the volume (16 MiB, `planes` planes of `edge` mm) to
+/// `use` where the reader left it, without a copy.
+void ConvertDicomSeries(const std::string& folder,
+                        const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use);
 
 /// The decoded samples of one DICOM file after Rescale Slope/Intercept,
 /// row by row (all frames): what the series reader takes from it.

@@ -1,6 +1,8 @@
 #include "convert/pipeline.h"
 
 #include <algorithm>
+#include <system_error>
+#include <thread>
 #include <type_traits>
 #include <vector>
 #include <cmath>
@@ -214,6 +216,22 @@ struct Resampling {
     std::array<int, 3> count{};       // output voxels per viewer axis
 };
 
+/// Runs f(begin, end) on the first half of 0 … n-1 on a second thread and
+/// on the second half here: output rows of different z are independent,
+/// and resampling is bound by memory, which two cores move faster.
+template <typename F>
+void InTwoHalves(int n, F&& f) {
+    const int middle = n / 2;
+    std::thread first;
+    try {
+        first = std::thread([&] { f(0, middle); });
+    } catch (const std::system_error&) {
+        f(0, middle);  // no thread to be had
+    }
+    f(middle, n);
+    if (first.joinable()) first.join();
+}
+
 template <typename T>
 void Resample(const unsigned char* raw, const Resampling& plan, const Scaling& scaling, const Window& window,
               std::uint8_t* out) {
@@ -244,23 +262,26 @@ void Resample(const unsigned char* raw, const Resampling& plan, const Scaling& s
             constexpr int kLow = std::numeric_limits<T>::min(), kValues = 1 << (8 * sizeof(T));
             std::vector<std::uint8_t> table(kValues);
             for (int v = 0; v < kValues; ++v) table[std::size_t(v)] = toGrey(scaling.Apply(double(v + kLow)));
-            for (int z = 0; z < nz; ++z) {
-                for (int x = 0; x < nx; ++x) {
-                    const std::int64_t base = ax.first[x] + az.first[z];
-                    std::uint8_t* row = out + static_cast<std::size_t>(x) * kPlaneBytes +
-                                        static_cast<std::size_t>(z + z0) * kGrid + y0;
-                    for (int y = 0; y < ny; ++y) {
-                        const T v = Load<T>(raw + (base + ay.first[y]) * static_cast<std::int64_t>(sizeof(T)));
-                        row[y] = table[std::size_t(int(v) - kLow)];
+            InTwoHalves(nz, [&](int zBegin, int zEnd) {
+                for (int z = zBegin; z < zEnd; ++z) {
+                    for (int x = 0; x < nx; ++x) {
+                        const std::int64_t base = ax.first[x] + az.first[z];
+                        std::uint8_t* row = out + static_cast<std::size_t>(x) * kPlaneBytes +
+                                            static_cast<std::size_t>(z + z0) * kGrid + y0;
+                        for (int y = 0; y < ny; ++y) {
+                            const T v = Load<T>(raw + (base + ay.first[y]) * static_cast<std::int64_t>(sizeof(T)));
+                            row[y] = table[std::size_t(int(v) - kLow)];
+                        }
                     }
                 }
-            }
+            });
             return;
         }
     }
     // z outside x: consecutive output planes x read neighbouring samples of
     // the same input rows, which are still in the cache.
-    for (int z = 0; z < nz; ++z) {
+    InTwoHalves(nz, [&](int zBegin, int zEnd) {
+    for (int z = zBegin; z < zEnd; ++z) {
         const double wz = az.weight[z];
         for (int x = 0; x < nx; ++x) {
             const double wx = ax.weight[x];
@@ -291,6 +312,7 @@ void Resample(const unsigned char* raw, const Resampling& plan, const Scaling& s
             }
         }
     }
+    });
 }
 
 }  // namespace

@@ -165,8 +165,10 @@ int Stack(const QStringList& a) {
 int DicomSeries(const QStringList& a) {
     if (a.size() != 2) throw UsageError{QStringLiteral("dicom-series takes FOLDER and OUT.vmr")};
     CheckOutput(a[1], {a[0]}, true);
-    const zx::NiftiVolume v = zx::ConvertDicomSeries(QFile::encodeName(a[0]).toStdString());
-    InFile(a[1], [&] { zx::WriteVmr(a[1], v.voxels.data(), v.planes); });
+    zx::ConvertDicomSeries(QFile::encodeName(a[0]).toStdString(),
+                           [&](const std::uint8_t* voxels, int planes, double) {
+                               InFile(a[1], [&] { zx::WriteVmr(a[1], voxels, planes); });
+                           });
     return 0;
 }
 
