@@ -68,6 +68,21 @@ struct DefaultInit : std::allocator<T> {
     struct rebind {
         using other = DefaultInit<U>;
     };
+    // Large buffers (a series is tens of MiB) in 2 MiB pages where the
+    // system offers them: a few hundred times fewer page faults.
+    static constexpr std::size_t kHuge = std::size_t{2} << 20;
+    T* allocate(std::size_t n) {
+        const std::size_t bytes = n * sizeof(T);
+        if (bytes < 2 * kHuge) return std::allocator<T>::allocate(n);
+        void* p = std::aligned_alloc(kHuge, (bytes + kHuge - 1) / kHuge * kHuge);
+        if (!p) throw std::bad_alloc();
+        ::madvise(p, bytes, MADV_HUGEPAGE);
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, std::size_t n) {
+        if (n * sizeof(T) < 2 * kHuge) return std::allocator<T>::deallocate(p, n);
+        std::free(p);
+    }
     template <typename U>
     void construct(U* p) noexcept {
         ::new (static_cast<void*>(p)) U;
