@@ -368,7 +368,15 @@ else
     dpkg -s zerebrix | grep -E "^(Version|Depends):" &&
     test -f /usr/share/applications/zerebrix.desktop && test -f /usr/share/man/man1/zerebrix.1 &&
     cd work && /usr/bin/zerebrix --screenshot /tmp/zxpkg/installed.png --at 90,128,100 &&
-    test -s /tmp/zxpkg/installed.png && echo "installed viewer: /tmp/zxpkg/installed.png"'
+    test -s /tmp/zxpkg/installed.png && echo "installed viewer: /tmp/zxpkg/installed.png" &&
+    test -x /usr/libexec/zerebrix/zerebrix-dicom && cd .. &&
+    if [ -f /usr/share/mricron/templates/ch2.nii.gz ]; then
+      DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends python3-numpy >/dev/null &&
+      /usr/bin/python3 scripts/make_dicom_series.py /usr/share/mricron/templates/ch2.nii.gz /tmp/zxpkg/series >/dev/null &&
+      /usr/bin/zerebrix --screenshot /tmp/zxpkg/series.png /tmp/zxpkg/series &&
+      test -s /tmp/zxpkg/series.png &&
+      echo "installed viewer, DICOM series through zerebrix-dicom: /tmp/zxpkg/series.png";
+    else echo "no mricron-data: the DICOM series check of the installed viewer is skipped"; fi'
   package_rc=$last_rc
   summary+=("package exit $package_rc (${last_secs}s)")
   [ "$package_rc" -eq 0 ] || failed=1
