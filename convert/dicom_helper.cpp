@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -27,7 +28,8 @@ constexpr int kResultFd = 3;
 
 }  // namespace
 
-void CheckDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result, bool exited) {
+void CheckDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result,
+                            bool exited) {
     if (!exited || result.status == 2 ||
         (result.status == 0 && (result.planes < 1 || result.planes > 256))) {
         Fail("Der Ordner " + folder +
@@ -57,8 +59,18 @@ std::string DicomReaderPath() {
             if (Executable(p)) return p.lexically_normal().string();
         }
     }
-#ifdef ZX_DICOM_READER_BUILD_PATH
-    if (Executable(ZX_DICOM_READER_BUILD_PATH)) return ZX_DICOM_READER_BUILD_PATH;
+#ifdef ZX_BUILD_DIR
+    // Programs of the build tree (the tests) use the reader built beside
+    // them; an installed program never looks into a build folder.
+    if (!ec) {
+        std::error_code ignored;
+        std::filesystem::path build = std::filesystem::weakly_canonical(ZX_BUILD_DIR, ignored);
+        if (build.empty()) build = std::filesystem::path(ZX_BUILD_DIR).lexically_normal();
+        const auto [end, rest] =
+            std::mismatch(build.begin(), build.end(), self.begin(), self.end());
+        if (end == build.end() && Executable(build / "zerebrix-dicom"))
+            return (build / "zerebrix-dicom").string();
+    }
 #endif
     return {};
 }
@@ -104,9 +116,11 @@ NiftiVolume ConvertDicomSeriesApart(const std::string& folder) {
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) Fail("Der DICOM-Leser kann nicht gestartet werden.");
     int wstatus = 0;
-    while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+    pid_t waited;
+    while ((waited = ::waitpid(pid, &wstatus, 0)) < 0 && errno == EINTR) {
     }
-    return TakeDicomSeriesResult(folder, *result, WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+    return TakeDicomSeriesResult(folder, *result,
+                                 waited == pid && WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
 }
 
 }  // namespace zx

@@ -13,9 +13,9 @@ namespace zx {
 /// message when the reader program cannot be found or started.
 NiftiVolume ConvertDicomSeriesApart(const std::string& folder);
 
-/// The reader program's path: beside the running program, in
-/// ../libexec/zerebrix of an installed one, or in the build tree. Empty
-/// when none of them exists.
+/// The reader program's path: in ../libexec/zerebrix of an installed
+/// program, beside the running program, or, for programs inside the build
+/// tree (the tests), in the build folder. Empty when there is none.
 std::string DicomReaderPath();
 
 }  // namespace zx

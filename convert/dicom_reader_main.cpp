@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
     char* end = nullptr;
     const long fd = std::strtol(argv[2], &end, 10);
     struct stat st {};
-    if (*end != '\0' || fd < 0 || fd > 1000000 || ::fstat(int(fd), &st) != 0 ||
+    // Never a standard stream: only the descriptor the viewer placed.
+    if (end == argv[2] || *end != '\0' || fd <= 2 || fd > 1000000 || ::fstat(int(fd), &st) != 0 ||
         st.st_size < off_t(sizeof(zx::DicomSeriesResult))) {
         std::fprintf(stderr, "zerebrix-dicom: no result block at descriptor %s\n", argv[2]);
         return 2;

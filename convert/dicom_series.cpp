@@ -394,9 +394,6 @@ NiftiVolume ConvertHere(const std::string& folder, std::uint8_t* out) {
 }  // namespace
 
 void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result) {
-    // The block's pages made at once, not one fault at a time as the
-    // volume is written (a hint: older kernels go on without it).
-    ::madvise(result.voxels, sizeof result.voxels, MADV_POPULATE_WRITE);
     try {
         const NiftiVolume v = ConvertHere(folder, result.voxels);
         result.planes = v.planes;
@@ -432,9 +429,10 @@ void ConvertDicomSeries(const std::string& folder,
         ::_exit(0);
     }
     int wstatus = 0;
-    while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+    pid_t waited;
+    while ((waited = ::waitpid(pid, &wstatus, 0)) < 0 && errno == EINTR) {
     }
-    CheckDicomSeriesResult(folder, *shared, WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+    CheckDicomSeriesResult(folder, *shared, waited == pid && WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
     use(shared->voxels, shared->planes, shared->edge);
 }
 

@@ -6,9 +6,12 @@
 #
 # Usage: scripts/compare_dicom_series.sh [SERIES_FOLDER] [RUNS]
 # Needs: dcm2niix (apt-get install dcm2niix), a built build/ci/zxconvert.
+# zxconvert's time includes the fsync that makes its write safe; dcm2niix
+# does not sync its output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${2:-15}
+[ "$runs" -ge 1 ] 2>/dev/null || { echo "RUNS must be a number of at least 1" >&2; exit 2; }
 zx=build/ci/zxconvert
 [ -x "$zx" ] || { echo "build first: cmake --preset ci && cmake --build --preset ci" >&2; exit 2; }
 command -v dcm2niix >/dev/null || { echo "dcm2niix is missing: apt-get install dcm2niix" >&2; exit 2; }
@@ -16,6 +19,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 series=${1:-}
 if [ -z "$series" ]; then
+  [ -f /usr/share/mricron/templates/ch2.nii.gz ] ||
+    { echo "no head to make a series from: apt-get install mricron-data, or give a folder" >&2; exit 2; }
+  /usr/bin/python3 -c "import numpy, pydicom" 2>/dev/null ||
+    { echo "making a series needs python3-numpy and python3-pydicom" >&2; exit 2; }
   series=$work/series
   /usr/bin/python3 scripts/make_dicom_series.py /usr/share/mricron/templates/ch2.nii.gz "$series" >/dev/null
 fi
