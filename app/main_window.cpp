@@ -410,7 +410,12 @@ void TForm1::RenderCor(int y) {
 
 void TForm1::RenderTra(int z) {
     Image3->Rebuild(TraBmp, [&](QImage& bmp, QImage* mirror) {
-        RenderTransversalFromCopy(TraVolume(), z, SliceCount, SliceOffset, bmp, mirror);
+        if (StagingBusy()) {
+            // A load is filling the buffer the transversal copy lives in.
+            RenderTransversal(Volume.data(), z, SliceCount, SliceOffset, bmp, mirror);
+        } else {
+            RenderTransversalFromCopy(TraVolume(), z, SliceCount, SliceOffset, bmp, mirror);
+        }
     });
 }
 

@@ -193,7 +193,8 @@ bool TForm1::OpenStack(const QStringList& files) {
         HourGlass hourglass;
         // Built aside and copied over only when every picture was read: a
         // failing file leaves the previous volume and its name as they were.
-        std::uint8_t* staging = StagingVolume();
+        const StagingLease lease;
+        std::uint8_t* staging = lease.data();
         AssembleStack(files, d, o, staging, [this](int, const QString& path) {
             StatusBar1->SetSimpleText(Utf8(texts::kLoadingFile) + ExtractFileName(path));
         });

@@ -494,7 +494,8 @@ void TNewBmpForm::OKButtonClick() {
     HourGlass hourglass;
     // Built aside and committed only when every file was read, so a failing
     // file leaves the destination as it was.
-    std::uint8_t* staging = StagingVolume();
+    const StagingLease lease;
+    std::uint8_t* staging = lease.data();
     std::memset(staging, 0, kVolumeBytes);
     const int o = ImportOffset(total);
     try {

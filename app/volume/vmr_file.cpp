@@ -21,6 +21,7 @@ namespace zx {
 
 namespace {
 std::uint64_t stagingUses = 0;
+int stagingLeases = 0;
 }  // namespace
 
 std::uint8_t* StagingVolume() {
@@ -37,6 +38,10 @@ std::uint8_t* StagingVolume() {
 }
 
 std::uint64_t StagingUses() { return stagingUses; }
+
+StagingLease::StagingLease() : data_(StagingVolume()) { ++stagingLeases; }
+StagingLease::~StagingLease() { --stagingLeases; }
+bool StagingBusy() { return stagingLeases > 0; }
 
 namespace {
 
@@ -69,7 +74,8 @@ std::size_t WriteFully(int fd, const std::uint8_t* src, std::size_t count) {
 
 int ReadVmr(const QString& path, std::uint8_t* volume) {
     const InputFile file(path);
-    std::uint8_t* staging = StagingVolume();
+    const StagingLease lease;
+    std::uint8_t* staging = lease.data();
     int n = 0;
     std::size_t total = 0;
     for (;;) {

@@ -29,4 +29,20 @@ std::uint8_t* StagingVolume();
 /// from a changed count that somebody else has written there since.
 std::uint64_t StagingUses();
 
+/// The staging buffer held by a load while it fills it: as long as a lease
+/// lives, StagingBusy() is true and nobody else keeps or remakes data
+/// there (the viewer then draws transversal sections from the volume).
+class StagingLease {
+public:
+    StagingLease();
+    ~StagingLease();
+    StagingLease(const StagingLease&) = delete;
+    StagingLease& operator=(const StagingLease&) = delete;
+    std::uint8_t* data() const { return data_; }
+
+private:
+    std::uint8_t* data_;
+};
+bool StagingBusy();
+
 }  // namespace zx

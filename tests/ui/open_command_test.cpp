@@ -4,6 +4,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <QLabel>
+#include <algorithm>
 #include <cstring>
 
 #include "app/import_bmp_dialog.h"
@@ -331,6 +332,13 @@ TEST_F(OpenCommand, AStackThatFailsPartWayLeavesThePreviousVolume) {
     EXPECT_EQ(form->SliceCount, 256);
     EXPECT_EQ(form->VolumeFileName, QStringLiteral("MR_Kopf.vmr"));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Zerebrix - MR_Kopf.vmr"));
+}
+
+TEST_F(OpenCommand, ALoadFillingTheSharedBufferKeepsItAndTheViewsShowTheVolume) {
+    const zx::StagingLease lease;
+    std::memset(lease.data(), 0x5a, zx::kVolumeBytes);
+    EXPECT_TRUE(CoronalCopyMatchesVolume());  // draws a transversal section meanwhile
+    EXPECT_EQ(std::count(lease.data(), lease.data() + zx::kVolumeBytes, 0x5a), std::ptrdiff_t(zx::kVolumeBytes));
 }
 
 TEST_F(OpenCommand, TwoVolumeFilesTakeTheStackPath) {
