@@ -1,13 +1,13 @@
 #include "convert/pipeline.h"
 
 #include <algorithm>
-#include <system_error>
-#include <thread>
 #include <type_traits>
 #include <vector>
 #include <cmath>
 #include <cstring>
 #include <limits>
+
+#include "app/volume/two_halves.h"
 
 namespace zx {
 namespace {
@@ -215,22 +215,6 @@ struct Resampling {
     std::array<AxisSamples, 3> axes;  // viewer x, y, z
     std::array<int, 3> count{};       // output voxels per viewer axis
 };
-
-/// Runs f(begin, end) on the first half of 0 … n-1 on a second thread and
-/// on the second half here: output rows of different z are independent,
-/// and resampling is bound by memory, which two cores move faster.
-template <typename F>
-void InTwoHalves(int n, F&& f) {
-    const int middle = n / 2;
-    std::thread first;
-    try {
-        first = std::thread([&] { f(0, middle); });
-    } catch (const std::system_error&) {
-        f(0, middle);  // no thread to be had
-    }
-    f(middle, n);
-    if (first.joinable()) first.join();
-}
 
 template <typename T>
 void Resample(const unsigned char* raw, const Resampling& plan, const Scaling& scaling, const Window& window,

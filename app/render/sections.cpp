@@ -5,9 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <system_error>
-#include <thread>
 
+#include "app/volume/two_halves.h"
 #include "app/volume/volume.h"
 
 namespace zx {
@@ -152,67 +151,23 @@ void RenderCoronal(const std::uint8_t* volume, int y, int sliceCount, int sliceO
     }
 }
 
-void MakeCoronalCopy(const std::uint8_t* volume, std::uint8_t* coronal) {
-    // Blocks of 64 planes x: for each row z their 64 rows of 256 bytes (y)
-    // go into a 16 KiB tile, which is then transposed 16 × 16 bytes at a
-    // time, so every coronal row receives one whole 64-byte line per block.
-    constexpr int kBlock = 64;
-    alignas(64) std::uint8_t tile[kBlock][kEdge];
-    const bool aligned = (reinterpret_cast<std::uintptr_t>(coronal) & 63) == 0;
-    for (int x0 = 0; x0 < kEdge; x0 += kBlock) {
-        for (int z = 0; z < kEdge; ++z) {
-            const std::uint8_t* src =
-                volume + std::size_t(x0) * kPlaneBytes + std::size_t(z) * kEdge;
-            for (int j = 0; j < kBlock; ++j) {
-                std::memcpy(tile[j], src + std::size_t(j) * kPlaneBytes, kEdge);
-            }
-            std::uint8_t* dst = coronal + std::size_t(z) * kEdge + std::size_t(x0);
-            for (int y0 = 0; y0 < kEdge; y0 += 16) {
-                __m128i t[4][16];
-                for (int q = 0; q < 4; ++q) {
-                    __m128i rows[16];
-                    for (int j = 0; j < 16; ++j) {
-                        rows[j] =
-                            _mm_load_si128(reinterpret_cast<const __m128i*>(&tile[16 * q + j][y0]));
-                    }
-                    Transpose16(rows, t[q]);
-                }
-                for (int i = 0; i < 16; ++i) {
-                    auto* line =
-                        reinterpret_cast<__m128i*>(dst + std::size_t(y0 + i) * kPlaneBytes);
-                    if (aligned) {
-                        // Whole lines written past the cache: no read of the old line.
-                        for (int q = 0; q < 4; ++q) _mm_stream_si128(line + q, t[q][i]);
-                    } else {
-                        for (int q = 0; q < 4; ++q) _mm_storeu_si128(line + q, t[q][i]);
-                    }
-                }
-            }
-        }
-    }
-    _mm_sfence();
-}
-
 namespace {
 
-/// Rows z0 … z1-1 of both section copies. For each z the 256 rows z of the
-/// planes (64 KiB apart) are gathered into a contiguous 64 KiB tile, which
-/// is transposed 16 × 16 bytes at a time: transversal row y is one 256-byte
-/// run of the copy's plane z, coronal row z of plane y another, so both
-/// receive whole 64-byte lines, written past the cache.
+/// Rows z0 … z1-1 of the section copies given. For each z the 256 rows z of
+/// the planes (64 KiB apart) are gathered into a contiguous 64 KiB tile,
+/// which is transposed 16 × 16 bytes at a time: transversal row y is one
+/// 256-byte run of the copy's plane z, coronal row z of plane y another, so
+/// both receive whole 64-byte lines.
 void CopyRows(const std::uint8_t* volume, std::uint8_t* coronal, std::uint8_t* transversal, int z0,
               int z1) {
-    struct Tile {
-        alignas(64) std::uint8_t rows[kEdge][kEdge];
-    } tileStore;
-    Tile* const tile = &tileStore;
+    alignas(64) std::uint8_t tile[kEdge][kEdge];
     // The coronal copy is written past the cache (nothing reads it soon);
     // the transversal one through it, as it shares its buffer with loads.
     const bool stream = (reinterpret_cast<std::uintptr_t>(coronal) & 63) == 0;
     for (int z = z0; z < z1; ++z) {
         const std::uint8_t* src = volume + std::size_t(z) * kEdge;
         for (int x = 0; x < kEdge; ++x) {
-            std::memcpy(tile->rows[x], src + std::size_t(x) * kPlaneBytes, kEdge);
+            std::memcpy(tile[x], src + std::size_t(x) * kPlaneBytes, kEdge);
         }
         for (int x0 = 0; x0 < kEdge; x0 += 64) {
             for (int y0 = 0; y0 < kEdge; y0 += 16) {
@@ -221,7 +176,7 @@ void CopyRows(const std::uint8_t* volume, std::uint8_t* coronal, std::uint8_t* t
                     __m128i rows[16];
                     for (int j = 0; j < 16; ++j) {
                         rows[j] = _mm_load_si128(
-                            reinterpret_cast<const __m128i*>(&tile->rows[x0 + 16 * q + j][y0]));
+                            reinterpret_cast<const __m128i*>(&tile[x0 + 16 * q + j][y0]));
                     }
                     Transpose16(rows, t[q]);
                 }
@@ -255,16 +210,11 @@ void CopyRows(const std::uint8_t* volume, std::uint8_t* coronal, std::uint8_t* t
 
 void MakeSectionCopies(const std::uint8_t* volume, std::uint8_t* coronal,
                        std::uint8_t* transversal) {
-    // Two halves of the rows z, one on a second thread: the copies are
-    // bound by memory traffic, which two cores move faster than one.
-    std::thread second;
-    try {
-        second = std::thread([=] { CopyRows(volume, coronal, transversal, kEdge / 2, kEdge); });
-    } catch (const std::system_error&) {
-        CopyRows(volume, coronal, transversal, kEdge / 2, kEdge);  // no thread to be had
-    }
-    CopyRows(volume, coronal, transversal, 0, kEdge / 2);
-    if (second.joinable()) second.join();
+    InTwoHalves(kEdge, [=](int z0, int z1) { CopyRows(volume, coronal, transversal, z0, z1); });
+}
+
+void MakeCoronalCopy(const std::uint8_t* volume, std::uint8_t* coronal) {
+    MakeSectionCopies(volume, coronal, nullptr);
 }
 
 void RenderCoronalFromCopy(const std::uint8_t* coronal, int y, int sliceCount, int sliceOffset,

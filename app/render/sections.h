@@ -30,7 +30,8 @@ void RenderCoronal(const std::uint8_t* volume, int y, int sliceCount, int sliceO
 
 /// Fills `coronal` (16 MiB) with the volume laid out for the coronal view:
 /// voxel (x, y, z) at byte y·65536 + z·256 + x, so that one coronal section
-/// is one contiguous 64 KiB block. A cache-blocked transpose of each z row.
+/// is one contiguous 64 KiB block. MakeSectionCopies without the
+/// transversal copy.
 void MakeCoronalCopy(const std::uint8_t* volume, std::uint8_t* coronal);
 
 /// Fills the copies given (either may be null): `coronal` as

@@ -25,8 +25,8 @@ int stagingLeases = 0;
 }  // namespace
 
 std::uint8_t* StagingVolume() {
-    // 64-byte aligned, so that copies made in it can be written in whole
-    // cache lines past the cache.
+    // 64-byte aligned, so that the transversal copy the viewer keeps here
+    // is written in whole cache lines.
     static const std::unique_ptr<std::uint8_t[], void (*)(void*)> buffer = [] {
         auto* b = static_cast<std::uint8_t*>(std::aligned_alloc(64, kVolumeBytes));
         if (!b) throw std::bad_alloc();
