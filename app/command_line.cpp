@@ -9,7 +9,7 @@
 
 #include "app/forms.h"
 #include "app/main_window.h"
-#include "app/prompter.h"
+#include "widgets/prompter.h"
 
 namespace zx {
 

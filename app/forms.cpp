@@ -6,10 +6,10 @@
 #include <QTimer>
 #include <QTranslator>
 
-#include "app/import_bmp_dialog.h"
+#include "dialogs/import_bmp_dialog.h"
 #include "app/main_window.h"
-#include "app/texts.h"
-#include "app/widgets/guard.h"
+#include "core/texts.h"
+#include "widgets/guard.h"
 #include "dialogs/about_box.h"
 #include "dialogs/help_dialog.h"
 #include "dialogs/options_dialog.h"

@@ -14,14 +14,14 @@
 #include <cmath>
 
 #include "app/forms.h"
-#include "app/render/crosshair.h"
-#include "app/render/sections.h"
-#include "app/texts.h"
-#include "app/widgets/guard.h"
-#include "app/widgets/image_view.h"
-#include "app/widgets/list_box.h"
-#include "app/widgets/status_bar.h"
-#include "app/widgets/up_down.h"
+#include "core/render/crosshair.h"
+#include "core/render/sections.h"
+#include "core/texts.h"
+#include "widgets/guard.h"
+#include "widgets/image_view.h"
+#include "widgets/list_box.h"
+#include "widgets/status_bar.h"
+#include "widgets/up_down.h"
 #include "dialogs/options_dialog.h"
 
 namespace zx {

@@ -9,9 +9,9 @@
 #include <array>
 #include <memory>
 
-#include "app/prompter.h"
-#include "app/volume/volume.h"
-#include "app/widgets/shift_state.h"
+#include "widgets/prompter.h"
+#include "core/volume/volume.h"
+#include "widgets/shift_state.h"
 #include "teach/atlas.h"
 #include "teach/quiz.h"
 

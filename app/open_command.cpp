@@ -6,19 +6,19 @@
 #include <cstring>
 
 #include "app/forms.h"
-#include "app/import_bmp_dialog.h"
+#include "dialogs/import_bmp_dialog.h"
 #include "app/main_window.h"
-#include "app/render/sections.h"
-#include "app/texts.h"
-#include "app/volume/bmp_stack.h"
-#include "app/volume/info_file.h"
-#include "app/volume/runtime_error.h"
-#include "app/volume/vmr_file.h"
-#include "app/widgets/hourglass.h"
-#include "app/widgets/image_view.h"
-#include "app/widgets/list_box.h"
-#include "app/widgets/status_bar.h"
-#include "import/image_reader.h"
+#include "core/render/sections.h"
+#include "core/texts.h"
+#include "core/volume/bmp_stack.h"
+#include "core/volume/info_file.h"
+#include "core/volume/runtime_error.h"
+#include "core/volume/vmr_file.h"
+#include "widgets/hourglass.h"
+#include "widgets/image_view.h"
+#include "widgets/list_box.h"
+#include "widgets/status_bar.h"
+#include "core/import/image_reader.h"
 
 namespace zx {
 

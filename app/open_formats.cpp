@@ -6,12 +6,12 @@
 #include <cstring>
 
 #include "app/main_window.h"
-#include "app/texts.h"
-#include "app/volume/runtime_error.h"
-#include "app/widgets/hourglass.h"
-#include "app/widgets/image_view.h"
-#include "app/widgets/list_box.h"
-#include "app/widgets/status_bar.h"
+#include "core/texts.h"
+#include "core/volume/runtime_error.h"
+#include "widgets/hourglass.h"
+#include "widgets/image_view.h"
+#include "widgets/list_box.h"
+#include "widgets/status_bar.h"
 #include "convert/dicom_helper.h"
 #include "convert/nifti.h"
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <limits>
 
-#include "app/volume/two_halves.h"
+#include "core/volume/two_halves.h"
 
 namespace zx {
 namespace {

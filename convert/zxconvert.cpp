@@ -24,18 +24,18 @@
 #include <optional>
 #include <vector>
 
-#include "app/render/sections.h"
-#include "app/volume/bmp_stack.h"
-#include "app/volume/bmp_write.h"
-#include "app/volume/runtime_error.h"
-#include "app/volume/vmr_file.h"
-#include "app/volume/volume.h"
+#include "core/render/sections.h"
+#include "core/volume/bmp_stack.h"
+#include "core/volume/bmp_write.h"
+#include "core/volume/runtime_error.h"
+#include "core/volume/vmr_file.h"
+#include "core/volume/volume.h"
 #include "convert/dicom_series.h"
 #include "convert/labels.h"
 #include "convert/nifti.h"
 #include "convert/phantom.h"
-#include "export/series.h"
-#include "import/image_reader.h"
+#include "core/export/series.h"
+#include "core/import/image_reader.h"
 
 namespace {
 

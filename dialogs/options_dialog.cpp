@@ -8,9 +8,9 @@
 
 #include "app/forms.h"
 #include "app/main_window.h"
-#include "app/volume/runtime_error.h"
-#include "app/widgets/guard.h"
-#include "app/widgets/up_down.h"
+#include "core/volume/runtime_error.h"
+#include "widgets/guard.h"
+#include "widgets/up_down.h"
 
 namespace zx {
 

@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "app/render/crosshair.h"
+#include "core/render/crosshair.h"
 
 class QCheckBox;
 class QGroupBox;

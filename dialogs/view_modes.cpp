@@ -10,10 +10,10 @@
 #include <QWindow>
 
 #include "app/main_window.h"
-#include "app/widgets/guard.h"
-#include "app/widgets/image_view.h"
-#include "app/widgets/list_box.h"
-#include "app/widgets/status_bar.h"
+#include "widgets/guard.h"
+#include "widgets/image_view.h"
+#include "widgets/list_box.h"
+#include "widgets/status_bar.h"
 
 namespace zx {
 

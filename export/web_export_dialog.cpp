@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/widgets/guard.h"
+#include "widgets/guard.h"
 
 namespace zx {
 

@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-#include "app/prompter.h"
+#include "widgets/prompter.h"
 
 class QCheckBox;
 class QLabel;

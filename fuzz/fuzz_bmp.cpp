@@ -4,10 +4,10 @@
 #include <cstring>
 #include <vector>
 
-#include "app/volume/bmp_stack.h"
-#include "app/volume/info_file.h"
-#include "app/volume/runtime_error.h"
-#include "app/volume/volume.h"
+#include "core/volume/bmp_stack.h"
+#include "core/volume/info_file.h"
+#include "core/volume/runtime_error.h"
+#include "core/volume/volume.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -2,8 +2,8 @@
 // sample buffer, a found image fits it, and the picture has its size.
 #include <memory>
 
-#include "app/volume/runtime_error.h"
-#include "import/image_reader.h"
+#include "core/volume/runtime_error.h"
+#include "core/import/image_reader.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

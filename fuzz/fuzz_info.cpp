@@ -1,7 +1,7 @@
 // The info-file reader: any input ends in a result or a RuntimeError; the
 // comment lines never outnumber the bytes, and a picture is a real picture.
-#include "app/volume/info_file.h"
-#include "app/volume/runtime_error.h"
+#include "core/volume/info_file.h"
+#include "core/volume/runtime_error.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

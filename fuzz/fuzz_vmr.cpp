@@ -3,9 +3,9 @@
 #include <cstring>
 #include <vector>
 
-#include "app/volume/runtime_error.h"
-#include "app/volume/vmr_file.h"
-#include "app/volume/volume.h"
+#include "core/volume/runtime_error.h"
+#include "core/volume/vmr_file.h"
+#include "core/volume/volume.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

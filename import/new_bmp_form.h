@@ -8,8 +8,8 @@
 
 #include <QDialog>
 
-#include "app/widgets/shift_state.h"
-#include "import/image_reader.h"
+#include "widgets/shift_state.h"
+#include "core/import/image_reader.h"
 
 class QFrame;
 class QGroupBox;

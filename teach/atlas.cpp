@@ -4,9 +4,9 @@
 #include <QFileInfo>
 #include <cmath>
 
-#include "app/volume/runtime_error.h"
-#include "app/volume/vmr_file.h"
-#include "app/volume/volume.h"
+#include "core/volume/runtime_error.h"
+#include "core/volume/vmr_file.h"
+#include "core/volume/volume.h"
 
 static void InitTeachResources() { Q_INIT_RESOURCE(teach); }
 

@@ -5,7 +5,7 @@
 #include <limits>
 #include <random>
 
-#include "app/volume/volume.h"
+#include "core/volume/volume.h"
 
 namespace zx {
 

@@ -4,9 +4,9 @@
 #include <algorithm>
 
 #include "app/main_window.h"
-#include "app/texts.h"
-#include "app/volume/runtime_error.h"
-#include "app/widgets/up_down.h"
+#include "core/texts.h"
+#include "core/volume/runtime_error.h"
+#include "widgets/up_down.h"
 
 namespace zx {
 

@@ -8,8 +8,8 @@
 #include <algorithm>
 
 #include "app/main_window.h"
-#include "app/widgets/guard.h"
-#include "app/widgets/image_view.h"
+#include "widgets/guard.h"
+#include "widgets/image_view.h"
 
 namespace zx {
 

@@ -4,8 +4,8 @@
 #include <cstdlib>
 
 #include "app/main_window.h"
-#include "app/widgets/image_view.h"
-#include "app/widgets/up_down.h"
+#include "widgets/image_view.h"
+#include "widgets/up_down.h"
 
 namespace zx {
 

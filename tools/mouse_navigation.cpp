@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "app/main_window.h"
-#include "app/widgets/image_view.h"
+#include "widgets/image_view.h"
 
 namespace zx {
 

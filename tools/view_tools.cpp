@@ -2,8 +2,8 @@
 #include <QPushButton>
 
 #include "app/main_window.h"
-#include "app/widgets/image_view.h"
-#include "app/widgets/list_box.h"
+#include "widgets/image_view.h"
+#include "widgets/list_box.h"
 
 namespace zx {
 

@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/render/sections.h"
-#include "app/volume/vmr_file.h"
-#include "app/volume/volume.h"
+#include "core/render/sections.h"
+#include "core/volume/vmr_file.h"
+#include "core/volume/volume.h"
 #include "support/temp_dir.h"
 
 namespace {

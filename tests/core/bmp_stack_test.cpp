@@ -9,9 +9,9 @@
 #include <QStandardPaths>
 #include <QtEndian>
 
-#include "app/volume/bmp_stack.h"
-#include "app/volume/runtime_error.h"
-#include "app/volume/volume.h"
+#include "core/volume/bmp_stack.h"
+#include "core/volume/runtime_error.h"
+#include "core/volume/volume.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -3,8 +3,8 @@
 
 #include <set>
 
-#include "app/render/crosshair.h"
-#include "app/render/sections.h"
+#include "core/render/crosshair.h"
+#include "core/render/sections.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <QFile>
 
-#include "app/volume/runtime_error.h"
-#include "import/image_reader.h"
+#include "core/volume/runtime_error.h"
+#include "core/import/image_reader.h"
 #include "support/dicom_bytes.h"
 #include "support/temp_dir.h"
 

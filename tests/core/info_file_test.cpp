@@ -4,8 +4,8 @@
 #include <QBuffer>
 #include <QImage>
 
-#include "app/volume/info_file.h"
-#include "app/volume/runtime_error.h"
+#include "core/volume/info_file.h"
+#include "core/volume/runtime_error.h"
 #include "support/temp_dir.h"
 
 namespace {

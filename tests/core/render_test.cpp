@@ -2,8 +2,8 @@
 // coronal and transversal views, and the red-channel overlay.
 #include <gtest/gtest.h>
 
-#include "app/render/sections.h"
-#include "app/volume/volume.h"
+#include "core/render/sections.h"
+#include "core/volume/volume.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "app/volume/runtime_error.h"
+#include "core/volume/runtime_error.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <QDir>
 #include <cstring>
 
-#include "app/volume/runtime_error.h"
-#include "app/volume/vmr_file.h"
-#include "app/volume/volume.h"
+#include "core/volume/runtime_error.h"
+#include "core/volume/vmr_file.h"
+#include "core/volume/volume.h"
 #include "support/temp_dir.h"
 
 using zxtest::Pattern;

@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/prompter.h"
+#include "widgets/prompter.h"
 
 namespace zxtest {
 

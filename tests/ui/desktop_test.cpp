@@ -8,8 +8,8 @@
 #include <QUrl>
 
 #include "app/command_line.h"
-#include "app/render/sections.h"
-#include "app/widgets/image_view.h"
+#include "core/render/sections.h"
+#include "widgets/image_view.h"
 #include "support/app_fixture.h"
 
 namespace {

@@ -8,11 +8,11 @@
 #include <QPrinter>
 #include <QTest>
 
-#include "app/render/crosshair.h"
-#include "app/widgets/image_view.h"
-#include "app/widgets/list_box.h"
-#include "app/widgets/status_bar.h"
-#include "app/widgets/up_down.h"
+#include "core/render/crosshair.h"
+#include "widgets/image_view.h"
+#include "widgets/list_box.h"
+#include "widgets/status_bar.h"
+#include "widgets/up_down.h"
 #include "dialogs/about_box.h"
 #include "dialogs/help_dialog.h"
 #include "dialogs/options_dialog.h"

@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <cstring>
 
-#include "app/render/sections.h"
-#include "app/widgets/image_view.h"
-#include "app/widgets/list_box.h"
-#include "app/widgets/radio_group.h"
+#include "core/render/sections.h"
+#include "widgets/image_view.h"
+#include "widgets/list_box.h"
+#include "widgets/radio_group.h"
 #include "export/web_export_dialog.h"
 #include "import/new_bmp_form.h"
 #include "support/app_fixture.h"

@@ -5,9 +5,9 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "app/render/sections.h"
-#include "app/widgets/image_view.h"
-#include "app/widgets/readout.h"
+#include "core/render/sections.h"
+#include "widgets/image_view.h"
+#include "widgets/readout.h"
 #include "support/app_fixture.h"
 
 namespace {

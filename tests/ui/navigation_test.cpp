@@ -2,10 +2,10 @@
 // main window: the point, what is rebuilt, crosshairs and the step history.
 #include <QTest>
 
-#include "app/render/crosshair.h"
-#include "app/render/sections.h"
-#include "app/widgets/image_view.h"
-#include "app/widgets/status_bar.h"
+#include "core/render/crosshair.h"
+#include "core/render/sections.h"
+#include "widgets/image_view.h"
+#include "widgets/status_bar.h"
 #include "support/app_fixture.h"
 
 namespace {

@@ -7,12 +7,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/import_bmp_dialog.h"
-#include "app/render/sections.h"
-#include "app/widgets/image_view.h"
-#include "app/widgets/list_box.h"
-#include "app/widgets/radio_group.h"
-#include "app/widgets/status_bar.h"
+#include "dialogs/import_bmp_dialog.h"
+#include "core/render/sections.h"
+#include "widgets/image_view.h"
+#include "widgets/list_box.h"
+#include "widgets/radio_group.h"
+#include "widgets/status_bar.h"
 #include "support/app_fixture.h"
 
 namespace {

@@ -4,9 +4,9 @@
 #include <QDir>
 #include <cstring>
 
-#include "app/widgets/image_view.h"
-#include "app/widgets/list_box.h"
-#include "app/widgets/status_bar.h"
+#include "widgets/image_view.h"
+#include "widgets/list_box.h"
+#include "widgets/status_bar.h"
 #include "support/app_fixture.h"
 
 namespace {

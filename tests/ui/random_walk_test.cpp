@@ -10,8 +10,8 @@
 #include <QToolButton>
 #include <random>
 
-#include "app/widgets/image_view.h"
-#include "app/widgets/up_down.h"
+#include "widgets/image_view.h"
+#include "widgets/up_down.h"
 #include "dialogs/options_dialog.h"
 #include "import/new_bmp_form.h"
 #include "support/app_fixture.h"

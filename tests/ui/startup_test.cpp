@@ -4,12 +4,12 @@
 #include <QLineEdit>
 #include <QMenuBar>
 
-#include "app/render/sections.h"
-#include "app/widgets/image_view.h"
-#include "app/widgets/list_box.h"
-#include "app/widgets/status_bar.h"
-#include "app/widgets/up_down.h"
-#include "app/import_bmp_dialog.h"
+#include "core/render/sections.h"
+#include "widgets/image_view.h"
+#include "widgets/list_box.h"
+#include "widgets/status_bar.h"
+#include "widgets/up_down.h"
+#include "dialogs/import_bmp_dialog.h"
 #include "dialogs/about_box.h"
 #include "dialogs/options_dialog.h"
 #include "support/app_fixture.h"

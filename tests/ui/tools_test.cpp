@@ -5,11 +5,11 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "app/render/crosshair.h"
-#include "app/render/sections.h"
-#include "app/widgets/image_view.h"
-#include "app/widgets/list_box.h"
-#include "app/widgets/up_down.h"
+#include "core/render/crosshair.h"
+#include "core/render/sections.h"
+#include "widgets/image_view.h"
+#include "widgets/list_box.h"
+#include "widgets/up_down.h"
 #include "support/app_fixture.h"
 
 namespace {

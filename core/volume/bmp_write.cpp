@@ -1,9 +1,9 @@
-#include "app/volume/bmp_write.h"
+#include "core/volume/bmp_write.h"
 
 #include <QSaveFile>
 
-#include "app/texts.h"
-#include "app/volume/runtime_error.h"
+#include "core/texts.h"
+#include "core/volume/runtime_error.h"
 
 namespace zx {
 

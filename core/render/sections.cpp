@@ -1,4 +1,4 @@
-#include "app/render/sections.h"
+#include "core/render/sections.h"
 
 #include <emmintrin.h>
 
@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/volume/two_halves.h"
-#include "app/volume/volume.h"
+#include "core/volume/two_halves.h"
+#include "core/volume/volume.h"
 
 namespace zx {
 

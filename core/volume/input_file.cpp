@@ -1,4 +1,4 @@
-#include "app/volume/input_file.h"
+#include "core/volume/input_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <QFile>
 #include <cerrno>
 
-#include "app/volume/runtime_error.h"
+#include "core/volume/runtime_error.h"
 
 namespace zx {
 

@@ -1,4 +1,4 @@
-#include "app/widgets/list_box.h"
+#include "widgets/list_box.h"
 
 namespace zx {
 

@@ -1,4 +1,4 @@
-#include "app/prompter.h"
+#include "widgets/prompter.h"
 
 #include <QDialog>
 #include <QFileDialog>
@@ -9,7 +9,7 @@
 #include <QPrinter>
 #include <QPushButton>
 
-#include "app/texts.h"
+#include "core/texts.h"
 
 namespace zx {
 

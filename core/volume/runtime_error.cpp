@@ -1,8 +1,8 @@
-#include "app/volume/runtime_error.h"
+#include "core/volume/runtime_error.h"
 
 #include <cerrno>
 
-#include "app/texts.h"
+#include "core/texts.h"
 
 namespace zx {
 

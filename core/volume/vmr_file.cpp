@@ -1,4 +1,4 @@
-#include "app/volume/vmr_file.h"
+#include "core/volume/vmr_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,9 +13,9 @@
 #include <memory>
 #include <new>
 
-#include "app/volume/input_file.h"
-#include "app/volume/runtime_error.h"
-#include "app/volume/volume.h"
+#include "core/volume/input_file.h"
+#include "core/volume/runtime_error.h"
+#include "core/volume/volume.h"
 
 namespace zx {
 

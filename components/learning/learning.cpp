@@ -11,12 +11,12 @@
 #include <random>
 
 #include "app/main_window.h"
-#include "app/prompter.h"
-#include "app/texts.h"
-#include "app/widgets/guard.h"
-#include "app/widgets/image_view.h"
-#include "app/widgets/readout.h"
-#include "app/widgets/status_bar.h"
+#include "widgets/prompter.h"
+#include "core/texts.h"
+#include "widgets/guard.h"
+#include "widgets/image_view.h"
+#include "widgets/readout.h"
+#include "widgets/status_bar.h"
 
 namespace zx {
 

@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-#include "app/volume/bmp_stack.h"
+#include "core/volume/bmp_stack.h"
 
 class QLabel;
 class QPushButton;

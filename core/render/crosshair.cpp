@@ -1,4 +1,4 @@
-#include "app/render/crosshair.h"
+#include "core/render/crosshair.h"
 
 #include <algorithm>
 

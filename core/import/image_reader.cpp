@@ -1,4 +1,4 @@
-#include "import/image_reader.h"
+#include "core/import/image_reader.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,9 +9,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/texts.h"
-#include "app/volume/input_file.h"
-#include "app/volume/runtime_error.h"
+#include "core/texts.h"
+#include "core/volume/input_file.h"
+#include "core/volume/runtime_error.h"
 
 namespace zx {
 

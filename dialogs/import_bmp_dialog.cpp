@@ -1,9 +1,9 @@
-#include "app/import_bmp_dialog.h"
+#include "dialogs/import_bmp_dialog.h"
 
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/widgets/radio_group.h"
+#include "widgets/radio_group.h"
 
 namespace zx {
 

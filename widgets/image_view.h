@@ -6,8 +6,8 @@
 #include <QWidget>
 #include <functional>
 
-#include "app/render/crosshair.h"
-#include "app/widgets/shift_state.h"
+#include "core/render/crosshair.h"
+#include "widgets/shift_state.h"
 
 namespace zx {
 

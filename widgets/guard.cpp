@@ -1,8 +1,8 @@
-#include "app/widgets/guard.h"
+#include "widgets/guard.h"
 
-#include "app/prompter.h"
-#include "app/texts.h"
-#include "app/volume/runtime_error.h"
+#include "widgets/prompter.h"
+#include "core/texts.h"
+#include "core/volume/runtime_error.h"
 
 namespace zx {
 

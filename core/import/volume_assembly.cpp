@@ -1,10 +1,10 @@
-#include "import/volume_assembly.h"
+#include "core/import/volume_assembly.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "app/render/sections.h"
-#include "app/volume/volume.h"
+#include "core/render/sections.h"
+#include "core/volume/volume.h"
 
 namespace zx {
 

@@ -1,12 +1,12 @@
-#include "app/volume/bmp_stack.h"
+#include "core/volume/bmp_stack.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "app/texts.h"
-#include "app/volume/info_file.h"
-#include "app/volume/runtime_error.h"
-#include "app/volume/volume.h"
+#include "core/texts.h"
+#include "core/volume/info_file.h"
+#include "core/volume/runtime_error.h"
+#include "core/volume/volume.h"
 
 namespace zx {
 

@@ -1,12 +1,12 @@
-#include "app/widgets/image_view.h"
+#include "widgets/image_view.h"
 
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <QPainter>
 #include <cstring>
 
-#include "app/render/sections.h"
-#include "app/widgets/guard.h"
+#include "core/render/sections.h"
+#include "widgets/guard.h"
 
 namespace zx {
 

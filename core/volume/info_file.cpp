@@ -1,12 +1,12 @@
-#include "app/volume/info_file.h"
+#include "core/volume/info_file.h"
 
 #include <QFile>
 #include <cstdlib>
 #include <cstring>
 
-#include "app/texts.h"
-#include "app/volume/input_file.h"
-#include "app/volume/runtime_error.h"
+#include "core/texts.h"
+#include "core/volume/input_file.h"
+#include "core/volume/runtime_error.h"
 
 namespace zx {
 

@@ -1,7 +1,7 @@
-#include "export/series.h"
+#include "core/export/series.h"
 
-#include "app/render/sections.h"
-#include "app/volume/bmp_write.h"
+#include "core/render/sections.h"
+#include "core/volume/bmp_write.h"
 
 namespace zx {
 
