@@ -22,6 +22,7 @@
 #include "widgets/list_box.h"
 #include "widgets/status_bar.h"
 #include "widgets/up_down.h"
+#include "components/learning/learning.h"
 #include "dialogs/options_dialog.h"
 
 namespace zx {
@@ -236,7 +237,7 @@ void TForm1::BuildMenu() {
     Inhalt1 = action(Hilfe1, "Inhalt1", "&Produkt", nullptr);
     Info1 = action(Hilfe1, "Info1", "In&fo...", nullptr);
 
-    BuildLearnMenu();
+    BuildComponents();
 
     // The context menu of the spot report; no control carries it.
     PopupMenu1 = Named(new QMenu(this), "PopupMenu1");
@@ -270,8 +271,7 @@ void TForm1::ConnectHandlers() {
     connect(Info1, &QAction::triggered, this, Slot([this] { Info1Click(); }));
 
     // The image controls call their handlers inside Guarded themselves.
-    // After each, the atlas read-out follows the point, and a release of
-    // the left button answers the self-test's question.
+    // After each, the components follow the point and see the release.
     using Down = void (TForm1::*)(TMouseButton, TShiftState, int, int);
     using Move = void (TForm1::*)(TShiftState, int, int);
     struct Handlers {
@@ -285,18 +285,19 @@ void TForm1::ConnectHandlers() {
         {Image2, &TForm1::Image2MouseDown, &TForm1::Image2MouseMove, &TForm1::Image2MouseUp},
         {Image3, &TForm1::Image3MouseDown, &TForm1::Image3MouseMove, &TForm1::Image3MouseUp}};
     for (const Handlers& h : handlers) {
+        const int n = int(&h - handlers) + 1;
         h.view->OnMouseDown = [this, f = h.down](TMouseButton b, TShiftState s, int x, int y) {
             (this->*f)(b, s, x, y);
-            AtlasPointMoved();
+            PointMoved();
         };
         h.view->OnMouseMove = [this, f = h.move](TShiftState s, int x, int y) {
             (this->*f)(s, x, y);
-            AtlasPointMoved();
+            PointMoved();
         };
-        h.view->OnMouseUp = [this, f = h.up](TMouseButton b, TShiftState s, int x, int y) {
+        h.view->OnMouseUp = [this, f = h.up, n](TMouseButton b, TShiftState s, int x, int y) {
             (this->*f)(b, s, x, y);
-            AtlasPointMoved();
-            if (ActiveQuiz && b == TMouseButton::mbLeft) QuizAnswer();
+            PointMoved();
+            for (TComponent* c : Components) c->ViewReleased(n, b);
         };
     }
     Image4->OnClick = [this] { Image4Click(); };
@@ -404,34 +405,42 @@ void TForm1::RenderSag(int x) {
 
 void TForm1::RenderCor(int y) {
     Image2->Rebuild(CorBmp, [&](QImage& bmp, QImage* mirror) {
-        RenderCoronalFromCopy(CorVolume.data(), y, SliceCount, SliceOffset, bmp, mirror);
+        RenderCoronalFromCopy(Copies.Coronal(), y, SliceCount, SliceOffset, bmp, mirror);
     });
 }
 
 void TForm1::RenderTra(int z) {
     Image3->Rebuild(TraBmp, [&](QImage& bmp, QImage* mirror) {
-        if (StagingBusy()) {
-            // A load is filling the buffer the transversal copy lives in.
-            RenderTransversal(Volume.data(), z, SliceCount, SliceOffset, bmp, mirror);
-        } else {
-            RenderTransversalFromCopy(TraVolume(), z, SliceCount, SliceOffset, bmp, mirror);
-        }
+        RenderTransversalFromCopy(Copies.Transversal(), z, SliceCount, SliceOffset, bmp, mirror);
     });
 }
 
-void TForm1::VolumeChanged() {
-    TraCopy = StagingVolume();
-    MakeSectionCopies(Volume.data(), CorVolume.data(), TraCopy);
-    TraCopyUse = StagingUses();
+void TForm1::VolumeChanged() { Copies.Rebuild(Volume.data()); }
+
+void TForm1::BuildComponents() {
+    const ViewerContext viewer{Volume,     Xg,         Yg,       Zg,          SliceCount,
+                               SliceOffset, VolumeFileName, {Image1, Image2, Image3}, StatusBar1,
+                               this,       MainMenu1,  Ansicht1, Hilfe1,
+                               [this](int x, int y, int z) {
+                                   SetCoordinate(0, x);
+                                   SetCoordinate(1, y);
+                                   SetCoordinate(2, z);
+                                   RecordStep();
+                               }};
+    Learning = new TLearning(viewer, this);
+    Components = {Learning};
 }
 
-const std::uint8_t* TForm1::TraVolume() {
-    if (!TraCopy || TraCopyUse != StagingUses()) {
-        TraCopy = StagingVolume();
-        MakeSectionCopies(Volume.data(), nullptr, TraCopy);
-        TraCopyUse = StagingUses();
-    }
-    return TraCopy;
+void TForm1::PointMoved() {
+    for (TComponent* c : Components) c->PointChanged();
+}
+
+void TForm1::VolumeShown() {
+    for (TComponent* c : Components) c->VolumeChanged();
+}
+
+void TForm1::DisplayChanged() {
+    for (TComponent* c : Components) c->DisplayChanged();
 }
 
 void TForm1::RenderAll() {
@@ -475,7 +484,7 @@ void TForm1::CrossAllViews(int rebuilt) {
         DrawCross(images[v], crosses[v].x(), crosses[v].y());
     }
     StatusBar1->SetSimpleText(CrosshairText());
-    AtlasPointMoved();
+    PointMoved();
 }
 
 void TForm1::ReportPosition(int view, int px, int py) {

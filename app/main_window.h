@@ -8,12 +8,12 @@
 #include <QMainWindow>
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "widgets/prompter.h"
+#include "core/render/section_copies.h"
 #include "core/volume/volume.h"
 #include "widgets/shift_state.h"
-#include "teach/atlas.h"
-#include "teach/quiz.h"
 
 class QAction;
 class QDragEnterEvent;
@@ -33,8 +33,9 @@ namespace zx {
 struct Forms;
 class TImage;
 class TNewBmpForm;
+class TComponent;
+class TLearning;
 class TListBox;
-class TReadout;
 class TStatusBar;
 class TUpDown;
 
@@ -104,11 +105,9 @@ public:
     QImage TraBmp;               ///< clean transversal section
     QImage InfoBmp;              ///< the info file's picture: four 100 × 100 quadrants
     VolumeArray Volume{};        ///< the voxels: byte x·65536 + z·256 + y
-    /// Volume laid out for the coronal view (byte y·65536 + z·256 + x), so a
-    /// coronal section is one contiguous block. Rebuilt by VolumeChanged.
-    alignas(64) VolumeArray CorVolume{};
-    std::uint8_t* TraCopy = nullptr;  ///< the transversal copy, in the staging buffer
-    std::uint64_t TraCopyUse = 0;     ///< StagingUses() right after TraCopy was made
+    /// Volume laid out for the coronal and the transversal view, so that
+    /// their sections are contiguous blocks. Rebuilt by VolumeChanged only.
+    SectionCopies Copies;
     int SliceCount = 0;               ///< valid x planes, 0…256
     int SliceOffset = 0;              ///< column of plane 0 in the coronal and transversal views
     int Xg = 0, Yg = 0, Zg = 0;       ///< the crosshair point, each 0…255
@@ -149,10 +148,6 @@ public:
     /// copies) up to date; every path that writes Volume calls it once it
     /// is done.
     void VolumeChanged();
-    /// The transversal copy of Volume (byte z·65536 + y·256 + x). It lives
-    /// in the staging buffer, which otherwise only holds loads in progress,
-    /// and is made again here whenever a load has used the buffer since.
-    const std::uint8_t* TraVolume();
     void DrawCross(TImage* view, int px, int py);
     void RefreshX();
     void RefreshY();
@@ -198,32 +193,15 @@ public:
     /// false when the key is not for a view.
     bool ViewKey(QKeyEvent* e);
 
-    // ---- Learning: atlas read-out, colours, self-test ------------------------
-    QMenu* Lernen1;
-    QAction *AtlasAnzeigen1, *RegionenEinfaerben1, *Uebungstarten1;
-    QMenu* AtlasWahl1;
-    std::vector<QAction*> AtlasChoices;  ///< one per known atlas, in the "Atlas wählen" menu
-    QWidget* AtlasWindow;                ///< the read-out window
-    TReadout* AtlasReadout;              ///< one line per atlas for the point
-    QLabel* QuizLabel;                   ///< the self-test's question
-    AtlasSet Atlases;                    ///< label volumes beside the volume file, loaded on use
-    int ChosenAtlas = 0;                 ///< index into kAtlases
-    std::array<int, 3> AtlasPoint{-1, -1, -1};  ///< the point the read-out shows
-    std::unique_ptr<Quiz> ActiveQuiz;           ///< the running self-test, if any
-    int HighlightLabel = 0;                     ///< region outlined after a self-test answer
-    unsigned QuizSeed = 0;                      ///< fixed questions for tests; 0 draws at random
-    void AtlasAnzeigen1Click(bool on);
-    void ChooseAtlas(int i);
-    void Uebungstarten1Click();
-    /// Brings the read-out and the colour layer to the point; cheap when
-    /// nothing is shown or the point did not move.
-    void AtlasPointMoved(bool force = false);
-    /// Judges the point for the self-test's question.
-    void QuizAnswer();
-    void EndQuiz();
-    /// Enables the "Lernen" entries only when label volumes lie beside the
-    /// volume file.
-    void UpdateAtlasAvailability();
+    // ---- Components: the features beyond the designed window ------------------
+    TLearning* Learning;                 ///< the "Lernen" menu: atlas read-out, colours, self-test
+    std::vector<TComponent*> Components;  ///< every component, told of each change in this order
+    /// Tells every component that the point moved.
+    void PointMoved();
+    /// Tells every component that a new volume is shown.
+    void VolumeShown();
+    /// Tells every component that the layout, mode or inversion changed.
+    void DisplayChanged();
 
     // ---- Magnifier, inversion, info list, steps ---------------------------
     void LupeBtnClick();
@@ -303,13 +281,7 @@ private:
     /// Crosshairs in all three views after view `rebuilt` (1…3) was rebuilt;
     /// the other two are restored from their clean bitmaps first.
     void CrossAllViews(int rebuilt);
-    void BuildLearnMenu();
-    bool AtlasAvailable() const;
-    void EnsureAtlases();
-    int ChosenAtlasIndex() const;
-    QImage AtlasLayer(int view) const;
-    void ShowQuestion();
-    void PlaceAtlasWindow();
+    void BuildComponents();
     /// Fixes the frame to the designed client area (normal state) or lets
     /// the window take any size (maximised state).
     void FixFrame(bool fixed);

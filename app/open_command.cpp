@@ -193,8 +193,7 @@ bool TForm1::OpenStack(const QStringList& files) {
         HourGlass hourglass;
         // Built aside and copied over only when every picture was read: a
         // failing file leaves the previous volume and its name as they were.
-        const StagingLease lease;
-        std::uint8_t* staging = lease.data();
+        std::uint8_t* staging = StagingVolume();
         AssembleStack(files, d, o, staging, [this](int, const QString& path) {
             StatusBar1->SetSimpleText(Utf8(texts::kLoadingFile) + ExtractFileName(path));
         });
@@ -222,7 +221,7 @@ void TForm1::Recentre() {
     RenderSag(Xg);
     RenderCor(Yg);
     RenderTra(Zg);
-    UpdateAtlasAvailability();
+    VolumeShown();
 }
 
 void TForm1::FinishOpen() {

@@ -14,6 +14,8 @@
 
 #include "app/forms.h"
 #include "app/main_window.h"
+#include "components/learning/learning.h"
+#include "core/render/section_copies.h"
 #include "core/render/sections.h"
 #include "core/volume/vmr_file.h"
 #include "core/volume/volume.h"
@@ -223,16 +225,16 @@ void BM_SagittalDragMoveWithAtlas(benchmark::State& state) {
     static AtlasFiles files;
     zx::TForm1& w = *SharedForms().Form1;
     w.VolumeFileName = files.volume;
-    w.UpdateAtlasAvailability();
-    w.AtlasAnzeigen1->setChecked(true);
+    w.Learning->UpdateAtlasAvailability();
+    w.Learning->AtlasAnzeigen1->setChecked(true);
     int i = 0;
     for (auto _ : state) {
         w.Image1->OnMouseMove(zx::ssLeft, i & 255, (i * 7) & 255);
         ++i;
     }
-    w.AtlasAnzeigen1->setChecked(false);
+    w.Learning->AtlasAnzeigen1->setChecked(false);
     w.VolumeFileName.clear();
-    w.UpdateAtlasAvailability();
+    w.Learning->UpdateAtlasAvailability();
 }
 BENCHMARK(BM_SagittalDragMoveWithAtlas);
 
@@ -251,15 +253,15 @@ VmrFile& BenchFile() {
 }
 
 /// A volume file read as the Open command reads it: the read, then the
-/// coronal and transversal copies (the latter in the staging buffer).
+/// coronal and transversal copies.
 void BM_LoadVmr(benchmark::State& state) {
     const QString path = BenchFile().path;
     static zx::VolumeArray volume{};
-    alignas(64) static zx::VolumeArray coronal{};
+    static zx::SectionCopies copies;
     for (auto _ : state) {
         benchmark::DoNotOptimize(zx::ReadVmr(path, volume.data()));
-        zx::MakeSectionCopies(volume.data(), coronal.data(), zx::StagingVolume());
-        benchmark::DoNotOptimize(coronal.data());
+        copies.Rebuild(volume.data());
+        benchmark::DoNotOptimize(copies.Coronal());
     }
 }
 

@@ -494,8 +494,7 @@ void TNewBmpForm::OKButtonClick() {
     HourGlass hourglass;
     // Built aside and committed only when every file was read, so a failing
     // file leaves the destination as it was.
-    const StagingLease lease;
-    std::uint8_t* staging = lease.data();
+    std::uint8_t* staging = StagingVolume();
     std::memset(staging, 0, kVolumeBytes);
     const int o = ImportOffset(total);
     try {

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "app/main_window.h"
+#include "components/component.h"
 #include "widgets/guard.h"
 #include "widgets/image_view.h"
 
@@ -50,10 +51,8 @@ void TForm1::MovePoint(int view, int dColumn, int dRow) {
 }
 
 bool TForm1::ViewKey(QKeyEvent* e) {
-    if (ActiveQuiz && e->key() == Qt::Key_Escape && !QApplication::activeModalWidget()) {
-        Guarded([&] { EndQuiz(); });  // Escape ends the self-test early
-        return true;
-    }
+    for (TComponent* c : Components)
+        if (c->KeyPressed(e)) return true;
     if (PointerView == 0 || QApplication::activeModalWidget()) return false;
     // A coordinate edit with the focus keeps its keys.
     if (qobject_cast<QLineEdit*>(QApplication::focusWidget())) return false;

@@ -1,16 +1,17 @@
-// The "Lernen" menu of the main window: the structures under the
-// crosshair, the atlas colours over the sections, and the self-test.
+#include "components/learning/learning.h"
+
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QVBoxLayout>
 #include <random>
 
-#include "app/main_window.h"
 #include "widgets/prompter.h"
 #include "core/texts.h"
 #include "widgets/guard.h"
@@ -24,10 +25,11 @@ namespace {
 const char kOnlyStandardHead[] = "Atlas passt nur zum Standardkopf";
 }  // namespace
 
-void TForm1::BuildLearnMenu() {
-    Lernen1 = new QMenu(QStringLiteral("&Lernen"), this);
+TLearning::TLearning(const ViewerContext& viewer, QObject* parent) : TComponent(viewer, parent) {
+    QMainWindow* const main = viewer.window;
+    Lernen1 = new QMenu(QStringLiteral("&Lernen"), main);
     Lernen1->setObjectName(QStringLiteral("Lernen1"));
-    MainMenu1->insertMenu(Hilfe1->menuAction(), Lernen1);
+    viewer.menuBar->insertMenu(viewer.helpMenu->menuAction(), Lernen1);
     AtlasAnzeigen1 = Lernen1->addAction(QStringLiteral("&Atlas anzeigen"));
     AtlasAnzeigen1->setObjectName(QStringLiteral("AtlasAnzeigen1"));
     AtlasAnzeigen1->setCheckable(true);
@@ -52,7 +54,7 @@ void TForm1::BuildLearnMenu() {
     connect(Uebungstarten1, &QAction::triggered, this, Slot([this] { Uebungstarten1Click(); }));
 
     // The read-out: a small window of its own beside the designed one.
-    AtlasWindow = new QWidget(this, Qt::Tool);
+    AtlasWindow = new QWidget(main, Qt::Tool);
     AtlasWindow->setObjectName(QStringLiteral("AtlasWindow"));
     AtlasWindow->setWindowTitle(QStringLiteral("Atlas"));
     auto* layout = new QVBoxLayout(AtlasWindow);
@@ -71,19 +73,19 @@ void TForm1::BuildLearnMenu() {
     UpdateAtlasAvailability();
 }
 
-void TForm1::PlaceAtlasWindow() {
+void TLearning::PlaceAtlasWindow() {
     // Beside the main window, so that it covers none of the views.
-    AtlasWindow->move(frameGeometry().topRight() + QPoint(8, 0));
+    AtlasWindow->move(viewer.window->frameGeometry().topRight() + QPoint(8, 0));
 }
 
-bool TForm1::AtlasAvailable() const {
-    if (VolumeFileName.isEmpty()) return false;
+bool TLearning::AtlasAvailable() const {
+    if (viewer.volumeFileName.isEmpty()) return false;
     for (const AtlasKind& k : kAtlases)
-        if (QFileInfo(LabelFileFor(VolumeFileName, k.key)).isFile()) return true;
+        if (QFileInfo(LabelFileFor(viewer.volumeFileName, k.key)).isFile()) return true;
     return false;
 }
 
-void TForm1::UpdateAtlasAvailability() {
+void TLearning::UpdateAtlasAvailability() {
     const bool available = AtlasAvailable();
     const QString hint = available ? QString() : QString::fromUtf8(kOnlyStandardHead);
     for (QAction* a : {AtlasAnzeigen1, RegionenEinfaerben1, Uebungstarten1, AtlasWahl1->menuAction()}) {
@@ -94,7 +96,7 @@ void TForm1::UpdateAtlasAvailability() {
     Atlases.Clear();
     AtlasPoint = {-1, -1, -1};
     if (available && (AtlasAnzeigen1->isChecked() || RegionenEinfaerben1->isChecked())) {
-        Atlases.Load(VolumeFileName);
+        Atlases.Load(viewer.volumeFileName);
         AtlasPointMoved(true);
         return;
     }
@@ -104,27 +106,27 @@ void TForm1::UpdateAtlasAvailability() {
         AtlasAnzeigen1->setChecked(false);
         RegionenEinfaerben1->setChecked(false);
         AtlasWindow->hide();
-        for (TImage* v : {Image1, Image2, Image3}) v->SetLayer(QImage());
+        for (TImage* v : viewer.views) v->SetLayer(QImage());
     }
 }
 
-void TForm1::EnsureAtlases() {
-    if (Atlases.Count() == 0 && AtlasAvailable()) Atlases.Load(VolumeFileName);
+void TLearning::EnsureAtlases() {
+    if (Atlases.Count() == 0 && AtlasAvailable()) Atlases.Load(viewer.volumeFileName);
 }
 
-void TForm1::AtlasAnzeigen1Click(bool on) {
+void TLearning::AtlasAnzeigen1Click(bool on) {
     EnsureAtlases();
     if (on && !AtlasWindow->isVisible()) PlaceAtlasWindow();
     AtlasWindow->setVisible(on);
     AtlasPointMoved(true);
 }
 
-void TForm1::ChooseAtlas(int i) {
+void TLearning::ChooseAtlas(int i) {
     ChosenAtlas = i;
     AtlasPointMoved(true);
 }
 
-int TForm1::ChosenAtlasIndex() const {
+int TLearning::ChosenAtlasIndex() const {
     // The chosen atlas among those loaded (an absent one falls back to the first).
     const QString title = QString::fromUtf8(kAtlases[std::size_t(ChosenAtlas)].title);
     for (int i = 0; i < Atlases.Count(); ++i)
@@ -132,14 +134,15 @@ int TForm1::ChosenAtlasIndex() const {
     return 0;
 }
 
-void TForm1::AtlasPointMoved(bool force) {
+void TLearning::AtlasPointMoved(bool force) {
     const bool readout = AtlasAnzeigen1->isChecked();
     const bool colours = RegionenEinfaerben1->isChecked() || (ActiveQuiz && HighlightLabel > 0);
     if (!readout && !colours) {
         if (force)
-            for (TImage* v : {Image1, Image2, Image3}) v->SetLayer(QImage());
+            for (TImage* v : viewer.views) v->SetLayer(QImage());
         return;
     }
+    const int Xg = viewer.xg, Yg = viewer.yg, Zg = viewer.zg;
     const std::array<int, 3> p = {Xg, Yg, Zg};
     if (!force && p == AtlasPoint) return;
     const std::array<int, 3> before = AtlasPoint;
@@ -156,15 +159,16 @@ void TForm1::AtlasPointMoved(bool force) {
         // when the region under the crosshair changed its outline.
         const bool all = force || Atlases.Label(ChosenAtlasIndex(), Xg, Yg, Zg) !=
                                       (before[0] < 0 ? -1 : Atlases.Label(ChosenAtlasIndex(), before[0], before[1], before[2]));
-        if (all || before[0] != Xg) Image1->SetLayer(AtlasLayer(1));
-        if (all || before[1] != Yg) Image2->SetLayer(AtlasLayer(2));
-        if (all || before[2] != Zg) Image3->SetLayer(AtlasLayer(3));
+        for (int v = 0; v < 3; ++v)
+            if (all || before[std::size_t(v)] != p[std::size_t(v)]) viewer.views[std::size_t(v)]->SetLayer(AtlasLayer(v + 1));
     } else if (force) {
-        for (TImage* v : {Image1, Image2, Image3}) v->SetLayer(QImage());
+        for (TImage* v : viewer.views) v->SetLayer(QImage());
     }
 }
 
-QImage TForm1::AtlasLayer(int view) const {
+QImage TLearning::AtlasLayer(int view) const {
+    const int Xg = viewer.xg, Yg = viewer.yg, Zg = viewer.zg;
+    const int SliceCount = viewer.sliceCount, SliceOffset = viewer.sliceOffset;
     const int a = ChosenAtlasIndex();
     const bool fill = RegionenEinfaerben1->isChecked();
     const int outlined = (ActiveQuiz && HighlightLabel > 0) ? HighlightLabel : Atlases.Label(a, Xg, Yg, Zg);
@@ -193,7 +197,7 @@ QImage TForm1::AtlasLayer(int view) const {
     return layer;
 }
 
-void TForm1::Uebungstarten1Click() {
+void TLearning::Uebungstarten1Click() {
     if (ActiveQuiz) {
         EndQuiz();
         return;
@@ -210,25 +214,22 @@ void TForm1::Uebungstarten1Click() {
     ShowQuestion();
 }
 
-void TForm1::ShowQuestion() {
+void TLearning::ShowQuestion() {
     if (!ActiveQuiz || ActiveQuiz->Finished()) return;
     const QString q = QStringLiteral("%1/%2  ").arg(ActiveQuiz->Current() + 1).arg(ActiveQuiz->Total()) +
                       ActiveQuiz->Question();
     QuizLabel->setText(q);
-    StatusBar1->SetSimpleText(ActiveQuiz->Question());
+    viewer.statusBar->SetSimpleText(ActiveQuiz->Question());
 }
 
-void TForm1::QuizAnswer() {
+void TLearning::QuizAnswer() {
     if (!ActiveQuiz || ActiveQuiz->Finished()) return;
     const int wanted = ActiveQuiz->Wanted();
-    const Quiz::Verdict v = ActiveQuiz->Answer(Xg, Yg, Zg);
+    const Quiz::Verdict v = ActiveQuiz->Answer(viewer.xg, viewer.yg, viewer.zg);
     prompter().MessageDlg(MsgKind::Information, QString::fromUtf8(texts::kTitleInformation), v.text, mbOK);
     // The wanted region outlined, the crosshair moved into it.
     HighlightLabel = wanted;
-    SetCoordinate(0, v.inside[0]);
-    SetCoordinate(1, v.inside[1]);
-    SetCoordinate(2, v.inside[2]);
-    RecordStep();
+    viewer.moveTo(v.inside[0], v.inside[1], v.inside[2]);
     AtlasPointMoved(true);
     if (ActiveQuiz->Finished()) {
         EndQuiz();
@@ -237,7 +238,7 @@ void TForm1::QuizAnswer() {
     }
 }
 
-void TForm1::EndQuiz() {
+void TLearning::EndQuiz() {
     if (!ActiveQuiz) return;
     const QString summary = ActiveQuiz->Summary();
     ActiveQuiz.reset();
@@ -246,6 +247,16 @@ void TForm1::EndQuiz() {
     Uebungstarten1->setText(QString::fromUtf8("&Übung starten..."));
     prompter().MessageDlg(MsgKind::Information, QString::fromUtf8(texts::kTitleInformation), summary, mbOK);
     AtlasPointMoved(true);
+}
+
+void TLearning::ViewReleased(int, TMouseButton b) {
+    if (ActiveQuiz && b == TMouseButton::mbLeft) QuizAnswer();
+}
+
+bool TLearning::KeyPressed(QKeyEvent* e) {
+    if (!ActiveQuiz || e->key() != Qt::Key_Escape || QApplication::activeModalWidget()) return false;
+    Guarded([&] { EndQuiz(); });  // Escape ends the self-test early
+    return true;
 }
 
 }  // namespace zx

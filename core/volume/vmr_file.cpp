@@ -19,29 +19,15 @@
 
 namespace zx {
 
-namespace {
-std::uint64_t stagingUses = 0;
-int stagingLeases = 0;
-}  // namespace
-
 std::uint8_t* StagingVolume() {
-    // 64-byte aligned, so that the transversal copy the viewer keeps here
-    // is written in whole cache lines.
     static const std::unique_ptr<std::uint8_t[], void (*)(void*)> buffer = [] {
         auto* b = static_cast<std::uint8_t*>(std::aligned_alloc(64, kVolumeBytes));
         if (!b) throw std::bad_alloc();
         std::memset(b, 0, kVolumeBytes);  // fault the pages in once
         return std::unique_ptr<std::uint8_t[], void (*)(void*)>(b, std::free);
     }();
-    ++stagingUses;
     return buffer.get();
 }
-
-std::uint64_t StagingUses() { return stagingUses; }
-
-StagingLease::StagingLease() : data_(StagingVolume()) { ++stagingLeases; }
-StagingLease::~StagingLease() { --stagingLeases; }
-bool StagingBusy() { return stagingLeases > 0; }
 
 namespace {
 
@@ -74,8 +60,7 @@ std::size_t WriteFully(int fd, const std::uint8_t* src, std::size_t count) {
 
 int ReadVmr(const QString& path, std::uint8_t* volume) {
     const InputFile file(path);
-    const StagingLease lease;
-    std::uint8_t* staging = lease.data();
+    std::uint8_t* staging = StagingVolume();
     int n = 0;
     std::size_t total = 0;
     for (;;) {

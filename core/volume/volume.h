@@ -20,29 +20,8 @@ constexpr std::size_t VoxelIndex(int x, int y, int z) {
 using VolumeArray = std::array<std::uint8_t, kVolumeBytes>;
 
 /// One 16 MiB scratch volume, allocated and touched once, where loads are
-/// assembled before they replace the visible volume. Every call counts as a
-/// new use that may overwrite what the buffer held. GUI thread only.
+/// assembled before they replace the visible volume, so that a failed load
+/// leaves it as it was. It holds nothing between two loads. GUI thread only.
 std::uint8_t* StagingVolume();
-
-/// How many times StagingVolume() has been called: whoever keeps data in
-/// the buffer between its own uses (the viewer's transversal copy) sees
-/// from a changed count that somebody else has written there since.
-std::uint64_t StagingUses();
-
-/// The staging buffer held by a load while it fills it: as long as a lease
-/// lives, StagingBusy() is true and nobody else keeps or remakes data
-/// there (the viewer then draws transversal sections from the volume).
-class StagingLease {
-public:
-    StagingLease();
-    ~StagingLease();
-    StagingLease(const StagingLease&) = delete;
-    StagingLease& operator=(const StagingLease&) = delete;
-    std::uint8_t* data() const { return data_; }
-
-private:
-    std::uint8_t* data_;
-};
-bool StagingBusy();
 
 }  // namespace zx

@@ -8,6 +8,7 @@
 #include "core/render/sections.h"
 #include "widgets/image_view.h"
 #include "widgets/readout.h"
+#include "components/learning/learning.h"
 #include "support/app_fixture.h"
 
 namespace {
@@ -39,27 +40,27 @@ protected:
 };
 
 TEST_F(Learn, TheReadOutFollowsEveryWayThePointMoves) {
-    ASSERT_TRUE(form->AtlasAnzeigen1->isEnabled());
-    form->AtlasAnzeigen1->setChecked(true);
+    ASSERT_TRUE(form->Learning->AtlasAnzeigen1->isEnabled());
+    form->Learning->AtlasAnzeigen1->setChecked(true);
     const QString outside = QString::fromUtf8("AAL: —\nJHU-Faserbahnen: —");
-    EXPECT_EQ(form->AtlasReadout->text(), outside);  // the start point (90, 128, 128)
+    EXPECT_EQ(form->Learning->AtlasReadout->text(), outside);  // the start point (90, 128, 128)
     ClickSag(110, 110);
-    EXPECT_EQ(form->AtlasReadout->text(),
+    EXPECT_EQ(form->Learning->AtlasReadout->text(),
               QStringLiteral("AAL: Gyrus praecentralis links\nJHU-Faserbahnen: Genu corporis callosi"));
     form->yg_Ed->setText(QStringLiteral("160"));  // typed
     form->yg_EdKeyUp();
-    EXPECT_TRUE(form->AtlasReadout->text().startsWith(QStringLiteral("AAL: Gyrus praecentralis rechts")));
+    EXPECT_TRUE(form->Learning->AtlasReadout->text().startsWith(QStringLiteral("AAL: Gyrus praecentralis rechts")));
     form->StepPlane(1, 30);  // the wheel: x 120, outside the boxes
-    EXPECT_EQ(form->AtlasReadout->text(), outside);
+    EXPECT_EQ(form->Learning->AtlasReadout->text(), outside);
     form->BackBtnClick();  // a recorded step
-    EXPECT_TRUE(form->AtlasReadout->text().startsWith(QStringLiteral("AAL: Gyrus praecentralis")));
+    EXPECT_TRUE(form->Learning->AtlasReadout->text().startsWith(QStringLiteral("AAL: Gyrus praecentralis")));
 }
 
 TEST_F(Learn, TheColourLayerLeavesTheCleanSectionsAndThePrintAlone) {
     QImage clean = zx::NewSectionBitmap();
     zx::RenderSagittal(form->Volume.data(), form->Xg, clean);
     const QImage printedBefore = form->ClientPicture();
-    form->RegionenEinfaerben1->setChecked(true);
+    form->Learning->RegionenEinfaerben1->setChecked(true);
     ASSERT_FALSE(form->Image1->Layer().isNull());
     EXPECT_NE(qAlpha(form->Image1->Layer().pixel(110, 110)), 0);  // inside Precentral_L
     EXPECT_EQ(qAlpha(form->Image1->Layer().pixel(20, 20)), 0);
@@ -68,18 +69,18 @@ TEST_F(Learn, TheColourLayerLeavesTheCleanSectionsAndThePrintAlone) {
 }
 
 TEST_F(Learn, ASeededSelfTestJudgesClicksAndSumsUp) {
-    form->QuizSeed = 4;
-    form->Uebungstarten1->trigger();
-    ASSERT_TRUE(form->ActiveQuiz);
-    ASSERT_EQ(form->ActiveQuiz->Total(), 3);  // the three boxes, each over 500 voxels
+    form->Learning->QuizSeed = 4;
+    form->Learning->Uebungstarten1->trigger();
+    ASSERT_TRUE(form->Learning->ActiveQuiz);
+    ASSERT_EQ(form->Learning->ActiveQuiz->Total(), 3);  // the three boxes, each over 500 voxels
     const std::map<int, QPoint> centre = {{1, {110, 110}}, {2, {160, 110}}, {57, {110, 160}}};
-    EXPECT_TRUE(form->QuizLabel->text().contains(QStringLiteral("Zeigen Sie: ")));
+    EXPECT_TRUE(form->Learning->QuizLabel->text().contains(QStringLiteral("Zeigen Sie: ")));
     // Right.
-    ClickSag(centre.at(form->ActiveQuiz->Wanted()).x(), centre.at(form->ActiveQuiz->Wanted()).y());
+    ClickSag(centre.at(form->Learning->ActiveQuiz->Wanted()).x(), centre.at(form->Learning->ActiveQuiz->Wanted()).y());
     ASSERT_EQ(prompter.Messages().size(), 1u);
     EXPECT_EQ(prompter.Messages()[0].text, QStringLiteral("Richtig!"));
     // Wrong, in another box: the distance to the wanted box's nearest voxel.
-    const int wanted = form->ActiveQuiz->Wanted();
+    const int wanted = form->Learning->ActiveQuiz->Wanted();
     const int other = wanted == 1 ? 2 : 1;
     ClickSag(centre.at(other).x(), centre.at(other).y());
     const QPoint w = centre.at(wanted), o = centre.at(other);
@@ -95,15 +96,15 @@ TEST_F(Learn, ASeededSelfTestJudgesClicksAndSumsUp) {
     ASSERT_EQ(prompter.Messages().size(), 4u);
     EXPECT_TRUE(prompter.Messages()[2].text.contains(QStringLiteral("keine Region")));
     EXPECT_TRUE(prompter.Messages()[3].text.startsWith(QStringLiteral("1 von 3 richtig")));
-    EXPECT_FALSE(form->ActiveQuiz);
+    EXPECT_FALSE(form->Learning->ActiveQuiz);
 }
 
 TEST_F(Learn, EntriesAreOffForAVolumeWithoutLabels) {
     prompter.openAnswers.push_back(QStringList{dir.Write(QStringLiteral("anders.vmr"), zxtest::Pattern(65536 * 20, 1))});
     form->ffnen1->trigger();
-    EXPECT_FALSE(form->AtlasAnzeigen1->isEnabled());
-    EXPECT_EQ(form->AtlasAnzeigen1->statusTip(), QStringLiteral("Atlas passt nur zum Standardkopf"));
-    EXPECT_FALSE(form->Uebungstarten1->isEnabled());
+    EXPECT_FALSE(form->Learning->AtlasAnzeigen1->isEnabled());
+    EXPECT_EQ(form->Learning->AtlasAnzeigen1->statusTip(), QStringLiteral("Atlas passt nur zum Standardkopf"));
+    EXPECT_FALSE(form->Learning->Uebungstarten1->isEnabled());
 }
 
 }  // namespace

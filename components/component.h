@@ -1,0 +1,68 @@
+// The seam between the main window and the features that go beyond its
+// designed controls (atlas read-out and self-test, orientation letters,
+// rulers, display window, 3-D view). A component gets a read-only view of
+// the main window's state and is told when the point, the volume or the
+// display changed; it never reaches into another component.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <array>
+#include <functional>
+
+#include "core/volume/volume.h"
+#include "widgets/shift_state.h"
+
+class QKeyEvent;
+class QMainWindow;
+class QMenu;
+class QMenuBar;
+
+namespace zx {
+
+class TImage;
+class TStatusBar;
+
+/// What a component may see of the main window: its live state (held by
+/// reference, so always current), its views and the places it may add to.
+struct ViewerContext {
+    const VolumeArray& volume;
+    const int& xg;
+    const int& yg;
+    const int& zg;
+    const int& sliceCount;
+    const int& sliceOffset;
+    const QString& volumeFileName;
+    std::array<TImage*, 3> views;  ///< sagittal, coronal, transversal
+    TStatusBar* statusBar;
+    QMainWindow* window;
+    QMenuBar* menuBar;
+    QMenu* viewMenu;  ///< "Ansicht"
+    QMenu* helpMenu;  ///< "Hilfe": menus of components go before it
+    /// Moves the crosshair to (x, y, z) as typed coordinates do, and
+    /// records the step.
+    std::function<void(int, int, int)> moveTo;
+};
+
+/// A feature beyond the designed window, owned by the main window.
+class TComponent : public QObject {
+public:
+    explicit TComponent(const ViewerContext& viewer, QObject* parent = nullptr)
+        : QObject(parent), viewer(viewer) {}
+    /// The crosshair point moved (cheap when nothing depends on it).
+    virtual void PointChanged() {}
+    /// A new volume is shown, centred (after every open and import).
+    virtual void VolumeChanged() {}
+    /// Layout, window mode or inversion changed.
+    virtual void DisplayChanged() {}
+    /// The mouse button `b` was released over view 1…3, after the view's
+    /// own handler ran.
+    virtual void ViewReleased(int /*view*/, TMouseButton /*b*/) {}
+    /// A key for the main window; true when the component took it.
+    virtual bool KeyPressed(QKeyEvent* /*e*/) { return false; }
+
+protected:
+    const ViewerContext viewer;
+};
+
+}  // namespace zx

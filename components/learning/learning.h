@@ -1,0 +1,74 @@
+// The "Lernen" menu: the structures under the crosshair from the atlases
+// beside the volume file, the atlas colours over the sections, and the
+// self-test that asks the student to point at a region.
+#pragma once
+
+#include <QImage>
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "components/component.h"
+#include "teach/atlas.h"
+#include "teach/quiz.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QWidget;
+
+namespace zx {
+
+class TReadout;
+
+class TLearning : public TComponent {
+public:
+    explicit TLearning(const ViewerContext& viewer, QObject* parent = nullptr);
+
+    // ---- Controls ---------------------------------------------------------
+    QMenu* Lernen1;
+    QAction *AtlasAnzeigen1, *RegionenEinfaerben1, *Uebungstarten1;
+    QMenu* AtlasWahl1;
+    std::vector<QAction*> AtlasChoices;  ///< one per known atlas, in the "Atlas wählen" menu
+    QWidget* AtlasWindow;                ///< the read-out window
+    TReadout* AtlasReadout;              ///< one line per atlas for the point
+    QLabel* QuizLabel;                   ///< the self-test's question
+
+    // ---- State ------------------------------------------------------------
+    AtlasSet Atlases;                           ///< label volumes beside the volume file, loaded on use
+    int ChosenAtlas = 0;                        ///< index into kAtlases
+    std::array<int, 3> AtlasPoint{-1, -1, -1};  ///< the point the read-out shows
+    std::unique_ptr<Quiz> ActiveQuiz;           ///< the running self-test, if any
+    int HighlightLabel = 0;                     ///< region outlined after a self-test answer
+    unsigned QuizSeed = 0;                      ///< fixed questions for tests; 0 draws at random
+
+    // ---- Commands -----------------------------------------------------------
+    void AtlasAnzeigen1Click(bool on);
+    void ChooseAtlas(int i);
+    void Uebungstarten1Click();
+    /// Brings the read-out and the colour layer to the point; cheap when
+    /// nothing is shown or the point did not move.
+    void AtlasPointMoved(bool force = false);
+    /// Judges the point for the self-test's question.
+    void QuizAnswer();
+    void EndQuiz();
+    /// Enables the "Lernen" entries only when label volumes lie beside the
+    /// volume file.
+    void UpdateAtlasAvailability();
+
+    // ---- The main window's news ----------------------------------------------
+    void PointChanged() override { AtlasPointMoved(); }
+    void VolumeChanged() override { UpdateAtlasAvailability(); }
+    void ViewReleased(int view, TMouseButton b) override;
+    bool KeyPressed(QKeyEvent* e) override;
+
+private:
+    bool AtlasAvailable() const;
+    void EnsureAtlases();
+    int ChosenAtlasIndex() const;
+    QImage AtlasLayer(int view) const;
+    void ShowQuestion();
+    void PlaceAtlasWindow();
+};
+
+}  // namespace zx
