@@ -9,6 +9,7 @@
 
 #include "app/forms.h"
 #include "app/main_window.h"
+#include "components/orientation/orientation_letters.h"
 #include "widgets/prompter.h"
 
 namespace zx {
@@ -22,6 +23,8 @@ const char kUsage[] =
     "      (.nii, .nii.gz) oder einem Ordner mit einer DICOM-Serie statt MR_Kopf.vmr\n"
     "  zerebrix --screenshot BILD.png [--at X,Y,Z] [DATEI | ORDNER]\n"
     "      speichert ein Bild des Fensters (ohne Bildschirm möglich) und endet\n"
+    "  --neurological\n"
+    "      zeigt die linke Körperseite links (sonst radiologisch: rechts)\n"
     "  zerebrix --help | --version\n";
 
 CommandLine Ends(int code, const QString& message) {
@@ -63,6 +66,10 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         const QString a = QString::fromLocal8Bit(argv[i]);
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) return Ends(0, QString::fromUtf8(kUsage));
         if (a == QLatin1String("--version")) return Ends(0, QStringLiteral("zerebrix (Zerebrix-MR) 1.0\n"));
+        if (a == QLatin1String("--neurological")) {
+            cl.neurological = true;
+            continue;
+        }
         if (a == QLatin1String("--screenshot") || a == QLatin1String("--at")) {
             if (i + 1 >= argc) return Misuse(a + QStringLiteral(" braucht einen Wert"));
             const QString value = QString::fromLocal8Bit(argv[++i]);
@@ -99,6 +106,7 @@ int RunScreenshot(const CommandLine& cl) {
         auto forms = CreateForms();
         TForm1& w = *forms->Form1;
         w.StartPath = cl.path;
+        if (cl.neurological) w.Letters->SetNeurological(true, false);
         ShowMainWindow(*forms);
         for (int i = 0; i < 200 && !w.DefaultLoaded; ++i) QApplication::processEvents();
         if (!w.DefaultLoaded) w.FormActivate();
@@ -116,7 +124,7 @@ int RunScreenshot(const CommandLine& cl) {
             rc = 1;
         } else {
             QSaveFile out(cl.screenshot);
-            if (!out.open(QIODevice::WriteOnly) || !w.ClientPicture().save(&out, "PNG") || !out.commit()) {
+            if (!out.open(QIODevice::WriteOnly) || !w.ClientPicture(true).save(&out, "PNG") || !out.commit()) {
                 std::fprintf(stderr, "zerebrix: %s kann nicht geschrieben werden\n",
                              cl.screenshot.toUtf8().constData());
                 rc = 1;

@@ -57,6 +57,7 @@ void InstallGermanTranslations() {
 
 std::unique_ptr<Forms> CreateForms() {
     QApplication::setApplicationName(QString::fromUtf8(texts::kAppTitle));
+    QApplication::setOrganizationName(QStringLiteral("Zerebrix-MR"));
     QApplication::setFont(ProgramFont());
     InstallGermanTranslations();
     auto f = std::make_unique<Forms>();

@@ -14,6 +14,7 @@
 #include "app/command_line.h"
 #include "app/forms.h"
 #include "app/main_window.h"
+#include "components/orientation/orientation_letters.h"
 
 int main(int argc, char** argv) {
     const zx::CommandLine cl = zx::ParseCommandLine(argc, argv);
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     if (!cl.screenshot.isEmpty()) return zx::RunScreenshot(cl);
     auto forms = zx::CreateForms();
     forms->Form1->StartPath = cl.path;
+    if (cl.neurological) forms->Form1->Letters->SetNeurological(true, false);
     zx::ShowMainWindow(*forms);
     const int rc = app.exec();
     forms.reset();

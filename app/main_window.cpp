@@ -22,7 +22,10 @@
 #include "widgets/list_box.h"
 #include "widgets/status_bar.h"
 #include "widgets/up_down.h"
+#include "components/display_window/display_window_tool.h"
 #include "components/learning/learning.h"
+#include "components/orientation/orientation_letters.h"
+#include "components/rulers/rulers.h"
 #include "dialogs/options_dialog.h"
 
 namespace zx {
@@ -286,15 +289,27 @@ void TForm1::ConnectHandlers() {
         {Image3, &TForm1::Image3MouseDown, &TForm1::Image3MouseMove, &TForm1::Image3MouseUp}};
     for (const Handlers& h : handlers) {
         const int n = int(&h - handlers) + 1;
-        h.view->OnMouseDown = [this, f = h.down](TMouseButton b, TShiftState s, int x, int y) {
+        // A component may take the event first (a measuring mode, the
+        // display window's drag); the view's own handler then stays out.
+        auto taken = [this, n, view = h.view](ViewMouse::Kind k, TMouseButton b, TShiftState s, int x, int y) {
+            const QPoint p = Scaled(view, x, y);
+            const ViewMouse m{k, n, b, s, p.x(), p.y()};
+            for (TComponent* c : Components)
+                if (c->MouseInView(m)) return true;
+            return false;
+        };
+        h.view->OnMouseDown = [this, f = h.down, taken](TMouseButton b, TShiftState s, int x, int y) {
+            if (taken(ViewMouse::Press, b, s, x, y)) return;
             (this->*f)(b, s, x, y);
             PointMoved();
         };
-        h.view->OnMouseMove = [this, f = h.move](TShiftState s, int x, int y) {
+        h.view->OnMouseMove = [this, f = h.move, taken](TShiftState s, int x, int y) {
+            if (taken(ViewMouse::Move, TMouseButton::mbLeft, s, x, y)) return;
             (this->*f)(s, x, y);
             PointMoved();
         };
-        h.view->OnMouseUp = [this, f = h.up, n](TMouseButton b, TShiftState s, int x, int y) {
+        h.view->OnMouseUp = [this, f = h.up, n, taken](TMouseButton b, TShiftState s, int x, int y) {
+            if (taken(ViewMouse::Release, b, s, x, y)) return;
             (this->*f)(b, s, x, y);
             PointMoved();
             for (TComponent* c : Components) c->ViewReleased(n, b);
@@ -398,37 +413,61 @@ bool TForm1::eventFilter(QObject* watched, QEvent* e) {
 
 void TForm1::RenderSag(int x) {
     const std::uint8_t* overlay = (OverlayShown && OverlayVolume) ? OverlayVolume->data() : nullptr;
-    Image1->Rebuild(SagBmp, [&](QImage& bmp, QImage* mirror) {
-        RenderSagittal(Volume.data(), x, bmp, overlay, mirror);
+    Image1->Rebuild(SagBmp, [&](QImage& bmp, QImage* mirror, const QRgb* table) {
+        RenderSagittal(Volume.data(), x, bmp, overlay, mirror, table);
     });
 }
 
 void TForm1::RenderCor(int y) {
-    Image2->Rebuild(CorBmp, [&](QImage& bmp, QImage* mirror) {
-        RenderCoronalFromCopy(Copies.Coronal(), y, SliceCount, SliceOffset, bmp, mirror);
+    Image2->Rebuild(CorBmp, [&](QImage& bmp, QImage* mirror, const QRgb* table) {
+        RenderCoronalFromCopy(Copies.Coronal(), y, SliceCount, SliceOffset, bmp, mirror, table);
     });
 }
 
 void TForm1::RenderTra(int z) {
-    Image3->Rebuild(TraBmp, [&](QImage& bmp, QImage* mirror) {
-        RenderTransversalFromCopy(Copies.Transversal(), z, SliceCount, SliceOffset, bmp, mirror);
+    Image3->Rebuild(TraBmp, [&](QImage& bmp, QImage* mirror, const QRgb* table) {
+        RenderTransversalFromCopy(Copies.Transversal(), z, SliceCount, SliceOffset, bmp, mirror, table);
     });
 }
 
 void TForm1::VolumeChanged() { Copies.Rebuild(Volume.data()); }
 
 void TForm1::BuildComponents() {
-    const ViewerContext viewer{Volume,     Xg,         Yg,       Zg,          SliceCount,
-                               SliceOffset, VolumeFileName, {Image1, Image2, Image3}, StatusBar1,
-                               this,       MainMenu1,  Ansicht1, Hilfe1,
+    const ViewerContext viewer{Volume,
+                               Xg,
+                               Yg,
+                               Zg,
+                               SliceCount,
+                               SliceOffset,
+                               VolumeFileName,
+                               VoxelEdgeMm,
+                               {Image1, Image2, Image3},
+                               StatusBar1,
+                               this,
+                               MainMenu1,
+                               Ansicht1,
+                               Hilfe1,
                                [this](int x, int y, int z) {
                                    SetCoordinate(0, x);
                                    SetCoordinate(1, y);
                                    SetCoordinate(2, z);
                                    RecordStep();
-                               }};
+                               },
+                               [this] { RedisplayViews(); }};
     Learning = new TLearning(viewer, this);
-    Components = {Learning};
+    Letters = new TOrientationLetters(viewer, this);
+    Rulers = new TRulers(viewer, this);
+    WindowTool = new TDisplayWindowTool(viewer, this);
+    Components = {Learning, Letters, Rulers, WindowTool};
+}
+
+void TForm1::RedisplayViews() {
+    Image1->AssignPicture(SagBmp);
+    Image2->AssignPicture(CorBmp);
+    Image3->AssignPicture(TraBmp);
+    DrawCross(Image1, Yg, Zg);
+    DrawCross(Image2, Xg + SliceOffset, Zg);
+    DrawCross(Image3, Xg + SliceOffset, Yg);
 }
 
 void TForm1::PointMoved() {

@@ -34,7 +34,10 @@ struct Forms;
 class TImage;
 class TNewBmpForm;
 class TComponent;
+class TDisplayWindowTool;
 class TLearning;
+class TOrientationLetters;
+class TRulers;
 class TListBox;
 class TStatusBar;
 class TUpDown;
@@ -100,6 +103,7 @@ public:
     bool InfoBmpLoaded = false;  ///< the info file's picture group was read
     QString InfoFileName;        ///< the info file belonging to the volume file
     QString VolumeFileName;      ///< the current volume file; empty after a stack import
+    double VoxelEdgeMm = 0;      ///< voxel edge of the volume in mm; 0 when unknown
     QImage SagBmp;               ///< clean sagittal section, 256 × 256, 32 bit
     QImage CorBmp;               ///< clean coronal section
     QImage TraBmp;               ///< clean transversal section
@@ -195,6 +199,9 @@ public:
 
     // ---- Components: the features beyond the designed window ------------------
     TLearning* Learning;                 ///< the "Lernen" menu: atlas read-out, colours, self-test
+    TOrientationLetters* Letters;        ///< edge letters, neurological display
+    TRulers* Rulers;                     ///< distances and angles
+    TDisplayWindowTool* WindowTool;      ///< brightness, contrast, colour map
     std::vector<TComponent*> Components;  ///< every component, told of each change in this order
     /// Tells every component that the point moved.
     void PointMoved();
@@ -202,6 +209,9 @@ public:
     void VolumeShown();
     /// Tells every component that the layout, mode or inversion changed.
     void DisplayChanged();
+    /// Shows the three views again from their clean sections, with
+    /// crosshairs.
+    void RedisplayViews();
 
     // ---- Magnifier, inversion, info list, steps ---------------------------
     void LupeBtnClick();
@@ -232,8 +242,9 @@ public:
     void Drucken1Click();
     void Inhalt1Click();
     void Info1Click();
-    /// A picture of the client area as shown: views, panels, list, status bar.
-    QImage ClientPicture();
+    /// A picture of the client area: views, panels, list, status bar; the
+    /// views' layers (atlas colours, letters, rulers) only when `asShown`.
+    QImage ClientPicture(bool asShown = false);
     /// Lays the window out for a client area of the given height, as the
     /// maximised state does (enlarged, stretched views).
     void LayoutForClientHeight(int clientHeight, bool maximised);

@@ -14,6 +14,7 @@
 #include "core/volume/info_file.h"
 #include "core/volume/runtime_error.h"
 #include "core/volume/vmr_file.h"
+#include "core/volume/volume_meta.h"
 #include "widgets/hourglass.h"
 #include "widgets/image_view.h"
 #include "widgets/list_box.h"
@@ -131,6 +132,7 @@ void TForm1::LoadVolumeFile(const QString& fileName) {
     }
     VolumeChanged();
     VolumeFileName = fileName;
+    VoxelEdgeMm = ReadVolumeMeta(fileName).edgeMm;
     SliceCount = n;
     setWindowTitle(Utf8(texts::kCaptionPrefix) + ExtractFileName(fileName));
     StatusBar1->SetSimpleText(QString::number(n) + Utf8(texts::kSlicesRead));
@@ -201,6 +203,7 @@ bool TForm1::OpenStack(const QStringList& files) {
         VolumeChanged();
         ClearSideViews(GreyToColor(0));
         VolumeFileName.clear();
+        VoxelEdgeMm = 0;
         setWindowTitle(Utf8(texts::kImportedBitmapsCaption));
         InfoBmpLoaded = false;
         Image4->hide();

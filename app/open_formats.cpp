@@ -43,6 +43,7 @@ void TForm1::OpenConverted(const QString& path, bool dicomFolder) {
     std::memcpy(Volume.data(), v.voxels.data(), kVolumeBytes);
     VolumeChanged();
     SliceCount = v.planes;
+    VoxelEdgeMm = v.voxelEdgeMm;
     VolumeFileName.clear();  // no volume file: a later save asks for a name
     InfoBmpLoaded = false;
     const QString shown = QFileInfo(QDir::cleanPath(path)).fileName();

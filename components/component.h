@@ -33,6 +33,7 @@ struct ViewerContext {
     const int& sliceCount;
     const int& sliceOffset;
     const QString& volumeFileName;
+    const double& edgeMm;  ///< voxel edge in mm, 0 when unknown
     std::array<TImage*, 3> views;  ///< sagittal, coronal, transversal
     TStatusBar* statusBar;
     QMainWindow* window;
@@ -42,6 +43,19 @@ struct ViewerContext {
     /// Moves the crosshair to (x, y, z) as typed coordinates do, and
     /// records the step.
     std::function<void(int, int, int)> moveTo;
+    /// Shows the three views again from their clean sections, with
+    /// crosshairs (after a change of the display window).
+    std::function<void()> redisplay;
+};
+
+/// A mouse event in a view, in picture pixels (scaled back from an
+/// enlarged view, mirrored back from a mirrored one).
+struct ViewMouse {
+    enum Kind { Press, Move, Release } kind;
+    int view;  ///< 1 sagittal, 2 coronal, 3 transversal
+    TMouseButton button;
+    TShiftState shift;
+    int column, row;
 };
 
 /// A feature beyond the designed window, owned by the main window.
@@ -58,6 +72,9 @@ public:
     /// The mouse button `b` was released over view 1…3, after the view's
     /// own handler ran.
     virtual void ViewReleased(int /*view*/, TMouseButton /*b*/) {}
+    /// A mouse event in a view before the view's own handler: true when the
+    /// component took it, and the handler does not run.
+    virtual bool MouseInView(const ViewMouse& /*m*/) { return false; }
     /// A key for the main window; true when the component took it.
     virtual bool KeyPressed(QKeyEvent* /*e*/) { return false; }
 

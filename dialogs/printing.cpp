@@ -15,11 +15,12 @@
 
 namespace zx {
 
-QImage TForm1::ClientPicture() {
+QImage TForm1::ClientPicture(bool asShown) {
     QImage picture(Client->size(), QImage::Format_RGB32);
     picture.fill(Client->palette().window().color());
-    // The atlas colours are a layer on the screen, not part of the picture.
-    TImage::HideLayers = true;
+    // The atlas colours, letters and rulers are layers on the screen, not
+    // part of the printed picture; a screenshot shows them.
+    TImage::HideLayers = !asShown;
     Client->render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
     TImage::HideLayers = false;
     return picture;

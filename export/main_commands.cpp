@@ -10,6 +10,7 @@
 #include "core/volume/bmp_write.h"
 #include "core/volume/runtime_error.h"
 #include "core/volume/vmr_file.h"
+#include "core/volume/volume_meta.h"
 #include "widgets/hourglass.h"
 #include "widgets/image_view.h"
 #include "widgets/list_box.h"
@@ -35,6 +36,8 @@ void TForm1::Speichern1Click() {
     const QString status = QStringLiteral(" ... schreibe Datei ") + VolumeFileName + u'.';
     const int k = WriteVmr(VolumeFileName, Volume.data(), SliceCount,
                            [&] { StatusBar1->SetSimpleText(status); });
+    // The voxel edge beside the volume file, for the rulers of a later open.
+    WriteVolumeMeta(VolumeFileName, {VoxelEdgeMm});
     prompter().MessageDlg(MsgKind::Plain, QString(),
                           QString::number(k) +
                               Utf8(" Datensätze geschrieben.  ACHTUNG: Format (noch) nicht kompatibel "

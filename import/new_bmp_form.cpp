@@ -515,6 +515,7 @@ void TNewBmpForm::OKButtonClick() {
         std::memcpy(main.Volume.data(), staging, kVolumeBytes);
         main.VolumeChanged();
         main.VolumeFileName.clear();
+        main.VoxelEdgeMm = 0;
         main.setWindowTitle(Utf8(texts::kImportedBitmapsCaption));
         main.SliceCount = orientation == 0 ? total : 255;
         QuadLabel->clear();

@@ -28,11 +28,13 @@ void TImage::AssignPicture(const QImage& src) {
                 std::memcpy(to + y * stride + 4 * r.left(), from + y * stride + 4 * r.left(),
                             std::size_t(4 * r.width()));
             }
-            if (!stretch_) update(r);
+            ApplyTable(picture_, r, table_);
+            if (!stretch_) UpdatePicture(r);
         }
         if (stretch_) update();
     } else {
         CopyPicture(src, picture_);
+        ApplyTable(picture_, picture_.rect(), table_);
         update();
     }
     crosses_.clear();
@@ -41,17 +43,17 @@ void TImage::AssignPicture(const QImage& src) {
     pictureKey_ = picture_.cacheKey();
 }
 
-void TImage::Rebuild(QImage& clean, const std::function<void(QImage&, QImage*)>& render) {
+void TImage::Rebuild(QImage& clean, const std::function<void(QImage&, QImage*, const QRgb*)>& render) {
     const bool mirrored = source_ == &clean && sourceKey_ == clean.cacheKey() &&
                           pictureKey_ == picture_.cacheKey() && picture_.size() == clean.size() &&
                           picture_.format() == clean.format();
     if (!mirrored) {
-        render(clean, nullptr);
+        render(clean, nullptr, nullptr);
         AssignPicture(clean);
         return;
     }
     AssignPicture(clean);  // takes the crosshairs away: the picture equals `clean`
-    render(clean, &picture_);
+    render(clean, &picture_, table_);
     sourceKey_ = clean.cacheKey();
     pictureKey_ = picture_.cacheKey();
     update();
@@ -65,7 +67,38 @@ void TImage::DrawCross(int px, int py, const CrossParams& params) {
         update();
         return;
     }
-    for (std::size_t i = before; i < crosses_.size(); ++i) update(crosses_[i]);
+    for (std::size_t i = before; i < crosses_.size(); ++i) UpdatePicture(crosses_[i]);
+}
+
+void TImage::UpdatePicture(const QRect& r) {
+    if (mirrored_)
+        update(QRect(width() - 1 - r.right(), r.top(), r.width(), r.height()));
+    else
+        update(r);
+}
+
+void TImage::AddOverlay(Overlay overlay) {
+    overlays_.push_back(std::move(overlay));
+    update();
+}
+
+QTransform TImage::PictureToWidget() const {
+    QTransform t;
+    if (mirrored_) t.translate(width(), 0).scale(-1, 1);
+    if (stretch_ && !picture_.isNull())
+        t.scale(double(width()) / picture_.width(), double(height()) / picture_.height());
+    return t;
+}
+
+void TImage::SetMirrored(bool on) {
+    if (mirrored_ == on) return;
+    mirrored_ = on;
+    update();
+}
+
+void TImage::SetTable(const QRgb* table) {
+    table_ = table;
+    source_ = nullptr;  // the next assignment copies and maps the whole picture
 }
 
 void TImage::TakePicture(QImage&& picture) {
@@ -87,14 +120,27 @@ void TImage::paintEvent(QPaintEvent*) {
         p.fillRect(rect(), palette().window());
         return;
     }
-    if (stretch_) {
+    if (mirrored_) {
+        if (!stretch_) p.fillRect(rect(), palette().window());
+        p.setTransform(PictureToWidget());
+        p.drawImage(0, 0, picture_);
+        if (!layer_.isNull() && !HideLayers) p.drawImage(0, 0, layer_);
+        p.resetTransform();
+    } else if (stretch_) {
         p.drawImage(rect(), picture_);
         if (!layer_.isNull() && !HideLayers) p.drawImage(rect(), layer_);
-        return;
+    } else {
+        p.fillRect(rect(), palette().window());
+        p.drawImage(0, 0, picture_);
+        if (!layer_.isNull() && !HideLayers) p.drawImage(0, 0, layer_);
     }
-    p.fillRect(rect(), palette().window());
-    p.drawImage(0, 0, picture_);
-    if (!layer_.isNull() && !HideLayers) p.drawImage(0, 0, layer_);
+    if (HideLayers || overlays_.empty()) return;
+    const QTransform t = PictureToWidget();
+    for (const Overlay& o : overlays_) {
+        p.save();
+        o(p, t);
+        p.restore();
+    }
 }
 
 void TImage::SetLayer(const QImage& layer) {
@@ -104,7 +150,7 @@ void TImage::SetLayer(const QImage& layer) {
 }
 
 void TImage::mousePressEvent(QMouseEvent* e) {
-    const QPoint pos = e->position().toPoint();
+    const QPoint pos(ColumnOf(e->position().toPoint().x()), e->position().toPoint().y());
     if (OnMouseDown) {
         Guarded([&] {
             OnMouseDown(ButtonFromQt(e->button()), ShiftFromQt(e->buttons(), e->modifiers()),
@@ -114,7 +160,7 @@ void TImage::mousePressEvent(QMouseEvent* e) {
 }
 
 void TImage::mouseDoubleClickEvent(QMouseEvent* e) {
-    const QPoint pos = e->position().toPoint();
+    const QPoint pos(ColumnOf(e->position().toPoint().x()), e->position().toPoint().y());
     if (OnMouseDown) {
         Guarded([&] {
             OnMouseDown(ButtonFromQt(e->button()),
@@ -124,7 +170,7 @@ void TImage::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 void TImage::mouseMoveEvent(QMouseEvent* e) {
-    const QPoint pos = e->position().toPoint();
+    const QPoint pos(ColumnOf(e->position().toPoint().x()), e->position().toPoint().y());
     if (OnHover && rect().contains(pos)) OnHover(true);
     if (OnMouseMove) {
         Guarded([&] { OnMouseMove(ShiftFromQt(e->buttons(), e->modifiers()), pos.x(), pos.y()); });
@@ -132,7 +178,7 @@ void TImage::mouseMoveEvent(QMouseEvent* e) {
 }
 
 void TImage::mouseReleaseEvent(QMouseEvent* e) {
-    const QPoint pos = e->position().toPoint();
+    const QPoint pos(ColumnOf(e->position().toPoint().x()), e->position().toPoint().y());
     if (OnMouseUp) {
         Guarded([&] {
             OnMouseUp(ButtonFromQt(e->button()), ShiftFromQt(e->buttons(), e->modifiers()),

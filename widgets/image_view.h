@@ -3,8 +3,12 @@
 #pragma once
 
 #include <QImage>
+#include <QTransform>
 #include <QWidget>
 #include <functional>
+#include <vector>
+
+class QPainter;
 
 #include "core/render/crosshair.h"
 #include "widgets/shift_state.h"
@@ -27,7 +31,8 @@ public:
     /// Rebuilds the clean picture `clean` through `render(clean, mirror)` and
     /// shows it: when the picture is a copy of `clean` (crosshairs aside),
     /// the renderer writes the picture too (`mirror`), else it is copied.
-    void Rebuild(QImage& clean, const std::function<void(QImage&, QImage*)>& render);
+    /// The renderer gets the display window's table for the mirror (or null).
+    void Rebuild(QImage& clean, const std::function<void(QImage&, QImage*, const QRgb*)>& render);
     /// A semi-transparent layer shown over the picture (same size, ARGB32),
     /// never part of it; a null image removes it.
     void SetLayer(const QImage& layer);
@@ -35,6 +40,22 @@ public:
     /// While set, no view paints its layer (pictures of the window as it
     /// is printed: the grey sections only).
     static inline bool HideLayers = false;
+    /// Something drawn over picture and layer at every paint, never part of
+    /// the picture, hidden with the layers; it gets the transform from
+    /// picture pixels to the control.
+    using Overlay = std::function<void(QPainter&, const QTransform&)>;
+    void AddOverlay(Overlay overlay);
+    /// Where picture pixels land on the control (stretch and mirror).
+    QTransform PictureToWidget() const;
+    /// Shows the picture mirrored left to right. Mouse positions are
+    /// mirrored back, so the handlers keep receiving picture columns.
+    void SetMirrored(bool on);
+    bool Mirrored() const { return mirrored_; }
+    /// The display window: grey g of an assigned or rebuilt picture is shown
+    /// as table[g] (256 entries, kept by the caller); null shows the greys.
+    /// The next AssignPicture copies the whole source again.
+    void SetTable(const QRgb* table);
+    const QRgb* Table() const { return table_; }
     /// Shows `picture` itself (no copy): for pictures made only to be shown.
     void TakePicture(QImage&& picture);
     /// Draws the crosshair onto the picture and schedules a repaint.
@@ -64,6 +85,9 @@ private:
     QImage picture_;
     QImage layer_;
     bool stretch_ = false;
+    bool mirrored_ = false;
+    const QRgb* table_ = nullptr;
+    std::vector<Overlay> overlays_;
     // What the picture holds: a copy of *source_ (as of sourceKey_) plus the
     // crosshair rectangles `crosses_`, valid while picture_ is as of pictureKey_.
     const QImage* source_ = nullptr;
@@ -71,6 +95,10 @@ private:
     qint64 pictureKey_ = 0;
     std::vector<QRect> crosses_;
     int wheelAngle_ = 0;  ///< wheel turn not yet a whole step (1/8 degree)
+    /// Schedules a repaint of picture rectangle `r`.
+    void UpdatePicture(const QRect& r);
+    /// Mouse x as a picture column, mirrored back when mirrored.
+    int ColumnOf(int x) const { return mirrored_ ? width() - 1 - x : x; }
 };
 
 }  // namespace zx

@@ -25,7 +25,8 @@ namespace {
 const char kOnlyStandardHead[] = "Atlas passt nur zum Standardkopf";
 }  // namespace
 
-TLearning::TLearning(const ViewerContext& viewer, QObject* parent) : TComponent(viewer, parent) {
+TLearning::TLearning(const ViewerContext& context, QObject* parent)
+    : TComponent(context, parent) {
     QMainWindow* const main = viewer.window;
     Lernen1 = new QMenu(QStringLiteral("&Lernen"), main);
     Lernen1->setObjectName(QStringLiteral("Lernen1"));

@@ -77,27 +77,40 @@ inline Columns ValidColumns(int sliceCount, int sliceOffset) {
 
 /// Row access without QImage::scanLine's per-call detach check: the
 /// picture is detached once, then rows are addressed from its base. A
-/// mirror picture of the same shape, when given, receives every store too.
+/// mirror picture of the same shape, when given, receives every store too,
+/// its greys through `table` (the display window) when one is given.
 class Rows {
 public:
-    Rows(QImage& bmp, QImage* mirror)
+    Rows(QImage& bmp, QImage* mirror, const QRgb* table = nullptr)
         : base_(bmp.bits()),
           mirror_(mirror ? mirror->bits() : nullptr),
+          table_(mirror ? table : nullptr),
           stride_(bmp.bytesPerLine()) {}
     /// Sixteen pixels from column `c` of row `r` on.
     void Store16(int r, int c, __m128i grey, __m128i red) const {
         const qsizetype at = r * stride_ + 4 * c;
-        Expand16(grey, red, base_ + at, mirror_ ? mirror_ + at : nullptr);
+        if (!table_) {
+            Expand16(grey, red, base_ + at, mirror_ ? mirror_ + at : nullptr);
+            return;
+        }
+        Expand16(grey, red, base_ + at);
+        alignas(16) std::uint8_t g[16], rd[16];
+        _mm_store_si128(reinterpret_cast<__m128i*>(g), grey);
+        _mm_store_si128(reinterpret_cast<__m128i*>(rd), red);
+        auto* out = reinterpret_cast<QRgb*>(mirror_ + at);
+        const auto* in = reinterpret_cast<const QRgb*>(base_ + at);
+        for (int i = 0; i < 16; ++i) out[i] = g[i] == rd[i] ? table_[g[i]] : in[i];
     }
     void Set(int r, int c, QRgb v) const {
         const qsizetype at = r * stride_ + 4 * c;
         *reinterpret_cast<QRgb*>(base_ + at) = v;
-        if (mirror_) *reinterpret_cast<QRgb*>(mirror_ + at) = v;
+        if (mirror_) *reinterpret_cast<QRgb*>(mirror_ + at) = table_ ? table_[v & 0xff] : v;
     }
 
 private:
     uchar* base_;
     uchar* mirror_;
+    const QRgb* table_;
     qsizetype stride_;
 };
 
@@ -110,8 +123,8 @@ QImage NewSectionBitmap() {
 }
 
 void RenderSagittal(const std::uint8_t* volume, int x, QImage& bmp, const std::uint8_t* overlay,
-                    QImage* mirror) {
-    const Rows Row(bmp, mirror);
+                    QImage* mirror, const QRgb* table) {
+    const Rows Row(bmp, mirror, table);
     const std::uint8_t* plane = volume + std::size_t(x) * kPlaneBytes;
     const std::uint8_t* over = overlay ? overlay + std::size_t(x) * kPlaneBytes : nullptr;
     for (int r = 0; r < kEdge; ++r) {
@@ -218,8 +231,8 @@ void MakeCoronalCopy(const std::uint8_t* volume, std::uint8_t* coronal) {
 }
 
 void RenderCoronalFromCopy(const std::uint8_t* coronal, int y, int sliceCount, int sliceOffset,
-                           QImage& bmp, QImage* mirror) {
-    const Rows Row(bmp, mirror);
+                           QImage& bmp, QImage* mirror, const QRgb* table) {
+    const Rows Row(bmp, mirror, table);
     const Columns cols = ValidColumns(sliceCount, sliceOffset);
     const std::uint8_t* plane = coronal + std::size_t(y) * kPlaneBytes;
     for (int r = 0; r < kEdge; ++r) {
@@ -234,8 +247,8 @@ void RenderCoronalFromCopy(const std::uint8_t* coronal, int y, int sliceCount, i
 }
 
 void RenderTransversal(const std::uint8_t* volume, int z, int sliceCount, int sliceOffset,
-                       QImage& bmp, QImage* mirror) {
-    const Rows Row(bmp, mirror);
+                       QImage& bmp, QImage* mirror, const QRgb* table) {
+    const Rows Row(bmp, mirror, table);
     const Columns cols = ValidColumns(sliceCount, sliceOffset);
     const std::uint8_t* base = volume + std::size_t(z) * kEdge;
     int k0 = 0;
@@ -287,6 +300,23 @@ void CopyPicture(const QImage& src, QImage& dst) {
         std::memcpy(dst.bits(), src.constBits(), std::size_t(src.sizeInBytes()));
     } else {
         dst = src.copy();
+    }
+}
+
+}  // namespace zx
+
+namespace zx {
+
+void ApplyTable(QImage& pic, const QRect& area, const QRgb* table) {
+    const QRect r = area & pic.rect();
+    if (!table || r.isEmpty()) return;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(pic.scanLine(y));
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const QRgb p = line[x];
+            const std::uint32_t g = p & 0xffu;
+            if (((p >> 8) & 0xffffu) == g * 0x101u) line[x] = table[g];
+        }
     }
 }
 

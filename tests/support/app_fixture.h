@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QSettings>
 #include <QTest>
 #include <memory>
 
@@ -39,6 +40,7 @@ protected:
     /// Creates the windows and shows the main window as main() does, then
     /// lets the first activation run.
     void Start() {
+        QSettings().clear();  // every test starts with what a first start remembers
         QDir::setCurrent(dir.Root());
         forms = zx::CreateForms();
         form = forms->Form1.get();

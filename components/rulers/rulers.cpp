@@ -1,0 +1,167 @@
+#include "components/rulers/rulers.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "widgets/guard.h"
+#include "widgets/tool_window.h"
+#include "widgets/image_view.h"
+#include "widgets/status_bar.h"
+
+namespace zx {
+
+TRulers::TRulers(const ViewerContext& context, QObject* parent)
+    : TComponent(context, parent) {
+    QMenu* menu = viewer.viewMenu;
+    StreckeMessen1 = menu->addAction(QStringLiteral("&Strecke messen"));
+    StreckeMessen1->setObjectName(QStringLiteral("StreckeMessen1"));
+    StreckeMessen1->setShortcut(QKeySequence(Qt::Key_M));
+    WinkelMessen1 = menu->addAction(QStringLiteral("&Winkel messen"));
+    WinkelMessen1->setObjectName(QStringLiteral("WinkelMessen1"));
+    WinkelMessen1->setShortcut(QKeySequence(Qt::Key_W));
+    for (QAction* a : {StreckeMessen1, WinkelMessen1}) {
+        a->setCheckable(true);
+        a->setStatusTip(QString::fromUtf8("Messmodus: Punkte mit der linken Maustaste setzen, Esc beendet"));
+        viewer.window->addAction(a);  // the key works wherever the window has the focus
+    }
+    auto* modes = new QActionGroup(this);
+    modes->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    modes->addAction(StreckeMessen1);
+    modes->addAction(WinkelMessen1);
+    connect(modes, &QActionGroup::triggered, this, Slot([this](QAction*) {
+                Pending.points.clear();
+                Refresh();
+            }));
+    Messungen1 = menu->addAction(QStringLiteral("Messungen..."));
+    Messungen1->setObjectName(QStringLiteral("Messungen1"));
+    connect(Messungen1, &QAction::triggered, this, Slot([this] { ShowList(); }));
+
+    MeasureWindow = new QWidget(viewer.window, Qt::Tool);
+    MeasureWindow->setObjectName(QStringLiteral("MeasureWindow"));
+    MeasureWindow->setWindowTitle(QStringLiteral("Messungen"));
+    auto* layout = new QVBoxLayout(MeasureWindow);
+    MeasureList = new QListWidget(MeasureWindow);
+    MeasureList->setObjectName(QStringLiteral("MeasureList"));
+    layout->addWidget(MeasureList);
+    auto* buttons = new QHBoxLayout;
+    DeleteButton = new QPushButton(QString::fromUtf8("&Löschen"), MeasureWindow);
+    DeleteAllButton = new QPushButton(QString::fromUtf8("&Alle löschen"), MeasureWindow);
+    buttons->addWidget(DeleteButton);
+    buttons->addWidget(DeleteAllButton);
+    layout->addLayout(buttons);
+    MeasureWindow->resize(300, 220);
+    connect(DeleteButton, &QPushButton::clicked, this, Slot([this] { DeleteSelected(); }));
+    connect(DeleteAllButton, &QPushButton::clicked, this, Slot([this] { DeleteAll(); }));
+    connect(MeasureList, &QListWidget::currentRowChanged, this, Slot([this](int row) {
+                if (row != Selected) Select(row);
+            }));
+
+    for (int v = 1; v <= 3; ++v) {
+        viewer.views[std::size_t(v - 1)]->AddOverlay([this, v](QPainter& p, const QTransform& t) {
+            auto draw = [&](const Measurement& m, const QColor& colour) {
+                if (m.view != v || m.plane != Plane(v) || m.points.empty()) return;
+                p.setRenderHint(QPainter::Antialiasing);
+                p.setPen(QPen(colour, 1.5));
+                QPolygonF line;
+                for (const QPointF& q : m.points) line << t.map(q + QPointF(0.5, 0.5));
+                p.drawPolyline(line);
+                for (const QPointF& q : line) p.drawEllipse(q, 2.0, 2.0);
+                const QString text = MeasurementText(m, viewer.edgeMm);
+                if (text.isEmpty()) return;
+                // Beside the line's middle (the vertex of an angle), on a plate.
+                const QPointF at = m.IsAngle() ? line[1] : (line[0] + line[1]) / 2;
+                QRectF box = QFontMetricsF(p.font()).boundingRect(text).adjusted(-2, 0, 2, 0);
+                box.moveTopLeft(at + QPointF(6, 4));
+                p.fillRect(box, QColor(0, 0, 0, 160));
+                p.drawText(box, Qt::AlignCenter, text);
+            };
+            for (int i = 0; i < int(Measurements.size()); ++i)
+                draw(Measurements[std::size_t(i)], i == Selected ? QColor(255, 128, 0) : QColor(0, 230, 255));
+            draw(Pending, QColor(255, 255, 0));
+        });
+    }
+}
+
+int TRulers::Plane(int view) const { return view == 1 ? viewer.xg : view == 2 ? viewer.yg : viewer.zg; }
+
+bool TRulers::MouseInView(const ViewMouse& m) {
+    const bool angle = WinkelMessen1->isChecked();
+    if (!angle && !StreckeMessen1->isChecked()) return false;
+    // In the measuring mode the left button sets points; other buttons and
+    // moves go to the view as usual.
+    if (m.button != TMouseButton::mbLeft || m.kind == ViewMouse::Move) return false;
+    if (m.kind == ViewMouse::Release) return true;
+    if (!Pending.points.empty() && (Pending.view != m.view || Pending.plane != Plane(m.view)))
+        Pending.points.clear();
+    Pending.view = m.view;
+    Pending.plane = Plane(m.view);
+    Pending.points.emplace_back(std::clamp(m.column, 0, 255), std::clamp(m.row, 0, 255));
+    if (Pending.points.size() == (angle ? 3u : 2u)) {
+        Measurements.push_back(Pending);
+        Pending.points.clear();
+        viewer.statusBar->SetSimpleText(MeasurementEntry(Measurements.back(), viewer.edgeMm));
+    }
+    Refresh();
+    return true;
+}
+
+bool TRulers::KeyPressed(QKeyEvent* e) {
+    if (e->key() != Qt::Key_Escape || (!StreckeMessen1->isChecked() && !WinkelMessen1->isChecked()))
+        return false;
+    Pending.points.clear();
+    StreckeMessen1->setChecked(false);
+    WinkelMessen1->setChecked(false);
+    Refresh();
+    return true;
+}
+
+void TRulers::Select(int i) {
+    Selected = (i >= 0 && i < int(Measurements.size())) ? i : -1;
+    if (Selected >= 0) {
+        const Measurement& m = Measurements[std::size_t(Selected)];
+        if (Plane(m.view) != m.plane) {
+            int p[3] = {viewer.xg, viewer.yg, viewer.zg};
+            p[m.view - 1] = m.plane;
+            viewer.moveTo(p[0], p[1], p[2]);
+        }
+    }
+    Refresh();
+}
+
+void TRulers::DeleteSelected() {
+    if (Selected < 0 || Selected >= int(Measurements.size())) return;
+    Measurements.erase(Measurements.begin() + Selected);
+    Selected = -1;
+    Refresh();
+}
+
+void TRulers::DeleteAll() {
+    Measurements.clear();
+    Pending.points.clear();
+    Selected = -1;
+    Refresh();
+}
+
+void TRulers::ShowList() {
+    if (!MeasureWindow->isVisible()) PlaceToolWindow(MeasureWindow, viewer.window);
+    MeasureWindow->show();
+    MeasureWindow->raise();
+}
+
+void TRulers::Refresh() {
+    const QSignalBlocker block(MeasureList);
+    MeasureList->clear();
+    for (const Measurement& m : Measurements) MeasureList->addItem(MeasurementEntry(m, viewer.edgeMm));
+    MeasureList->setCurrentRow(Selected);
+    for (TImage* v : viewer.views) v->update();
+}
+
+}  // namespace zx

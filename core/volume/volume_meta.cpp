@@ -1,0 +1,48 @@
+#include "core/volume/volume_meta.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cerrno>
+#include <cmath>
+
+#include "core/volume/runtime_error.h"
+
+namespace zx {
+
+QString MetaFileFor(const QString& volumePath) {
+    const QFileInfo fi(volumePath);
+    const QString suffix = fi.suffix();
+    const QString stem = suffix.isEmpty() ? volumePath : volumePath.left(volumePath.size() - suffix.size() - 1);
+    return stem + QStringLiteral(".zxm");
+}
+
+VolumeMeta ReadVolumeMeta(const QString& volumePath) {
+    VolumeMeta meta;
+    QFile f(MetaFileFor(volumePath));
+    const QFileInfo fi(f.fileName());
+    // A few lines of text at most: anything else is not ours.
+    if (!fi.isFile() || fi.size() > 4096 || !f.open(QIODevice::ReadOnly)) return meta;
+    for (const QByteArray& raw : f.readAll().split('\n')) {
+        const QByteArray line = raw.trimmed();
+        if (!line.startsWith("edge_mm:")) continue;
+        bool ok = false;
+        const double e = line.mid(8).trimmed().toDouble(&ok);
+        if (ok && std::isfinite(e) && e > 0 && e < 1000) meta.edgeMm = e;
+    }
+    return meta;
+}
+
+void WriteVolumeMeta(const QString& volumePath, const VolumeMeta& meta) {
+    const QString path = MetaFileFor(volumePath);
+    if (!(meta.edgeMm > 0)) {
+        QFile::remove(path);
+        return;
+    }
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) RaiseIoError(EACCES);
+    f.write("# Zerebrix-MR\nedge_mm: " + QByteArray::number(meta.edgeMm, 'g', 10) + '\n');
+    if (!f.commit()) RaiseIoError(EIO);
+}
+
+}  // namespace zx
