@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -45,13 +46,16 @@ void LimitResources() {
 #else
     constexpr bool kAddressLimit = true;
 #endif
-    if (kAddressLimit) {
-        const rlimit as{zx::kDicomReaderMemoryLimit, zx::kDicomReaderMemoryLimit};
-        ::setrlimit(RLIMIT_AS, &as);
-    }
+    // Only ever lowered: a tighter limit the caller set stays.
+    auto lower = [](int resource, rlim_t soft, rlim_t hard) {
+        rlimit now{};
+        if (::getrlimit(resource, &now) != 0) return;
+        const rlimit to{std::min(now.rlim_cur, soft), std::min(now.rlim_max, hard)};
+        ::setrlimit(resource, &to);
+    };
+    if (kAddressLimit) lower(RLIMIT_AS, zx::kDicomReaderMemoryLimit, zx::kDicomReaderMemoryLimit);
     const rlim_t seconds = rlim_t(zx::kDicomReaderTimeLimit.count() / 1000 + 5);
-    const rlimit cpu{seconds, seconds + 5};
-    ::setrlimit(RLIMIT_CPU, &cpu);
+    lower(RLIMIT_CPU, seconds, seconds + 5);
 }
 
 }  // namespace
