@@ -14,11 +14,9 @@
 // as the viewer. Failures print a message on stderr, exit non-zero and
 // leave no output file behind.
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QString>
 #include <QStringList>
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
