@@ -2,20 +2,31 @@
 // viewer process never loads the DICOM decoder and its dictionaries.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "convert/nifti.h"
 
 namespace zx {
 
+/// How long the reader program may take for one series before it is ended.
+inline constexpr std::chrono::milliseconds kDicomReaderTimeLimit{60000};
+
+/// The address space the reader program gives itself (RLIMIT_AS).
+inline constexpr unsigned long long kDicomReaderMemoryLimit = 2ULL << 30;
+
 /// What ConvertDicomSeries returns, read by the reader program in its own
 /// process. Throws ConvertError with the same messages, and with a German
-/// message when the reader program cannot be found or started.
-NiftiVolume ConvertDicomSeriesApart(const std::string& folder);
+/// message when the reader program cannot be found or started, crashes,
+/// exits with a failure, hands back a damaged result block or is still
+/// running after `timeLimit` (it is killed then).
+NiftiVolume ConvertDicomSeriesApart(
+    const std::string& folder, std::chrono::milliseconds timeLimit = kDicomReaderTimeLimit);
 
 /// The reader program's path: in ../libexec/zerebrix of an installed
 /// program, beside the running program, or, for programs inside the build
-/// tree (the tests), in the build folder. Empty when there is none.
+/// tree (the tests), in the build folder. Empty when there is none. The
+/// environment variable ZEREBRIX_DICOM_READER, when set, names it instead.
 std::string DicomReaderPath();
 
 }  // namespace zx

@@ -14,11 +14,9 @@
 // as the viewer. Failures print a message on stderr, exit non-zero and
 // leave no output file behind.
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QString>
 #include <QStringList>
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -30,10 +28,12 @@
 #include "core/volume/runtime_error.h"
 #include "core/volume/vmr_file.h"
 #include "core/volume/volume.h"
-#include "convert/dicom_series.h"
+#include "convert/dicom_helper.h"
 #include "convert/labels.h"
 #include "convert/nifti.h"
 #include "convert/phantom.h"
+#include "core/export/output_batch.h"
+#include "core/export/output_check.h"
 #include "core/export/series.h"
 #include "core/import/image_reader.h"
 
@@ -81,28 +81,32 @@ auto InFile(const QString& path, F f) {
     }
 }
 
-/// Refuses an output that would destroy an input or land somewhere
-/// unintended: an empty name, one of the inputs, or (for volumes) a name
-/// without the ".vmr" extension the viewer opens.
-void CheckOutput(const QString& out, const QStringList& inputs, bool volume) {
-    if (out.isEmpty()) throw UsageError{QStringLiteral("the output file name is empty")};
-    const QFileInfo o(out);
-    for (const QString& in : inputs) {
-        const QFileInfo i(in);
-        if (o.absoluteFilePath() == i.absoluteFilePath() ||
-            (o.exists() && i.exists() && o.canonicalFilePath() == i.canonicalFilePath())) {
-            throw UsageError{QStringLiteral("the output '%1' is one of the inputs").arg(out)};
+/// Refuses outputs that would destroy an input or land somewhere
+/// unintended: an empty name, one of the inputs (the same path or the same
+/// file through a link), or (for volumes) a name without the ".vmr"
+/// extension the viewer opens.
+void CheckOutputs(const QStringList& outs, const QStringList& inputs, bool volume) {
+    for (const QString& out : outs) {
+        if (out.isEmpty()) throw UsageError{QStringLiteral("the output file name is empty")};
+        if (volume && !out.endsWith(QLatin1String(".vmr")) && !out.endsWith(QLatin1String(".VMR"))) {
+            throw UsageError{QStringLiteral("the output '%1' must end in .vmr").arg(out)};
         }
     }
-    if (volume && !out.endsWith(QLatin1String(".vmr")) && !out.endsWith(QLatin1String(".VMR"))) {
-        throw UsageError{QStringLiteral("the output '%1' must end in .vmr").arg(out)};
-    }
+    const QString clash = zx::OutputAmongInputs(outs, inputs);
+    if (!clash.isEmpty()) throw UsageError{zx::OutputIsInputText(clash)};
 }
 
-/// A volume file and its plane count, read as the viewer reads it.
+void CheckOutput(const QString& out, const QStringList& inputs, bool volume) {
+    CheckOutputs({out}, inputs, volume);
+}
+
+/// A volume file and its plane count, read as the viewer reads it. A file
+/// without a single plane (0 bytes) is refused: there is nothing to show.
 int ReadVolume(const QString& path, std::vector<std::uint8_t>& volume) {
     volume.assign(zx::kVolumeBytes, 0);
-    return InFile(path, [&] { return zx::ReadVmr(path, volume.data()); });
+    const int n = InFile(path, [&] { return zx::ReadVmr(path, volume.data()); });
+    if (n == 0) throw zx::RuntimeError(path + QStringLiteral(": Die Volumendatei ist leer."));
+    return n;
 }
 
 int Phantom(const QStringList& a) {
@@ -122,8 +126,8 @@ int Section(const QStringList& a) {
         throw UsageError{QStringLiteral("unknown plane option '%1'").arg(opt)};
     }
     const int plane = ParseInt(a[2], 0, 255, "the plane");
-    std::vector<std::uint8_t> volume(zx::kVolumeBytes, 0);
-    const int count = InFile(a[0], [&] { return zx::ReadVmr(a[0], volume.data()); });
+    std::vector<std::uint8_t> volume;
+    const int count = ReadVolume(a[0], volume);
     const int offset = (kEdge - count) / 2;
     QImage bmp = zx::NewSectionBitmap();
     if (opt == QLatin1String("--sag")) zx::RenderSagittal(volume.data(), plane, bmp);
@@ -165,10 +169,10 @@ int Stack(const QStringList& a) {
 int DicomSeries(const QStringList& a) {
     if (a.size() != 2) throw UsageError{QStringLiteral("dicom-series takes FOLDER and OUT.vmr")};
     CheckOutput(a[1], {a[0]}, true);
-    zx::ConvertDicomSeries(QFile::encodeName(a[0]).toStdString(),
-                           [&](const std::uint8_t* voxels, int planes, double) {
-                               InFile(a[1], [&] { zx::WriteVmr(a[1], voxels, planes); });
-                           });
+    // Read by the reader program in a process of its own, bounded in memory
+    // and time, as the viewer reads a series.
+    const zx::NiftiVolume v = zx::ConvertDicomSeriesApart(QFile::encodeName(a[0]).toStdString());
+    InFile(a[1], [&] { zx::WriteVmr(a[1], v.voxels.data(), v.planes); });
     return 0;
 }
 
@@ -208,6 +212,10 @@ int Export(const QStringList& a) {
     }
     std::vector<std::uint8_t> volume;
     const int n = ReadVolume(a[1], volume);
+    QStringList outs;
+    for (int k = 0; k < (a[0] == QLatin1String("--sag") ? n : kEdge); ++k)
+        outs << a[2] + QString::number(k) + QStringLiteral(".bmp");
+    CheckOutputs(outs, {a[1]}, false);
     QImage bmp = zx::NewSectionBitmap();
     const int count = a[0] == QLatin1String("--sag")
                           ? zx::ExportSagittalSeries(volume.data(), n, a[2], bmp)
@@ -218,13 +226,15 @@ int Export(const QStringList& a) {
 
 int Web(const QStringList& a) {
     if (a.size() < 2) throw UsageError{QStringLiteral("web takes VOLUME.vmr and FOLDER")};
+    // An empty name would put the pictures into the root folder.
+    if (a[1].isEmpty()) throw UsageError{QStringLiteral("Der Zielordner ist leer.")};
     int start[3] = {10, 10, 10};
     int interval = 9;
     for (int i = 2; i < a.size(); ++i) {
         if (a[i] == QLatin1String("--start") && i + 1 < a.size()) {
             const QStringList xyz = a[++i].split(u',');
             if (xyz.size() != 3) throw UsageError{QStringLiteral("--start takes X,Y,Z")};
-            for (int k = 0; k < 3; ++k) start[k] = ParseInt(xyz[k], -100000, 100000, "a start value");
+            for (int k = 0; k < 3; ++k) start[k] = ParseInt(xyz[k], 0, 255, "a start value");
         } else if (a[i] == QLatin1String("--interval") && i + 1 < a.size()) {
             interval = ParseInt(a[++i], 1, 100000, "the interval");
         } else {
@@ -235,15 +245,19 @@ int Web(const QStringList& a) {
     const int n = ReadVolume(a[0], volume);
     const int offset = (kEdge - n) / 2;
     const QString folder = a[1].endsWith(u'/') ? a[1] : a[1] + u'/';
+    const std::vector<zx::WebPicture> plan = zx::WebExportPlan(start[0], start[1], start[2], interval, offset);
+    QStringList outs;
+    for (const zx::WebPicture& p : plan) outs << folder + p.name;
+    CheckOutputs(outs, {a[0]}, false);
     QImage bmp = zx::NewSectionBitmap();
-    for (const zx::WebPicture& p : zx::WebExportPlan(start[0], start[1], start[2], interval, offset)) {
-        // As the viewer's coordinate entry limits a typed position.
-        const int v = std::clamp(p.position, 0, 255);
-        if (p.view == 1) zx::RenderSagittal(volume.data(), v, bmp);
-        if (p.view == 2) zx::RenderCoronal(volume.data(), v, n, offset, bmp);
-        if (p.view == 3) zx::RenderTransversal(volume.data(), v, n, offset, bmp);
-        zx::SaveBmp24(bmp, folder + p.name);
+    zx::PictureBatch batch;  // all pictures or none
+    for (const zx::WebPicture& p : plan) {
+        if (p.view == 1) zx::RenderSagittal(volume.data(), p.position, bmp);
+        if (p.view == 2) zx::RenderCoronal(volume.data(), p.position, n, offset, bmp);
+        if (p.view == 3) zx::RenderTransversal(volume.data(), p.position, n, offset, bmp);
+        batch.Add(bmp, folder + p.name);
     }
+    batch.Commit();
     return 0;
 }
 

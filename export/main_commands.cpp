@@ -7,7 +7,6 @@
 #include "app/forms.h"
 #include "app/main_window.h"
 #include "core/texts.h"
-#include "core/volume/bmp_write.h"
 #include "core/volume/runtime_error.h"
 #include "core/volume/vmr_file.h"
 #include "core/volume/volume_meta.h"
@@ -15,6 +14,8 @@
 #include "widgets/image_view.h"
 #include "widgets/list_box.h"
 #include "widgets/status_bar.h"
+#include "core/export/output_batch.h"
+#include "core/export/output_check.h"
 #include "core/export/series.h"
 #include "export/web_export_dialog.h"
 #include "import/new_bmp_form.h"
@@ -23,6 +24,12 @@ namespace zx {
 
 namespace {
 QString Utf8(const char* s) { return QString::fromUtf8(s); }
+
+/// Refuses outputs that name one of `inputs` before anything is written.
+void RefuseOutputsAmong(const QStringList& outputs, const QStringList& inputs) {
+    const QString clash = OutputAmongInputs(outputs, inputs);
+    if (!clash.isEmpty()) throw RuntimeError(OutputIsInputText(clash));
+}
 }  // namespace
 
 // ---- Saving ------------------------------------------------------------------
@@ -50,6 +57,8 @@ void TForm1::Speichernunter1Click() {
     QString name = SaveDialog1.FileName;
     // The dialog appends the default extension to a name typed without one.
     if (QFileInfo(name).suffix().isEmpty()) name += u'.' + SaveDialog1.DefaultExt;
+    // The info file of the shown volume is an input unless it is the volume file itself.
+    if (!SameFile(InfoFileName, VolumeFileName)) RefuseOutputsAmong({name}, {InfoFileName});
     VolumeFileName = name;
     Speichern1Click();
 }
@@ -70,6 +79,10 @@ void TForm1::Exportieren1Click() {
                        "Sie die Sagittalbilder exportieren ?"),
         mbYes | mbNo | mbCancel);
     if (answer == mbCancel) return;
+    QStringList outputs;
+    for (int k = 0; k < (answer == mbYes ? SliceCount : 256); ++k)
+        outputs << base + QString::number(k) + QStringLiteral(".bmp");
+    RefuseOutputsAmong(outputs, {VolumeFileName, InfoFileName});
     auto progress = [this](const QString& name) {
         StatusBar1->SetSimpleText(QStringLiteral(" ... exportiere die Datei ") + name);
     };
@@ -89,10 +102,14 @@ void TForm1::InsWebexportieren1Click() {
     const int startY = StrToInt(dlg.Edit2->text());
     const int startZ = StrToInt(dlg.Edit3->text());
     const int interval = StrToInt(dlg.Edit4->text());
-    // An interval of 0 or below would never leave the columns left of the data.
-    if (interval < 1) {
-        throw RuntimeError(QStringLiteral("Das Pixelintervall muss mindestens 1 sein"));
-    }
+    // Starts outside the volume or an interval below 1 are refused before
+    // anything is written; the plan is so bounded by the volume.
+    const QString refusal = WebExportRefusal(startX, startY, startZ, interval);
+    if (!refusal.isEmpty()) throw RuntimeError(refusal);
+    const std::vector<WebPicture> plan = WebExportPlan(startX, startY, startZ, interval, SliceOffset);
+    QStringList outputs;
+    for (const WebPicture& p : plan) outputs << dlg.ExportPath + p.name;
+    RefuseOutputsAmong(outputs, {VolumeFileName, InfoFileName});
     HourGlass hourglass;
     if (SliceCount < 255) {
         prompter().MessageDlg(MsgKind::Plain, QString(),
@@ -102,14 +119,16 @@ void TForm1::InsWebexportieren1Click() {
     }
     QLineEdit* const edits[4] = {nullptr, xg_Ed, yg_Ed, zg_Ed};
     TImage* const views[4] = {nullptr, Image1, Image2, Image3};
-    for (const WebPicture& p : WebExportPlan(startX, startY, startZ, interval, SliceOffset)) {
+    PictureBatch batch;  // all pictures or none
+    for (const WebPicture& p : plan) {
         edits[p.view]->setText(QString::number(p.position));  // its change handler moves the point
         RenderAll();
-        SaveBmp24(views[p.view]->Picture(), dlg.ExportPath + p.name);
+        batch.Add(views[p.view]->Picture(), dlg.ExportPath + p.name);
         StatusBar1->SetSimpleText((p.leftOfData ? QStringLiteral(" ... Exportiere die Datei ")
                                               : QStringLiteral(" ... exportiere die Datei ")) +
                                   p.name);
     }
+    batch.Commit();
 }
 
 // ---- Import commands -------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "core/export/series.h"
 #include "widgets/guard.h"
 
 namespace zx {
@@ -70,6 +71,26 @@ void TWebExportDlg::ExportButtonClick() {
     ExportPath = QFileInfo(SaveDialog1.FileName).absolutePath() + u'/';
     PathLabel->setText(QStringLiteral("Ziel: ") + ExportPath);
     OKBtn->setEnabled(true);
+}
+
+}  // namespace zx
+
+namespace zx {
+
+void TWebExportDlg::accept() {
+    bool ok[4] = {};
+    const QLineEdit* const edits[4] = {Edit1, Edit2, Edit3, Edit4};
+    qint64 v[4] = {};
+    for (int k = 0; k < 4; ++k) v[k] = edits[k]->text().trimmed().toLongLong(&ok[k]);
+    // Texts that are no numbers at all are reported by the export itself.
+    if (ok[0] && ok[1] && ok[2] && ok[3]) {
+        const QString refusal = WebExportRefusal(v[0], v[1], v[2], v[3]);
+        if (!refusal.isEmpty()) {
+            prompter().MessageDlg(MsgKind::Error, windowTitle(), refusal, mbOK);
+            return;
+        }
+    }
+    QDialog::accept();
 }
 
 }  // namespace zx

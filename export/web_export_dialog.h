@@ -28,6 +28,9 @@ public:
 
     void FormCreate();
     void ExportButtonClick();
+    /// OK: start values outside the volume or an interval below 1 are
+    /// refused with a message, and the dialog stays open.
+    void accept() override;
 };
 
 }  // namespace zx

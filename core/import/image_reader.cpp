@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "core/texts.h"
 #include "core/volume/input_file.h"
@@ -52,6 +54,11 @@ bool TImageReader::IsBmpName(const QString& path) {
 
 void TImageReader::OpenAFile(const QString& path, QString& caption) {
     const InputFile file(path);
+    // Nothing this reader shows needs more than its sample buffer plus a
+    // header; a larger file would only keep the window busy scanning.
+    if (file.Size() > kMaxDicomFileBytes) {
+        throw RuntimeError(Utf8(texts::kFileTooLarge) + QStringLiteral(": ") + path);
+    }
     const std::uint16_t oldRows = Rows, oldColumns = Columns;
     const QString oldCaption = caption;
     PixelDataLen = 0;
@@ -61,46 +68,91 @@ void TImageReader::OpenAFile(const QString& path, QString& caption) {
     TransferSyntax.clear();
     // Blocks of 1024 bytes from offset 0; every even position is a possible
     // element start, inside values too. An element whose bytes cross the
-    // end of the block is not recognised.
-    for (off_t offset = 0;; offset += off_t(HeaderBuf.size())) {
-        BytesRead = std::int32_t(file.ReadAt(HeaderBuf.data(), HeaderBuf.size(), offset));
-        const int n = BytesRead;
-        const std::uint8_t* b = HeaderBuf.data();
+    // end of the block is not recognised. The file is read 256 blocks at a
+    // time and the bytes are compared directly; only the last position's
+    // key and the last block are kept in TagText and HeaderBuf.
+    constexpr std::size_t kBlock = 1024, kChunk = 256 * kBlock;
+    std::vector<std::uint8_t> chunk(kChunk);
+    const std::uint8_t* lastBlock = nullptr;
+    int lastN = 0;
+    std::uint8_t lastKey[4];
+    bool haveKey = false;
+    auto scanBlock = [&](const std::uint8_t* b, int n, qint64 offset) {
         for (int p = 0; p + 3 < n; p += 2) {
             const std::uint8_t* e = b + p;
-            TagText = Key(e);
-            if (Is(e, 0x28, 0x00, 0x10, 0x00) && p + 9 < n) {
-                Rows = Le16(e + 8);
-                caption = QStringLiteral("Rows: ") + QString::number(Rows);
-            } else if (Is(e, 0x28, 0x00, 0x11, 0x00) && p + 9 < n) {
-                Columns = Le16(e + 8);
-                caption += QStringLiteral(" Columns: ") + QString::number(Columns);
-            } else if (Is(e, 0x28, 0x00, 0x00, 0x01) && p + 9 < n) {
-                BitsAllocated = Le16(e + 8);
-            } else if (Is(e, 0x02, 0x00, 0x10, 0x00) && p + 7 < n && e[4] == 'U' && e[5] == 'I') {
-                const int len = Le16(e + 6);
-                if (p + 8 + len <= n) {
-                    TransferSyntax = QString::fromLatin1(reinterpret_cast<const char*>(e + 8), len);
-                    while (TransferSyntax.endsWith(QChar(0)) || TransferSyntax.endsWith(u' '))
-                        TransferSyntax.chop(1);
-                }
-            } else if (Is(e, 0xE0, 0x7F, 0x10, 0x00) && p + 7 < n) {
-                // Explicit VR little endian puts "OW"/"OB", two reserved
-                // bytes and a 4-byte length behind the tag.
-                const bool explicitVr = (e[4] == 'O' && (e[5] == 'W' || e[5] == 'B'));
-                if (!explicitVr) {
-                    PixelDataLen = Le32(e + 4);
-                    PixelDataPos = std::int32_t(offset + p + 8);
-                    IsDicom = true;
-                } else if (p + 11 < n) {
-                    PixelDataLen = Le32(e + 8);
-                    PixelDataPos = std::int32_t(offset + p + 12);
-                    IsDicom = true;
-                }
+            switch (e[0]) {
+                case 0x28:
+                    if (e[1] != 0x00 || p + 9 >= n) break;
+                    if (e[2] == 0x10 && e[3] == 0x00) {
+                        Rows = Le16(e + 8);
+                        caption = QStringLiteral("Rows: ") + QString::number(Rows);
+                    } else if (e[2] == 0x11 && e[3] == 0x00) {
+                        Columns = Le16(e + 8);
+                        caption += QStringLiteral(" Columns: ") + QString::number(Columns);
+                    } else if (e[2] == 0x00 && e[3] == 0x01) {
+                        BitsAllocated = Le16(e + 8);
+                    }
+                    break;
+                case 0x02:
+                    if (Is(e, 0x02, 0x00, 0x10, 0x00) && p + 7 < n && e[4] == 'U' && e[5] == 'I') {
+                        const int len = Le16(e + 6);
+                        if (p + 8 + len <= n) {
+                            TransferSyntax = QString::fromLatin1(reinterpret_cast<const char*>(e + 8), len);
+                            while (TransferSyntax.endsWith(QChar(0)) || TransferSyntax.endsWith(u' '))
+                                TransferSyntax.chop(1);
+                        }
+                    }
+                    break;
+                case 0xE0:
+                    if (Is(e, 0xE0, 0x7F, 0x10, 0x00) && p + 7 < n) {
+                        // Explicit VR little endian puts "OW"/"OB", two reserved
+                        // bytes and a 4-byte length behind the tag.
+                        const bool explicitVr = (e[4] == 'O' && (e[5] == 'W' || e[5] == 'B'));
+                        if (!explicitVr) {
+                            PixelDataLen = Le32(e + 4);
+                            PixelDataPos = std::int32_t(offset + p + 8);
+                            IsDicom = true;
+                        } else if (p + 11 < n) {
+                            PixelDataLen = Le32(e + 8);
+                            PixelDataPos = std::int32_t(offset + p + 12);
+                            IsDicom = true;
+                        }
+                    }
+                    break;
+                default:
+                    break;
             }
         }
-        if (BytesRead == 0 || IsDicom) break;
+        if (n >= 4) {
+            std::memcpy(lastKey, b + ((n - 4) & ~1), 4);
+            haveKey = true;
+        }
+        if (n > 0) {
+            lastBlock = b;
+            lastN = n;
+        }
+    };
+    for (qint64 offset = 0;;) {
+        const std::size_t got = file.ReadAt(chunk.data(), kChunk, offset);
+        std::size_t pos = 0;
+        bool end = false;
+        // A chunk shorter than asked for ends at the end of the file: its
+        // blocks are followed by one that delivers nothing.
+        while (pos < got || got < kChunk) {
+            const int n = int(std::min(kBlock, got - pos));
+            BytesRead = n;
+            scanBlock(chunk.data() + pos, n, offset + qint64(pos));
+            if (n == 0 || IsDicom) {
+                end = true;
+                break;
+            }
+            pos += std::size_t(n);
+        }
+        if (end) break;
+        offset += qint64(got);
     }
+    if (lastBlock) std::memcpy(HeaderBuf.data(), lastBlock, std::size_t(lastN));
+    if (haveKey) TagText = Key(lastKey);
     // What this reader cannot show is refused before a sample is read.
     auto refuse = [&](const QString& text) {
         Rows = oldRows;

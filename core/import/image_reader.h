@@ -16,6 +16,12 @@ namespace zx {
 /// Samples the buffer holds: 1024 × 1024 and one more.
 inline constexpr int kPixBufSamples = 1048577;
 
+/// The largest non-BMP file the reader opens: the largest image it shows
+/// (the sample buffer, 2 MiB) plus 64 MiB for the header and whatever
+/// precedes the Pixel Data element. Larger files are refused with
+/// "Datei zu groß" before a byte is scanned.
+inline constexpr qint64 kMaxDicomFileBytes = qint64(kPixBufSamples) * 2 + (qint64(64) << 20);
+
 class TImageReader {
 public:
     std::array<std::uint16_t, kPixBufSamples> PixBuf{};  ///< last image's samples, row by row
@@ -43,7 +49,8 @@ public:
     /// and the value, a Columns match appends " Columns: " and the value. On
     /// a Pixel Data match the samples are read (ReadImgFromFile). Throws
     /// RuntimeError for files it cannot open or read, images larger than the
-    /// buffer, compressed or big-endian pixel data; the previous Rows,
+    /// buffer, files larger than kMaxDicomFileBytes ("Datei zu groß"),
+    /// compressed or big-endian pixel data; the previous Rows,
     /// Columns, samples and caption then stay, and IsDicom is false.
     void OpenAFile(const QString& path, QString& caption);
 

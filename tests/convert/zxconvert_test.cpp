@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <algorithm>
 #include <cstring>
+#include <unistd.h>
+#include <utility>
 
 #include "core/render/sections.h"
 #include "core/volume/vmr_file.h"
@@ -200,9 +202,75 @@ TEST_F(Zxconvert, RefusesOutputsThatWouldDestroyInputsAndHelps) {
     QFile f(in);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("keep"));
+
+    // A 2-plane volume named like the export's first picture, and one that
+    // a picture name reaches through a hard link.
+    const QByteArray volume = QByteArray(2 * 65536, char(77));
+    const QString x0 = dir.Write(QStringLiteral("x0.bmp"), volume);
+    const QString vol = dir.Write(QStringLiteral("v.vmr"), volume);
+    ASSERT_EQ(::link(QFile::encodeName(vol).constData(), QFile::encodeName(dir.Path(QStringLiteral("h1.bmp"))).constData()), 0);
+    QDir(dir.Root()).mkdir(QStringLiteral("w"));
+    ASSERT_EQ(::link(QFile::encodeName(vol).constData(), QFile::encodeName(dir.Path(QStringLiteral("w/tra_2.bmp"))).constData()), 0);
+    const QList<QStringList> clashes = {
+        {QStringLiteral("export"), QStringLiteral("--sag"), x0, dir.Path(QStringLiteral("x"))},
+        {QStringLiteral("export"), QStringLiteral("--tra"), vol, dir.Path(QStringLiteral("h"))},
+        {QStringLiteral("web"), vol, dir.Path(QStringLiteral("w"))},
+        {QStringLiteral("web"), vol, QString()},  // would write into the root folder
+        {QStringLiteral("web"), vol},
+        {QStringLiteral("web"), vol, dir.Path(QStringLiteral("w")), QStringLiteral("--start"), QStringLiteral("-100000,0,0")},
+        {QStringLiteral("web"), vol, dir.Path(QStringLiteral("w")), QStringLiteral("--start"), QStringLiteral("0,256,0")},
+    };
+    for (const QStringList& args : clashes) {
+        const RunResult r = Zx(args);
+        EXPECT_EQ(r.code, 2) << args.join(u' ').toStdString() << r.err.toStdString();
+    }
+    for (const QString& name : {x0, vol}) {
+        QFile v(name);
+        ASSERT_TRUE(v.open(QIODevice::ReadOnly));
+        EXPECT_EQ(v.readAll(), volume) << name.toStdString();
+    }
+    EXPECT_EQ(QDir(dir.Path(QStringLiteral("w"))).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("tra_2.bmp")});
+
+    // A volume without a single plane is nothing to show.
+    const QString empty = dir.Write(QStringLiteral("empty.vmr"), QByteArray());
+    const QString sec = dir.Path(QStringLiteral("sec.bmp"));
+    const RunResult r = Zx({QStringLiteral("section"), empty, QStringLiteral("--sag"), QStringLiteral("3"), sec});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Die Volumendatei ist leer"))) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(sec));
+    EXPECT_EQ(Zx({QStringLiteral("export"), QStringLiteral("--sag"), empty, dir.Path(QStringLiteral("e"))}).code, 1);
+
     EXPECT_EQ(Zx({QStringLiteral("--help")}).code, 0);
     EXPECT_EQ(Zx({QStringLiteral("nifti"), QStringLiteral("--help")}).code, 0);
     EXPECT_EQ(Zx({QStringLiteral("--version")}).code, 0);
+}
+
+TEST_F(Zxconvert, AFailedExportLeavesTheFolderAsItWas) {
+    const QString vol = dir.Write(QStringLiteral("v.vmr"), zxtest::Pattern(180 * 65536, 3));
+    QDir root(dir.Root());
+    root.mkdir(QStringLiteral("w"));
+    dir.Write(QStringLiteral("w/sag_1.bmp"), QByteArray("old picture"));
+    dir.Write(QStringLiteral("w/t-3.bmp"), QByteArray("old slice"));
+    root.mkdir(QStringLiteral("w/tra_5.bmp"));  // the web export's 59th picture cannot take its name
+    root.mkdir(QStringLiteral("w/t-200.bmp"));
+    const QDir w(dir.Path(QStringLiteral("w")));
+    const QStringList before = w.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    const QList<QStringList> runs = {
+        {QStringLiteral("web"), vol, w.path()},
+        {QStringLiteral("export"), QStringLiteral("--tra"), vol, w.filePath(QStringLiteral("t-"))},
+    };
+    for (const QStringList& args : runs) {
+        const RunResult r = Zx(args);
+        EXPECT_EQ(r.code, 1) << args.join(u' ').toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral(".bmp kann nicht erstellt werden"))) << r.err.toStdString();
+        EXPECT_EQ(w.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+    }
+    for (const auto& [name, bytes] : {std::pair{"w/sag_1.bmp", "old picture"}, std::pair{"w/t-3.bmp", "old slice"}}) {
+        QFile f(dir.Path(QString::fromLatin1(name)));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), QByteArray(bytes)) << name;
+    }
 }
 
 }  // namespace

@@ -151,6 +151,29 @@ TEST_F(Reader, RefusesWhatItCannotShowAndKeepsItsState) {
     bigEndian.transferSyntax = "1.2.840.10008.1.2.2";
     check(DicomFile(bigEndian, {1}), "Big-Endian");
     EXPECT_THROW(Open(QByteArray(), "missing/none.dcm"), zx::RuntimeError);
+
+    // 2 MiB of samples plus a 64 MiB header margin is the most it opens:
+    // one byte more is refused before it is scanned. Both files are sparse.
+    const QString path = dir.Path(QStringLiteral("large.dcm"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(69206019));
+    f.close();
+    try {
+        r->OpenAFile(path, caption);
+        ADD_FAILURE() << "a file past the limit was scanned";
+    } catch (const zx::RuntimeError& e) {
+        EXPECT_TRUE(e.text().startsWith(QString::fromUtf8("Datei zu groß"))) << e.text().toStdString();
+    }
+    EXPECT_EQ(r->Rows, 256);
+    // At the limit the whole file is scanned, 256 KiB at a time: a Rows
+    // element near its end is found, and the scan ends on an empty block.
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.resize(69206018) && f.seek(69205918));
+    f.write(zxtest::Element(0x0028, 0x0010, "US", zxtest::U16(77), false));
+    f.close();
+    r->OpenAFile(path, caption);
+    EXPECT_EQ(r->Rows, 77);
+    EXPECT_FALSE(r->IsDicom);
+    EXPECT_EQ(r->BytesRead, 0);
 }
 
 TEST(ReaderNames, OnlyTheBmpExtensionGoesToTheBitmapReader) {

@@ -224,6 +224,53 @@ TEST_F(ImportExport, SliceSeriesAndTheWebExportsWorkedExample) {
     EXPECT_EQ(prompter.Messages()[0].msgKind, zx::MsgKind::Application);
 }
 
+TEST_F(ImportExport, RefusedAndFailedExportsLeaveTheFolderAsItWas) {
+    zx::TWebExportDlg& web = *forms->WebExportDlg;
+    QDir(dir.Root()).mkdir(QStringLiteral("w"));
+    const QDir w(dir.Path(QStringLiteral("w")));
+    dir.Write(QStringLiteral("w/sag_1.bmp"), QByteArray("old picture"));
+    QDir(dir.Root()).mkdir(QStringLiteral("w/cor_3.bmp"));  // the 30th picture cannot take its name
+    const QStringList before = w.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    prompter.saveAnswers.push_back(w.filePath(QStringLiteral("x.bmp")));
+    web.ExportButtonClick();
+    auto exportOnce = [&] {
+        prompter.record.clear();
+        prompter.modalAnswers.push_back([](QDialog&) { return int(QDialog::Accepted); });
+        form->InsWebexportieren1->trigger();
+        EXPECT_EQ(w.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+        return prompter.Messages().back().text.toStdString();
+    };
+    web.Edit1->setText(QStringLiteral("-2147483647"));
+    EXPECT_EQ(exportOnce(), "Startpixel X muss zwischen 0 und 255 liegen, nicht -2147483647.");
+    web.Edit1->setText(QStringLiteral("10"));
+    web.Edit4->setText(QStringLiteral("2147483647"));  // every position past the first at the edge
+    EXPECT_EQ(exportOnce(), QStringLiteral("Datei %1 kann nicht erstellt werden.").arg(w.filePath(QStringLiteral("cor_3.bmp"))).toStdString());
+    QFile old(w.filePath(QStringLiteral("sag_1.bmp")));
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("old picture"));
+
+    // The dialog itself refuses a start outside the volume and stays open.
+    web.Edit2->setText(QStringLiteral("256"));
+    prompter.record.clear();
+    web.OKBtn->click();
+    EXPECT_NE(web.result(), int(QDialog::Accepted));
+    ASSERT_EQ(prompter.Messages().size(), 1u);
+    EXPECT_EQ(prompter.Messages()[0].text, QStringLiteral("Startpixel Y muss zwischen 0 und 255 liegen, nicht 256"));
+
+    // A series whose first picture would replace the shown volume's file.
+    form->VolumeFileName = dir.Write(QStringLiteral("x0.bmp"), QByteArray("volume"));
+    prompter.inputAnswers.push_back(dir.Path(QStringLiteral("x")));
+    prompter.messageAnswers = {zx::mbYes};
+    prompter.record.clear();
+    form->Exportieren1->trigger();
+    EXPECT_EQ(prompter.Messages().back().text,
+              QString::fromUtf8("Die Ausgabe %1 würde eine der gelesenen Dateien überschreiben.").arg(form->VolumeFileName));
+    QFile vol(form->VolumeFileName);
+    ASSERT_TRUE(vol.open(QIODevice::ReadOnly));
+    EXPECT_EQ(vol.readAll(), QByteArray("volume"));
+    EXPECT_FALSE(QFile::exists(dir.Path(QStringLiteral("x1.bmp"))));
+}
+
 TEST_F(ImportExport, PositionReport) {
     form->Spotsetzen2->trigger();
     ASSERT_EQ(prompter.Messages().size(), 1u);
