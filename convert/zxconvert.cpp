@@ -26,7 +26,9 @@
 #include "core/volume/bmp_stack.h"
 #include "core/volume/bmp_write.h"
 #include "core/volume/runtime_error.h"
+#include "core/display/orientation.h"
 #include "core/volume/vmr_file.h"
+#include "core/volume/volume_meta.h"
 #include "core/volume/volume.h"
 #include "convert/dicom_helper.h"
 #include "convert/labels.h"
@@ -56,6 +58,7 @@ const char kUsage[] =
     "  zxconvert dicom IN OUT.bmp [--center C --width W | --auto]\n"
     "  zxconvert export (--sag | --tra) VOLUME.vmr BASE\n"
     "  zxconvert web VOLUME.vmr FOLDER [--start X,Y,Z] [--interval N]\n"
+    "  zxconvert info VOLUME.vmr\n"
     "  zxconvert --help | --version | COMMAND --help\n";
 
 int ParseInt(const QString& text, int lo, int hi, const char* what) {
@@ -109,11 +112,37 @@ int ReadVolume(const QString& path, std::vector<std::uint8_t>& volume) {
     return n;
 }
 
+/// Writes a volume file and, beside it, what is known of its voxel edge
+/// (0: unknown, and an old companion file goes).
+void WriteVolume(const QString& out, const std::uint8_t* voxels, int planes, double edgeMm) {
+    InFile(out, [&] {
+        zx::WriteVmr(out, voxels, planes);
+        zx::WriteVolumeMeta(out, {edgeMm});
+    });
+}
+
+/// planes, edge_mm and the direction of each axis, one "key: value" a line.
+int Info(const QStringList& a) {
+    if (a.size() != 1) throw UsageError{QStringLiteral("info takes VOLUME.vmr")};
+    std::vector<std::uint8_t> volume;
+    const int planes = ReadVolume(a[0], volume);
+    const double edge = zx::ReadVolumeMeta(a[0]).edgeMm;
+    std::printf("planes: %d\n", planes);
+    if (edge > 0)
+        std::printf("edge_mm: %s\n", QByteArray::number(edge, 'g', 10).constData());
+    else
+        std::printf("edge_mm: unknown\n");
+    static const char* const axes[] = {"x", "y", "z"};
+    for (int k = 0; k < 3; ++k)
+        std::printf("axis_%s: %s\n", axes[k], zx::AxisDescription(k).toUtf8().constData());
+    return 0;
+}
+
 int Phantom(const QStringList& a) {
     if (a.size() != 1) throw UsageError{QStringLiteral("phantom takes one output file")};
     CheckOutput(a[0], {}, true);
     const std::vector<std::uint8_t> v = zx::MakeHeadPhantom();
-    InFile(a[0], [&] { zx::WriteVmr(a[0], v.data(), kEdge); });
+    WriteVolume(a[0], v.data(), kEdge, 1.0);  // drawn on a 1 mm grid
     return 0;
 }
 
@@ -162,7 +191,7 @@ int Stack(const QStringList& a) {
     } catch (const zx::RuntimeError& e) {
         throw zx::RuntimeError(files.value(done) + QStringLiteral(": ") + e.text());
     }
-    InFile(out, [&] { zx::WriteVmr(out, volume.data(), zx::StackSliceCount(t, *o)); });
+    WriteVolume(out, volume.data(), zx::StackSliceCount(t, *o), 0);  // pictures carry no size
     return 0;
 }
 
@@ -172,7 +201,7 @@ int DicomSeries(const QStringList& a) {
     // Read by the reader program in a process of its own, bounded in memory
     // and time, as the viewer reads a series.
     const zx::NiftiVolume v = zx::ConvertDicomSeriesApart(QFile::encodeName(a[0]).toStdString());
-    InFile(a[1], [&] { zx::WriteVmr(a[1], v.voxels.data(), v.planes); });
+    WriteVolume(a[1], v.voxels.data(), v.planes, v.voxelEdgeMm);
     return 0;
 }
 
@@ -182,7 +211,7 @@ int Labels(const QStringList& a) {
     }
     CheckOutput(a[3], {a[0], a[2]}, true);
     const zx::NiftiVolume v = zx::ConvertLabels(QFile::encodeName(a[0]).toStdString(), QFile::encodeName(a[2]).toStdString());
-    InFile(a[3], [&] { zx::WriteVmr(a[3], v.voxels.data(), v.planes); });
+    WriteVolume(a[3], v.voxels.data(), v.planes, v.voxelEdgeMm);
     return 0;
 }
 
@@ -265,7 +294,7 @@ int Nifti(const QStringList& a) {
     if (a.size() != 2) throw UsageError{QStringLiteral("nifti takes IN and OUT.vmr")};
     CheckOutput(a[1], {a[0]}, true);
     const zx::NiftiVolume v = zx::ConvertNifti(QFile::encodeName(a[0]).toStdString());
-    InFile(a[1], [&] { zx::WriteVmr(a[1], v.voxels.data(), v.planes); });
+    WriteVolume(a[1], v.voxels.data(), v.planes, v.voxelEdgeMm);
     return 0;
 }
 
@@ -294,6 +323,7 @@ int main(int argc, char** argv) {
         if (cmd == QLatin1String("labels")) return Labels(args);
         if (cmd == QLatin1String("export")) return Export(args);
         if (cmd == QLatin1String("web")) return Web(args);
+        if (cmd == QLatin1String("info")) return Info(args);
         throw UsageError{QStringLiteral("unknown command '%1'").arg(cmd)};
     } catch (const UsageError& e) {
         std::fprintf(stderr, "zxconvert: %s\n%s", qPrintable(e.text), kUsage);

@@ -25,6 +25,8 @@ protected:
     zx::TForm1* form = nullptr;
     QString oldCwd = QDir::currentPath();
 
+    // Every test starts with what a first start remembers.
+    AppFixture() { QSettings().clear(); }
     ~AppFixture() override {
         forms.reset();
         QDir::setCurrent(oldCwd);
@@ -40,7 +42,6 @@ protected:
     /// Creates the windows and shows the main window as main() does, then
     /// lets the first activation run.
     void Start() {
-        QSettings().clear();  // every test starts with what a first start remembers
         QDir::setCurrent(dir.Root());
         forms = zx::CreateForms();
         form = forms->Form1.get();

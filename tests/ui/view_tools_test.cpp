@@ -1,0 +1,138 @@
+// The tools beyond the designed window: the neurological display, rulers
+// in millimetres, and the display window.
+#include <QAction>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <cstring>
+
+#include "components/display_window/display_window_tool.h"
+#include "components/orientation/orientation_letters.h"
+#include "components/rulers/rulers.h"
+#include "core/volume/volume_meta.h"
+#include "support/app_fixture.h"
+#include "widgets/image_view.h"
+
+namespace {
+
+/// A NIfTI-1 file of 20 × 24 × 16 bytes with voxels of 0.5 × 0.5 × 2 mm:
+/// the viewer's cubic voxels then have an edge of 0.5 mm.
+QByteArray AnisotropicNifti() {
+    QByteArray h(352, '\0');
+    auto put16 = [&](int at, int v) { h[at] = char(v & 0xff), h[at + 1] = char((v >> 8) & 0xff); };
+    auto putF = [&](int at, float v) { std::memcpy(h.data() + at, &v, 4); };
+    put16(0, 348);
+    const int dims[8] = {3, 20, 24, 16, 1, 1, 1, 1};
+    for (int i = 0; i < 8; ++i) put16(40 + 2 * i, dims[i]);
+    put16(70, 2);  // uint8
+    put16(72, 8);
+    const float pixdim[4] = {1.0f, 0.5f, 0.5f, 2.0f};
+    for (int i = 0; i < 4; ++i) putF(76 + 4 * i, pixdim[i]);
+    putF(108, 352.0f);
+    std::memcpy(h.data() + 344, "n+1\0", 4);
+    for (int v = 0; v < 20 * 24 * 16; ++v) h.append(char(40 + v % 200));
+    return h;
+}
+
+class ViewTools : public zxtest::AppFixture {
+protected:
+    void SetUp() override {
+        WriteDefault(180, 4);
+        Start();
+        prompter.record.clear();
+    }
+    void Click(zx::TImage* view, int x, int y, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::mouseClick(view, Qt::LeftButton, mods, QPoint(x, y));
+    }
+};
+
+TEST_F(ViewTools, ANeurologicalClickLandsOnTheVoxelDrawnUnderThePointer) {
+    const int offset = form->SliceOffset;  // 38 for 180 planes
+    Click(form->Image2, 100, 60);  // radiological: column 100 is x = 100 − offset
+    EXPECT_EQ(form->Xg, 100 - offset);
+    form->Letters->NeurologischeAnsicht1->trigger();
+    ASSERT_TRUE(form->Image2->Mirrored() && form->Image3->Mirrored() && !form->Image1->Mirrored());
+    Click(form->Image2, 100, 60);  // mirrored: the pointer's column is picture column 155
+    EXPECT_EQ(form->Xg, 255 - 100 - offset);
+    EXPECT_EQ(form->Zg, 60);
+    Click(form->Image3, 30, 70);
+    EXPECT_EQ(form->Xg, 255 - 30 - offset);
+    EXPECT_EQ(form->Yg, 70);
+    // The widget shows, under the pointer, the picture column it reported.
+    const QImage shown = form->Image3->grab().toImage();
+    EXPECT_EQ(shown.pixel(30, 20), form->Image3->Picture().pixel(225, 20));
+    // Remembered for the next start.
+    forms.reset();
+    Start();
+    EXPECT_TRUE(form->Letters->NeurologischeAnsicht1->isChecked());
+    EXPECT_TRUE(form->Image2->Mirrored());
+}
+
+TEST_F(ViewTools, RulersMeasureMillimetresOfAnAnisotropicSourceAndStayWithTheirSlice) {
+    prompter.openAnswers.push_back(QStringList{dir.Write(QStringLiteral("aniso.nii"), AnisotropicNifti())});
+    form->NiftiOeffnen1->trigger();
+    ASSERT_TRUE(prompter.Messages().empty());
+    EXPECT_DOUBLE_EQ(form->VoxelEdgeMm, 0.5);
+    zx::TRulers& r = *form->Rulers;
+    QTest::keyClick(form, Qt::Key_M);  // the distance mode by its key
+    ASSERT_TRUE(r.StreckeMessen1->isChecked());
+    const int x = form->Xg;
+    Click(form->Image1, 50, 40);
+    Click(form->Image1, 50, 60);  // 20 voxels of 0.5 mm
+    Click(form->Image1, 80, 60);
+    Click(form->Image1, 80, 100);
+    EXPECT_EQ(form->Xg, x);  // measuring does not navigate
+    ASSERT_EQ(r.Measurements.size(), 2u);
+    EXPECT_EQ(zx::MeasurementText(r.Measurements[0], form->VoxelEdgeMm), QStringLiteral("10,0 mm"));
+    EXPECT_EQ(r.MeasureList->item(1)->text(), QStringLiteral("SAG x=%1: Strecke 20,0 mm").arg(x));
+    r.WinkelMessen1->trigger();
+    for (const QPoint p : {QPoint(100, 50), QPoint(60, 50), QPoint(60, 10)}) Click(form->Image3, p.x(), p.y());
+    ASSERT_EQ(r.Measurements.size(), 3u);
+    EXPECT_EQ(zx::MeasurementText(r.Measurements[2], 0.5), QString::fromUtf8("90,0°"));
+    QTest::keyClick(form, Qt::Key_Escape);  // leaves the mode: clicks navigate again
+    Click(form->Image1, 70, 70);
+    EXPECT_EQ(form->Yg, 70);
+    // Selecting a measurement brings its slice back; deleting removes it.
+    form->StepPlane(1, 5);
+    r.MeasureList->setCurrentRow(0);
+    EXPECT_EQ(form->Xg, x);
+    r.DeleteButton->click();
+    EXPECT_EQ(r.Measurements.size(), 2u);
+    EXPECT_EQ(r.MeasureList->count(), 2);
+    // The viewer's save keeps the edge beside the volume file.
+    prompter.saveAnswers.push_back(dir.Path(QStringLiteral("aniso_kopie.vmr")));
+    form->Speichernunter1->trigger();
+    EXPECT_DOUBLE_EQ(zx::ReadVolumeMeta(dir.Path(QStringLiteral("aniso_kopie.vmr"))).edgeMm, 0.5);
+}
+
+TEST_F(ViewTools, TheDisplayWindowChangesTheViewsOnlyAndInversionStaysOnTop) {
+    zx::TDisplayWindowTool& w = *form->WindowTool;
+    const QImage cleanBefore = form->SagBmp;
+    w.WidthEdit->setValue(51);  // typed: centre 128, width 51
+    w.CentreEdit->setValue(100);
+    EXPECT_EQ(form->SagBmp, cleanBefore);
+    // A grey g of the clean section shows through the table: 74 black,
+    // 125 white (worked out in the core test).
+    const QImage& shown = form->Image1->Picture();
+    for (int r = 0; r < 256; r += 37)
+        for (int c = 0; c < 256; c += 29) {
+            if (c == form->Yg || r == form->Zg) continue;  // the crosshair
+            const int g = qBlue(form->SagBmp.pixel(c, r));
+            EXPECT_EQ(shown.pixel(c, r), w.Table()[std::size_t(g)]) << c << "," << r;
+        }
+    form->InvertButtonClick();
+    const int g = qBlue(form->SagBmp.pixel(3, 3));
+    EXPECT_EQ(form->Image1->Picture().pixel(3, 3), w.Table()[std::size_t(g)] ^ 0x00ffffffu);
+    // The drag with Ctrl+Shift widens the window and navigates nowhere.
+    const int y = form->Yg;
+    QTest::mousePress(form->Image1, Qt::LeftButton, Qt::ControlModifier | Qt::ShiftModifier, QPoint(100, 100));
+    QTest::mouseMove(form->Image1, QPoint(130, 90));
+    QTest::mouseRelease(form->Image1, Qt::LeftButton, Qt::ControlModifier | Qt::ShiftModifier, QPoint(130, 90));
+    EXPECT_EQ(w.Window().width, 81);
+    EXPECT_EQ(w.Window().centre, 110);
+    EXPECT_EQ(form->Yg, y);
+    w.ResetButton->click();
+    EXPECT_EQ(form->Image1->Table(), nullptr);
+}
+
+}  // namespace
