@@ -19,9 +19,8 @@ QImage TForm1::ClientPicture() {
     QImage picture(Client->size(), QImage::Format_RGB32);
     picture.fill(Client->palette().window().color());
     // The atlas colours are a layer on the screen, not part of the picture.
-    TImage::HideLayers = true;
+    const TImage::LayersHidden hidden;
     Client->render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
-    TImage::HideLayers = false;
     return picture;
 }
 

@@ -89,12 +89,12 @@ void TImage::paintEvent(QPaintEvent*) {
     }
     if (stretch_) {
         p.drawImage(rect(), picture_);
-        if (!layer_.isNull() && !HideLayers) p.drawImage(rect(), layer_);
+        if (!layer_.isNull() && !hideLayers_) p.drawImage(rect(), layer_);
         return;
     }
     p.fillRect(rect(), palette().window());
     p.drawImage(0, 0, picture_);
-    if (!layer_.isNull() && !HideLayers) p.drawImage(0, 0, layer_);
+    if (!layer_.isNull() && !hideLayers_) p.drawImage(0, 0, layer_);
 }
 
 void TImage::SetLayer(const QImage& layer) {

@@ -32,9 +32,19 @@ public:
     /// never part of it; a null image removes it.
     void SetLayer(const QImage& layer);
     const QImage& Layer() const { return layer_; }
-    /// While set, no view paints its layer (pictures of the window as it
-    /// is printed: the grey sections only).
-    static inline bool HideLayers = false;
+    /// While one lives, no view paints its layer (pictures of the window as
+    /// it is printed: the grey sections only). The layers come back when it
+    /// ends, also when the picture taking throws.
+    class LayersHidden {
+    public:
+        LayersHidden() : before_(hideLayers_) { hideLayers_ = true; }
+        ~LayersHidden() { hideLayers_ = before_; }
+        LayersHidden(const LayersHidden&) = delete;
+        LayersHidden& operator=(const LayersHidden&) = delete;
+
+    private:
+        bool before_;
+    };
     /// Shows `picture` itself (no copy): for pictures made only to be shown.
     void TakePicture(QImage&& picture);
     /// Draws the crosshair onto the picture and schedules a repaint.
@@ -71,6 +81,7 @@ private:
     qint64 pictureKey_ = 0;
     std::vector<QRect> crosses_;
     int wheelAngle_ = 0;  ///< wheel turn not yet a whole step (1/8 degree)
+    static inline bool hideLayers_ = false;  ///< set while a LayersHidden lives
 };
 
 }  // namespace zx
