@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QString>
 #include <cstdint>
 #include <string>
 
@@ -31,8 +32,9 @@ template <class Grey>
             const QRgb want = 0x010101u * QRgb(grey(k, r));
             if ((line[offset + k] & mask) != (want & mask))
                 return ::testing::AssertionFailure()
-                       << what << ": pixel (" << offset + k << ", " << r << ") is " << std::hex
-                       << (line[offset + k] & mask) << ", the volume says " << (want & mask);
+                       << what << ": pixel (" << offset + k << ", " << r << ") is "
+                       << QString::asprintf("#%06x", line[offset + k] & mask).toStdString()
+                       << ", the volume says " << QString::asprintf("#%06x", want & mask).toStdString();
         }
     }
     return ::testing::AssertionSuccess();

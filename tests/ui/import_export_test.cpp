@@ -60,16 +60,16 @@ protected:
         return files;
     }
 
-    /// The import window answers OK with an orientation and a depth; the
-    /// grey window centre 128, width 256 runs from 0 over 256 samples, so
-    /// sample s shows as grey 256 · s / 256 = s.
-    void AnswerImport(int orientation, int depth) {
+    /// The import window answers OK with an orientation, a depth and a grey
+    /// window: by default centre 128, width 256, which runs from 0 over 256
+    /// samples, so sample s shows as grey 256 · s / 256 = s.
+    void AnswerImport(int orientation, int depth, int centre = 128, int width = 256) {
         prompter.modalAnswers.push_back([=](QDialog& d) {
             auto& w = static_cast<zx::TNewBmpForm&>(d);
             w.RadioGroup1->SetItemIndex(orientation);
             w.RadioGroup2->SetItemIndex(depth - 1);
-            w.ed_c->setText(QStringLiteral("128"));
-            w.ed_w->setText(QStringLiteral("256"));
+            w.ed_c->setText(QString::number(centre));
+            w.ed_w->setText(QString::number(width));
             w.OKButton->click();
             return d.result();
         });
@@ -96,11 +96,16 @@ TEST_F(ImportExport, NewProjectBuildsTheTableOfOrientations) {
     EXPECT_TRUE(zxtest::AllPlanesShowVolume(*form));
 
     prompter.openAnswers.push_back(files.mid(0, 50));
-    AnswerImport(1, 2);  // COR depth 2: image 0 at y 177, 176; image 49 at 79, 78
+    // COR depth 2: image 0 at y 177, 176; image 49 at 79, 78. Centre 50,
+    // width 200: half the width passes the centre, so the window runs from
+    // 0 over 150 samples: 1 → 256 / 150 = 1.71 → 2, 45 → 76.8 → 77,
+    // 50 → 85.33 → 85.
+    AnswerImport(1, 2, 50, 200);
     form->Neu1->trigger();
-    EXPECT_EQ(grey(5, 177, 5), 1);
-    EXPECT_EQ(grey(5, 176, 5), 1);
-    EXPECT_EQ(grey(5, 78, 5), 50);
+    EXPECT_EQ(grey(5, 177, 5), 2);
+    EXPECT_EQ(grey(5, 176, 5), 2);
+    EXPECT_EQ(grey(5, 89, 5), 77);
+    EXPECT_EQ(grey(5, 78, 5), 85);
     EXPECT_EQ(grey(5, 77, 5), 0);
     EXPECT_TRUE(zxtest::AllPlanesShowVolume(*form));
     EXPECT_EQ(imp->Tag, 0);
