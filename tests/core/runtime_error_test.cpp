@@ -2,7 +2,6 @@
 // a writer or a split loop fails.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -12,6 +11,7 @@
 #include "core/volume/bmp_write.h"
 #include "core/volume/runtime_error.h"
 #include "core/volume/two_halves.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -50,11 +50,12 @@ TEST(IoErrorText, MapsOperatingSystemErrors) {
 }
 
 TEST(SaveBmp24, TheMessageKeepsQtsReason) {
-    const QString path = QDir::tempPath() + QStringLiteral("/kein-ordner-zx/bild.bmp");
+    zxtest::TempDir dir;
+    const QString path = dir.Write(QStringLiteral("datei"), QByteArray("x")) + QStringLiteral("/bild.bmp");
     QImage picture(4, 4, QImage::Format_RGB32);
     try {
-        zx::SaveBmp24(picture, path);
-        ADD_FAILURE() << "saved into a missing folder";
+        zx::SaveBmp24(picture, path);  // its folder is a file
+        ADD_FAILURE() << "saved below a file";
     } catch (const zx::RuntimeError& e) {
         const QString start = QStringLiteral("Datei %1 kann nicht erstellt werden: ").arg(path);
         EXPECT_TRUE(e.text().startsWith(start)) << e.text().toStdString();
