@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds the release (ci) and the sanitizer
-# (asan) configurations, and runs every test of both; then builds the
-# parsers' fuzz harnesses (clang) and runs each for FUZZ_SECONDS (60).
+# (asan) configurations, and runs every test of both and the benchmarks
+# once, briefly (ci); then builds the parsers' fuzz harnesses (clang) and
+# runs each for FUZZ_SECONDS (60).
 # Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -13,6 +14,10 @@ for preset in ci asan; do
   cmake --build --preset "$preset"
   echo "=== $preset: tests"
   ctest --preset "$preset" -j2 --timeout 600
+  if [ "$preset" = ci ]; then
+    echo "=== ci: benchmarks, one short round each (must exit 0)"
+    build/ci/bench/zerebrix_bench --benchmark_min_time=0.01
+  fi
 done
 echo "=== fuzz: configure and build"
 cmake --preset fuzz >/dev/null

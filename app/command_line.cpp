@@ -65,7 +65,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const QString a = QString::fromLocal8Bit(argv[i]);
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) return Ends(0, QString::fromUtf8(kUsage));
-        if (a == QLatin1String("--version")) return Ends(0, QStringLiteral("zerebrix (Zerebrix-MR) 1.0\n"));
+        if (a == QLatin1String("--version")) return Ends(0, QStringLiteral("zerebrix (Zerebrix-MR) " ZX_VERSION "\n"));
         if (a == QLatin1String("--neurological")) {
             cl.neurological = true;
             continue;

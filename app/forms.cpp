@@ -55,9 +55,13 @@ void InstallGermanTranslations() {
 
 }  // namespace
 
-std::unique_ptr<Forms> CreateForms() {
+void SetApplicationNames() {
     QApplication::setApplicationName(QString::fromUtf8(texts::kAppTitle));
     QApplication::setOrganizationName(QStringLiteral("Zerebrix-MR"));
+}
+
+std::unique_ptr<Forms> CreateForms() {
+    SetApplicationNames();
     QApplication::setFont(ProgramFont());
     InstallGermanTranslations();
     auto f = std::make_unique<Forms>();

@@ -31,9 +31,13 @@ struct Forms {
 /// do not depend on whatever other fonts a machine has.
 QFont ProgramFont();
 
-/// Sets the application title "Zerebrix", the program font (8 pt) and Qt's
-/// German translations of its own dialogs, and creates the windows in the
-/// order main window, about box, options dialog, help dialog, bitmap-import
+/// The application's title "Zerebrix" and the name its remembered settings
+/// go under.
+void SetApplicationNames();
+
+/// Sets the application names, the program font (8 pt) and Qt's German
+/// translations of its own dialogs, and creates the windows in the order
+/// main window, about box, options dialog, help dialog, bitmap-import
 /// dialog, import window, web-export dialog. Needs a QApplication.
 std::unique_ptr<Forms> CreateForms();
 

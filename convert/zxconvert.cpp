@@ -307,7 +307,7 @@ int main(int argc, char** argv) {
         if (args.isEmpty()) throw UsageError{QStringLiteral("no command given")};
         const QString cmd = args.takeFirst();
         if (cmd == QLatin1String("--version")) {
-            std::printf("zxconvert (Zerebrix-MR) 1.0\n");
+            std::printf("zxconvert (Zerebrix-MR) %s\n", ZX_VERSION);
             return 0;
         }
         if (cmd == QLatin1String("--help") || args.contains(QLatin1String("--help"))) {

@@ -54,6 +54,6 @@ TAboutBox::TAboutBox() {
     FormCreate();
 }
 
-void TAboutBox::FormCreate() { Version->setText(QStringLiteral("Version: 1.0")); }
+void TAboutBox::FormCreate() { Version->setText(QStringLiteral("Version: " ZX_VERSION)); }
 
 }  // namespace zx

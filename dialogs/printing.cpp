@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QPrinter>
+#include <optional>
 
 #include "app/forms.h"
 #include "app/main_window.h"
@@ -20,9 +21,9 @@ QImage TForm1::ClientPicture(bool asShown) {
     picture.fill(Client->palette().window().color());
     // The atlas colours, letters and rulers are layers on the screen, not
     // part of the printed picture; a screenshot shows them.
-    TImage::HideLayers = !asShown;
+    std::optional<TImage::LayersHidden> hidden;
+    if (!asShown) hidden.emplace();
     Client->render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
-    TImage::HideLayers = false;
     return picture;
 }
 

@@ -9,19 +9,20 @@
 namespace zx {
 
 /// Runs f(0, n/2) on a second thread and f(n/2, n) here, and returns when
-/// both are done. Without a thread to be had, both halves run here. `f`
-/// must not throw and the halves must not write the same memory.
+/// both are done. Without a thread to be had, both halves run here. The
+/// halves must not write the same memory. When the half run here throws,
+/// the second thread is still joined (std::jthread) before the exception
+/// leaves; `f` must not throw on the second thread.
 template <typename F>
 void InTwoHalves(int n, F&& f) {
     const int middle = n / 2;
-    std::thread first;
+    std::jthread first;
     try {
-        first = std::thread([&] { f(0, middle); });
+        first = std::jthread([&] { f(0, middle); });
     } catch (const std::system_error&) {
         f(0, middle);
     }
     f(middle, n);
-    if (first.joinable()) first.join();
 }
 
 }  // namespace zx

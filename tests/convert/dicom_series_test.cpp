@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <random>
+#include <set>
 
 #include "convert/dicom_helper.h"
 #include "support/temp_dir.h"
@@ -28,13 +29,15 @@ struct SliceSpec {
 };
 
 /// Writes one CT slice with GDCM whose every sample is `value` plus the
-/// column (so the columns can be told apart).
-void WriteSlice(const std::string& path, const SliceSpec& s, int value) {
+/// column (so the columns can be told apart); with `frames` > 1, a
+/// multi-frame file of slices 1 mm apart, frame f holding value + 100 · f.
+void WriteSlice(const std::string& path, const SliceSpec& s, int value, unsigned frames = 1) {
     gdcm::ImageWriter w;
     gdcm::Image& im = w.GetImage();
-    im.SetNumberOfDimensions(2);
+    im.SetNumberOfDimensions(frames > 1 ? 3 : 2);
     im.SetDimension(0, s.columns);
     im.SetDimension(1, s.rows);
+    if (frames > 1) im.SetDimension(2, frames);
     im.SetPixelFormat(gdcm::PixelFormat(gdcm::PixelFormat::INT16));
     im.SetPhotometricInterpretation(gdcm::PhotometricInterpretation::MONOCHROME2);
     for (int i = 0; i < 3; ++i) im.SetOrigin(i, s.origin[i]);
@@ -43,12 +46,14 @@ void WriteSlice(const std::string& path, const SliceSpec& s, int value) {
     im.SetDirectionCosines(dc);
     im.SetSpacing(0, 1.0);
     im.SetSpacing(1, 1.0);
+    if (frames > 1) im.SetSpacing(2, 1.0);
     im.SetSlope(s.slope);
     im.SetIntercept(s.intercept);
-    std::vector<std::int16_t> samples(std::size_t(s.rows) * s.columns);
-    for (unsigned r = 0; r < s.rows; ++r)
-        for (unsigned c = 0; c < s.columns; ++c)
-            samples[r * s.columns + c] = std::int16_t(value + int(c));
+    std::vector<std::int16_t> samples(std::size_t(s.rows) * s.columns * frames);
+    for (unsigned f = 0; f < frames; ++f)
+        for (unsigned r = 0; r < s.rows; ++r)
+            for (unsigned c = 0; c < s.columns; ++c)
+                samples[(f * s.rows + r) * s.columns + c] = std::int16_t(value + 100 * int(f) + int(c));
     gdcm::DataElement pixels(gdcm::Tag(0x7fe0, 0x0010));
     pixels.SetByteValue(reinterpret_cast<const char*>(samples.data()),
                         uint32_t(samples.size() * 2));
@@ -147,6 +152,32 @@ TEST_F(DicomSeries, RescaleAndCompressedSlicesGiveTheSameVolume) {
         EXPECT_EQ(zx::ConvertDicomSeries(mixed).voxels, zx::ConvertDicomSeries(plain).voxels)
             << name;
     }
+}
+
+TEST_F(DicomSeries, MultiFrameFilesGiveTheVolumeOfTheirSingleSlices) {
+    // Six axial slices 1 mm apart, slice k holding 100 · (k + 1): one a
+    // file; as two files of three frames; and with one two-frame file amid
+    // single slices, found only while the others are being decoded.
+    auto write = [&](const std::string& folder, std::initializer_list<std::pair<int, unsigned>> files) {
+        for (const auto& [k, frames] : files) {
+            SliceSpec s;
+            s.origin = {0, 0, double(k)};
+            WriteSlice(folder + "/f" + std::to_string(k), s, 100 * (k + 1), frames);
+        }
+    };
+    const std::string singles = Folder("singles"), frames = Folder("frames"), mixed = Folder("mixed");
+    write(singles, {{0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}});
+    write(frames, {{0, 3}, {3, 3}});
+    write(mixed, {{0, 1}, {1, 2}, {3, 1}, {4, 1}, {5, 1}});
+    const zx::NiftiVolume reference = zx::ConvertDicomSeries(singles);
+    EXPECT_EQ(reference.planes, 32);
+    EXPECT_EQ(zx::ConvertDicomSeries(frames).voxels, reference.voxels);
+    EXPECT_EQ(zx::ConvertDicomSeries(mixed).voxels, reference.voxels);
+    // Six grey levels from the six slices along z in the middle column.
+    std::set<int> greys;
+    for (int z = 0; z < 256; ++z)
+        if (At(reference, 16, 128, z) > 0) greys.insert(At(reference, 16, 128, z));
+    EXPECT_GE(greys.size(), 6u);
 }
 
 TEST_F(DicomSeries, TheReaderProgramGivesTheSameVolumeAndMessages) {

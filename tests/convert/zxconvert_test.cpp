@@ -14,6 +14,9 @@
 #include "core/render/sections.h"
 #include "core/volume/vmr_file.h"
 #include "core/volume/volume.h"
+#include "convert/dicom_series.h"
+#include "convert/nifti.h"
+#include "support/dicom_bytes.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -148,7 +151,18 @@ QByteArray TinyNifti() {
 
 }  // namespace
 
-TEST_F(Zxconvert, NiftiBecomesAVolumeFileInTheViewersOrientation) {
+/// The file's bytes equal the first `planes` planes of `voxels`.
+::testing::AssertionResult SameVolume(const QByteArray& file, const zx::NiftiVolume& v) {
+    if (file.size() != qsizetype(v.planes) * 65536)
+        return ::testing::AssertionFailure() << file.size() << " bytes for " << v.planes << " planes";
+    if (std::all_of(file.begin(), file.end(), [](char c) { return c == 0; }))
+        return ::testing::AssertionFailure() << "an empty volume";
+    if (std::memcmp(file.constData(), v.voxels.data(), std::size_t(file.size())) != 0)
+        return ::testing::AssertionFailure() << "the bytes differ from the conversion in this process";
+    return ::testing::AssertionSuccess();
+}
+
+TEST_F(Zxconvert, NiftiAndDicomSeriesBecomeTheVolumeTheViewerShows) {
     const QString in = dir.Write(QStringLiteral("tiny.nii"), TinyNifti());
     const QString out = dir.Path(QStringLiteral("tiny.vmr"));
     const RunResult r = Zx({QStringLiteral("nifti"), in, out});
@@ -156,8 +170,7 @@ TEST_F(Zxconvert, NiftiBecomesAVolumeFileInTheViewersOrientation) {
     QFile f(out);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray d = f.readAll();
-    ASSERT_GT(d.size(), 0);
-    EXPECT_EQ(d.size() % 65536, 0);
+    EXPECT_TRUE(SameVolume(d, zx::ConvertNifti(in.toStdString())));
     // The brightest voxel lies in the first plane (the patient's right),
     // in the upper rows and the front columns.
     const int at = int(std::max_element(d.begin(), d.end(), [](char a, char b) {
@@ -166,6 +179,20 @@ TEST_F(Zxconvert, NiftiBecomesAVolumeFileInTheViewersOrientation) {
     EXPECT_LT(at / 65536, 4);
     EXPECT_LT((at % 65536) / 256, 128);
     EXPECT_LT(at % 256, 128);
+
+    // Three axial 24 × 24 slices 3 mm apart, slice k holding 300 · k + row.
+    QDir(dir.Root()).mkdir(QStringLiteral("serie"));
+    for (int k = 0; k < 3; ++k) {
+        std::vector<std::uint16_t> samples(24 * 24);
+        for (int i = 0; i < 24 * 24; ++i) samples[std::size_t(i)] = std::uint16_t(300 * k + i / 24);
+        dir.Write(QStringLiteral("serie/%1.dcm").arg(k), zxtest::AxialSlice(24, 24, 3.0 * k, samples));
+    }
+    const QString serie = dir.Path(QStringLiteral("serie")), vmr = dir.Path(QStringLiteral("serie.vmr"));
+    const RunResult rs = Zx({QStringLiteral("dicom-series"), serie, vmr});
+    ASSERT_EQ(rs.code, 0) << rs.err.toStdString();
+    QFile fs(vmr);
+    ASSERT_TRUE(fs.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(SameVolume(fs.readAll(), zx::ConvertDicomSeries(serie.toStdString())));
 }
 
 namespace {

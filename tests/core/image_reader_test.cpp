@@ -14,12 +14,6 @@ namespace {
 using zxtest::DicomFile;
 using zxtest::DicomSpec;
 
-std::vector<std::uint16_t> Ramp(int n, int mul = 7) {
-    std::vector<std::uint16_t> v(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) v[std::size_t(i)] = std::uint16_t((i * mul) % 4001);
-    return v;
-}
-
 class Reader : public ::testing::Test {
 protected:
     zxtest::TempDir dir;
@@ -31,21 +25,28 @@ protected:
 };
 
 TEST_F(Reader, ImplicitFileGivesCaptionSamplesAndTheStatisticsWithTheirDivisor) {
-    const auto samples = Ramp(65536);
+    // 1000 everywhere, 1100 at the second sample, 60000 in the last seven,
+    // which the statistics leave out: the sum of the 65,529 samples summed
+    // is 65,529,100, divided by all 65,536 read: 999 (1000 with the summed
+    // count as divisor, 1006 with every sample summed).
+    std::vector<std::uint16_t> samples(65536, 1000);
+    samples[1] = 1100;
+    for (int i = 65529; i < 65536; ++i) samples[std::size_t(i)] = 60000;
     const QByteArray file = DicomFile({}, samples);
+    r->WinCenter = 1000, r->WinWidth = 400;  // samples 800 … 1200 over the greys
     Open(file);
     EXPECT_EQ(caption, QStringLiteral("Rows: 256 Columns: 256"));
     EXPECT_TRUE(r->IsDicom);
     EXPECT_EQ(r->PixelDataPos, file.size() - 131072);
     EXPECT_EQ(r->BytesRead, 131072);
-    std::int64_t sum = 0, max = 0;
-    for (int i = 0; i < 65529; ++i) sum += samples[std::size_t(i)], max = std::max<std::int64_t>(max, samples[std::size_t(i)]);
-    EXPECT_EQ(r->MeanValue, sum / 65536);
-    EXPECT_EQ(r->MaxValue, max);
-    EXPECT_EQ(r->PixBuf[1], samples[1]);
+    EXPECT_EQ(r->MeanValue, 999);
+    EXPECT_EQ(r->MaxValue, 1100);
+    EXPECT_EQ(r->PixBuf[1], 1100);
     const QImage pic = r->CopyBufToPic();
     EXPECT_EQ(pic.size(), QSize(256, 256));
-    EXPECT_EQ(qRed(pic.pixel(1, 0)), r->Grey(samples[1]));
+    EXPECT_EQ(pic.pixel(0, 0), qRgb(128, 128, 128));  // 256 · 200 / 400
+    EXPECT_EQ(pic.pixel(1, 0), qRgb(192, 192, 192));  // 256 · 300 / 400
+    EXPECT_EQ(pic.pixel(255, 255), qRgb(255, 255, 255));
 }
 
 TEST_F(Reader, ExplicitLayoutReadsSamplesBehindTheTwelveByteHeaderAndWidensEightBits) {
@@ -188,22 +189,24 @@ TEST(ReaderRealFiles, PydicomTestFilesShowTheirPixelValues) {
     const QString base = QStringLiteral("/usr/lib/python3/dist-packages/pydicom/data/test_files/");
     struct Case {
         const char* name;
-        int rows, cols, r, c, value;
+        int rows, cols, r, c, value, grey;
     };
-    // Reference values as pydicom decodes them.
-    for (const Case& k : {Case{"MR_small.dcm", 64, 64, 10, 20, 316}, Case{"MR_small_implicit.dcm", 64, 64, 10, 20, 316},
-                          Case{"MR_small_padded.dcm", 64, 64, 0, 0, 905}, Case{"CT_small.dcm", 128, 128, 10, 20, 185}}) {
+    // Reference values as pydicom decodes them; the greys in the window
+    // centre 500, width 1000 (samples 0 … 1000): 256 · value / 1000 rounded.
+    for (const Case& k : {Case{"MR_small.dcm", 64, 64, 10, 20, 316, 81}, Case{"MR_small_implicit.dcm", 64, 64, 10, 20, 316, 81},
+                          Case{"MR_small_padded.dcm", 64, 64, 0, 0, 905, 232}, Case{"CT_small.dcm", 128, 128, 10, 20, 185, 47}}) {
         const QString path = base + QString::fromLatin1(k.name);
         ASSERT_TRUE(QFile::exists(path)) << k.name << ": the install script brings python3-pydicom";
         auto r = std::make_unique<zx::TImageReader>();
         QString caption;
+        r->WinCenter = 500, r->WinWidth = 1000;
         r->OpenAFile(path, caption);
         ASSERT_TRUE(r->IsDicom) << k.name;
         EXPECT_EQ(r->Rows, k.rows);
         EXPECT_EQ(r->Columns, k.cols);
         EXPECT_EQ(r->PixBuf[std::size_t(k.r * k.cols + k.c)], k.value) << k.name;
         const QImage pic = r->CopyBufToPic();
-        EXPECT_EQ(qRed(pic.pixel(k.c, k.r)), r->Grey(std::uint16_t(k.value)));
+        EXPECT_EQ(pic.pixel(k.c, k.r), qRgb(k.grey, k.grey, k.grey)) << k.name;
     }
     auto r = std::make_unique<zx::TImageReader>();
     QString caption;

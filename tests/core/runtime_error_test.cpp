@@ -1,9 +1,17 @@
-// Integer conversion and the runtime's German messages.
+// Integer conversion, the runtime's German messages, and what happens when
+// a writer or a split loop fails.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
 
+#include "core/volume/bmp_write.h"
 #include "core/volume/runtime_error.h"
+#include "core/volume/two_halves.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -39,6 +47,32 @@ TEST(IoErrorText, MapsOperatingSystemErrors) {
     EXPECT_EQ(zx::IoErrorText(ENOENT), QStringLiteral("Datei nicht gefunden"));
     EXPECT_EQ(zx::IoErrorText(EACCES), QStringLiteral("Dateizugriff verweigert"));
     EXPECT_EQ(zx::IoErrorText(EIO), QStringLiteral("E/A-Fehler %1").arg(EIO));
+}
+
+TEST(SaveBmp24, TheMessageKeepsQtsReason) {
+    zxtest::TempDir dir;
+    const QString path = dir.Write(QStringLiteral("datei"), QByteArray("x")) + QStringLiteral("/bild.bmp");
+    QImage picture(4, 4, QImage::Format_RGB32);
+    try {
+        zx::SaveBmp24(picture, path);  // its folder is a file
+        ADD_FAILURE() << "saved below a file";
+    } catch (const zx::RuntimeError& e) {
+        const QString start = QStringLiteral("Datei %1 kann nicht erstellt werden: ").arg(path);
+        EXPECT_TRUE(e.text().startsWith(start)) << e.text().toStdString();
+        EXPECT_GT(e.text().size(), start.size() + 3) << e.text().toStdString();
+    }
+}
+
+TEST(InTwoHalves, TheSecondThreadIsJoinedWhenThisHalfThrows) {
+    std::atomic<bool> otherDone{false};
+    EXPECT_THROW(zx::InTwoHalves(2,
+                                 [&](int begin, int) {
+                                     if (begin == 1) throw std::runtime_error("Abbruch");
+                                     std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                                     otherDone = true;
+                                 }),
+                 std::runtime_error);
+    EXPECT_TRUE(otherDone);
 }
 
 }  // namespace

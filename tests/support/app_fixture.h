@@ -6,8 +6,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QSettings>
 #include <QTest>
+#include <QUrl>
 #include <memory>
 
 #include "app/forms.h"
@@ -26,7 +29,10 @@ protected:
     QString oldCwd = QDir::currentPath();
 
     // Every test starts with what a first start remembers.
-    AppFixture() { QSettings().clear(); }
+    AppFixture() {
+        zx::SetApplicationNames();
+        QSettings().clear();
+    }
     ~AppFixture() override {
         forms.reset();
         QDir::setCurrent(oldCwd);
@@ -47,6 +53,19 @@ protected:
         form = forms->Form1.get();
         zx::ShowMainWindow(*forms);
         for (int i = 0; i < 50 && !form->DefaultLoaded; ++i) QApplication::processEvents();
+    }
+
+    /// Drops `files` on the main window as the platform delivers a drop:
+    /// the enter, then the drop itself.
+    void Drop(const QStringList& files) {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const QString& f : files) urls << QUrl::fromLocalFile(f);
+        mime.setUrls(urls);
+        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form, &enter);
+        QDropEvent e(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form, &e);
     }
 };
 

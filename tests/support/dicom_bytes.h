@@ -66,4 +66,48 @@ inline QByteArray DicomFile(const DicomSpec& s, const std::vector<std::uint16_t>
     return f + pixels;
 }
 
+/// A text value padded to even length, as DICOM stores it.
+inline QByteArray Text(const char* text, char pad = ' ') {
+    QByteArray b(text);
+    if (b.size() % 2) b.append(pad);
+    return b;
+}
+
+/// One axial CT slice of a series, explicit little endian with a full file
+/// meta header: `rows` × `columns` 16-bit samples at the height `zMm`
+/// (image position 0\\0\\zMm, rows along x, columns along y).
+inline QByteArray AxialSlice(int rows, int columns, double zMm, const std::vector<std::uint16_t>& samples) {
+    const char* ct = "1.2.840.10008.5.1.4.1.1.2";
+    QByteArray meta;  // version 00 01: OB, two reserved bytes, a 4-byte length
+    PutLe(meta, 0x0002, 2), PutLe(meta, 0x0001, 2), meta += "OB", PutLe(meta, 0, 2);
+    PutLe(meta, 2, 4), meta += QByteArray("\0\1", 2);
+    meta += Element(0x0002, 0x0002, "UI", Text(ct, '\0'), true);
+    meta += Element(0x0002, 0x0003, "UI", Text("1.2.3.4.5.6", '\0'), true);
+    meta += Element(0x0002, 0x0010, "UI", Text("1.2.840.10008.1.2.1", '\0'), true);
+    QByteArray f(128, '\0');
+    f += "DICM";
+    QByteArray length;
+    PutLe(length, std::uint32_t(meta.size()), 4);
+    f += Element(0x0002, 0x0000, "UL", length, true) + meta;
+    f += Element(0x0008, 0x0016, "UI", Text(ct, '\0'), true);
+    f += Element(0x0008, 0x0060, "CS", Text("CT"), true);
+    f += Element(0x0020, 0x000E, "UI", Text("1.2.3.4", '\0'), true);
+    f += Element(0x0020, 0x0032, "DS", Text(QByteArray("0\\0\\" + QByteArray::number(zMm)).constData()), true);
+    f += Element(0x0020, 0x0037, "DS", Text("1\\0\\0\\0\\1\\0"), true);
+    f += Element(0x0028, 0x0002, "US", U16(1), true);
+    f += Element(0x0028, 0x0004, "CS", Text("MONOCHROME2"), true);
+    f += Element(0x0028, 0x0010, "US", U16(rows), true);
+    f += Element(0x0028, 0x0011, "US", U16(columns), true);
+    f += Element(0x0028, 0x0030, "DS", Text("1\\1"), true);
+    f += Element(0x0028, 0x0100, "US", U16(16), true);
+    f += Element(0x0028, 0x0101, "US", U16(16), true);
+    f += Element(0x0028, 0x0102, "US", U16(15), true);
+    f += Element(0x0028, 0x0103, "US", U16(0), true);
+    QByteArray pixels;
+    for (std::uint16_t v : samples) PutLe(pixels, v, 2);
+    PutLe(f, 0x7FE0, 2), PutLe(f, 0x0010, 2);
+    f += "OW", PutLe(f, 0, 2), PutLe(f, std::uint32_t(pixels.size()), 4);
+    return f + pixels;
+}
+
 }  // namespace zxtest

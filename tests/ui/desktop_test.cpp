@@ -35,18 +35,6 @@ protected:
                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(view, &e);
     }
-    void Drop(const QStringList& files) {
-        auto* mime = new QMimeData;
-        QList<QUrl> urls;
-        for (const QString& f : files) urls << QUrl::fromLocalFile(f);
-        mime->setUrls(urls);
-        // As the platform delivers a drop: the enter, then the drop itself.
-        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(form, &enter);
-        QDropEvent e(QPointF(100, 100), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(form, &e);
-        delete mime;
-    }
 };
 
 TEST(CommandLine, HelpVersionAndMisuse) {

@@ -1,10 +1,15 @@
 // The import window (list, square, assembly, saves) and the main window's
 // save, export and import commands, driven through the menus.
 #include <QDir>
+#include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstring>
+#include <map>
 
 #include "core/render/sections.h"
 #include "widgets/image_view.h"
@@ -14,11 +19,24 @@
 #include "import/new_bmp_form.h"
 #include "support/app_fixture.h"
 #include "support/dicom_bytes.h"
+#include "support/section_oracle.h"
 
 namespace {
 
 using zx::GreyToColor;
 using zx::VoxelIndex;
+
+/// Every file under `folder` (relative name → bytes).
+std::map<QString, QByteArray> Snapshot(const QString& folder) {
+    std::map<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        files[QDir(folder).relativeFilePath(f.fileName())] =
+            f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unlesbar)");
+    }
+    return files;
+}
 
 class ImportExport : public zxtest::AppFixture {
 protected:
@@ -42,15 +60,16 @@ protected:
         return files;
     }
 
-    /// The import window answers OK with an orientation and a depth; the
-    /// window at 255 width so each sample value is its grey value.
-    void AnswerImport(int orientation, int depth) {
+    /// The import window answers OK with an orientation, a depth and a grey
+    /// window: by default centre 128, width 256, which runs from 0 over 256
+    /// samples, so sample s shows as grey 256 · s / 256 = s.
+    void AnswerImport(int orientation, int depth, int centre = 128, int width = 256) {
         prompter.modalAnswers.push_back([=](QDialog& d) {
             auto& w = static_cast<zx::TNewBmpForm&>(d);
             w.RadioGroup1->SetItemIndex(orientation);
             w.RadioGroup2->SetItemIndex(depth - 1);
-            w.ed_c->setText(QStringLiteral("128"));
-            w.ed_w->setText(QStringLiteral("256"));
+            w.ed_c->setText(QString::number(centre));
+            w.ed_w->setText(QString::number(width));
             w.OKButton->click();
             return d.result();
         });
@@ -67,21 +86,28 @@ TEST_F(ImportExport, NewProjectBuildsTheTableOfOrientations) {
     EXPECT_EQ(form->Xg, 127);
     const auto grey = [&](int x, int y, int z) { return form->Volume[VoxelIndex(x, y, z)]; };
     const int g0 = grey(5, 5, 78), g99 = grey(5, 5, 177);
-    EXPECT_EQ(g0, imp->Grey(1));
-    EXPECT_EQ(g99, imp->Grey(100));
+    EXPECT_EQ(g0, 1);
+    EXPECT_EQ(g99, 100);
     EXPECT_EQ(grey(5, 5, 77), 0);
     EXPECT_EQ(grey(5, 5, 178), 0);
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Zerebrix - Importierte Bitmaps"));
     EXPECT_TRUE(form->VolumeFileName.isEmpty());
-    EXPECT_EQ(form->CorBmp.pixel(5, 100), GreyToColor(grey(5, 128, 100)));  // the coronal copy follows
+    EXPECT_EQ(form->CorBmp.pixel(5, 100), GreyToColor(23));  // voxel (5, 128, 100): image 22
+    EXPECT_TRUE(zxtest::AllPlanesShowVolume(*form));
 
     prompter.openAnswers.push_back(files.mid(0, 50));
-    AnswerImport(1, 2);  // COR depth 2: image 0 at y 177, 176; image 49 at 79, 78
+    // COR depth 2: image 0 at y 177, 176; image 49 at 79, 78. Centre 50,
+    // width 200: half the width passes the centre, so the window runs from
+    // 0 over 150 samples: 1 → 256 / 150 = 1.71 → 2, 45 → 76.8 → 77,
+    // 50 → 85.33 → 85.
+    AnswerImport(1, 2, 50, 200);
     form->Neu1->trigger();
-    EXPECT_EQ(grey(5, 177, 5), imp->Grey(1));
-    EXPECT_EQ(grey(5, 176, 5), imp->Grey(1));
-    EXPECT_EQ(grey(5, 78, 5), imp->Grey(50));
+    EXPECT_EQ(grey(5, 177, 5), 2);
+    EXPECT_EQ(grey(5, 176, 5), 2);
+    EXPECT_EQ(grey(5, 89, 5), 77);
+    EXPECT_EQ(grey(5, 78, 5), 85);
     EXPECT_EQ(grey(5, 77, 5), 0);
+    EXPECT_TRUE(zxtest::AllPlanesShowVolume(*form));
     EXPECT_EQ(imp->Tag, 0);
 }
 
@@ -119,7 +145,7 @@ TEST_F(ImportExport, DataImportFillsTheOverlayAndASingleFileCopiesTheVolume) {
     prompter.openAnswers.push_back(DicomStack(3));
     AnswerImport(0, 1);
     form->DatenImport1->trigger();
-    EXPECT_EQ((*zx::OverlayVolume)[VoxelIndex(2, 5, 5)], imp->Grey(3));
+    EXPECT_EQ((*zx::OverlayVolume)[VoxelIndex(2, 5, 5)], 3);
     EXPECT_TRUE(std::equal(volumeBefore.begin(), volumeBefore.end(), form->Volume.begin()));
     EXPECT_EQ(imp->Tag, 0);
     EXPECT_EQ(form->OpenDialog1.FilterIndex, 1);
@@ -182,11 +208,24 @@ TEST_F(ImportExport, SaveAsAddsTheExtensionAndAFailedSaveKeepsTheOldFile) {
     form->SliceCount = 0;
     form->Speichern1->trigger();
     EXPECT_EQ(QFile(form->VolumeFileName).size(), 65536);
-    form->VolumeFileName = dir.Path(QStringLiteral("kein/ordner.vmr"));
+    // A save that fails part way (the file size limit stops the writes
+    // after 16 planes) leaves the old file and no other file behind.
+    const auto before = Snapshot(dir.Root());
+    form->SliceCount = 180;
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 16 * 65536;
+    setrlimit(RLIMIT_FSIZE, &small);
     prompter.record.clear();
     form->Speichern1->trigger();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
     ASSERT_EQ(prompter.Messages().size(), 1u);
     EXPECT_EQ(prompter.Messages()[0].msgKind, zx::MsgKind::Application);
+    EXPECT_TRUE(Snapshot(dir.Root()) == before);
+    EXPECT_EQ(QFile(form->VolumeFileName).size(), 65536);
 }
 
 TEST_F(ImportExport, SliceSeriesAndTheWebExportsWorkedExample) {
@@ -217,11 +256,13 @@ TEST_F(ImportExport, SliceSeriesAndTheWebExportsWorkedExample) {
     EXPECT_EQ(QDir(dir.Path(QStringLiteral("web"))).entryList(QDir::Files).size(), 81);
 
     web.Edit4->setText(QStringLiteral("0"));  // refused before anything is written
+    const auto before = Snapshot(dir.Root());
     prompter.record.clear();
     prompter.modalAnswers.push_back([](QDialog&) { return int(QDialog::Accepted); });
     form->InsWebexportieren1->trigger();
     ASSERT_EQ(prompter.Messages().size(), 1u);
     EXPECT_EQ(prompter.Messages()[0].msgKind, zx::MsgKind::Application);
+    EXPECT_TRUE(Snapshot(dir.Root()) == before);
 }
 
 TEST_F(ImportExport, RefusedAndFailedExportsLeaveTheFolderAsItWas) {

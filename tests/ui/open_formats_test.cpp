@@ -1,35 +1,19 @@
-// NIfTI files and DICOM folders opened from the "Datei" menu: shown as a
-// volume file is, and any failure leaves everything as it was.
+// NIfTI files and DICOM folders opened from the "Datei" menu or dropped on
+// the window: shown as a volume file is, every section drawn from the new
+// volume, and any failure leaves everything as it was.
 #include <QAction>
 #include <QDir>
+#include <QFileInfo>
 #include <cstring>
 
 #include "widgets/image_view.h"
 #include "widgets/list_box.h"
 #include "widgets/status_bar.h"
 #include "support/app_fixture.h"
+#include "support/section_oracle.h"
+#include "support/small_volumes.h"
 
 namespace {
-
-/// A NIfTI-1 file of 20 × 24 × 16 one-byte voxels, 1 mm, no transform;
-/// voxel (i, j, k) holds i + 10 · k.
-QByteArray SmallNifti() {
-    QByteArray h(352, '\0');
-    auto put16 = [&](int at, int v) { h[at] = char(v & 0xff), h[at + 1] = char((v >> 8) & 0xff); };
-    auto putF = [&](int at, float v) { std::memcpy(h.data() + at, &v, 4); };
-    put16(0, 348), h[1] = 0x01;  // sizeof_hdr 348
-    const int dims[8] = {3, 20, 24, 16, 1, 1, 1, 1};
-    for (int i = 0; i < 8; ++i) put16(40 + 2 * i, dims[i]);
-    put16(70, 2);  // uint8
-    put16(72, 8);
-    for (int i = 0; i < 4; ++i) putF(76 + 4 * i, 1.0f);
-    putF(108, 352.0f);
-    std::memcpy(h.data() + 344, "n+1\0", 4);
-    for (int k = 0; k < 16; ++k)
-        for (int j = 0; j < 24; ++j)
-            for (int i = 0; i < 20; ++i) h.append(char(i + 10 * k));
-    return h;
-}
 
 class OpenFormats : public zxtest::AppFixture {
 protected:
@@ -45,7 +29,7 @@ protected:
 };
 
 TEST_F(OpenFormats, ANiftiFileIsShownCentredWithoutAFileName) {
-    prompter.openAnswers.push_back(QStringList{dir.Write(QStringLiteral("kopf.nii"), SmallNifti())});
+    prompter.openAnswers.push_back(QStringList{dir.Write(QStringLiteral("kopf.nii"), zxtest::SmallNifti())});
     form->NiftiOeffnen1->trigger();
     EXPECT_TRUE(prompter.Messages().empty());
     EXPECT_EQ(form->SliceCount, 20);
@@ -55,7 +39,31 @@ TEST_F(OpenFormats, ANiftiFileIsShownCentredWithoutAFileName) {
     EXPECT_TRUE(form->VolumeFileName.isEmpty());
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Zerebrix - kopf.nii"));
     EXPECT_EQ(form->StatusBar1->SimpleText(), QString::fromUtf8("20 Datensätze gelesen."));
-    EXPECT_EQ(form->CorBmp.pixel(118 + 5, 128), form->Image2->Picture().pixel(118 + 5, 128));
+    EXPECT_FALSE(VolumeIsDefault());
+    EXPECT_TRUE(zxtest::SectionsShowVolume(*form));
+    EXPECT_TRUE(zxtest::AllPlanesShowVolume(*form));
+}
+
+TEST_F(OpenFormats, DicomFoldersAndDroppedFilesDrawEverySectionFromTheNewVolume) {
+    const QString serie = zxtest::SmallDicomSeries(dir);
+    prompter.folderAnswers.push_back(serie);
+    form->DicomSerieOeffnen1->trigger();
+    ASSERT_TRUE(prompter.Messages().empty()) << prompter.Messages()[0].text.toStdString();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Zerebrix - serie"));
+    EXPECT_FALSE(VolumeIsDefault());
+    EXPECT_TRUE(zxtest::SectionsShowVolume(*form));
+    EXPECT_TRUE(zxtest::AllPlanesShowVolume(*form));
+    // Dropped: a NIfTI file, the DICOM folder again, the volume file.
+    const QString nifti = dir.Write(QStringLiteral("kopf.nii"), zxtest::SmallNifti());
+    const QString vmr = dir.Path(QStringLiteral("MR_Kopf.vmr"));
+    for (const QString& path : {nifti, serie, vmr}) {
+        Drop({path});
+        EXPECT_TRUE(form->windowTitle().endsWith(QFileInfo(path).fileName())) << path.toStdString();
+        EXPECT_TRUE(zxtest::SectionsShowVolume(*form)) << path.toStdString();
+        EXPECT_TRUE(zxtest::AllPlanesShowVolume(*form)) << path.toStdString();
+    }
+    EXPECT_TRUE(VolumeIsDefault());
+    EXPECT_TRUE(prompter.Messages().empty());
 }
 
 TEST_F(OpenFormats, FailuresKeepTheVolumeNameAndCaption) {

@@ -1,8 +1,11 @@
 // A seeded random walk through the real main window: presses, moves and
 // releases with every modifier, the wheel and keys, typing, buttons, menu
-// commands with random answers, window modes, good and bad files. After
-// every event the viewer's state must still be sound. ZX_WALK_EVENTS and
-// ZX_WALK_SEED choose a longer or another walk.
+// commands with random answers, window modes, good and bad files (volume,
+// NIfTI and DICOM, opened or dropped). After every event the viewer's state
+// must still be sound, and every 50 events each section picture must show a
+// plane of the volume (checked pixel by pixel against the volume itself; at
+// the end every coronal and transversal plane as the window draws it). ZX_WALK_EVENTS and ZX_WALK_SEED
+// choose a longer or another walk.
 #include <QAction>
 #include <QDir>
 #include <QLineEdit>
@@ -15,6 +18,8 @@
 #include "dialogs/options_dialog.h"
 #include "import/new_bmp_form.h"
 #include "support/app_fixture.h"
+#include "support/section_oracle.h"
+#include "support/small_volumes.h"
 
 namespace {
 
@@ -26,8 +31,11 @@ protected:
     const T& Any(const std::vector<T>& v) { return v[std::size_t(Pick(int(v.size())))]; }
 
     QStringList files;  // what the open dialog may answer
+    QString serie;      // a DICOM series folder
     void Prepare() {
         files << dir.Write(QStringLiteral("gut.vmr"), zxtest::Pattern(100 * 65536, 2));
+        files << dir.Write(QStringLiteral("kopf.nii"), zxtest::SmallNifti());
+        serie = zxtest::SmallDicomSeries(dir);
         QDir(dir.Root()).mkdir(QStringLiteral("ordner.vmr"));
         files << dir.Path(QStringLiteral("ordner.vmr"));
         files << dir.Write(QStringLiteral("text.txt"), QByteArray("kein Bild"));
@@ -49,7 +57,7 @@ protected:
             default: prompter.openAnswers.push_back(QStringList{files[Pick(int(files.size()))]});
         }
         prompter.saveAnswers.push_back(Pick(2) ? std::optional<QString>(dir.Path(QStringLiteral("gespeichert"))) : std::nullopt);
-        prompter.folderAnswers.push_back(Pick(2) ? std::optional<QString>(dir.Root()) : std::nullopt);
+        prompter.folderAnswers.push_back(Any<std::optional<QString>>({std::nullopt, dir.Root(), serie}));
         const bool accept = Pick(2);
         prompter.modalAnswers.push_back([accept](QDialog& d) {
             if (auto* w = qobject_cast<zx::TNewBmpForm*>(&d); w && accept) {
@@ -102,6 +110,12 @@ protected:
                 case 6: Any<zx::TUpDown*>({form->xg_Up, form->yg_Up, form->zg_Up})->ClickDown(); break;
                 default: Any<zx::TUpDown*>({form->xg_Up, form->yg_Up, form->zg_Up})->ClickUp(); break;
             }
+        } else if (kind < 89) {
+            Answer();  // a stack of pictures asks for its depth
+            std::vector<QString> one(files.begin(), files.end());
+            one.push_back(serie);
+            Drop(Pick(4) ? QStringList{Any(one)}
+                         : QStringList{dir.Path(QStringLiteral("a.bmp")), dir.Path(QStringLiteral("b.bmp"))});
         } else {
             Answer();
             QAction* a = Any<QAction*>({form->ffnen1, form->NiftiOeffnen1, form->DicomSerieOeffnen1, form->Neu1,
@@ -122,6 +136,9 @@ protected:
             ASSERT_EQ(b->size(), QSize(256, 256)) << "event " << event;
             ASSERT_EQ(b->format(), QImage::Format_RGB32) << "event " << event;
         }
+        if (event % 50 == 0) {
+            ASSERT_TRUE(zxtest::SectionsShowSomePlanes(*form)) << "event " << event;
+        }
     }
 };
 
@@ -136,6 +153,7 @@ TEST_F(RandomWalk, TenThousandSeededEventsKeepTheStateSound) {
         CheckSound(i);
         if (HasFatalFailure()) return;
     }
+    EXPECT_TRUE(zxtest::AllPlanesShowVolume(*form));
 }
 
 }  // namespace
