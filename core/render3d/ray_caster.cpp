@@ -1,0 +1,375 @@
+#include "core/render3d/ray_caster.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/volume/volume.h"
+
+namespace zx {
+
+namespace {
+
+constexpr float kFar = 1e30f;
+constexpr float kOpaque = 0.98f;  // early ray termination
+constexpr int kB = Renderer3D::kBrick;
+constexpr int kNB = Renderer3D::kBricks;
+
+/// Sine and cosine of an angle in degrees, exact at multiples of 90°, so
+/// that views along an axis sample the voxel centres exactly.
+void SinCos(double deg, float& s, float& c) {
+    double r = std::fmod(deg, 360.0);
+    if (r < 0) r += 360.0;
+    if (r == 0.0) { s = 0; c = 1; return; }
+    if (r == 90.0) { s = 1; c = 0; return; }
+    if (r == 180.0) { s = 0; c = -1; return; }
+    if (r == 270.0) { s = -1; c = 0; return; }
+    const double rad = r * 3.14159265358979323846 / 180.0;
+    s = float(std::sin(rad));
+    c = float(std::cos(rad));
+}
+
+/// The part [t0, t1) of the ray inside the box [lo, hi); `exitAxis`
+/// receives the axis whose face the ray leaves by.
+template <class Ray>
+bool Slabs(const Ray& r, const float lo[3], const float hi[3], float& t0, float& t1,
+           int* exitAxis = nullptr) {
+    t0 = -kFar;
+    t1 = kFar;
+    int ea = -1;
+    for (int a = 0; a < 3; ++a) {
+        if (r.d[a] == 0.0f) {
+            if (r.o[a] < lo[a] || r.o[a] >= hi[a]) return false;
+            continue;
+        }
+        float ta = (lo[a] - r.o[a]) * r.inv[a];
+        float tb = (hi[a] - r.o[a]) * r.inv[a];
+        if (ta > tb) std::swap(ta, tb);
+        t0 = std::max(t0, ta);
+        if (tb < t1) {
+            t1 = tb;
+            ea = a;
+        }
+    }
+    if (exitAxis) *exitAxis = ea;
+    return t0 < t1;
+}
+
+/// Where the ray leaves brick (bx, by, bz); `off` is the column of plane 0.
+template <class Ray>
+float BrickExit(const Ray& r, int bx, int by, int bz, int off) {
+    const int b[3] = {bx, by, bz};
+    float t = kFar;
+    for (int a = 0; a < 3; ++a) {
+        if (r.d[a] == 0.0f) continue;
+        const float face = float((r.d[a] > 0 ? b[a] + 1 : b[a]) * kB + (a == 0 ? off : 0));
+        t = std::min(t, (face - r.o[a]) * r.inv[a]);
+    }
+    return t;
+}
+
+/// The first sample position t = k + 0.5 at or after `t`.
+inline float FirstSample(float t) { return std::ceil(t - 0.5f) + 0.5f; }
+
+/// Gradient at a point of cell (ix, iy, iz), fractions f: the central
+/// differences at the cell's eight voxels, interpolated trilinearly. Wider
+/// than the cell's own differences, so that the shading of a sharp edge
+/// does not break up into facets. `count` planes are valid.
+inline void SmoothGradient(const std::uint8_t* vol, int ix, int iy, int iz, float fx, float fy,
+                           float fz, int count, float g[3]) {
+    const std::size_t xs[4] = {std::size_t(std::max(ix - 1, 0)) * kPlaneBytes,
+                               std::size_t(ix) * kPlaneBytes, std::size_t(ix + 1) * kPlaneBytes,
+                               std::size_t(std::min(ix + 2, count - 1)) * kPlaneBytes};
+    const std::size_t ys[4] = {std::size_t(std::max(iy - 1, 0)), std::size_t(iy),
+                               std::size_t(iy + 1), std::size_t(std::min(iy + 2, kEdge - 1))};
+    const std::size_t zs[4] = {std::size_t(std::max(iz - 1, 0)) * kEdge, std::size_t(iz) * kEdge,
+                               std::size_t(iz + 1) * kEdge,
+                               std::size_t(std::min(iz + 2, kEdge - 1)) * kEdge};
+    const auto at = [&](int i, int j, int k) { return float(vol[xs[i] + zs[k] + ys[j]]); };
+    const float wx[2] = {1.0f - fx, fx}, wy[2] = {1.0f - fy, fy}, wz[2] = {1.0f - fz, fz};
+    g[0] = g[1] = g[2] = 0.0f;
+    for (int i = 1; i <= 2; ++i) {
+        for (int k = 1; k <= 2; ++k) {
+            for (int j = 1; j <= 2; ++j) {
+                const float w = wx[i - 1] * wy[j - 1] * wz[k - 1];
+                g[0] += w * (at(i + 1, j, k) - at(i - 1, j, k));
+                g[1] += w * (at(i, j + 1, k) - at(i, j - 1, k));
+                g[2] += w * (at(i, j, k + 1) - at(i, j, k - 1));
+            }
+        }
+    }
+}
+
+/// Chebyshev distance transform of the empty bricks: two chamfer passes
+/// over the 26 neighbours, each pass with the 13 already visited.
+void EmptyDistances(const std::uint8_t* brickMax, std::uint8_t low, std::vector<std::uint8_t>& d) {
+    d.resize(std::size_t(kNB) * kNB * kNB);
+    for (std::size_t i = 0; i < d.size(); ++i) d[i] = brickMax[i] <= low ? 255 : 0;
+    const auto pass = [&](int s) {
+        const int first = s > 0 ? 0 : kNB - 1, end = s > 0 ? kNB : -1;
+        for (int bx = first; bx != end; bx += s) {
+            for (int bz = first; bz != end; bz += s) {
+                for (int by = first; by != end; by += s) {
+                    std::uint8_t& here = d[std::size_t((bx * kNB + bz) * kNB + by)];
+                    if (here == 0) continue;
+                    int m = here;
+                    // Neighbours visited before this brick in the pass.
+                    for (int dx = -1; dx <= 0; ++dx) {
+                        for (int dz = -1; dz <= (dx < 0 ? 1 : 0); ++dz) {
+                            for (int dy = -1; dy <= (dx < 0 || dz < 0 ? 1 : -1); ++dy) {
+                                const int x = bx + s * dx, z = bz + s * dz, y = by + s * dy;
+                                if (x < 0 || x >= kNB || z < 0 || z >= kNB || y < 0 || y >= kNB) continue;
+                                m = std::min(m, d[std::size_t((x * kNB + z) * kNB + y)] + 1);
+                            }
+                        }
+                    }
+                    here = std::uint8_t(m);
+                }
+            }
+        }
+    };
+    pass(1);
+    pass(-1);
+}
+
+}  // namespace
+
+RayCaster::RayCaster(const Renderer3D& r, const Render3DOptions& o, int size)
+    : r_(r), opt_(o), size_(size) {
+    float sa, ca, se, ce;
+    SinCos(o.camera.azimuth, sa, ca);
+    SinCos(o.camera.elevation, se, ce);
+    const float fwdAz[3] = {-sa, ca, 0};
+    right_[0] = ca;
+    right_[1] = sa;
+    right_[2] = 0;
+    for (int a = 0; a < 3; ++a) {
+        const float up = a == 2 ? 1.0f : 0.0f;  // +z points inferior: "down" on screen
+        fwd_[a] = ce * fwdAz[a] + se * up;
+        down_[a] = ce * up - se * fwdAz[a];
+    }
+    const float off = float(r.sliceOffset_);
+    const float count = float(r.sliceCount_);
+    boxLo_[0] = off;
+    boxHi_[0] = off + count;
+    boxLo_[1] = boxLo_[2] = 0;
+    boxHi_[1] = boxHi_[2] = float(kEdge);
+    for (int a = 0; a < 3; ++a) {
+        safeLo_[a] = boxLo_[a] + 0.5f;
+        safeHi_[a] = boxHi_[a] - 0.5f;
+    }
+    if (o.cut) {
+        cutOn_ = true;
+        const int c[3] = {std::clamp(o.cut->x, 0, std::max(0, r.sliceCount_ - 1)),
+                          std::clamp(o.cut->y, 0, kEdge - 1), std::clamp(o.cut->z, 0, kEdge - 1)};
+        for (int a = 0; a < 3; ++a) {
+            cutVoxel_[a] = c[a];
+            const float plane = float(c[a] + (a == 0 ? r.sliceOffset_ : 0));
+            // The viewer's side of the plane; along an axis looked along
+            // exactly (component 0), the lower side.
+            if (fwd_[a] >= 0.0f) {
+                cutLo_[a] = boxLo_[a];
+                cutHi_[a] = plane;
+            } else {
+                cutLo_[a] = plane + 1.0f;
+                cutHi_[a] = boxHi_[a];
+            }
+        }
+    }
+    const int low = std::clamp(o.ramp.low, 0, 255);
+    const int high = std::max(o.ramp.high, low);
+    for (int v = 0; v < 256; ++v) {
+        alpha_[v] = v <= low     ? 0.0f
+                    : v >= high ? 1.0f
+                                : float(v - low) / float(high - low);
+    }
+    skipBelow_ = std::uint8_t(low);
+    if (o.mode == Render3DMode::Surface) EmptyDistances(r.brickMax_.data(), skipBelow_, emptyDistance_);
+}
+
+RayCaster::Ray RayCaster::MakeRay(float px, float py) const {
+    const float zoom = float(std::clamp(opt_.camera.zoom, 0.05, 50.0));
+    const float scale = float(kEdge) / (float(size_) * zoom);
+    const float half = 0.5f * float(kEdge);
+    const float u = px * scale - half / zoom;
+    const float v = py * scale - half / zoom;
+    Ray ray;
+    for (int a = 0; a < 3; ++a) {
+        ray.o[a] = half + u * right_[a] + v * down_[a] - float(kEdge) * fwd_[a];
+        ray.d[a] = fwd_[a];
+        ray.inv[a] = fwd_[a] != 0.0f ? 1.0f / fwd_[a] : kFar;
+    }
+    return ray;
+}
+
+template <bool pick>
+RayCaster::Hit RayCaster::Trace(float px, float py) const {
+    const Ray ray = MakeRay(px, py);
+    return opt_.mode == Render3DMode::Mip ? Mip<pick>(ray) : Surface<pick>(ray);
+}
+template RayCaster::Hit RayCaster::Trace<false>(float, float) const;
+template RayCaster::Hit RayCaster::Trace<true>(float, float) const;
+
+template <bool pick>
+bool RayCaster::March(const Ray& ray, float ta, float tb, float acc[4], Hit& hit) const {
+    const std::uint8_t* vol = r_.volume_;
+    const std::uint8_t* empty = emptyDistance_.data();
+    const int off = r_.sliceOffset_;
+    const int lastX = r_.sliceCount_ - 2;
+    for (float t = FirstSample(ta); t < tb;) {
+        const float vx = ray.o[0] + t * ray.d[0] - float(off);
+        const float vy = ray.o[1] + t * ray.d[1];
+        const float vz = ray.o[2] + t * ray.d[2];
+        const int bx = int(vx) / kB, by = int(vy) / kB, bz = int(vz) / kB;
+        if (const int e = empty[(bx * kNB + bz) * kNB + by]) {
+            // Out of this brick and as far again as all bricks around are empty.
+            const float leave = BrickExit(ray, bx, by, bz, off) + float((e - 1) * kB);
+            t = std::max(t + 1.0f, FirstSample(leave));
+            continue;
+        }
+        // Trilinear sample in the cell of voxel centres around the point,
+        // and the gradient of the interpolated field in that cell.
+        const float qx = vx - 0.5f, qy = vy - 0.5f, qz = vz - 0.5f;
+        const int ix = std::min(int(qx), lastX);
+        const int iy = std::min(int(qy), kEdge - 2);
+        const int iz = std::min(int(qz), kEdge - 2);
+        const float fx = qx - float(ix), fy = qy - float(iy), fz = qz - float(iz);
+        const std::uint8_t* c = vol + VoxelIndex(ix, iy, iz);
+        const std::uint8_t* c1 = c + kPlaneBytes;
+        const float y00 = float(c[1]) - float(c[0]), y01 = float(c[257]) - float(c[256]);
+        const float y10 = float(c1[1]) - float(c1[0]), y11 = float(c1[257]) - float(c1[256]);
+        const float a00 = float(c[0]) + fy * y00, a01 = float(c[256]) + fy * y01;
+        const float a10 = float(c1[0]) + fy * y10, a11 = float(c1[256]) + fy * y11;
+        const float b0 = a00 + fz * (a01 - a00), b1 = a10 + fz * (a11 - a10);
+        const float value = b0 + fx * (b1 - b0);
+        const float alpha = alpha_[int(value + 0.5f)];
+        if (alpha > 0.0f) {
+            float g[3];
+            SmoothGradient(vol, ix, iy, iz, fx, fy, fz, lastX + 1, g);
+            const float gx = g[0], gy = g[1], gz = g[2];
+            const float g2 = gx * gx + gy * gy + gz * gz;
+            // Headlight: the light comes from the viewer.
+            const float diffuse =
+                g2 > 0.0f
+                    ? std::fabs(gx * ray.d[0] + gy * ray.d[1] + gz * ray.d[2]) / std::sqrt(g2)
+                    : 1.0f;
+            const float d2 = diffuse * diffuse, d4 = d2 * d2, d8 = d4 * d4;
+            const float shade = 0.18f + 0.82f * diffuse;
+            const float spec = 60.0f * d8 * d8;
+            const float w = (1.0f - acc[3]) * alpha;
+            acc[0] += w * (238.0f * shade + spec);
+            acc[1] += w * (206.0f * shade + spec);
+            acc[2] += w * (178.0f * shade + spec);
+            acc[3] += w;
+            if constexpr (pick) {
+                if (!hit.voxel && acc[3] >= 0.5f) {
+                    // The nearest voxel of the cell that is itself visible.
+                    float best = 1e9f;
+                    for (int k = 0; k < 8; ++k) {
+                        const int dx = k & 1, dy = (k >> 1) & 1, dz = k >> 2;
+                        const std::uint8_t g = vol[VoxelIndex(ix + dx, iy + dy, iz + dz)];
+                        const float ex = fx - float(dx), ey = fy - float(dy), ez = fz - float(dz);
+                        const float d = ex * ex + ey * ey + ez * ez;
+                        if (alpha_[g] > 0.0f && d < best) {
+                            best = d;
+                            hit.voxel = Voxel{ix + dx, iy + dy, iz + dz};
+                        }
+                    }
+                }
+            }
+            if (acc[3] >= kOpaque) return true;
+        }
+        t += 1.0f;
+    }
+    return false;
+}
+
+template <bool pick>
+RayCaster::Hit RayCaster::Surface(const Ray& ray) const {
+    Hit hit;
+    float acc[4] = {0, 0, 0, 0};
+    float b0, b1, s0, s1;
+    const bool inBox = r_.sliceCount_ >= 2 && Slabs(ray, boxLo_, boxHi_, b0, b1);
+    if (inBox && Slabs(ray, safeLo_, safeHi_, s0, s1)) {
+        float c0 = 0, c1 = 0;
+        int axis = -1;
+        const bool cut = cutOn_ && Slabs(ray, cutLo_, cutHi_, c0, c1, &axis) && c1 > b0;
+        if (!cut) {
+            March<pick>(ray, s0, s1, acc, hit);
+        } else if (!March<pick>(ray, s0, std::min(std::max(c0, b0), s1), acc, hit) &&
+                   c1 < b1 && axis >= 0) {
+            // The cut face where the ray leaves the removed octant: the
+            // section plane's voxel, unshaded.
+            int v[3];
+            for (int a = 0; a < 3; ++a) {
+                const float p = ray.o[a] + c1 * ray.d[a] - float(a == 0 ? r_.sliceOffset_ : 0);
+                v[a] = std::clamp(int(std::floor(p)), 0, (a == 0 ? r_.sliceCount_ : kEdge) - 1);
+            }
+            v[axis] = cutVoxel_[axis];
+            const std::size_t index = VoxelIndex(v[0], v[1], v[2]);
+            const std::uint8_t grey = r_.volume_[index];
+            if (alpha_[grey] > 0.0f) {
+                float rgb[3] = {float(grey), float(grey), float(grey)};
+                if (opt_.labels && opt_.labelColours) {
+                    const std::uint32_t col = opt_.labelColours[opt_.labels[index]];
+                    const float a = float(col >> 24) / 255.0f;
+                    for (int k = 0; k < 3; ++k) {
+                        const float ck = float((col >> (16 - 8 * k)) & 0xffu);
+                        rgb[k] = rgb[k] + a * (ck - rgb[k]);
+                    }
+                }
+                const float w = 1.0f - acc[3];
+                for (int k = 0; k < 3; ++k) acc[k] += w * rgb[k];
+                acc[3] = 1.0f;
+                if constexpr (pick) {
+                    if (!hit.voxel) hit.voxel = Voxel{v[0], v[1], v[2]};
+                }
+            } else {
+                March<pick>(ray, std::max(c1, s0), s1, acc, hit);
+            }
+        }
+    }
+    const auto channel = [](float f) { return std::uint32_t(std::clamp(f + 0.5f, 0.0f, 255.0f)); };
+    hit.colour = 0xff000000u | channel(acc[0]) << 16 | channel(acc[1]) << 8 | channel(acc[2]);
+    return hit;
+}
+
+template <bool pick>
+RayCaster::Hit RayCaster::Mip(const Ray& ray) const {
+    Hit hit;
+    float b0, b1;
+    if (r_.sliceCount_ < 1 || !Slabs(ray, boxLo_, boxHi_, b0, b1)) return hit;
+    // Segments of the ray outside the removed octant.
+    float seg[2][2] = {{b0, b1}, {b1, b1}};
+    float c0, c1;
+    if (cutOn_ && Slabs(ray, cutLo_, cutHi_, c0, c1)) {
+        seg[0][1] = std::max(c0, b0);
+        seg[1][0] = std::min(c1, b1);
+    }
+    const std::uint8_t* vol = r_.volume_;
+    const std::uint8_t* bricks = r_.brickRaw_.data();
+    const int off = r_.sliceOffset_;
+    const int lastX = r_.sliceCount_ - 1;
+    int best = 0;
+    for (const auto& s : seg) {
+        for (float t = FirstSample(s[0]); t < s[1] && best < 255;) {
+            const int x = std::clamp(int(ray.o[0] + t * ray.d[0]) - off, 0, lastX);
+            const int y = std::clamp(int(ray.o[1] + t * ray.d[1]), 0, kEdge - 1);
+            const int z = std::clamp(int(ray.o[2] + t * ray.d[2]), 0, kEdge - 1);
+            const int bx = x / kB, by = y / kB, bz = z / kB;
+            if (bricks[(bx * kNB + bz) * kNB + by] <= best) {
+                t = std::max(t + 1.0f, FirstSample(BrickExit(ray, bx, by, bz, off)));
+                continue;
+            }
+            const int v = vol[VoxelIndex(x, y, z)];
+            if (v > best) {
+                best = v;
+                if constexpr (pick) hit.voxel = Voxel{x, y, z};
+            }
+            t += 1.0f;
+        }
+    }
+    hit.colour = 0xff000000u | std::uint32_t(best) * 0x010101u;
+    return hit;
+}
+
+}  // namespace zx
