@@ -13,6 +13,8 @@ constexpr float kFar = 1e30f;
 constexpr float kOpaque = 0.98f;  // early ray termination
 constexpr int kB = Renderer3D::kBrick;
 constexpr int kNB = Renderer3D::kBricks;
+constexpr int kC = Renderer3D::kCell;
+constexpr int kNC = Renderer3D::kCells;
 
 /// Sine and cosine of an angle in degrees, exact at multiples of 90°, so
 /// that views along an axis sample the voxel centres exactly.
@@ -54,14 +56,15 @@ bool Slabs(const Ray& r, const float lo[3], const float hi[3], float& t0, float&
     return t0 < t1;
 }
 
-/// Where the ray leaves brick (bx, by, bz); `off` is the column of plane 0.
+/// Where the ray leaves block (bx, by, bz) of a grid of `edge` voxels;
+/// `off` is the column of plane 0.
 template <class Ray>
-float BrickExit(const Ray& r, int bx, int by, int bz, int off) {
+float BlockExit(const Ray& r, int bx, int by, int bz, int edge, int off) {
     const int b[3] = {bx, by, bz};
     float t = kFar;
     for (int a = 0; a < 3; ++a) {
         if (r.d[a] == 0.0f) continue;
-        const float face = float((r.d[a] > 0 ? b[a] + 1 : b[a]) * kB + (a == 0 ? off : 0));
+        const float face = float((r.d[a] > 0 ? b[a] + 1 : b[a]) * edge + (a == 0 ? off : 0));
         t = std::min(t, (face - r.o[a]) * r.inv[a]);
     }
     return t;
@@ -213,6 +216,7 @@ template <bool pick>
 bool RayCaster::March(const Ray& ray, float ta, float tb, float acc[4], Hit& hit) const {
     const std::uint8_t* vol = r_.volume_;
     const std::uint8_t* empty = emptyDistance_.data();
+    const std::uint8_t* cells = r_.cellMax_.data();
     const int off = r_.sliceOffset_;
     const int lastX = r_.sliceCount_ - 2;
     for (float t = FirstSample(ta); t < tb;) {
@@ -222,8 +226,13 @@ bool RayCaster::March(const Ray& ray, float ta, float tb, float acc[4], Hit& hit
         const int bx = int(vx) / kB, by = int(vy) / kB, bz = int(vz) / kB;
         if (const int e = empty[(bx * kNB + bz) * kNB + by]) {
             // Out of this brick and as far again as all bricks around are empty.
-            const float leave = BrickExit(ray, bx, by, bz, off) + float((e - 1) * kB);
+            const float leave = BlockExit(ray, bx, by, bz, kB, off) + float((e - 1) * kB);
             t = std::max(t + 1.0f, FirstSample(leave));
+            continue;
+        }
+        const int cx = int(vx) / kC, cy = int(vy) / kC, cz = int(vz) / kC;
+        if (cells[(cx * kNC + cz) * kNC + cy] <= skipBelow_) {
+            t = std::max(t + 1.0f, FirstSample(BlockExit(ray, cx, cy, cz, kC, off)));
             continue;
         }
         // Trilinear sample in the cell of voxel centres around the point,
@@ -357,7 +366,7 @@ RayCaster::Hit RayCaster::Mip(const Ray& ray) const {
             const int z = std::clamp(int(ray.o[2] + t * ray.d[2]), 0, kEdge - 1);
             const int bx = x / kB, by = y / kB, bz = z / kB;
             if (bricks[(bx * kNB + bz) * kNB + by] <= best) {
-                t = std::max(t + 1.0f, FirstSample(BrickExit(ray, bx, by, bz, off)));
+                t = std::max(t + 1.0f, FirstSample(BlockExit(ray, bx, by, bz, kB, off)));
                 continue;
             }
             const int v = vol[VoxelIndex(x, y, z)];

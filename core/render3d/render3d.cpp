@@ -16,29 +16,30 @@ namespace {
 constexpr int kB = Renderer3D::kBrick;
 constexpr int kNB = Renderer3D::kBricks;
 
-/// Brick maxima for the brick columns bx in [bx0, bx1): `raw` over the
-/// brick's own voxels, `wide` over the brick and a border of one voxel
-/// (all that a trilinear sample inside the brick reads). The rows of a
-/// brick row are folded with byte-wise maxima, then each group of 8 bytes
-/// is one brick; for `wide` each row is first widened by one byte in y.
-/// Planes from `count` on carry no voxels.
-void BrickMaxima(const std::uint8_t* volume, int count, int bx0, int bx1, std::uint8_t* raw,
-                 std::uint8_t* wide) {
+/// Cell maxima for the cell columns cx in [cx0, cx1) (cells of kCell
+/// voxels): `raw` over the cell's own voxels, `wide` over the cell and a
+/// border of one voxel (all that a trilinear sample inside the cell
+/// reads). The rows of a cell row are folded with byte-wise maxima, then
+/// each group of kCell bytes is one cell; for `wide` each row is first
+/// widened by one byte in y. Planes from `count` on carry no voxels.
+void CellMaxima(const std::uint8_t* volume, int count, int cx0, int cx1, std::uint8_t* raw,
+                std::uint8_t* wide) {
+    constexpr int kC = Renderer3D::kCell, kNC = Renderer3D::kCells;
     alignas(16) std::uint8_t bytes[256];
-    const auto store = [&](const __m128i acc[16], std::uint8_t* out, int bx, int bz) {
+    const auto store = [&](const __m128i acc[16], std::uint8_t* out, int cx, int cz) {
         for (int i = 0; i < 16; ++i) _mm_store_si128(reinterpret_cast<__m128i*>(bytes + 16 * i), acc[i]);
-        for (int by = 0; by < kNB; ++by)
-            out[(bx * kNB + bz) * kNB + by] = *std::max_element(bytes + by * kB, bytes + by * kB + kB);
+        for (int cy = 0; cy < kNC; ++cy)
+            out[(cx * kNC + cz) * kNC + cy] = *std::max_element(bytes + cy * kC, bytes + cy * kC + kC);
     };
-    for (int bx = bx0; bx < bx1; ++bx) {
-        for (int bz = 0; bz < kNB; ++bz) {
+    for (int cx = cx0; cx < cx1; ++cx) {
+        for (int cz = 0; cz < kNC; ++cz) {
             __m128i own[16], border[16];
             for (int i = 0; i < 16; ++i) own[i] = border[i] = _mm_setzero_si128();
-            const int x1 = std::min(bx * kB + kB + 1, count), z1 = std::min(bz * kB + kB + 1, kEdge);
-            for (int x = std::max(bx * kB - 1, 0); x < x1; ++x) {
-                for (int z = std::max(bz * kB - 1, 0); z < z1; ++z) {
+            const int x1 = std::min(cx * kC + kC + 1, count), z1 = std::min(cz * kC + kC + 1, kEdge);
+            for (int x = std::max(cx * kC - 1, 0); x < x1; ++x) {
+                for (int z = std::max(cz * kC - 1, 0); z < z1; ++z) {
                     const std::uint8_t* row = volume + VoxelIndex(x, 0, z);
-                    const bool inner = x >= bx * kB && x < bx * kB + kB && z >= bz * kB && z < bz * kB + kB;
+                    const bool inner = x >= cx * kC && x < cx * kC + kC && z >= cz * kC && z < cz * kC + kC;
                     for (int i = 0; i < 16; ++i) {
                         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 16 * i));
                         const __m128i before =
@@ -52,8 +53,25 @@ void BrickMaxima(const std::uint8_t* volume, int count, int bx0, int bx1, std::u
                     }
                 }
             }
-            store(own, raw, bx, bz);
-            store(border, wide, bx, bz);
+            store(own, raw, cx, cz);
+            store(border, wide, cx, cz);
+        }
+    }
+}
+
+/// The maxima of 2 × 2 × 2 cells, one brick each.
+void Coarsen(const std::vector<std::uint8_t>& cells, std::vector<std::uint8_t>& bricks) {
+    constexpr int kNC = Renderer3D::kCells;
+    for (int bx = 0; bx < kNB; ++bx) {
+        for (int bz = 0; bz < kNB; ++bz) {
+            for (int by = 0; by < kNB; ++by) {
+                std::uint8_t m = 0;
+                for (int k = 0; k < 8; ++k) {
+                    const int x = 2 * bx + (k & 1), z = 2 * bz + ((k >> 1) & 1), y = 2 * by + (k >> 2);
+                    m = std::max(m, cells[std::size_t((x * kNC + z) * kNC + y)]);
+                }
+                bricks[std::size_t((bx * kNB + bz) * kNB + by)] = m;
+            }
         }
     }
 }
@@ -64,13 +82,17 @@ void Renderer3D::SetVolume(const std::uint8_t* volume, int sliceCount) {
     volume_ = volume;
     sliceCount_ = std::clamp(sliceCount, 0, kEdge);
     sliceOffset_ = (kEdge - sliceCount_) / 2;
-    const std::size_t n = std::size_t(kNB) * kNB * kNB;
+    const std::size_t n = std::size_t(kNB) * kNB * kNB, cells = std::size_t(kCells) * kCells * kCells;
     brickRaw_.assign(n, 0);
     brickMax_.assign(n, 0);
+    cellMax_.assign(cells, 0);
     if (!volume_) return;
-    InTwoHalves(kNB, [&](int b0, int b1) {
-        BrickMaxima(volume_, sliceCount_, b0, b1, brickRaw_.data(), brickMax_.data());
+    std::vector<std::uint8_t> cellRaw(cells, 0);
+    InTwoHalves(kCells, [&](int c0, int c1) {
+        CellMaxima(volume_, sliceCount_, c0, c1, cellRaw.data(), cellMax_.data());
     });
+    Coarsen(cellRaw, brickRaw_);
+    Coarsen(cellMax_, brickMax_);
 }
 
 OpacityRamp RampFromHistogram(const std::uint8_t* volume, int sliceCount) {
@@ -125,22 +147,30 @@ void Renderer3D::Render(const Render3DOptions& options, int size, QImage& out) c
     }
     const RayCaster caster(*this, options, size);
     const int step = options.halfResolution ? 2 : 1;
-    const int blocks = (size + step - 1) / step;
     uchar* bits = out.bits();
     const qsizetype stride = out.bytesPerLine();
-    // Alternate block rows per thread: the two halves of a head differ in
-    // cost (skull against neck), alternate rows do not.
+    // Tiles of 16 × 16 rays: neighbouring rays read the same cache lines of
+    // the volume. The threads take alternate tiles, in a checkerboard, as
+    // the cost differs between the parts of a head (skull, neck, air).
+    const int tile = 16 * step;
+    const int tiles = (size + tile - 1) / tile;
     InTwoHalves(2, [&](int first, int) {
-        for (int b = first; b < blocks; b += 2) {
-            const int r0 = b * step, r1 = std::min(r0 + step, size);
-            for (int c0 = 0; c0 < size; c0 += step) {
-                const std::uint32_t colour =
-                    caster.Trace<false>(float(c0) + 0.5f * float(step), float(r0) + 0.5f * float(step))
-                        .colour;
-                const int c1 = std::min(c0 + step, size);
-                for (int r = r0; r < r1; ++r) {
-                    auto* line = reinterpret_cast<std::uint32_t*>(bits + r * stride);
-                    for (int c = c0; c < c1; ++c) line[c] = colour;
+        for (int tr = 0; tr < tiles; ++tr) {
+            for (int tc = (tr + first) % 2; tc < tiles; tc += 2) {
+                for (int r0 = tr * tile; r0 < std::min((tr + 1) * tile, size); r0 += step) {
+                    const int r1 = std::min(r0 + step, size);
+                    for (int c0 = tc * tile; c0 < std::min((tc + 1) * tile, size); c0 += step) {
+                        const std::uint32_t colour =
+                            caster
+                                .Trace<false>(float(c0) + 0.5f * float(step),
+                                              float(r0) + 0.5f * float(step))
+                                .colour;
+                        const int c1 = std::min(c0 + step, size);
+                        for (int r = r0; r < r1; ++r) {
+                            auto* line = reinterpret_cast<std::uint32_t*>(bits + r * stride);
+                            for (int c = c0; c < c1; ++c) line[c] = colour;
+                        }
+                    }
                 }
             }
         }

@@ -93,9 +93,12 @@ public:
     /// maximum. None where the ray meets nothing.
     std::optional<Voxel> Pick(const Render3DOptions& options, int size, int px, int py) const;
 
-    /// Brick grid edge in voxels (empty-space skipping).
+    /// Brick grid edge in voxels (empty-space skipping), and the edge of
+    /// the finer grid that skips inside bricks that are not empty.
     static constexpr int kBrick = 8;
     static constexpr int kBricks = 256 / kBrick;
+    static constexpr int kCell = 4;
+    static constexpr int kCells = 256 / kCell;
 
 private:
     const std::uint8_t* volume_ = nullptr;
@@ -107,6 +110,8 @@ private:
     std::vector<std::uint8_t> brickMax_;
     /// Per brick, the maximum over the brick alone (nearest samples).
     std::vector<std::uint8_t> brickRaw_;
+    /// As brickMax_ for the finer grid of kCell voxels.
+    std::vector<std::uint8_t> cellMax_;
     friend class RayCaster;
 };
 
