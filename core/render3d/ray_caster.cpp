@@ -15,6 +15,7 @@ constexpr int kB = Renderer3D::kBrick;
 constexpr int kNB = Renderer3D::kBricks;
 constexpr int kC = Renderer3D::kCell;
 constexpr int kNC = Renderer3D::kCells;
+static_assert(kB == 8 && kC == 4, "the march divides by shifts");
 
 /// Sine and cosine of an angle in degrees, exact at multiples of 90°, so
 /// that views along an axis sample the voxel centres exactly.
@@ -57,54 +58,45 @@ bool Slabs(const Ray& r, const float lo[3], const float hi[3], float& t0, float&
 }
 
 /// Where the ray leaves block (bx, by, bz) of a grid of `edge` voxels;
-/// `off` is the column of plane 0.
+/// `off` is the column of plane 0. Along an axis the ray runs parallel to,
+/// inv is +kFar and the far face lies ahead: that axis never limits.
 template <class Ray>
-float BlockExit(const Ray& r, int bx, int by, int bz, int edge, int off) {
-    const int b[3] = {bx, by, bz};
-    float t = kFar;
-    for (int a = 0; a < 3; ++a) {
-        if (r.d[a] == 0.0f) continue;
-        const float face = float((r.d[a] > 0 ? b[a] + 1 : b[a]) * edge + (a == 0 ? off : 0));
-        t = std::min(t, (face - r.o[a]) * r.inv[a]);
-    }
-    return t;
+inline float BlockExit(const Ray& r, int bx, int by, int bz, int edge, int off) {
+    const float fx = float((bx + (r.d[0] >= 0.0f)) * edge + off);
+    const float fy = float((by + (r.d[1] >= 0.0f)) * edge);
+    const float fz = float((bz + (r.d[2] >= 0.0f)) * edge);
+    return std::min(std::min((fx - r.o[0]) * r.inv[0], (fy - r.o[1]) * r.inv[1]),
+                    (fz - r.o[2]) * r.inv[2]);
 }
 
-/// The first sample position t = k + 0.5 at or after `t`.
-inline float FirstSample(float t) { return std::ceil(t - 0.5f) + 0.5f; }
+/// The first sample position t = k + 0.5 at or after `t` (t > −2^31).
+inline float FirstSample(float t) {
+    const float u = t - 0.5f;
+    if (!(u < 1e9f)) return t;  // beyond every box
+    int k = int(u);
+    k += float(k) < u;
+    return float(k) + 0.5f;
+}
 
-/// Gradient at a point of cell (ix, iy, iz), fractions f: the central
-/// differences at the cell's eight voxels, interpolated trilinearly. Wider
-/// than the cell's own differences, so that the shading of a sharp edge
-/// does not break up into facets. `count` planes are valid.
-inline void SmoothGradient(const std::uint8_t* vol, int ix, int iy, int iz, float fx, float fy,
-                           float fz, int count, float g[3]) {
-    const std::size_t xs[4] = {std::size_t(std::max(ix - 1, 0)) * kPlaneBytes,
-                               std::size_t(ix) * kPlaneBytes, std::size_t(ix + 1) * kPlaneBytes,
-                               std::size_t(std::min(ix + 2, count - 1)) * kPlaneBytes};
-    const std::size_t ys[4] = {std::size_t(std::max(iy - 1, 0)), std::size_t(iy),
-                               std::size_t(iy + 1), std::size_t(std::min(iy + 2, kEdge - 1))};
-    const std::size_t zs[4] = {std::size_t(std::max(iz - 1, 0)) * kEdge, std::size_t(iz) * kEdge,
-                               std::size_t(iz + 1) * kEdge,
-                               std::size_t(std::min(iz + 2, kEdge - 1)) * kEdge};
-    const auto at = [&](int i, int j, int k) { return float(vol[xs[i] + zs[k] + ys[j]]); };
-    const float wx[2] = {1.0f - fx, fx}, wy[2] = {1.0f - fy, fy}, wz[2] = {1.0f - fz, fz};
-    g[0] = g[1] = g[2] = 0.0f;
-    for (int i = 1; i <= 2; ++i) {
-        for (int k = 1; k <= 2; ++k) {
-            for (int j = 1; j <= 2; ++j) {
-                const float w = wx[i - 1] * wy[j - 1] * wz[k - 1];
-                g[0] += w * (at(i + 1, j, k) - at(i - 1, j, k));
-                g[1] += w * (at(i, j + 1, k) - at(i, j - 1, k));
-                g[2] += w * (at(i, j, k + 1) - at(i, j, k - 1));
-            }
-        }
-    }
+/// Gradient by central differences at voxel (x, y, z) of the blocked copy
+/// `vol`, whose x planes from `count` on are empty.
+inline void VoxelGradient(const std::uint8_t* vol, int x, int y, int z, int count, float g[3]) {
+    const std::size_t cx = Renderer3D::BlockedX(x), cy = Renderer3D::BlockedY(y),
+                      cz = Renderer3D::BlockedZ(z);
+    const std::size_t xm = Renderer3D::BlockedX(std::max(x - 1, 0)),
+                      xp = Renderer3D::BlockedX(std::min(x + 1, count - 1));
+    const std::size_t ym = Renderer3D::BlockedY(std::max(y - 1, 0)),
+                      yp = Renderer3D::BlockedY(std::min(y + 1, kEdge - 1));
+    const std::size_t zm = Renderer3D::BlockedZ(std::max(z - 1, 0)),
+                      zp = Renderer3D::BlockedZ(std::min(z + 1, kEdge - 1));
+    g[0] = float(vol[xp + cz + cy]) - float(vol[xm + cz + cy]);
+    g[1] = float(vol[cx + cz + yp]) - float(vol[cx + cz + ym]);
+    g[2] = float(vol[cx + zp + cy]) - float(vol[cx + zm + cy]);
 }
 
 /// Chebyshev distance transform of the empty bricks: two chamfer passes
 /// over the 26 neighbours, each pass with the 13 already visited.
-void EmptyDistances(const std::uint8_t* brickMax, std::uint8_t low, std::vector<std::uint8_t>& d) {
+void ComputeEmptyDistances(const std::uint8_t* brickMax, std::uint8_t low, std::vector<std::uint8_t>& d) {
     d.resize(std::size_t(kNB) * kNB * kNB);
     for (std::size_t i = 0; i < d.size(); ++i) d[i] = brickMax[i] <= low ? 255 : 0;
     const auto pass = [&](int s) {
@@ -136,6 +128,17 @@ void EmptyDistances(const std::uint8_t* brickMax, std::uint8_t low, std::vector<
 
 }  // namespace
 
+std::shared_ptr<const std::vector<std::uint8_t>> Renderer3D::EmptyDistances(std::uint8_t low) const {
+    const std::lock_guard<std::mutex> lock(distanceLock_);
+    if (!distances_ || distanceLow_ != low) {
+        auto d = std::make_shared<std::vector<std::uint8_t>>();
+        ComputeEmptyDistances(brickMax_.data(), low, *d);
+        distances_ = std::move(d);
+        distanceLow_ = low;
+    }
+    return distances_;
+}
+
 RayCaster::RayCaster(const Renderer3D& r, const Render3DOptions& o, int size)
     : r_(r), opt_(o), size_(size) {
     float sa, ca, se, ce;
@@ -156,10 +159,6 @@ RayCaster::RayCaster(const Renderer3D& r, const Render3DOptions& o, int size)
     boxHi_[0] = off + count;
     boxLo_[1] = boxLo_[2] = 0;
     boxHi_[1] = boxHi_[2] = float(kEdge);
-    for (int a = 0; a < 3; ++a) {
-        safeLo_[a] = boxLo_[a] + 0.5f;
-        safeHi_[a] = boxHi_[a] - 0.5f;
-    }
     if (o.cut) {
         cutOn_ = true;
         const int c[3] = {std::clamp(o.cut->x, 0, std::max(0, r.sliceCount_ - 1)),
@@ -186,7 +185,7 @@ RayCaster::RayCaster(const Renderer3D& r, const Render3DOptions& o, int size)
                                 : float(v - low) / float(high - low);
     }
     skipBelow_ = std::uint8_t(low);
-    if (o.mode == Render3DMode::Surface) EmptyDistances(r.brickMax_.data(), skipBelow_, emptyDistance_);
+    if (o.mode == Render3DMode::Surface) emptyDistance_ = r.EmptyDistances(skipBelow_);
 }
 
 RayCaster::Ray RayCaster::MakeRay(float px, float py) const {
@@ -212,93 +211,107 @@ RayCaster::Hit RayCaster::Trace(float px, float py) const {
 template RayCaster::Hit RayCaster::Trace<false>(float, float) const;
 template RayCaster::Hit RayCaster::Trace<true>(float, float) const;
 
+inline RayCaster::Sample RayCaster::SampleAt(const Ray& ray, float t) const {
+    // Trilinear sample in the cell of voxel centres around the point;
+    // within half a voxel of the box's faces, the value at the face.
+    const std::uint8_t* blocked = r_.blocked_.data();
+    const int lastX = r_.sliceCount_ - 2;
+    Sample s;
+    const float qx = ray.o[0] + t * ray.d[0] - float(r_.sliceOffset_) - 0.5f;
+    const float qy = ray.o[1] + t * ray.d[1] - 0.5f;
+    const float qz = ray.o[2] + t * ray.d[2] - 0.5f;
+    s.ix = std::min(int(qx), lastX);
+    s.iy = std::min(int(qy), kEdge - 2);
+    s.iz = std::min(int(qz), kEdge - 2);
+    s.fx = std::clamp(qx - float(s.ix), 0.0f, 1.0f);
+    s.fy = std::clamp(qy - float(s.iy), 0.0f, 1.0f);
+    s.fz = std::clamp(qz - float(s.iz), 0.0f, 1.0f);
+    const std::uint8_t* c0 = blocked + Renderer3D::BlockedX(s.ix);
+    const std::uint8_t* c1 = blocked + Renderer3D::BlockedX(s.ix + 1);
+    const std::size_t z0 = Renderer3D::BlockedZ(s.iz), z1 = Renderer3D::BlockedZ(s.iz + 1);
+    const std::size_t y0 = Renderer3D::BlockedY(s.iy), y1 = Renderer3D::BlockedY(s.iy + 1);
+    const float v000 = c0[z0 + y0], v001 = c0[z0 + y1], v010 = c0[z1 + y0], v011 = c0[z1 + y1];
+    const float v100 = c1[z0 + y0], v101 = c1[z0 + y1], v110 = c1[z1 + y0], v111 = c1[z1 + y1];
+    const float a00 = v000 + s.fy * (v001 - v000), a01 = v010 + s.fy * (v011 - v010);
+    const float a10 = v100 + s.fy * (v101 - v100), a11 = v110 + s.fy * (v111 - v110);
+    const float b0 = a00 + s.fz * (a01 - a00), b1 = a10 + s.fz * (a11 - a10);
+    s.value = b0 + s.fx * (b1 - b0);
+    return s;
+}
+
 template <bool pick>
 bool RayCaster::March(const Ray& ray, float ta, float tb, float acc[4], Hit& hit) const {
-    const std::uint8_t* vol = r_.volume_;
-    const std::uint8_t* empty = emptyDistance_.data();
+    const std::uint8_t* empty = emptyDistance_->data();
     const std::uint8_t* cells = r_.cellMax_.data();
     const int off = r_.sliceOffset_;
-    const int lastX = r_.sliceCount_ - 2;
     for (float t = FirstSample(ta); t < tb;) {
         const float vx = ray.o[0] + t * ray.d[0] - float(off);
         const float vy = ray.o[1] + t * ray.d[1];
         const float vz = ray.o[2] + t * ray.d[2];
-        const int bx = int(vx) / kB, by = int(vy) / kB, bz = int(vz) / kB;
+        const int bx = int(vx) >> 3, by = int(vy) >> 3, bz = int(vz) >> 3;  // kB = 8, vx ≥ 0
         if (const int e = empty[(bx * kNB + bz) * kNB + by]) {
             // Out of this brick and as far again as all bricks around are empty.
             const float leave = BlockExit(ray, bx, by, bz, kB, off) + float((e - 1) * kB);
             t = std::max(t + 1.0f, FirstSample(leave));
             continue;
         }
-        const int cx = int(vx) / kC, cy = int(vy) / kC, cz = int(vz) / kC;
+        const int cx = int(vx) >> 2, cy = int(vy) >> 2, cz = int(vz) >> 2;  // kC = 4
         if (cells[(cx * kNC + cz) * kNC + cy] <= skipBelow_) {
             t = std::max(t + 1.0f, FirstSample(BlockExit(ray, cx, cy, cz, kC, off)));
             continue;
         }
-        // Trilinear sample in the cell of voxel centres around the point,
-        // and the gradient of the interpolated field in that cell.
-        const float qx = vx - 0.5f, qy = vy - 0.5f, qz = vz - 0.5f;
-        const int ix = std::min(int(qx), lastX);
-        const int iy = std::min(int(qy), kEdge - 2);
-        const int iz = std::min(int(qz), kEdge - 2);
-        const float fx = qx - float(ix), fy = qy - float(iy), fz = qz - float(iz);
-        const std::uint8_t* c = vol + VoxelIndex(ix, iy, iz);
-        const std::uint8_t* c1 = c + kPlaneBytes;
-        const float y00 = float(c[1]) - float(c[0]), y01 = float(c[257]) - float(c[256]);
-        const float y10 = float(c1[1]) - float(c1[0]), y11 = float(c1[257]) - float(c1[256]);
-        const float a00 = float(c[0]) + fy * y00, a01 = float(c[256]) + fy * y01;
-        const float a10 = float(c1[0]) + fy * y10, a11 = float(c1[256]) + fy * y11;
-        const float b0 = a00 + fz * (a01 - a00), b1 = a10 + fz * (a11 - a10);
-        const float value = b0 + fx * (b1 - b0);
-        const float alpha = alpha_[int(value + 0.5f)];
-        if (alpha > 0.0f) {
-            float g[3];
-            SmoothGradient(vol, ix, iy, iz, fx, fy, fz, lastX + 1, g);
-            const float gx = g[0], gy = g[1], gz = g[2];
-            const float g2 = gx * gx + gy * gy + gz * gz;
-            // Headlight: the light comes from the viewer.
-            const float diffuse =
-                g2 > 0.0f
-                    ? std::fabs(gx * ray.d[0] + gy * ray.d[1] + gz * ray.d[2]) / std::sqrt(g2)
-                    : 1.0f;
-            const float d2 = diffuse * diffuse, d4 = d2 * d2, d8 = d4 * d4;
-            const float shade = 0.18f + 0.82f * diffuse;
-            const float spec = 60.0f * d8 * d8;
-            const float w = (1.0f - acc[3]) * alpha;
-            acc[0] += w * (238.0f * shade + spec);
-            acc[1] += w * (206.0f * shade + spec);
-            acc[2] += w * (178.0f * shade + spec);
-            acc[3] += w;
-            if constexpr (pick) {
-                if (!hit.voxel && acc[3] >= 0.5f) {
-                    // The nearest voxel of the cell that is itself visible.
-                    float best = 1e9f;
-                    for (int k = 0; k < 8; ++k) {
-                        const int dx = k & 1, dy = (k >> 1) & 1, dz = k >> 2;
-                        const std::uint8_t g = vol[VoxelIndex(ix + dx, iy + dy, iz + dz)];
-                        const float ex = fx - float(dx), ey = fy - float(dy), ez = fz - float(dz);
-                        const float d = ex * ex + ey * ey + ez * ez;
-                        if (alpha_[g] > 0.0f && d < best) {
-                            best = d;
-                            hit.voxel = Voxel{ix + dx, iy + dy, iz + dz};
-                        }
-                    }
-                }
-            }
-            if (acc[3] >= kOpaque) return true;
-        }
+        const Sample s = SampleAt(ray, t);
+        const float alpha = alpha_[int(s.value + 0.5f)];
+        if (alpha > 0.0f && Shade<pick>(ray, s, alpha, acc, hit)) return true;
         t += 1.0f;
     }
     return false;
 }
 
 template <bool pick>
+bool RayCaster::Shade(const Ray& ray, const Sample& s, float alpha, float acc[4], Hit& hit) const {
+    float g[3];
+    VoxelGradient(r_.blocked_.data(), s.ix + (s.fx >= 0.5f), s.iy + (s.fy >= 0.5f),
+                  s.iz + (s.fz >= 0.5f), r_.sliceCount_, g);
+    const float g2 = g[0] * g[0] + g[1] * g[1] + g[2] * g[2];
+    // Headlight: the light comes from the viewer.
+    const float diffuse =
+        g2 > 0.0f ? std::fabs(g[0] * ray.d[0] + g[1] * ray.d[1] + g[2] * ray.d[2]) / std::sqrt(g2)
+                  : 1.0f;
+    const float d2 = diffuse * diffuse, d4 = d2 * d2, d8 = d4 * d4;
+    const float shade = 0.18f + 0.82f * diffuse;
+    const float spec = 60.0f * d8 * d8;
+    const float w = (1.0f - acc[3]) * alpha;
+    acc[0] += w * (238.0f * shade + spec);
+    acc[1] += w * (206.0f * shade + spec);
+    acc[2] += w * (178.0f * shade + spec);
+    acc[3] += w;
+    if constexpr (pick) {
+        if (!hit.voxel && acc[3] >= 0.5f) {
+            // The nearest voxel of the cell that is itself visible.
+            float best = 1e9f;
+            for (int k = 0; k < 8; ++k) {
+                const int dx = k & 1, dy = (k >> 1) & 1, dz = k >> 2;
+                const int x = s.ix + dx, y = s.iy + dy, z = s.iz + dz;
+                const float ex = s.fx - float(dx), ey = s.fy - float(dy), ez = s.fz - float(dz);
+                const float d = ex * ex + ey * ey + ez * ez;
+                if (alpha_[r_.volume_[VoxelIndex(x, y, z)]] > 0.0f && d < best) {
+                    best = d;
+                    hit.voxel = Voxel{x, y, z};
+                }
+            }
+        }
+    }
+    return acc[3] >= kOpaque;
+}
+
+template <bool pick>
 RayCaster::Hit RayCaster::Surface(const Ray& ray) const {
     Hit hit;
     float acc[4] = {0, 0, 0, 0};
-    float b0, b1, s0, s1;
-    const bool inBox = r_.sliceCount_ >= 2 && Slabs(ray, boxLo_, boxHi_, b0, b1);
-    if (inBox && Slabs(ray, safeLo_, safeHi_, s0, s1)) {
+    float b0, b1;
+    if (r_.sliceCount_ >= 2 && Slabs(ray, boxLo_, boxHi_, b0, b1)) {
+        const float s0 = b0, s1 = b1;
         float c0 = 0, c1 = 0;
         int axis = -1;
         const bool cut = cutOn_ && Slabs(ray, cutLo_, cutHi_, c0, c1, &axis) && c1 > b0;
@@ -354,7 +367,7 @@ RayCaster::Hit RayCaster::Mip(const Ray& ray) const {
         seg[0][1] = std::max(c0, b0);
         seg[1][0] = std::min(c1, b1);
     }
-    const std::uint8_t* vol = r_.volume_;
+    const std::uint8_t* blocked = r_.blocked_.data();
     const std::uint8_t* bricks = r_.brickRaw_.data();
     const int off = r_.sliceOffset_;
     const int lastX = r_.sliceCount_ - 1;
@@ -364,12 +377,12 @@ RayCaster::Hit RayCaster::Mip(const Ray& ray) const {
             const int x = std::clamp(int(ray.o[0] + t * ray.d[0]) - off, 0, lastX);
             const int y = std::clamp(int(ray.o[1] + t * ray.d[1]), 0, kEdge - 1);
             const int z = std::clamp(int(ray.o[2] + t * ray.d[2]), 0, kEdge - 1);
-            const int bx = x / kB, by = y / kB, bz = z / kB;
+            const int bx = x >> 3, by = y >> 3, bz = z >> 3;
             if (bricks[(bx * kNB + bz) * kNB + by] <= best) {
                 t = std::max(t + 1.0f, FirstSample(BlockExit(ray, bx, by, bz, kB, off)));
                 continue;
             }
-            const int v = vol[VoxelIndex(x, y, z)];
+            const int v = blocked[Renderer3D::BlockedX(x) + Renderer3D::BlockedZ(z) + Renderer3D::BlockedY(y)];
             if (v > best) {
                 best = v;
                 if constexpr (pick) hit.voxel = Voxel{x, y, z};

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -36,6 +37,15 @@ private:
     Hit Mip(const Ray& ray) const;
     /// Front-to-back compositing over the samples t = k + 0.5 in [ta, tb).
     /// Returns true once the ray is (nearly) opaque.
+    struct Sample {
+        int ix, iy, iz;     // cell of voxel centres
+        float fx, fy, fz;   // position in the cell
+        float value;        // trilinear
+    };
+    Sample SampleAt(const Ray& ray, float t) const;
+    /// Composites sample `s` of opacity `alpha`, shaded; true once opaque.
+    template <bool pick>
+    bool Shade(const Ray& ray, const Sample& s, float alpha, float acc[4], Hit& hit) const;
     template <bool pick>
     bool March(const Ray& ray, float ta, float tb, float acc[4], Hit& hit) const;
 
@@ -44,7 +54,6 @@ private:
     int size_;
     float right_[3], down_[3], fwd_[3];
     float boxLo_[3], boxHi_[3];    // the planes that carry voxels
-    float safeLo_[3], safeHi_[3];  // where trilinear samples have all neighbours
     bool cutOn_ = false;
     float cutLo_[3], cutHi_[3];  // the removed octant
     int cutVoxel_[3] = {0, 0, 0};
@@ -52,7 +61,7 @@ private:
     std::uint8_t skipBelow_;  // bricks whose maximum is at most this are empty
     /// Surface mode: per brick, the Chebyshev distance in bricks to the
     /// nearest brick that is not empty (0 for those), at most 255.
-    std::vector<std::uint8_t> emptyDistance_;
+    std::shared_ptr<const std::vector<std::uint8_t>> emptyDistance_;
 };
 
 }  // namespace zx

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "core/render3d/ray_caster.h"
 #include "core/volume/two_halves.h"
@@ -76,6 +77,28 @@ void Coarsen(const std::vector<std::uint8_t>& cells, std::vector<std::uint8_t>& 
     }
 }
 
+/// Blocks bx in [bx0, bx1) of the blocked copy: each row of 256 voxels is
+/// read once and dealt out 4 bytes to each of its 64 blocks.
+void FillBlocks(const std::uint8_t* volume, int count, int bx0, int bx1, std::uint8_t* blocked) {
+    for (int bx = bx0; bx < bx1; ++bx) {
+        for (int bz = 0; bz < 64; ++bz) {
+            for (int i = 0; i < 4; ++i) {
+                const int x = 4 * bx + i;
+                for (int k = 0; k < 4; ++k) {
+                    const int z = 4 * bz + k;
+                    std::uint8_t* dst = blocked + Renderer3D::BlockedX(x) + Renderer3D::BlockedZ(z);
+                    if (x >= count) {
+                        for (int by = 0; by < 64; ++by) std::memset(dst + 64 * by, 0, 4);
+                        continue;
+                    }
+                    const std::uint8_t* row = volume + VoxelIndex(x, 0, z);
+                    for (int by = 0; by < 64; ++by) std::memcpy(dst + 64 * by, row + 4 * by, 4);
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 
 void Renderer3D::SetVolume(const std::uint8_t* volume, int sliceCount) {
@@ -83,6 +106,11 @@ void Renderer3D::SetVolume(const std::uint8_t* volume, int sliceCount) {
     sliceCount_ = std::clamp(sliceCount, 0, kEdge);
     sliceOffset_ = (kEdge - sliceCount_) / 2;
     const std::size_t n = std::size_t(kNB) * kNB * kNB, cells = std::size_t(kCells) * kCells * kCells;
+    {
+        const std::lock_guard<std::mutex> lock(distanceLock_);
+        distances_.reset();
+    }
+    if (!volume_) blocked_ = {};
     brickRaw_.assign(n, 0);
     brickMax_.assign(n, 0);
     cellMax_.assign(cells, 0);
@@ -93,6 +121,8 @@ void Renderer3D::SetVolume(const std::uint8_t* volume, int sliceCount) {
     });
     Coarsen(cellRaw, brickRaw_);
     Coarsen(cellMax_, brickMax_);
+    blocked_.resize(kVolumeBytes);
+    InTwoHalves(64, [&](int b0, int b1) { FillBlocks(volume_, sliceCount_, b0, b1, blocked_.data()); });
 }
 
 OpacityRamp RampFromHistogram(const std::uint8_t* volume, int sliceCount) {

@@ -13,6 +13,8 @@
 #include <QImage>
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -93,6 +95,11 @@ public:
     /// maximum. None where the ray meets nothing.
     std::optional<Voxel> Pick(const Render3DOptions& options, int size, int px, int py) const;
 
+    /// Voxel (x, y, z) in the blocked copy: the sum of one term per axis.
+    static constexpr std::size_t BlockedX(int x) { return std::size_t(x >> 2) * 262144 + std::size_t(x & 3) * 16; }
+    static constexpr std::size_t BlockedZ(int z) { return std::size_t(z >> 2) * 4096 + std::size_t(z & 3) * 4; }
+    static constexpr std::size_t BlockedY(int y) { return std::size_t(y >> 2) * 64 + std::size_t(y & 3); }
+
     /// Brick grid edge in voxels (empty-space skipping), and the edge of
     /// the finer grid that skips inside bricks that are not empty.
     static constexpr int kBrick = 8;
@@ -112,6 +119,17 @@ private:
     std::vector<std::uint8_t> brickRaw_;
     /// As brickMax_ for the finer grid of kCell voxels.
     std::vector<std::uint8_t> cellMax_;
+    /// The volume again, in blocks of 4 × 4 × 4 voxels of one cache line
+    /// each (BlockedIndex), so that a trilinear sample mostly reads one
+    /// line instead of four and neighbouring rays share lines.
+    std::vector<std::uint8_t> blocked_;
+    /// Per brick, the Chebyshev distance in bricks to the nearest brick
+    /// with a maximum above `low` (0 for those), at most 255; kept for the
+    /// last `low` asked for.
+    std::shared_ptr<const std::vector<std::uint8_t>> EmptyDistances(std::uint8_t low) const;
+    mutable std::mutex distanceLock_;
+    mutable std::shared_ptr<const std::vector<std::uint8_t>> distances_;
+    mutable int distanceLow_ = -1;
     friend class RayCaster;
 };
 
