@@ -9,6 +9,8 @@
 # or the phantom without it, as in the benchmarks. VTK's Python bindings
 # (python3-vtk9) are needed for this comparison only, never by the program:
 #   apt-get install python3-vtk9
+# Wall time depends on what else the machine runs; the CPU time of all
+# threads per frame (both sides report it) is the steadier figure.
 # Both renderers get the same opacity ramp (Otsu threshold of the histogram
 # as RampFromHistogram chooses it), one sample per voxel step, one ray per
 # pixel, an orthographic camera at azimuth 30°, elevation 20°.
@@ -121,15 +123,18 @@ cam.OrthogonalizeViewUp()
 ren.ResetCameraClippingRange()
 
 def frame(label, n):
-    times = []
+    times, cpu = [], 0.0
     for _ in range(n):
         cam.Azimuth(0.25)
-        t = time.perf_counter()
+        t, c = time.perf_counter(), time.process_time()
         win.Render()
         times.append(time.perf_counter() - t)
+        cpu += time.process_time() - c
     times.sort()
-    print("%-28s median %6.1f ms  min %6.1f ms  (%d frames)"
-          % (label, 1000 * times[len(times) // 2], 1000 * times[0], n))
+    # CPU: all threads of the process, per frame; beside the wall time it
+    # shows how much of a busy machine the frame really needed.
+    print("%-24s wall median %6.1f ms  min %6.1f ms  CPU %6.1f ms  (%d frames)"
+          % (label, 1000 * times[len(times) // 2], 1000 * times[0], 1000 * cpu / n, n))
 
 mapper.SetBlendModeToComposite()
 frame("warm-up", 3)
@@ -147,7 +152,7 @@ if len(sys.argv) > 3:
     png.Write()
 EOF
 
-echo "head: $NAME, $(nproc) cores"
+echo "head: $NAME, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 RUN=("$PY" "$WORK/vtk_time.py" "$WORK/head.vmr" "$FRAMES" ${VTK_PNG:+"$VTK_PNG"})
 if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
   xvfb-run -a -s "-screen 0 640x480x24" "${RUN[@]}"
@@ -156,7 +161,7 @@ else
 fi
 if [ -x "$BUILD/bench/zerebrix_bench" ]; then
   QT_QPA_PLATFORM=offscreen "$BUILD/bench/zerebrix_bench" \
-    --benchmark_filter='BM_Render3D(Mip)?$' --benchmark_repetitions=3 \
+    --benchmark_filter='BM_Render3D(Mip)?(/|$)' --benchmark_repetitions=3 \
     --benchmark_report_aggregates_only=true
 else
   echo "compare_vtk_render: $BUILD/bench/zerebrix_bench not built, ours not timed" >&2
