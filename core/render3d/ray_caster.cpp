@@ -69,6 +69,17 @@ inline float BlockExit(const Ray& r, int bx, int by, int bz, int edge, int off) 
                     (fz - r.o[2]) * r.inv[2]);
 }
 
+/// Where the ray leaves the cube of bricks within Chebyshev distance
+/// e − 1 of brick (bx, by, bz), all of them empty.
+template <class Ray>
+inline float EmptyExit(const Ray& r, int bx, int by, int bz, int e, int off) {
+    const float fx = float((r.d[0] >= 0.0f ? bx + e : bx - e + 1) * kB + off);
+    const float fy = float((r.d[1] >= 0.0f ? by + e : by - e + 1) * kB);
+    const float fz = float((r.d[2] >= 0.0f ? bz + e : bz - e + 1) * kB);
+    return std::min(std::min((fx - r.o[0]) * r.inv[0], (fy - r.o[1]) * r.inv[1]),
+                    (fz - r.o[2]) * r.inv[2]);
+}
+
 /// The first sample position t = k + 0.5 at or after `t` (t > −2^31).
 inline float FirstSample(float t) {
     const float u = t - 0.5f;
@@ -250,9 +261,8 @@ bool RayCaster::March(const Ray& ray, float ta, float tb, float acc[4], Hit& hit
         const float vz = ray.o[2] + t * ray.d[2];
         const int bx = int(vx) >> 3, by = int(vy) >> 3, bz = int(vz) >> 3;  // kB = 8, vx ≥ 0
         if (const int e = empty[(bx * kNB + bz) * kNB + by]) {
-            // Out of this brick and as far again as all bricks around are empty.
-            const float leave = BlockExit(ray, bx, by, bz, kB, off) + float((e - 1) * kB);
-            t = std::max(t + 1.0f, FirstSample(leave));
+            // Out of the cube of bricks around this one that are all empty.
+            t = std::max(t + 1.0f, FirstSample(EmptyExit(ray, bx, by, bz, e, off)));
             continue;
         }
         const int cx = int(vx) >> 2, cy = int(vy) >> 2, cz = int(vz) >> 2;  // kC = 4
