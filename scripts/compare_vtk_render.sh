@@ -47,6 +47,7 @@ planes = os.path.getsize(path) // 65536
 reader = vtk.vtkImageReader2()
 reader.SetFileName(path)
 reader.SetFileDimensionality(3)
+reader.FileLowerLeftOn()  # rows as stored: VTK y is the viewer's z
 reader.SetDataScalarTypeToUnsignedChar()
 reader.SetDataExtent(0, 255, 0, 255, 0, planes - 1)
 reader.SetDataSpacing(1, 1, 1)
@@ -118,7 +119,7 @@ cam.SetPosition(127.5 - 600, 127.5, (planes - 1) / 2)
 cam.SetViewUp(0, -1, 0)
 cam.SetParallelScale(128)
 cam.Azimuth(30)
-cam.Elevation(-20)  # the view up points to -Y: above is -20 here
+cam.Elevation(20)
 cam.OrthogonalizeViewUp()
 ren.ResetCameraClippingRange()
 
