@@ -56,8 +56,11 @@ struct Render3DOptions {
     OpacityRamp ramp;
     /// Cut-away: the octant at this voxel toward the viewer is removed; its
     /// three faces show the sections through the voxel with the section
-    /// views' grey values, unshaded. For an axis the view looks along
-    /// exactly, the octant on the lower side of that axis is removed.
+    /// views' grey values, unshaded, wherever the voxel on the face is
+    /// above ramp.low (over air the ray goes on to the surface behind, so
+    /// that no black rectangles stand around the head). For an axis the
+    /// view looks along exactly, the octant on the lower side of that axis
+    /// is removed. In MIP mode the octant is left out of the projection.
     std::optional<Voxel> cut;
     /// Optional colour layer for the cut faces: `labels` (a volume in the
     /// same layout) and 256 colours #AARRGGBB indexed by label; a colour
@@ -65,15 +68,17 @@ struct Render3DOptions {
     /// colour layer lies over the section views. Alpha 0: no colour.
     const std::uint8_t* labels = nullptr;
     const std::uint32_t* labelColours = nullptr;
-    /// Renders every second row and column and doubles the pixels: about
-    /// four times faster, for while the view is being turned.
+    /// One ray per 2 × 2 pixels, the colour doubled: about three times
+    /// faster, for while the view is being turned. Pick ignores it.
     bool halfResolution = false;
 };
 
-/// The ray caster of one volume. SetVolume prepares the brick grid used to
-/// skip empty space; it must be called again whenever the volume's bytes
-/// or the plane count change. Render and Pick are const and may run
-/// concurrently with each other, never with SetVolume.
+/// The ray caster of one volume. SetVolume prepares a copy of the volume
+/// in cache-line blocks (16 MiB) and the grids of maxima used to skip
+/// empty space (a few ms on two threads); it must be called again
+/// whenever the volume's bytes or the plane count change. Render and Pick
+/// are const and may run concurrently with each other, never with
+/// SetVolume.
 class Renderer3D {
 public:
     /// `volume` (16 MiB, the viewer's layout) must stay alive and
@@ -84,8 +89,9 @@ public:
     int SliceCount() const { return sliceCount_; }
     int SliceOffset() const { return sliceOffset_; }
 
-    /// Draws into `out` (resized to size × size, Format_RGB32, background
-    /// black when it has another shape) on two threads.
+    /// Draws into `out` on two threads; `out` becomes a size × size
+    /// Format_RGB32 picture (reallocated only when it has another shape),
+    /// black where the rays meet nothing. Without a volume: all black.
     void Render(const Render3DOptions& options, int size, QImage& out) const;
     QImage Render(const Render3DOptions& options, int size) const;
 
