@@ -164,6 +164,7 @@ RayCaster::RayCaster(const Renderer3D& r, const Render3DOptions& o, int size)
         fwd_[a] = ce * fwdAz[a] + se * up;
         down_[a] = ce * up - se * fwdAz[a];
     }
+    for (int a = 0; a < 3; ++a) inv_[a] = fwd_[a] != 0.0f ? 1.0f / fwd_[a] : kFar;
     const float off = float(r.sliceOffset_);
     const float count = float(r.sliceCount_);
     boxLo_[0] = off;
@@ -209,7 +210,7 @@ RayCaster::Ray RayCaster::MakeRay(float px, float py) const {
     for (int a = 0; a < 3; ++a) {
         ray.o[a] = half + u * right_[a] + v * down_[a] - float(kEdge) * fwd_[a];
         ray.d[a] = fwd_[a];
-        ray.inv[a] = fwd_[a] != 0.0f ? 1.0f / fwd_[a] : kFar;
+        ray.inv[a] = inv_[a];
     }
     return ray;
 }

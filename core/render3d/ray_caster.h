@@ -53,6 +53,7 @@ private:
     const Render3DOptions& opt_;
     int size_;
     float right_[3], down_[3], fwd_[3];
+    float inv_[3];  // 1 / fwd_, or kFar along an axis the view is parallel to
     float boxLo_[3], boxHi_[3];    // the planes that carry voxels
     bool cutOn_ = false;
     float cutLo_[3], cutHi_[3];  // the removed octant
