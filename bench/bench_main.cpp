@@ -18,7 +18,10 @@
 #include "components/learning/learning.h"
 #include "core/import/image_reader.h"
 #include "core/render/section_copies.h"
+#include "convert/nifti.h"
+#include "convert/phantom.h"
 #include "core/render/sections.h"
+#include "core/render3d/render3d.h"
 #include "core/volume/vmr_file.h"
 #include "core/volume/volume.h"
 #include "widgets/image_view.h"
@@ -81,6 +84,77 @@ void BM_RenderTra(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_RenderTra);
+
+/// The head of the 3-D benchmarks: Debian's T1 head (mricron-data) when it
+/// is installed, otherwise the synthetic phantom.
+struct Head3D {
+    std::vector<std::uint8_t> voxels;
+    int planes = 256;
+    const char* name = "phantom";
+    zx::Renderer3D renderer;
+    zx::OpacityRamp ramp;
+    Head3D() {
+        const char* ch2 = "/usr/share/mricron/templates/ch2.nii.gz";
+        if (QFile::exists(QString::fromLatin1(ch2))) {
+            zx::NiftiVolume v = zx::ConvertNifti(ch2);
+            voxels = std::move(v.voxels);
+            planes = v.planes;
+            name = "ch2";
+        } else {
+            voxels = zx::MakeHeadPhantom();
+        }
+        renderer.SetVolume(voxels.data(), planes);
+        ramp = zx::RampFromHistogram(voxels.data(), planes);
+    }
+};
+Head3D& SharedHead3D() {
+    static Head3D head;
+    return head;
+}
+
+/// The 3-D benchmarks run on two threads: their CPU time is that of the
+/// whole process, their wall time that of the frame.
+///
+/// One full-resolution frame of the 3-D view, 256 × 256, oblique (azimuth
+/// 30°, elevation 20°): the shaded surface with the octant at the centre
+/// cut away.
+void BM_Render3D(benchmark::State& state) {
+    Head3D& head = SharedHead3D();
+    zx::Render3DOptions o;
+    o.camera = {30, 20, 1};
+    o.ramp = head.ramp;
+    o.cut = zx::Voxel{head.planes / 2, 128, 128};
+    QImage out;
+    for (auto _ : state) {
+        head.renderer.Render(o, 256, out);
+        benchmark::DoNotOptimize(out.constBits());
+    }
+    state.SetLabel(head.name);
+}
+BENCHMARK(BM_Render3D)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+
+/// The same view as a maximum-intensity projection.
+void BM_Render3DMip(benchmark::State& state) {
+    Head3D& head = SharedHead3D();
+    zx::Render3DOptions o;
+    o.mode = zx::Render3DMode::Mip;
+    o.camera = {30, 20, 1};
+    QImage out;
+    for (auto _ : state) {
+        head.renderer.Render(o, 256, out);
+        benchmark::DoNotOptimize(out.constBits());
+    }
+    state.SetLabel(head.name);
+}
+BENCHMARK(BM_Render3DMip)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+
+/// What SetVolume costs at every volume change (the brick grid).
+void BM_Render3DSetVolume(benchmark::State& state) {
+    Head3D& head = SharedHead3D();
+    zx::Renderer3D r;
+    for (auto _ : state) r.SetVolume(head.voxels.data(), head.planes);
+}
+BENCHMARK(BM_Render3DSetVolume)->Unit(benchmark::kMillisecond);
 
 /// The real windows, created at the first use on a random full volume and
 /// destroyed by main before the application object.

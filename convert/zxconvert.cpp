@@ -9,20 +9,27 @@
 //   zxconvert dicom IN OUT.bmp [--center C --width W | --auto]
 //   zxconvert export (--sag | --tra) VOLUME.vmr BASE
 //   zxconvert web VOLUME.vmr FOLDER [--start X,Y,Z] [--interval N]
+//   zxconvert render VOLUME.vmr OUT.png [--mode surface|mip] [--azimuth DEG]
+//            [--elevation DEG] [--cut X,Y,Z] [--size N] [--ramp LOW,HIGH]
 //
 // Every command goes through the same reader, renderer and stack assembly
 // as the viewer. Failures print a message on stderr, exit non-zero and
 // leave no output file behind.
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QImage>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "core/render/sections.h"
+#include "core/render3d/render3d.h"
 #include "core/volume/bmp_stack.h"
 #include "core/volume/bmp_write.h"
 #include "core/volume/runtime_error.h"
@@ -59,6 +66,8 @@ const char kUsage[] =
     "  zxconvert export (--sag | --tra) VOLUME.vmr BASE\n"
     "  zxconvert web VOLUME.vmr FOLDER [--start X,Y,Z] [--interval N]\n"
     "  zxconvert info VOLUME.vmr\n"
+    "  zxconvert render VOLUME.vmr OUT.png [--mode surface|mip] [--azimuth DEG]\n"
+    "            [--elevation DEG] [--cut X,Y,Z] [--size N] [--ramp LOW,HIGH]\n"
     "  zxconvert --help | --version | COMMAND --help\n";
 
 int ParseInt(const QString& text, int lo, int hi, const char* what) {
@@ -290,6 +299,86 @@ int Web(const QStringList& a) {
     return 0;
 }
 
+/// A number of degrees, finite and within ±`limit`.
+double ParseDegrees(const QString& text, double limit, const char* what) {
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    if (!ok || !std::isfinite(v) || std::fabs(v) > limit) {
+        throw UsageError{QStringLiteral("%1 muss eine Zahl von %2 bis %3 sein, nicht '%4'")
+                             .arg(QString::fromUtf8(what))
+                             .arg(-limit)
+                             .arg(limit)
+                             .arg(text)};
+    }
+    return v;
+}
+
+/// "A,B[,C]": `n` whole numbers from lo to hi.
+std::vector<int> ParseList(const QString& text, int n, int lo, int hi, const char* option) {
+    const QStringList parts = text.split(u',');
+    if (parts.size() != n) {
+        throw UsageError{QStringLiteral("%1 erwartet %2 durch Kommas getrennte Zahlen, nicht '%3'")
+                             .arg(QString::fromLatin1(option))
+                             .arg(n)
+                             .arg(text)};
+    }
+    std::vector<int> v;
+    for (const QString& p : parts) v.push_back(ParseInt(p, lo, hi, option));
+    return v;
+}
+
+/// The 3-D view as a PNG picture: the viewer's ray caster, its camera
+/// and cut-away, the opacity ramp from the histogram unless given.
+int Render(const QStringList& a) {
+    if (a.size() < 2) throw UsageError{QStringLiteral("render erwartet VOLUME und OUT.png")};
+    zx::Render3DOptions o;
+    std::optional<zx::OpacityRamp> ramp;
+    int size = 256;
+    for (int i = 2; i < a.size(); ++i) {
+        const QString& opt = a[i];
+        if (i + 1 >= a.size()) throw UsageError{QStringLiteral("Wert fehlt nach '%1'").arg(opt)};
+        const QString& value = a[++i];
+        if (opt == QLatin1String("--mode")) {
+            if (value == QLatin1String("surface")) o.mode = zx::Render3DMode::Surface;
+            else if (value == QLatin1String("mip")) o.mode = zx::Render3DMode::Mip;
+            else throw UsageError{QStringLiteral("--mode erwartet surface oder mip, nicht '%1'").arg(value)};
+        } else if (opt == QLatin1String("--azimuth")) {
+            o.camera.azimuth = ParseDegrees(value, 3600, "der Azimut");
+        } else if (opt == QLatin1String("--elevation")) {
+            o.camera.elevation = ParseDegrees(value, 90, "die Elevation");
+        } else if (opt == QLatin1String("--cut")) {
+            const std::vector<int> c = ParseList(value, 3, 0, 255, "--cut");
+            o.cut = zx::Voxel{c[0], c[1], c[2]};
+        } else if (opt == QLatin1String("--size")) {
+            size = ParseInt(value, 16, 2048, "--size");
+        } else if (opt == QLatin1String("--ramp")) {
+            const std::vector<int> r = ParseList(value, 2, 0, 255, "--ramp");
+            if (r[0] >= r[1]) throw UsageError{QStringLiteral("--ramp: LOW muss kleiner als HIGH sein")};
+            ramp = zx::OpacityRamp{r[0], r[1]};
+        } else {
+            throw UsageError{QStringLiteral("unbekannte Option '%1'").arg(opt)};
+        }
+    }
+    CheckOutput(a[1], {a[0]}, false);
+    if (!a[1].endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
+        throw UsageError{QStringLiteral("die Ausgabe '%1' muss auf .png enden").arg(a[1])};
+    }
+    std::vector<std::uint8_t> volume;
+    const int n = ReadVolume(a[0], volume);
+    zx::Renderer3D renderer;
+    renderer.SetVolume(volume.data(), n);
+    o.ramp = ramp ? *ramp : zx::RampFromHistogram(volume.data(), n);
+    const QImage picture = renderer.Render(o, size);
+    // Written beside the target and renamed into place: a failure leaves
+    // no file and an older picture of that name untouched.
+    QSaveFile file(a[1]);
+    if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "PNG") || !file.commit()) {
+        throw zx::RuntimeError(
+            QStringLiteral("%1: Bild nicht geschrieben (%2)").arg(a[1], file.errorString()));
+    }
+    return 0;
+}
+
 int Nifti(const QStringList& a) {
     if (a.size() != 2) throw UsageError{QStringLiteral("nifti takes IN and OUT.vmr")};
     CheckOutput(a[1], {a[0]}, true);
@@ -324,6 +413,7 @@ int main(int argc, char** argv) {
         if (cmd == QLatin1String("export")) return Export(args);
         if (cmd == QLatin1String("web")) return Web(args);
         if (cmd == QLatin1String("info")) return Info(args);
+        if (cmd == QLatin1String("render")) return Render(args);
         throw UsageError{QStringLiteral("unknown command '%1'").arg(cmd)};
     } catch (const UsageError& e) {
         std::fprintf(stderr, "zxconvert: %s\n%s", qPrintable(e.text), kUsage);

@@ -300,4 +300,25 @@ TEST_F(Zxconvert, AFailedExportLeavesTheFolderAsItWas) {
     }
 }
 
+TEST_F(Zxconvert, RenderWritesThe3DViewAndRefusesBadCalls) {
+    const QString vol = dir.Path(QStringLiteral("p.vmr")), out = dir.Path(QStringLiteral("r.png"));
+    ASSERT_EQ(Zx({QStringLiteral("phantom"), vol}).code, 0);
+    ASSERT_EQ(Zx({QStringLiteral("render"), vol, out, QStringLiteral("--size"), QStringLiteral("64"),
+                  QStringLiteral("--azimuth"), QStringLiteral("30"), QStringLiteral("--cut"),
+                  QStringLiteral("128,128,128")})
+                  .code,
+              0);
+    const QImage png(out);
+    ASSERT_EQ(png.size(), QSize(64, 64));
+    EXPECT_EQ(png.pixel(0, 0) & 0xffffff, 0u);  // background
+    EXPECT_NE(png.pixel(32, 32) & 0xffffff, 0u);  // head
+    const QString bad = dir.Path(QStringLiteral("bad.png"));
+    EXPECT_EQ(Zx({QStringLiteral("render"), vol, bad, QStringLiteral("--mode"), QStringLiteral("x")}).code, 2);
+    EXPECT_EQ(Zx({QStringLiteral("render"), vol, bad, QStringLiteral("--cut"), QStringLiteral("1,2")}).code, 2);
+    EXPECT_EQ(Zx({QStringLiteral("render"), vol, vol}).code, 2);
+    EXPECT_EQ(Zx({QStringLiteral("render"), dir.Path(QStringLiteral("none.vmr")), bad}).code, 1);
+    EXPECT_FALSE(QFile::exists(bad));
+    EXPECT_EQ(QFile(vol).size(), 16777216);
+}
+
 }  // namespace

@@ -1,0 +1,408 @@
+#include "core/render3d/ray_caster.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/volume/volume.h"
+
+namespace zx {
+
+namespace {
+
+constexpr float kFar = 1e30f;
+constexpr float kOpaque = 0.98f;  // early ray termination
+constexpr int kB = Renderer3D::kBrick;
+constexpr int kNB = Renderer3D::kBricks;
+constexpr int kC = Renderer3D::kCell;
+constexpr int kNC = Renderer3D::kCells;
+static_assert(kB == 8 && kC == 4, "the march divides by shifts");
+
+/// Sine and cosine of an angle in degrees, exact at multiples of 90°, so
+/// that views along an axis sample the voxel centres exactly.
+void SinCos(double deg, float& s, float& c) {
+    double r = std::fmod(deg, 360.0);
+    if (r < 0) r += 360.0;
+    if (r == 0.0) { s = 0; c = 1; return; }
+    if (r == 90.0) { s = 1; c = 0; return; }
+    if (r == 180.0) { s = 0; c = -1; return; }
+    if (r == 270.0) { s = -1; c = 0; return; }
+    const double rad = r * 3.14159265358979323846 / 180.0;
+    s = float(std::sin(rad));
+    c = float(std::cos(rad));
+}
+
+/// The part [t0, t1) of the ray inside the box [lo, hi); `exitAxis`
+/// receives the axis whose face the ray leaves by.
+template <class Ray>
+bool Slabs(const Ray& r, const float lo[3], const float hi[3], float& t0, float& t1,
+           int* exitAxis = nullptr) {
+    t0 = -kFar;
+    t1 = kFar;
+    int ea = -1;
+    for (int a = 0; a < 3; ++a) {
+        if (r.d[a] == 0.0f) {
+            if (r.o[a] < lo[a] || r.o[a] >= hi[a]) return false;
+            continue;
+        }
+        float ta = (lo[a] - r.o[a]) * r.inv[a];
+        float tb = (hi[a] - r.o[a]) * r.inv[a];
+        if (ta > tb) std::swap(ta, tb);
+        t0 = std::max(t0, ta);
+        if (tb < t1) {
+            t1 = tb;
+            ea = a;
+        }
+    }
+    if (exitAxis) *exitAxis = ea;
+    return t0 < t1;
+}
+
+/// Where the ray leaves block (bx, by, bz) of a grid of `edge` voxels;
+/// `off` is the column of plane 0. Along an axis the ray runs parallel to,
+/// inv is +kFar and the far face lies ahead: that axis never limits.
+template <class Ray>
+inline float BlockExit(const Ray& r, int bx, int by, int bz, int edge, int off) {
+    const float fx = float((bx + (r.d[0] >= 0.0f)) * edge + off);
+    const float fy = float((by + (r.d[1] >= 0.0f)) * edge);
+    const float fz = float((bz + (r.d[2] >= 0.0f)) * edge);
+    return std::min(std::min((fx - r.o[0]) * r.inv[0], (fy - r.o[1]) * r.inv[1]),
+                    (fz - r.o[2]) * r.inv[2]);
+}
+
+/// Where the ray leaves the cube of bricks within Chebyshev distance
+/// e − 1 of brick (bx, by, bz), all of them empty.
+template <class Ray>
+inline float EmptyExit(const Ray& r, int bx, int by, int bz, int e, int off) {
+    const float fx = float((r.d[0] >= 0.0f ? bx + e : bx - e + 1) * kB + off);
+    const float fy = float((r.d[1] >= 0.0f ? by + e : by - e + 1) * kB);
+    const float fz = float((r.d[2] >= 0.0f ? bz + e : bz - e + 1) * kB);
+    return std::min(std::min((fx - r.o[0]) * r.inv[0], (fy - r.o[1]) * r.inv[1]),
+                    (fz - r.o[2]) * r.inv[2]);
+}
+
+/// The first sample position t = k + 0.5 at or after `t` (t > −2^31).
+inline float FirstSample(float t) {
+    const float u = t - 0.5f;
+    if (!(u < 1e9f)) return t;  // beyond every box
+    int k = int(u);
+    k += float(k) < u;
+    return float(k) + 0.5f;
+}
+
+/// Gradient by central differences at voxel (x, y, z) of the blocked copy
+/// `vol`, whose x planes from `count` on are empty.
+inline void VoxelGradient(const std::uint8_t* vol, int x, int y, int z, int count, float g[3]) {
+    const std::size_t cx = Renderer3D::BlockedX(x), cy = Renderer3D::BlockedY(y),
+                      cz = Renderer3D::BlockedZ(z);
+    const std::size_t xm = Renderer3D::BlockedX(std::max(x - 1, 0)),
+                      xp = Renderer3D::BlockedX(std::min(x + 1, count - 1));
+    const std::size_t ym = Renderer3D::BlockedY(std::max(y - 1, 0)),
+                      yp = Renderer3D::BlockedY(std::min(y + 1, kEdge - 1));
+    const std::size_t zm = Renderer3D::BlockedZ(std::max(z - 1, 0)),
+                      zp = Renderer3D::BlockedZ(std::min(z + 1, kEdge - 1));
+    g[0] = float(vol[xp + cz + cy]) - float(vol[xm + cz + cy]);
+    g[1] = float(vol[cx + cz + yp]) - float(vol[cx + cz + ym]);
+    g[2] = float(vol[cx + zp + cy]) - float(vol[cx + zm + cy]);
+}
+
+/// Chebyshev distance transform of the empty bricks: two chamfer passes
+/// over the 26 neighbours, each pass with the 13 already visited.
+void ComputeEmptyDistances(const std::uint8_t* brickMax, std::uint8_t low, std::vector<std::uint8_t>& d) {
+    d.resize(std::size_t(kNB) * kNB * kNB);
+    for (std::size_t i = 0; i < d.size(); ++i) d[i] = brickMax[i] <= low ? 255 : 0;
+    const auto pass = [&](int s) {
+        const int first = s > 0 ? 0 : kNB - 1, end = s > 0 ? kNB : -1;
+        for (int bx = first; bx != end; bx += s) {
+            for (int bz = first; bz != end; bz += s) {
+                for (int by = first; by != end; by += s) {
+                    std::uint8_t& here = d[std::size_t((bx * kNB + bz) * kNB + by)];
+                    if (here == 0) continue;
+                    int m = here;
+                    // Neighbours visited before this brick in the pass.
+                    for (int dx = -1; dx <= 0; ++dx) {
+                        for (int dz = -1; dz <= (dx < 0 ? 1 : 0); ++dz) {
+                            for (int dy = -1; dy <= (dx < 0 || dz < 0 ? 1 : -1); ++dy) {
+                                const int x = bx + s * dx, z = bz + s * dz, y = by + s * dy;
+                                if (x < 0 || x >= kNB || z < 0 || z >= kNB || y < 0 || y >= kNB) continue;
+                                m = std::min(m, d[std::size_t((x * kNB + z) * kNB + y)] + 1);
+                            }
+                        }
+                    }
+                    here = std::uint8_t(m);
+                }
+            }
+        }
+    };
+    pass(1);
+    pass(-1);
+}
+
+}  // namespace
+
+std::shared_ptr<const std::vector<std::uint8_t>> Renderer3D::EmptyDistances(std::uint8_t low) const {
+    const std::lock_guard<std::mutex> lock(distanceLock_);
+    if (!distances_ || distanceLow_ != low) {
+        auto d = std::make_shared<std::vector<std::uint8_t>>();
+        ComputeEmptyDistances(brickMax_.data(), low, *d);
+        distances_ = std::move(d);
+        distanceLow_ = low;
+    }
+    return distances_;
+}
+
+RayCaster::RayCaster(const Renderer3D& r, const Render3DOptions& o, int size)
+    : r_(r), opt_(o), size_(size) {
+    float sa, ca, se, ce;
+    SinCos(o.camera.azimuth, sa, ca);
+    SinCos(o.camera.elevation, se, ce);
+    const float fwdAz[3] = {-sa, ca, 0};
+    right_[0] = ca;
+    right_[1] = sa;
+    right_[2] = 0;
+    for (int a = 0; a < 3; ++a) {
+        const float up = a == 2 ? 1.0f : 0.0f;  // +z points inferior: "down" on screen
+        fwd_[a] = ce * fwdAz[a] + se * up;
+        down_[a] = ce * up - se * fwdAz[a];
+    }
+    for (int a = 0; a < 3; ++a) inv_[a] = fwd_[a] != 0.0f ? 1.0f / fwd_[a] : kFar;
+    const float off = float(r.sliceOffset_);
+    const float count = float(r.sliceCount_);
+    boxLo_[0] = off;
+    boxHi_[0] = off + count;
+    boxLo_[1] = boxLo_[2] = 0;
+    boxHi_[1] = boxHi_[2] = float(kEdge);
+    if (o.cut) {
+        cutOn_ = true;
+        const int c[3] = {std::clamp(o.cut->x, 0, std::max(0, r.sliceCount_ - 1)),
+                          std::clamp(o.cut->y, 0, kEdge - 1), std::clamp(o.cut->z, 0, kEdge - 1)};
+        for (int a = 0; a < 3; ++a) {
+            cutVoxel_[a] = c[a];
+            const float plane = float(c[a] + (a == 0 ? r.sliceOffset_ : 0));
+            // The viewer's side of the plane; along an axis looked along
+            // exactly (component 0), the lower side.
+            if (fwd_[a] >= 0.0f) {
+                cutLo_[a] = boxLo_[a];
+                cutHi_[a] = plane;
+            } else {
+                cutLo_[a] = plane + 1.0f;
+                cutHi_[a] = boxHi_[a];
+            }
+        }
+    }
+    const int low = std::clamp(o.ramp.low, 0, 255);
+    const int high = std::max(o.ramp.high, low);
+    for (int v = 0; v < 256; ++v) {
+        alpha_[v] = v <= low     ? 0.0f
+                    : v >= high ? 1.0f
+                                : float(v - low) / float(high - low);
+    }
+    skipBelow_ = std::uint8_t(low);
+    if (o.mode == Render3DMode::Surface) emptyDistance_ = r.EmptyDistances(skipBelow_);
+}
+
+RayCaster::Ray RayCaster::MakeRay(float px, float py) const {
+    const float zoom = float(std::clamp(opt_.camera.zoom, 0.05, 50.0));
+    const float scale = float(kEdge) / (float(size_) * zoom);
+    const float half = 0.5f * float(kEdge);
+    const float u = px * scale - half / zoom;
+    const float v = py * scale - half / zoom;
+    Ray ray;
+    for (int a = 0; a < 3; ++a) {
+        ray.o[a] = half + u * right_[a] + v * down_[a] - float(kEdge) * fwd_[a];
+        ray.d[a] = fwd_[a];
+        ray.inv[a] = inv_[a];
+    }
+    return ray;
+}
+
+template <bool pick>
+RayCaster::Hit RayCaster::Trace(float px, float py) const {
+    const Ray ray = MakeRay(px, py);
+    return opt_.mode == Render3DMode::Mip ? Mip<pick>(ray) : Surface<pick>(ray);
+}
+template RayCaster::Hit RayCaster::Trace<false>(float, float) const;
+template RayCaster::Hit RayCaster::Trace<true>(float, float) const;
+
+inline RayCaster::Sample RayCaster::SampleAt(const Ray& ray, float t) const {
+    // Trilinear sample in the cell of voxel centres around the point;
+    // within half a voxel of the box's faces, the value at the face.
+    const std::uint8_t* blocked = r_.blocked_.data();
+    const int lastX = r_.sliceCount_ - 2;
+    Sample s;
+    const float qx = ray.o[0] + t * ray.d[0] - float(r_.sliceOffset_) - 0.5f;
+    const float qy = ray.o[1] + t * ray.d[1] - 0.5f;
+    const float qz = ray.o[2] + t * ray.d[2] - 0.5f;
+    s.ix = std::min(int(qx), lastX);
+    s.iy = std::min(int(qy), kEdge - 2);
+    s.iz = std::min(int(qz), kEdge - 2);
+    s.fx = std::clamp(qx - float(s.ix), 0.0f, 1.0f);
+    s.fy = std::clamp(qy - float(s.iy), 0.0f, 1.0f);
+    s.fz = std::clamp(qz - float(s.iz), 0.0f, 1.0f);
+    const std::uint8_t* c0 = blocked + Renderer3D::BlockedX(s.ix);
+    const std::uint8_t* c1 = blocked + Renderer3D::BlockedX(s.ix + 1);
+    const std::size_t z0 = Renderer3D::BlockedZ(s.iz), z1 = Renderer3D::BlockedZ(s.iz + 1);
+    const std::size_t y0 = Renderer3D::BlockedY(s.iy), y1 = Renderer3D::BlockedY(s.iy + 1);
+    const float v000 = c0[z0 + y0], v001 = c0[z0 + y1], v010 = c0[z1 + y0], v011 = c0[z1 + y1];
+    const float v100 = c1[z0 + y0], v101 = c1[z0 + y1], v110 = c1[z1 + y0], v111 = c1[z1 + y1];
+    const float a00 = v000 + s.fy * (v001 - v000), a01 = v010 + s.fy * (v011 - v010);
+    const float a10 = v100 + s.fy * (v101 - v100), a11 = v110 + s.fy * (v111 - v110);
+    const float b0 = a00 + s.fz * (a01 - a00), b1 = a10 + s.fz * (a11 - a10);
+    s.value = b0 + s.fx * (b1 - b0);
+    return s;
+}
+
+template <bool pick>
+bool RayCaster::March(const Ray& ray, float ta, float tb, float acc[4], Hit& hit) const {
+    const std::uint8_t* empty = emptyDistance_->data();
+    const std::uint8_t* cells = r_.cellMax_.data();
+    const int off = r_.sliceOffset_;
+    for (float t = FirstSample(ta); t < tb;) {
+        const float vx = ray.o[0] + t * ray.d[0] - float(off);
+        const float vy = ray.o[1] + t * ray.d[1];
+        const float vz = ray.o[2] + t * ray.d[2];
+        const int bx = int(vx) >> 3, by = int(vy) >> 3, bz = int(vz) >> 3;  // kB = 8, vx ≥ 0
+        if (const int e = empty[(bx * kNB + bz) * kNB + by]) {
+            // Out of the cube of bricks around this one that are all empty.
+            t = std::max(t + 1.0f, FirstSample(EmptyExit(ray, bx, by, bz, e, off)));
+            continue;
+        }
+        const int cx = int(vx) >> 2, cy = int(vy) >> 2, cz = int(vz) >> 2;  // kC = 4
+        if (cells[(cx * kNC + cz) * kNC + cy] <= skipBelow_) {
+            t = std::max(t + 1.0f, FirstSample(BlockExit(ray, cx, cy, cz, kC, off)));
+            continue;
+        }
+        const Sample s = SampleAt(ray, t);
+        const float alpha = alpha_[int(s.value + 0.5f)];
+        if (alpha > 0.0f && Shade<pick>(ray, s, alpha, acc, hit)) return true;
+        t += 1.0f;
+    }
+    return false;
+}
+
+template <bool pick>
+bool RayCaster::Shade(const Ray& ray, const Sample& s, float alpha, float acc[4], Hit& hit) const {
+    float g[3];
+    VoxelGradient(r_.blocked_.data(), s.ix + (s.fx >= 0.5f), s.iy + (s.fy >= 0.5f),
+                  s.iz + (s.fz >= 0.5f), r_.sliceCount_, g);
+    const float g2 = g[0] * g[0] + g[1] * g[1] + g[2] * g[2];
+    // Headlight: the light comes from the viewer.
+    const float diffuse =
+        g2 > 0.0f ? std::fabs(g[0] * ray.d[0] + g[1] * ray.d[1] + g[2] * ray.d[2]) / std::sqrt(g2)
+                  : 1.0f;
+    const float d2 = diffuse * diffuse, d4 = d2 * d2, d8 = d4 * d4;
+    const float shade = 0.18f + 0.82f * diffuse;
+    const float spec = 60.0f * d8 * d8;
+    const float w = (1.0f - acc[3]) * alpha;
+    acc[0] += w * (238.0f * shade + spec);
+    acc[1] += w * (206.0f * shade + spec);
+    acc[2] += w * (178.0f * shade + spec);
+    acc[3] += w;
+    if constexpr (pick) {
+        if (!hit.voxel && acc[3] >= 0.5f) {
+            // The nearest voxel of the cell that is itself visible.
+            float best = 1e9f;
+            for (int k = 0; k < 8; ++k) {
+                const int dx = k & 1, dy = (k >> 1) & 1, dz = k >> 2;
+                const int x = s.ix + dx, y = s.iy + dy, z = s.iz + dz;
+                const float ex = s.fx - float(dx), ey = s.fy - float(dy), ez = s.fz - float(dz);
+                const float d = ex * ex + ey * ey + ez * ez;
+                if (alpha_[r_.volume_[VoxelIndex(x, y, z)]] > 0.0f && d < best) {
+                    best = d;
+                    hit.voxel = Voxel{x, y, z};
+                }
+            }
+        }
+    }
+    return acc[3] >= kOpaque;
+}
+
+template <bool pick>
+RayCaster::Hit RayCaster::Surface(const Ray& ray) const {
+    Hit hit;
+    float acc[4] = {0, 0, 0, 0};
+    float b0, b1;
+    if (r_.sliceCount_ >= 2 && Slabs(ray, boxLo_, boxHi_, b0, b1)) {
+        const float s0 = b0, s1 = b1;
+        float c0 = 0, c1 = 0;
+        int axis = -1;
+        const bool cut = cutOn_ && Slabs(ray, cutLo_, cutHi_, c0, c1, &axis) && c1 > b0;
+        if (!cut) {
+            March<pick>(ray, s0, s1, acc, hit);
+        } else if (!March<pick>(ray, s0, std::min(std::max(c0, b0), s1), acc, hit) &&
+                   c1 < b1 && axis >= 0) {
+            // The cut face where the ray leaves the removed octant: the
+            // section plane's voxel, unshaded.
+            int v[3];
+            for (int a = 0; a < 3; ++a) {
+                const float p = ray.o[a] + c1 * ray.d[a] - float(a == 0 ? r_.sliceOffset_ : 0);
+                v[a] = std::clamp(int(std::floor(p)), 0, (a == 0 ? r_.sliceCount_ : kEdge) - 1);
+            }
+            v[axis] = cutVoxel_[axis];
+            const std::size_t index = VoxelIndex(v[0], v[1], v[2]);
+            const std::uint8_t grey = r_.volume_[index];
+            if (alpha_[grey] > 0.0f) {
+                float rgb[3] = {float(grey), float(grey), float(grey)};
+                if (opt_.labels && opt_.labelColours) {
+                    const std::uint32_t col = opt_.labelColours[opt_.labels[index]];
+                    const float a = float(col >> 24) / 255.0f;
+                    for (int k = 0; k < 3; ++k) {
+                        const float ck = float((col >> (16 - 8 * k)) & 0xffu);
+                        rgb[k] = rgb[k] + a * (ck - rgb[k]);
+                    }
+                }
+                const float w = 1.0f - acc[3];
+                for (int k = 0; k < 3; ++k) acc[k] += w * rgb[k];
+                acc[3] = 1.0f;
+                if constexpr (pick) {
+                    if (!hit.voxel) hit.voxel = Voxel{v[0], v[1], v[2]};
+                }
+            } else {
+                March<pick>(ray, std::max(c1, s0), s1, acc, hit);
+            }
+        }
+    }
+    const auto channel = [](float f) { return std::uint32_t(std::clamp(f + 0.5f, 0.0f, 255.0f)); };
+    hit.colour = 0xff000000u | channel(acc[0]) << 16 | channel(acc[1]) << 8 | channel(acc[2]);
+    return hit;
+}
+
+template <bool pick>
+RayCaster::Hit RayCaster::Mip(const Ray& ray) const {
+    Hit hit;
+    float b0, b1;
+    if (r_.sliceCount_ < 1 || !Slabs(ray, boxLo_, boxHi_, b0, b1)) return hit;
+    // Segments of the ray outside the removed octant.
+    float seg[2][2] = {{b0, b1}, {b1, b1}};
+    float c0, c1;
+    if (cutOn_ && Slabs(ray, cutLo_, cutHi_, c0, c1)) {
+        seg[0][1] = std::max(c0, b0);
+        seg[1][0] = std::min(c1, b1);
+    }
+    const std::uint8_t* blocked = r_.blocked_.data();
+    const std::uint8_t* bricks = r_.brickRaw_.data();
+    const int off = r_.sliceOffset_;
+    const int lastX = r_.sliceCount_ - 1;
+    int best = 0;
+    for (const auto& s : seg) {
+        for (float t = FirstSample(s[0]); t < s[1] && best < 255;) {
+            const int x = std::clamp(int(ray.o[0] + t * ray.d[0]) - off, 0, lastX);
+            const int y = std::clamp(int(ray.o[1] + t * ray.d[1]), 0, kEdge - 1);
+            const int z = std::clamp(int(ray.o[2] + t * ray.d[2]), 0, kEdge - 1);
+            const int bx = x >> 3, by = y >> 3, bz = z >> 3;
+            if (bricks[(bx * kNB + bz) * kNB + by] <= best) {
+                t = std::max(t + 1.0f, FirstSample(BlockExit(ray, bx, by, bz, kB, off)));
+                continue;
+            }
+            const int v = blocked[Renderer3D::BlockedX(x) + Renderer3D::BlockedZ(z) + Renderer3D::BlockedY(y)];
+            if (v > best) {
+                best = v;
+                if constexpr (pick) hit.voxel = Voxel{x, y, z};
+            }
+            t += 1.0f;
+        }
+    }
+    hit.colour = 0xff000000u | std::uint32_t(best) * 0x010101u;
+    return hit;
+}
+
+}  // namespace zx

@@ -1,0 +1,224 @@
+#include "core/render3d/render3d.h"
+
+#include <emmintrin.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "core/render3d/ray_caster.h"
+#include "core/volume/two_halves.h"
+#include "core/volume/volume.h"
+
+namespace zx {
+
+namespace {
+
+constexpr int kB = Renderer3D::kBrick;
+constexpr int kNB = Renderer3D::kBricks;
+
+/// Cell maxima for the cell columns cx in [cx0, cx1) (cells of kCell
+/// voxels): `raw` over the cell's own voxels, `wide` over the cell and a
+/// border of one voxel (all that a trilinear sample inside the cell
+/// reads). The rows of a cell row are folded with byte-wise maxima, then
+/// each group of kCell bytes is one cell; for `wide` each row is first
+/// widened by one byte in y. Planes from `count` on carry no voxels.
+void CellMaxima(const std::uint8_t* volume, int count, int cx0, int cx1, std::uint8_t* raw,
+                std::uint8_t* wide) {
+    constexpr int kC = Renderer3D::kCell, kNC = Renderer3D::kCells;
+    alignas(16) std::uint8_t bytes[256];
+    const auto store = [&](const __m128i acc[16], std::uint8_t* out, int cx, int cz) {
+        for (int i = 0; i < 16; ++i) _mm_store_si128(reinterpret_cast<__m128i*>(bytes + 16 * i), acc[i]);
+        for (int cy = 0; cy < kNC; ++cy)
+            out[(cx * kNC + cz) * kNC + cy] = *std::max_element(bytes + cy * kC, bytes + cy * kC + kC);
+    };
+    for (int cx = cx0; cx < cx1; ++cx) {
+        for (int cz = 0; cz < kNC; ++cz) {
+            __m128i own[16], border[16];
+            for (int i = 0; i < 16; ++i) own[i] = border[i] = _mm_setzero_si128();
+            const int x1 = std::min(cx * kC + kC + 1, count), z1 = std::min(cz * kC + kC + 1, kEdge);
+            for (int x = std::max(cx * kC - 1, 0); x < x1; ++x) {
+                for (int z = std::max(cz * kC - 1, 0); z < z1; ++z) {
+                    const std::uint8_t* row = volume + VoxelIndex(x, 0, z);
+                    const bool inner = x >= cx * kC && x < cx * kC + kC && z >= cz * kC && z < cz * kC + kC;
+                    for (int i = 0; i < 16; ++i) {
+                        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 16 * i));
+                        const __m128i before =
+                            i > 0 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 16 * i - 1))
+                                  : _mm_slli_si128(v, 1);
+                        const __m128i after =
+                            i < 15 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 16 * i + 1))
+                                   : _mm_srli_si128(v, 1);
+                        border[i] = _mm_max_epu8(border[i], _mm_max_epu8(v, _mm_max_epu8(before, after)));
+                        if (inner) own[i] = _mm_max_epu8(own[i], v);
+                    }
+                }
+            }
+            store(own, raw, cx, cz);
+            store(border, wide, cx, cz);
+        }
+    }
+}
+
+/// The maxima of 2 × 2 × 2 cells, one brick each.
+void Coarsen(const std::vector<std::uint8_t>& cells, std::vector<std::uint8_t>& bricks) {
+    constexpr int kNC = Renderer3D::kCells;
+    for (int bx = 0; bx < kNB; ++bx) {
+        for (int bz = 0; bz < kNB; ++bz) {
+            for (int by = 0; by < kNB; ++by) {
+                std::uint8_t m = 0;
+                for (int k = 0; k < 8; ++k) {
+                    const int x = 2 * bx + (k & 1), z = 2 * bz + ((k >> 1) & 1), y = 2 * by + (k >> 2);
+                    m = std::max(m, cells[std::size_t((x * kNC + z) * kNC + y)]);
+                }
+                bricks[std::size_t((bx * kNB + bz) * kNB + by)] = m;
+            }
+        }
+    }
+}
+
+/// Blocks bx in [bx0, bx1) of the blocked copy: each row of 256 voxels is
+/// read once and dealt out 4 bytes to each of its 64 blocks.
+void FillBlocks(const std::uint8_t* volume, int count, int bx0, int bx1, std::uint8_t* blocked) {
+    for (int bx = bx0; bx < bx1; ++bx) {
+        for (int bz = 0; bz < 64; ++bz) {
+            for (int i = 0; i < 4; ++i) {
+                const int x = 4 * bx + i;
+                for (int k = 0; k < 4; ++k) {
+                    const int z = 4 * bz + k;
+                    std::uint8_t* dst = blocked + Renderer3D::BlockedX(x) + Renderer3D::BlockedZ(z);
+                    if (x >= count) {
+                        for (int by = 0; by < 64; ++by) std::memset(dst + 64 * by, 0, 4);
+                        continue;
+                    }
+                    const std::uint8_t* row = volume + VoxelIndex(x, 0, z);
+                    for (int by = 0; by < 64; ++by) std::memcpy(dst + 64 * by, row + 4 * by, 4);
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void Renderer3D::SetVolume(const std::uint8_t* volume, int sliceCount) {
+    volume_ = volume;
+    sliceCount_ = std::clamp(sliceCount, 0, kEdge);
+    sliceOffset_ = (kEdge - sliceCount_) / 2;
+    const std::size_t n = std::size_t(kNB) * kNB * kNB, cells = std::size_t(kCells) * kCells * kCells;
+    {
+        const std::lock_guard<std::mutex> lock(distanceLock_);
+        distances_.reset();
+    }
+    if (!volume_) blocked_ = {};
+    brickRaw_.assign(n, 0);
+    brickMax_.assign(n, 0);
+    cellMax_.assign(cells, 0);
+    if (!volume_) return;
+    std::vector<std::uint8_t> cellRaw(cells, 0);
+    InTwoHalves(kCells, [&](int c0, int c1) {
+        CellMaxima(volume_, sliceCount_, c0, c1, cellRaw.data(), cellMax_.data());
+    });
+    Coarsen(cellRaw, brickRaw_);
+    Coarsen(cellMax_, brickMax_);
+    blocked_.resize(kVolumeBytes);
+    InTwoHalves(64, [&](int b0, int b1) { FillBlocks(volume_, sliceCount_, b0, b1, blocked_.data()); });
+}
+
+OpacityRamp RampFromHistogram(const std::uint8_t* volume, int sliceCount) {
+    std::array<std::array<double, 256>, 2> halves{};
+    const int count = std::clamp(sliceCount, 0, kEdge);
+    if (!volume || count == 0) return OpacityRamp{};
+    InTwoHalves(count, [&](int x0, int x1) {
+        auto& h = halves[x1 == count ? 1 : 0];
+        std::array<std::uint64_t, 256> local{};
+        for (std::size_t i = std::size_t(x0) * kPlaneBytes; i < std::size_t(x1) * kPlaneBytes; ++i)
+            ++local[volume[i]];
+        for (int v = 0; v < 256; ++v) h[std::size_t(v)] = double(local[std::size_t(v)]);
+    });
+    // Otsu: the threshold with the largest variance between the classes
+    // "background" (≤ t) and "tissue" (> t).
+    double total = 0, sum = 0;
+    std::array<double, 256> hist{};
+    for (int v = 0; v < 256; ++v) {
+        hist[std::size_t(v)] = halves[0][std::size_t(v)] + halves[1][std::size_t(v)];
+        total += hist[std::size_t(v)];
+        sum += v * hist[std::size_t(v)];
+    }
+    OpacityRamp ramp;
+    if (total <= 0) return ramp;
+    double w0 = 0, sum0 = 0, best = -1;
+    int threshold = ramp.low;
+    for (int t = 0; t < 255; ++t) {
+        w0 += hist[std::size_t(t)];
+        sum0 += t * hist[std::size_t(t)];
+        const double w1 = total - w0;
+        if (w0 <= 0 || w1 <= 0) continue;
+        const double m0 = sum0 / w0, m1 = (sum - sum0) / w1;
+        const double between = w0 * w1 * (m0 - m1) * (m0 - m1);
+        if (between > best) {
+            best = between;
+            threshold = t;
+        }
+    }
+    ramp.low = std::clamp(threshold, 1, 250);
+    ramp.high = std::min(255, ramp.low + std::max(8, ramp.low / 2));
+    return ramp;
+}
+
+void Renderer3D::Render(const Render3DOptions& options, int size, QImage& out) const {
+    size = std::clamp(size, 1, 4096);
+    if (out.width() != size || out.height() != size || out.format() != QImage::Format_RGB32) {
+        out = QImage(size, size, QImage::Format_RGB32);
+    }
+    if (!volume_ || sliceCount_ <= 0) {
+        out.fill(0xff000000u);
+        return;
+    }
+    const RayCaster caster(*this, options, size);
+    const int step = options.halfResolution ? 2 : 1;
+    uchar* bits = out.bits();
+    const qsizetype stride = out.bytesPerLine();
+    // Tiles of 16 × 16 rays: neighbouring rays read the same cache lines of
+    // the volume. The threads take alternate tiles, in a checkerboard, as
+    // the cost differs between the parts of a head (skull, neck, air).
+    const int tile = 16 * step;
+    const int tiles = (size + tile - 1) / tile;
+    InTwoHalves(2, [&](int first, int) {
+        for (int tr = 0; tr < tiles; ++tr) {
+            for (int tc = (tr + first) % 2; tc < tiles; tc += 2) {
+                for (int r0 = tr * tile; r0 < std::min((tr + 1) * tile, size); r0 += step) {
+                    const int r1 = std::min(r0 + step, size);
+                    for (int c0 = tc * tile; c0 < std::min((tc + 1) * tile, size); c0 += step) {
+                        const std::uint32_t colour =
+                            caster
+                                .Trace<false>(float(c0) + 0.5f * float(step),
+                                              float(r0) + 0.5f * float(step))
+                                .colour;
+                        const int c1 = std::min(c0 + step, size);
+                        for (int r = r0; r < r1; ++r) {
+                            auto* line = reinterpret_cast<std::uint32_t*>(bits + r * stride);
+                            for (int c = c0; c < c1; ++c) line[c] = colour;
+                        }
+                    }
+                }
+            }
+        }
+    });
+}
+
+QImage Renderer3D::Render(const Render3DOptions& options, int size) const {
+    QImage out;
+    Render(options, size, out);
+    return out;
+}
+
+std::optional<Voxel> Renderer3D::Pick(const Render3DOptions& options, int size, int px,
+                                      int py) const {
+    if (!volume_ || sliceCount_ <= 0 || size < 1 || px < 0 || py < 0 || px >= size || py >= size)
+        return std::nullopt;
+    const RayCaster caster(*this, options, size);
+    return caster.Trace<true>(float(px) + 0.5f, float(py) + 0.5f).voxel;
+}
+
+}  // namespace zx

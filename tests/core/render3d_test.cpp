@@ -1,0 +1,136 @@
+// The 3-D view's ray caster: projections along the axes, the cut faces
+// against the section pictures, and picking.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "core/render/sections.h"
+#include "core/render3d/render3d.h"
+#include "core/volume/volume.h"
+
+namespace {
+
+using zx::VoxelIndex;
+
+/// Random greys; with `sparse`, only one voxel in 64 is not 0, so that the
+/// maxima along a line of 256 voxels differ from pixel to pixel.
+std::vector<std::uint8_t> RandomVolume(bool sparse) {
+    std::vector<std::uint8_t> v(zx::kVolumeBytes);
+    std::mt19937 rng(11);
+    for (auto& b : v) {
+        const unsigned r = rng();
+        b = sparse ? ((r & 63) == 0 ? std::uint8_t(1 + (r >> 8) % 255) : 0) : std::uint8_t(1 + r % 255);
+    }
+    return v;
+}
+
+/// Pixels of `pic` in columns [c0, c1) and rows [r0, r1) that differ from `expected`.
+int Mismatches(const QImage& pic, const QImage& expected, int c0, int c1, int r0, int r1) {
+    int bad = 0;
+    for (int r = r0; r < r1; ++r)
+        for (int c = c0; c < c1; ++c) bad += pic.pixel(c, r) != expected.pixel(c, r);
+    return bad;
+}
+
+TEST(Render3D, MipAlongEachAxisIsTheMaximumOfTheGreysExactly) {
+    const auto vol = RandomVolume(true);
+    for (const int count : {256, 181}) {
+        const int off = (256 - count) / 2;
+        zx::Renderer3D r;
+        r.SetVolume(vol.data(), count);
+        zx::Render3DOptions o;
+        o.mode = zx::Render3DMode::Mip;
+        QImage front(256, 256, QImage::Format_RGB32), side = front, below = front;
+        for (int a = 0; a < 256; ++a) {
+            for (int b = 0; b < 256; ++b) {
+                int f = 0, s = 0, u = 0;  // along y, x and z
+                for (int k = 0; k < 256; ++k) {
+                    if (a >= off && a < off + count) {
+                        f = std::max<int>(f, vol[VoxelIndex(a - off, k, b)]);
+                        u = std::max<int>(u, vol[VoxelIndex(a - off, b, k)]);
+                    }
+                    if (k < count) s = std::max<int>(s, vol[VoxelIndex(k, a, b)]);
+                }
+                front.setPixel(a, b, zx::GreyToColor(std::uint8_t(f)));
+                side.setPixel(a, b, zx::GreyToColor(std::uint8_t(s)));
+                below.setPixel(a, b, zx::GreyToColor(std::uint8_t(u)));
+            }
+        }
+        o.camera = {0, 0, 1};
+        EXPECT_EQ(Mismatches(r.Render(o, 256), front, 0, 256, 0, 256), 0) << count;
+        o.camera = {90, 0, 1};
+        EXPECT_EQ(Mismatches(r.Render(o, 256), side, 0, 256, 0, 256), 0) << count;
+        o.camera = {0, -90, 1};
+        EXPECT_EQ(Mismatches(r.Render(o, 256), below, 0, 256, 0, 256), 0) << count;
+    }
+}
+
+TEST(Render3D, CutFacesShowTheSectionPictures) {
+    const auto vol = RandomVolume(false);
+    const int count = 180, off = 38;
+    const zx::Voxel cut{70, 100, 140};
+    zx::Renderer3D r;
+    r.SetVolume(vol.data(), count);
+    zx::Render3DOptions o;
+    o.ramp = {0, 1};
+    o.cut = cut;
+    QImage section = zx::NewSectionBitmap();
+    // From anterior the octant x < 70, y < 100, z < 140 is open: the face
+    // at the back is the coronal section 100.
+    zx::RenderCoronal(vol.data(), cut.y, count, off, section);
+    o.camera = {0, 0, 1};
+    const QImage front = r.Render(o, 256);
+    EXPECT_EQ(Mismatches(front, section, off, off + cut.x, 0, cut.z), 0);
+    EXPECT_NE(Mismatches(front, section, off + cut.x, off + count, 0, cut.z), 0);  // shaded surface
+    // From the left: x > 70, y < 100, z < 140 is open, sagittal section 70.
+    zx::RenderSagittal(vol.data(), cut.x, section);
+    o.camera = {90, 0, 1};
+    EXPECT_EQ(Mismatches(r.Render(o, 256), section, 0, cut.y, 0, cut.z), 0);
+    // From below: x < 70, y < 100, z > 140 is open, transversal section 140.
+    zx::RenderTransversal(vol.data(), cut.z, count, off, section);
+    o.camera = {0, -90, 1};
+    EXPECT_EQ(Mismatches(r.Render(o, 256), section, off, off + cut.x, 0, cut.y), 0);
+    // A colour layer lies over the cut faces with its alpha.
+    const std::vector<std::uint8_t> labels(zx::kVolumeBytes, 1);
+    std::uint32_t colours[256] = {0, 0xff00ff00u};
+    o.labels = labels.data();
+    o.labelColours = colours;
+    EXPECT_EQ(r.Render(o, 256).pixel(off + 5, 7), 0xff00ff00u);
+}
+
+TEST(Render3D, PickFindsTheVoxelDrawnAtAPixel) {
+    std::vector<std::uint8_t> vol(zx::kVolumeBytes, 0);
+    for (int x = 60; x < 120; ++x)
+        for (int z = 50; z < 200; ++z)
+            std::fill_n(vol.begin() + std::ptrdiff_t(VoxelIndex(x, 80, z)), 80, std::uint8_t(200));
+    const int off = 38;
+    zx::Renderer3D r;
+    r.SetVolume(vol.data(), 180);
+    zx::Render3DOptions o;
+    o.ramp = {50, 100};
+    using V = std::optional<zx::Voxel>;
+    o.camera = {0, 0, 1};  // from anterior: the block's front face y = 80
+    EXPECT_EQ(r.Pick(o, 256, off + 70, 100), V(zx::Voxel{70, 80, 100}));
+    EXPECT_EQ(r.Pick(o, 512, 2 * (off + 70), 200), V(zx::Voxel{70, 80, 100}));
+    EXPECT_EQ(r.Pick(o, 256, off + 10, 100), std::nullopt);
+    o.camera = {90, 0, 1};  // from the left: x = 119
+    EXPECT_EQ(r.Pick(o, 256, 100, 60), V(zx::Voxel{119, 100, 60}));
+    o.camera = {0, 90, 1};  // from above, anterior at the bottom: z = 50
+    EXPECT_EQ(r.Pick(o, 256, off + 61, 255 - 90), V(zx::Voxel{61, 90, 50}));
+    o.camera = {0, 0, 1};  // the cut face y = 120 behind the opened octant
+    o.cut = zx::Voxel{90, 120, 100};
+    EXPECT_EQ(r.Pick(o, 256, off + 70, 90), V(zx::Voxel{70, 120, 90}));
+    // Oblique: a voxel of the block with an empty neighbour on the viewer's side.
+    o.cut.reset();
+    o.camera = {30, 20, 1};
+    const V v = r.Pick(o, 256, 128, 128);
+    ASSERT_TRUE(v);
+    EXPECT_EQ(vol[VoxelIndex(v->x, v->y, v->z)], 200);
+    // Seen from the patient's left, in front and above: x + 1, y − 1, z − 1.
+    EXPECT_TRUE(vol[VoxelIndex(v->x + 1, v->y, v->z)] == 0 || vol[VoxelIndex(v->x, v->y - 1, v->z)] == 0 ||
+                vol[VoxelIndex(v->x, v->y, v->z - 1)] == 0);
+}
+
+}  // namespace
