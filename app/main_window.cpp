@@ -26,6 +26,7 @@
 #include "components/learning/learning.h"
 #include "components/orientation/orientation_letters.h"
 #include "components/rulers/rulers.h"
+#include "components/view3d/view3d.h"
 #include "dialogs/options_dialog.h"
 
 namespace zx {
@@ -441,6 +442,7 @@ void TForm1::BuildComponents() {
                                SliceOffset,
                                VolumeFileName,
                                VoxelEdgeMm,
+                               SharedLabels,
                                {Image1, Image2, Image3},
                                StatusBar1,
                                this,
@@ -453,12 +455,14 @@ void TForm1::BuildComponents() {
                                    SetCoordinate(2, z);
                                    RecordStep();
                                },
-                               [this] { RedisplayViews(); }};
+                               [this] { RedisplayViews(); },
+                               [this] { DisplayChanged(); }};
     Learning = new TLearning(viewer, this);
     Letters = new TOrientationLetters(viewer, this);
     Rulers = new TRulers(viewer, this);
     WindowTool = new TDisplayWindowTool(viewer, this);
-    Components = {Learning, Letters, Rulers, WindowTool};
+    View3D = new TView3D(viewer, this);
+    Components = {Learning, Letters, Rulers, WindowTool, View3D};
 }
 
 void TForm1::RedisplayViews() {

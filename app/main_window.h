@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "widgets/prompter.h"
+#include "components/component.h"
 #include "core/render/section_copies.h"
 #include "core/volume/volume.h"
 #include "widgets/shift_state.h"
@@ -38,6 +39,7 @@ class TDisplayWindowTool;
 class TLearning;
 class TOrientationLetters;
 class TRulers;
+class TView3D;
 class TListBox;
 class TStatusBar;
 class TUpDown;
@@ -202,7 +204,9 @@ public:
     TOrientationLetters* Letters;        ///< edge letters, neurological display
     TRulers* Rulers;                     ///< distances and angles
     TDisplayWindowTool* WindowTool;      ///< brightness, contrast, colour map
+    TView3D* View3D;                     ///< the 3-D head with the sections cut in
     std::vector<TComponent*> Components;  ///< every component, told of each change in this order
+    LabelLayer SharedLabels;             ///< the atlas colours, shared by the components
     /// Tells every component that the point moved.
     void PointMoved();
     /// Tells every component that a new volume is shown.

@@ -23,6 +23,14 @@ namespace zx {
 class TImage;
 class TStatusBar;
 
+/// The atlas colours laid over the sections, for components that draw the
+/// sections elsewhere (the 3-D view's cut faces): a label volume and a
+/// colour (#AARRGGBB) per label, or no labels when no colours are shown.
+struct LabelLayer {
+    const std::uint8_t* labels = nullptr;
+    std::array<std::uint32_t, 256> colours{};
+};
+
 /// What a component may see of the main window: its live state (held by
 /// reference, so always current), its views and the places it may add to.
 struct ViewerContext {
@@ -34,6 +42,7 @@ struct ViewerContext {
     const int& sliceOffset;
     const QString& volumeFileName;
     const double& edgeMm;  ///< voxel edge in mm, 0 when unknown
+    LabelLayer& labelLayer;  ///< written by the atlas colours, read by others
     std::array<TImage*, 3> views;  ///< sagittal, coronal, transversal
     TStatusBar* statusBar;
     QMainWindow* window;
@@ -46,6 +55,9 @@ struct ViewerContext {
     /// Shows the three views again from their clean sections, with
     /// crosshairs (after a change of the display window).
     std::function<void()> redisplay;
+    /// Tells every component that the display changed (the shared atlas
+    /// colours, for one).
+    std::function<void()> displayChanged;
 };
 
 /// A mouse event in a view, in picture pixels (scaled back from an

@@ -95,6 +95,7 @@ void TLearning::UpdateAtlasAvailability() {
         a->setToolTip(hint);
     }
     Atlases.Clear();
+    ShareLabels();  // no label volume may outlive its atlas
     AtlasPoint = {-1, -1, -1};
     if (available && (AtlasAnzeigen1->isChecked() || RegionenEinfaerben1->isChecked())) {
         Atlases.Load(viewer.volumeFileName);
@@ -139,8 +140,10 @@ void TLearning::AtlasPointMoved(bool force) {
     const bool readout = AtlasAnzeigen1->isChecked();
     const bool colours = RegionenEinfaerben1->isChecked() || (ActiveQuiz && HighlightLabel > 0);
     if (!readout && !colours) {
-        if (force)
+        if (force) {
             for (TImage* v : viewer.views) v->SetLayer(QImage());
+            ShareLabels();
+        }
         return;
     }
     const int Xg = viewer.xg, Yg = viewer.yg, Zg = viewer.zg;
@@ -149,6 +152,7 @@ void TLearning::AtlasPointMoved(bool force) {
     const std::array<int, 3> before = AtlasPoint;
     AtlasPoint = p;
     EnsureAtlases();
+    if (force) ShareLabels();
     if (Atlases.Count() == 0) return;
     if (readout) {
         QStringList lines;
@@ -165,6 +169,15 @@ void TLearning::AtlasPointMoved(bool force) {
     } else if (force) {
         for (TImage* v : viewer.views) v->SetLayer(QImage());
     }
+}
+
+void TLearning::ShareLabels() {
+    const bool fill = RegionenEinfaerben1->isChecked() && Atlases.Count() > 0;
+    const std::uint8_t* labels = fill ? Atlases.Labels(ChosenAtlasIndex()) : nullptr;
+    if (labels == viewer.labelLayer.labels) return;
+    viewer.labelLayer.labels = labels;
+    for (int l = 0; l < 256; ++l) viewer.labelLayer.colours[std::size_t(l)] = l ? RegionColour(l, 96) : 0;
+    viewer.displayChanged();
 }
 
 QImage TLearning::AtlasLayer(int view) const {

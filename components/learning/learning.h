@@ -67,6 +67,9 @@ private:
     void EnsureAtlases();
     int ChosenAtlasIndex() const;
     QImage AtlasLayer(int view) const;
+    /// Offers the chosen atlas's labels and colours to the other
+    /// components while the regions are coloured.
+    void ShareLabels();
     void ShowQuestion();
     void PlaceAtlasWindow();
 };

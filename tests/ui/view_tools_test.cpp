@@ -9,6 +9,8 @@
 #include "components/display_window/display_window_tool.h"
 #include "components/orientation/orientation_letters.h"
 #include "components/rulers/rulers.h"
+#include "components/view3d/view3d.h"
+#include "core/render/sections.h"
 #include "core/volume/volume_meta.h"
 #include "support/app_fixture.h"
 #include "widgets/image_view.h"
@@ -133,6 +135,28 @@ TEST_F(ViewTools, TheDisplayWindowChangesTheViewsOnlyAndInversionStaysOnTop) {
     EXPECT_EQ(form->Yg, y);
     w.ResetButton->click();
     EXPECT_EQ(form->Image1->Table(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ViewTools, AClickInThe3DViewMovesTheCrosshairToTheVoxelDrawnThere) {
+    zx::TView3D& v = *form->View3D;
+    v.Ansicht3D1->trigger();
+    ASSERT_TRUE(v.View3DWindow->isVisible());
+    v.Canvas->grab();  // paints: the renderer takes the volume now
+    const QPoint centre(v.Canvas->width() / 2, v.Canvas->height() / 2);
+    const std::optional<zx::Voxel> drawn = v.Canvas->PickAt(centre.x(), centre.y());
+    ASSERT_TRUE(drawn);
+    QTest::mouseClick(v.Canvas, Qt::LeftButton, Qt::NoModifier, centre);
+    EXPECT_EQ(form->Xg, drawn->x);
+    EXPECT_EQ(form->Yg, drawn->y);
+    EXPECT_EQ(form->Zg, drawn->z);
+    // The section views follow: the coronal view shows plane y.
+    QImage cor = zx::NewSectionBitmap();
+    zx::RenderCoronal(form->Volume.data(), drawn->y, form->SliceCount, form->SliceOffset, cor);
+    EXPECT_EQ(form->CorBmp, cor);
 }
 
 }  // namespace
