@@ -15,7 +15,10 @@
 
 #include "app/forms.h"
 #include "app/main_window.h"
+#include "components/display_window/display_window_tool.h"
 #include "components/learning/learning.h"
+#include "components/orientation/orientation_letters.h"
+#include "components/rulers/rulers.h"
 #include "core/import/image_reader.h"
 #include "core/render/section_copies.h"
 #include "convert/nifti.h"
@@ -210,6 +213,23 @@ void BM_DragSequence(benchmark::State& state) {
     state.counters["moves_per_s"] = benchmark::Counter(double(moves), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_DragSequence)->DenseRange(1, 3)->Unit(benchmark::kMicrosecond);
+
+/// The same drags with the tools a lesson uses on: the neurological
+/// display, a distance and an angle on the dragged view's slice (shown at
+/// every repaint), and a non-default display window.
+void BM_DragSequenceWithTools(benchmark::State& state) {
+    zx::TForm1& w = *SharedForms().Form1;
+    const int view = int(state.range(0));
+    const int plane = view == 1 ? w.Xg : view == 2 ? w.Yg : w.Zg;
+    w.Rulers->Measurements = {{view, plane, {{20, 20}, {200, 180}}}, {view, plane, {{40, 200}, {120, 120}, {220, 60}}}};
+    w.WindowTool->SetWindow({110, 140, zx::ColourMap::Grey});
+    w.Letters->SetNeurological(true, false);
+    BM_DragSequence(state);
+    w.Letters->SetNeurological(false, false);
+    w.WindowTool->Reset();
+    w.Rulers->DeleteAll();
+}
+BENCHMARK(BM_DragSequenceWithTools)->DenseRange(1, 3)->Unit(benchmark::kMicrosecond);
 
 /// 100 DICOM files of 256 × 256 16-bit samples, made once (page cache hot).
 struct DicomStack {

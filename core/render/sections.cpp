@@ -94,10 +94,16 @@ public:
             return;
         }
         Expand16(grey, red, base_ + at);
-        alignas(16) std::uint8_t g[16], rd[16];
+        alignas(16) std::uint8_t g[16];
         _mm_store_si128(reinterpret_cast<__m128i*>(g), grey);
-        _mm_store_si128(reinterpret_cast<__m128i*>(rd), red);
         auto* out = reinterpret_cast<QRgb*>(mirror_ + at);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(grey, red)) == 0xffff) {
+            for (int i = 0; i < 16; ++i) out[i] = table_[g[i]];
+            return;
+        }
+        // The overlay's red pixels keep their colour.
+        alignas(16) std::uint8_t rd[16];
+        _mm_store_si128(reinterpret_cast<__m128i*>(rd), red);
         const auto* in = reinterpret_cast<const QRgb*>(base_ + at);
         for (int i = 0; i < 16; ++i) out[i] = g[i] == rd[i] ? table_[g[i]] : in[i];
     }
