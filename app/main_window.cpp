@@ -230,7 +230,7 @@ void TForm1::BuildMenu() {
     N3 = Named(Datei1->addSeparator(), "N3");
     DatenImport1 = action(Datei1, "DatenImport1", "Daten&import...",
                           "Zweiten Datensatz aus Bilddateien einblenden");
-    UeberlagerungEntfernen1 = action(Datei1, "UeberlagerungEntfernen1", "Überlagerung &entfernen",
+    UeberlagerungEntfernen1 = action(Datei1, "UeberlagerungEntfernen1", "&Überlagerung entfernen",
                                      "Eingeblendeten zweiten Datensatz ausblenden und verwerfen");
     Exportieren1 = action(Datei1, "Exportieren1", "E&xportieren...",
                           "Schnittbilder als Bitmap-Serie exportieren");

@@ -302,6 +302,10 @@ int main(int argc, char** argv) {
     } catch (const zx::RuntimeError& e) {
         std::fprintf(stderr, "zxconvert: %s\n", e.text().toUtf8().constData());
         return 1;
+    } catch (const zx::ConvertError& e) {
+        // The converters' own messages, German already.
+        std::fprintf(stderr, "zxconvert: %s\n", e.what());
+        return 1;
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "zxconvert: Nicht genug Arbeitsspeicher\n");
         return 1;

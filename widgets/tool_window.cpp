@@ -36,11 +36,18 @@ void PlaceToolWindow(QWidget* tool, const QWidget* main) {
     const QScreen* screen = main->screen() ? main->screen() : QGuiApplication::primaryScreen();
     const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 1024);
     // A tool window not yet shown has no frame: allow for a title bar and
-    // borders.
-    const QSize frameSize = tool->frameGeometry().size().expandedTo(tool->size() + QSize(2, 24));
-    const QPoint frameAt = ToolWindowPosition(avail, main->frameGeometry(), frameSize);
-    // move() places the frame's top left corner of a top-level window.
-    tool->move(frameAt);
+    // borders as wide as the main window's.
+    const QRect mainFrame = main->frameGeometry();
+    const QRect mainClient = main->geometry();
+    const QPoint offset(std::max(1, mainClient.x() - mainFrame.x()), std::max(22, mainClient.y() - mainFrame.y()));
+    const QSize margins(offset.x() + std::max(1, mainFrame.right() - mainClient.right()),
+                        offset.y() + std::max(2, mainFrame.bottom() - mainClient.bottom()));
+    const bool framed = tool->frameGeometry() != tool->geometry();
+    const QSize frameSize = framed ? tool->frameGeometry().size() : tool->size() + margins;
+    const QPoint frameAt = ToolWindowPosition(avail, mainFrame, frameSize);
+    // With its frame known, move() places the frame's corner; before that
+    // the window manager puts the client area where it is asked to.
+    tool->move(framed ? frameAt : frameAt + offset);
 }
 
 }  // namespace zx
