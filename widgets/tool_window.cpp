@@ -50,4 +50,14 @@ void PlaceToolWindow(QWidget* tool, const QWidget* main) {
     tool->move(framed ? frameAt : frameAt + offset);
 }
 
+void KeepToolWindowOnScreen(QWidget* tool) {
+    const QScreen* screen = tool->screen() ? tool->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect avail = screen->availableGeometry();
+    const QRect frame = tool->frameGeometry();
+    const int x = std::clamp(frame.x(), avail.left(), std::max(avail.left(), avail.x() + avail.width() - frame.width()));
+    const int y = std::clamp(frame.y(), avail.top(), std::max(avail.top(), avail.y() + avail.height() - frame.height()));
+    if (QPoint(x, y) != frame.topLeft()) tool->move(x, y);
+}
+
 }  // namespace zx

@@ -19,4 +19,8 @@ QPoint ToolWindowPosition(const QRect& avail, const QRect& main, const QSize& to
 /// Places `tool` by ToolWindowPosition on the main window's screen.
 void PlaceToolWindow(QWidget* tool, const QWidget* main);
 
+/// Moves a shown tool window that has grown back inside the available
+/// screen area.
+void KeepToolWindowOnScreen(QWidget* tool);
+
 }  // namespace zx

@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <random>
 
@@ -75,6 +76,8 @@ TLearning::TLearning(const ViewerContext& context, QObject* parent)
     bold.setBold(true);
     QuizLabel->setFont(bold);
     QuizLabel->setWordWrap(true);
+    // Two lines: a verdict rarely needs more.
+    QuizLabel->setMinimumHeight(2 * QFontMetrics(bold).lineSpacing());
     QuizLabel->hide();
     WeiterButton = new QPushButton(QStringLiteral("&Weiter"), AtlasWindow);
     WeiterButton->setObjectName(QStringLiteral("WeiterButton"));
@@ -87,7 +90,14 @@ TLearning::TLearning(const ViewerContext& context, QObject* parent)
     layout->addWidget(WeiterButton, 0, Qt::AlignRight);
     layout->addWidget(AtlasReadout);
     AtlasWindow->resize(420, 110);
+    AtlasWindow->installEventFilter(this);
     UpdateAtlasAvailability();
+}
+
+void TLearning::SetButtonRoom(bool kept) {
+    QSizePolicy p = WeiterButton->sizePolicy();
+    p.setRetainSizeWhenHidden(kept);
+    WeiterButton->setSizePolicy(p);
 }
 
 void TLearning::PlaceAtlasWindow() {
@@ -96,6 +106,13 @@ void TLearning::PlaceAtlasWindow() {
 }
 
 bool TLearning::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == AtlasWindow && e->type() == QEvent::Resize) {
+        // Grown by the question line: back inside the screen, once the
+        // window manager has framed it.
+        QTimer::singleShot(0, AtlasWindow, [w = AtlasWindow] {
+            if (w->isVisible()) KeepToolWindowOnScreen(w);
+        });
+    }
     auto* menu = qobject_cast<QMenu*>(watched);
     if (menu && e->type() == QEvent::MouseMove) {
         const QAction* a = menu->actionAt(static_cast<QMouseEvent*>(e)->position().toPoint());
@@ -136,6 +153,7 @@ void TLearning::UpdateAtlasAvailability() {
         QuizFeedback = false;
         QuizLabel->hide();
         WeiterButton->hide();
+        SetButtonRoom(false);
         AtlasAnzeigen1->setChecked(false);
         RegionenEinfaerben1->setChecked(false);
         AtlasWindow->hide();
@@ -245,9 +263,12 @@ void TLearning::Uebungstarten1Click() {
     Uebungstarten1->setText(QString::fromUtf8("Übung &beenden"));
     HighlightLabel = 0;
     QuizFeedback = false;
+    // The question line and the room of the "Weiter" button from the
+    // start, so that the window does not grow at every verdict.
+    QuizLabel->show();
+    SetButtonRoom(true);
     if (!AtlasWindow->isVisible()) PlaceAtlasWindow();
     AtlasWindow->show();
-    QuizLabel->show();
     ShowQuestion();
 }
 
@@ -294,6 +315,7 @@ void TLearning::EndQuiz() {
     QuizFeedback = false;
     QuizLabel->hide();
     WeiterButton->hide();
+    SetButtonRoom(false);
     Uebungstarten1->setText(QString::fromUtf8("&Übung starten..."));
     prompter().MessageDlg(MsgKind::Information, QString::fromUtf8(texts::kTitleInformation), summary, mbOK);
     AtlasPointMoved(true);

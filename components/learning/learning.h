@@ -77,6 +77,8 @@ private:
     QImage AtlasLayer(int view) const;
     void ShowQuestion();
     void PlaceAtlasWindow();
+    /// Keeps the room of the hidden "Weiter" button while a self-test runs.
+    void SetButtonRoom(bool kept);
     /// A question is open: the read-out must not name the region.
     bool Asking() const { return ActiveQuiz && !QuizFeedback; }
 };
