@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QPrinter>
 #include <QPushButton>
+#include <QStatusTipEvent>
 #include <QToolButton>
 #include <cmath>
 
@@ -46,8 +47,9 @@ W* Named(W* w, const char* name) {
     return w;
 }
 
-/// A view title or axis letter: white, bold, transparent; it lets the mouse
-/// through to the view below it.
+/// A view title or axis letter: white, bold, on a small dark plate so that it
+/// stays readable over the inverted (white) views; it lets the mouse through
+/// to the view below it.
 QLabel* MakeViewLabel(QWidget* parent, const char* name, const char* text, int x, int y,
                       bool axis) {
     auto* l = Named(new QLabel(QString::fromLatin1(text), parent), name);
@@ -56,8 +58,8 @@ QLabel* MakeViewLabel(QWidget* parent, const char* name, const char* text, int x
     f.setBold(true);
     l->setFont(f);
     l->setAttribute(Qt::WA_TransparentForMouseEvents);
-    l->setStyleSheet(axis ? QStringLiteral("color: rgb(220, 220, 220); background: transparent;")
-                          : QStringLiteral("color: white; background: transparent;"));
+    l->setStyleSheet(axis ? QStringLiteral("color: rgb(220, 220, 220); background: rgba(0, 0, 0, 150);")
+                          : QStringLiteral("color: white; background: rgba(0, 0, 0, 150);"));
     l->setAlignment(Qt::AlignCenter);
     l->adjustSize();
     l->move(x, y);
@@ -93,6 +95,8 @@ void TForm1::BuildControls() {
     Image3->setGeometry(274, 268, 256, 256);
 
     BuildPanels();
+    View3DSlot = Named(new QWidget(Client), "View3DSlot");
+    View3DSlot->hide();
 
     FileListBox = Named(new TListBox(Client), "FileListBox");
     FileListBox->setGeometry(8, 376, 257, 121);
@@ -114,11 +118,18 @@ void TForm1::BuildControls() {
     z_Label1 = MakeViewLabel(Client, "z_Label1", "z", 14, 4, true);
     // Its text has the button-face colour (a style sheet decides the colour
     // of a styled label, so the colour is named there).
-    z_Label1->setStyleSheet(QStringLiteral("color: %1; background: transparent;")
+    z_Label1->setStyleSheet(QStringLiteral("color: %1; background: rgba(0, 0, 0, 150);")
                                 .arg(palette().color(QPalette::Button).name()));
 
     Printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    OpenDialog1.Filter = QString::fromUtf8(texts::kOpenFilter);
+    // The label volumes beside a head have a filter of their own (the last,
+    // so the import commands' filter numbers stay) and are left out of the
+    // volume filter.
+    QStringList labels;
+    for (const AtlasKind& k : kAtlases) labels << QStringLiteral("*.%1.vmr").arg(QLatin1String(k.key));
+    OpenDialog1.Filter = QString::fromUtf8(texts::kOpenFilter) + QStringLiteral("|Atlas-Beschriftungen (%1)|%2")
+                                                                     .arg(labels.join(u' '), labels.join(u';'));
+    OpenDialog1.HiddenByFirstFilter = labels;
     OpenDialog1.DefaultExt = QStringLiteral("bmp");
     OpenDialog1.AllowMultiSelect = true;
     SaveDialog1.Filter = QStringLiteral("Zerebrix-MR-Serie (*.vmr)|*.vmr");
@@ -220,6 +231,8 @@ void TForm1::BuildMenu() {
     N3 = Named(Datei1->addSeparator(), "N3");
     DatenImport1 = action(Datei1, "DatenImport1", "Daten&import...",
                           "Zweiten Datensatz aus Bilddateien einblenden");
+    UeberlagerungEntfernen1 = action(Datei1, "UeberlagerungEntfernen1", "&Überlagerung entfernen",
+                                     "Eingeblendeten zweiten Datensatz ausblenden und verwerfen");
     Exportieren1 = action(Datei1, "Exportieren1", "E&xportieren...",
                           "Schnittbilder als Bitmap-Serie exportieren");
     InsWebexportieren1 = action(Datei1, "InsWebexportieren1", "Ins &Web exportieren...",
@@ -262,6 +275,9 @@ void TForm1::ConnectHandlers() {
     connect(Speichern1, &QAction::triggered, this, Slot([this] { Speichern1Click(); }));
     connect(Speichernunter1, &QAction::triggered, this, Slot([this] { Speichernunter1Click(); }));
     connect(DatenImport1, &QAction::triggered, this, Slot([this] { DatenImport1Click(); }));
+    connect(UeberlagerungEntfernen1, &QAction::triggered, this, Slot([this] { UeberlagerungEntfernen1Click(); }));
+    connect(Datei1, &QMenu::aboutToShow, this,
+            [this] { UeberlagerungEntfernen1->setEnabled(OverlayShown && OverlayVolume); });
     connect(Exportieren1, &QAction::triggered, this, Slot([this] { Exportieren1Click(); }));
     connect(InsWebexportieren1, &QAction::triggered, this,
             Slot([this] { InsWebexportieren1Click(); }));
@@ -385,6 +401,16 @@ void TForm1::Beenden1Click() { close(); }
 
 bool TForm1::event(QEvent* e) {
     if (e->type() == QEvent::WindowActivate) Guarded([this] { FormActivate(); });
+    if (e->type() == QEvent::StatusTip) {
+        // The hints of the menu entries, in the status bar while the pointer
+        // rests on them; the status text comes back afterwards.
+        const QString tip = static_cast<QStatusTipEvent*>(e)->tip();
+        if (tip.isEmpty())
+            StatusBar1->clearMessage();
+        else
+            StatusBar1->showMessage(tip);
+        return true;
+    }
     return QMainWindow::event(e);
 }
 

@@ -78,6 +78,7 @@ public:
     // Commands the designed menus leave out, bound here so users reach them.
     QAction *Neu1, *Speichern1, *Speichernunter1, *N3, *DatenImport1, *Exportieren1,
         *InsWebexportieren1, *N4, *Spotsetzen2;
+    QAction* UeberlagerungEntfernen1;  ///< removes the overlay of "Datenimport..."
     QAction* Optionen1;
     QMenu* Ansicht1;
     QAction *normal1, *vergroessert1, *Symbol1;
@@ -95,6 +96,9 @@ public:
     QMenu* PopupMenu1;
     QAction *Spotsetzen1, *Spotloeschen1;
     QWidget* BtnPanel;
+    /// An empty placeholder in the enlarged layout's free cell (lower left),
+    /// placed by the layout for the 3-D view; hidden in the normal layout.
+    QWidget* View3DSlot;
     TImage* Image4;  ///< magnifier and reference-picture thumbnail, 100 × 100
     QPushButton *InvertButton, *ShowLBButton;
     QToolButton *BackBtn, *NextBtn, *LupeBtn;
@@ -235,6 +239,10 @@ public:
     void Neu1Click();
     void DatenImport1Click();
     void Spotsetzen1Click();
+    /// Hides and releases the overlay of "Datenimport..." (the sagittal
+    /// view shows the volume alone again at its next rendering).
+    void RemoveOverlay();
+    void UeberlagerungEntfernen1Click();
 
     // ---- Options, view modes, printing, help ------------------------------
     void Optionen1Click();
@@ -251,7 +259,12 @@ public:
     QImage ClientPicture(bool asShown = false);
     /// Lays the window out for a client area of the given height, as the
     /// maximised state does (enlarged, stretched views).
-    void LayoutForClientHeight(int clientHeight, bool maximised);
+    /// `clientWidth` limits the enlarged views too; 0 lets the height alone
+    /// decide.
+    void LayoutForClientHeight(int clientHeight, bool maximised, int clientWidth = 0);
+    /// The free cell of the enlarged layout, kept for the 3-D view (the
+    /// client-area geometry of View3DSlot); empty in the normal layout.
+    QRect View3DRect() const;
 
 protected:
     bool event(QEvent* e) override;

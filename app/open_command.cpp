@@ -1,6 +1,7 @@
 // The Open command: one volume file (with its info file), or a stack of BMP
 // pictures, then re-centring and redrawing.
 #include <QFileInfo>
+#include <QLineEdit>
 #include <algorithm>
 #include <QPainter>
 #include <cstring>
@@ -19,6 +20,7 @@
 #include "widgets/image_view.h"
 #include "widgets/list_box.h"
 #include "widgets/status_bar.h"
+#include "widgets/up_down.h"
 #include "core/import/image_reader.h"
 
 namespace zx {
@@ -220,6 +222,15 @@ void TForm1::Recentre() {
     Xg = SliceCount / 2;
     Yg = 128;
     Zg = 128;
+    // The coordinate fields show the point the views show.
+    xg_Up->SetPosition(Xg);
+    yg_Up->SetPosition(Yg);
+    zg_Up->SetPosition(Zg);
+    xg_Ed->setText(QString::number(Xg));
+    yg_Ed->setText(QString::number(Yg));
+    zg_Ed->setText(QString::number(Zg));
+    // An overlay imported over the previous volume does not belong to this one.
+    RemoveOverlay();
     InvalidateLastPoints();
     RenderSag(Xg);
     RenderCor(Yg);

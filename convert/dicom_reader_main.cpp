@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     if (argc != 5 || std::strcmp(argv[1], "--result-fd") != 0 || std::strcmp(argv[3], "--") != 0) {
         std::fprintf(
             stderr,
-            "zerebrix-dicom: started by the viewer as: zerebrix-dicom --result-fd FD -- FOLDER\n");
+            "zerebrix-dicom: wird vom Betrachter so gestartet: zerebrix-dicom --result-fd FD -- ORDNER\n");
         return 2;
     }
     char* end = nullptr;
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     // Never a standard stream: only the descriptor the viewer placed.
     if (end == argv[2] || *end != '\0' || fd <= 2 || fd > 1000000 || ::fstat(int(fd), &st) != 0 ||
         st.st_size < off_t(sizeof(zx::DicomSeriesResult))) {
-        std::fprintf(stderr, "zerebrix-dicom: no result block at descriptor %s\n", argv[2]);
+        std::fprintf(stderr, "zerebrix-dicom: kein Ergebnisblock am Deskriptor %s\n", argv[2]);
         return 2;
     }
     LimitResources();

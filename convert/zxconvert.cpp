@@ -25,6 +25,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -55,27 +56,27 @@ struct UsageError {
 };
 
 const char kUsage[] =
-    "usage:\n"
-    "  zxconvert phantom OUT.vmr\n"
-    "  zxconvert section VOLUME.vmr (--sag X | --cor Y | --tra Z) OUT.bmp\n"
-    "  zxconvert stack (--sag | --cor | --tra) [--depth D] OUT.vmr IN1.bmp IN2.bmp ...\n"
-    "  zxconvert nifti IN.nii[.gz] OUT.vmr\n"
-    "  zxconvert dicom-series FOLDER OUT.vmr\n"
-    "  zxconvert labels ATLAS.nii[.gz] --like HEAD.nii[.gz] OUT.vmr\n"
-    "  zxconvert dicom IN OUT.bmp [--center C --width W | --auto]\n"
-    "  zxconvert export (--sag | --tra) VOLUME.vmr BASE\n"
-    "  zxconvert web VOLUME.vmr FOLDER [--start X,Y,Z] [--interval N]\n"
-    "  zxconvert info VOLUME.vmr\n"
-    "  zxconvert render VOLUME.vmr OUT.png [--mode surface|mip] [--azimuth DEG]\n"
-    "            [--elevation DEG] [--cut X,Y,Z] [--size N] [--ramp LOW,HIGH]\n"
-    "  zxconvert --help | --version | COMMAND --help\n";
+    "Aufruf:\n"
+    "  zxconvert phantom ZIEL.vmr\n"
+    "  zxconvert section VOLUMEN.vmr (--sag X | --cor Y | --tra Z) ZIEL.bmp\n"
+    "  zxconvert stack (--sag | --cor | --tra) [--depth TIEFE] ZIEL.vmr BILD1.bmp BILD2.bmp ...\n"
+    "  zxconvert nifti QUELLE.nii[.gz] ZIEL.vmr\n"
+    "  zxconvert dicom-series ORDNER ZIEL.vmr\n"
+    "  zxconvert labels ATLAS.nii[.gz] --like KOPF.nii[.gz] ZIEL.vmr\n"
+    "  zxconvert dicom QUELLE ZIEL.bmp [--center MITTE --width BREITE | --auto]\n"
+    "  zxconvert export (--sag | --tra) VOLUMEN.vmr BASIS\n"
+    "  zxconvert web VOLUMEN.vmr ORDNER [--start X,Y,Z] [--interval N]\n"
+    "  zxconvert info VOLUMEN.vmr\n"
+    "  zxconvert render VOLUMEN.vmr ZIEL.png [--mode surface|mip] [--azimuth GRAD]\n"
+    "            [--elevation GRAD] [--cut X,Y,Z] [--size N] [--ramp VON,BIS]\n"
+    "  zxconvert --help | --version | BEFEHL --help\n";
 
 int ParseInt(const QString& text, int lo, int hi, const char* what) {
     bool ok = false;
     const int v = text.toInt(&ok);
     if (!ok || v < lo || v > hi) {
-        throw UsageError{QStringLiteral("%1 must be a whole number from %2 to %3, not '%4'")
-                             .arg(QString::fromLatin1(what))
+        throw UsageError{QString::fromUtf8("%1 muss eine ganze Zahl von %2 bis %3 sein, nicht „%4“")
+                             .arg(QString::fromUtf8(what))
                              .arg(lo)
                              .arg(hi)
                              .arg(text)};
@@ -99,9 +100,9 @@ auto InFile(const QString& path, F f) {
 /// extension the viewer opens.
 void CheckOutputs(const QStringList& outs, const QStringList& inputs, bool volume) {
     for (const QString& out : outs) {
-        if (out.isEmpty()) throw UsageError{QStringLiteral("the output file name is empty")};
+        if (out.isEmpty()) throw UsageError{QStringLiteral("Der Name der Ausgabedatei ist leer")};
         if (volume && !out.endsWith(QLatin1String(".vmr")) && !out.endsWith(QLatin1String(".VMR"))) {
-            throw UsageError{QStringLiteral("the output '%1' must end in .vmr").arg(out)};
+            throw UsageError{QString::fromUtf8("Die Ausgabe „%1“ muss auf .vmr enden").arg(out)};
         }
     }
     const QString clash = zx::OutputAmongInputs(outs, inputs);
@@ -132,7 +133,7 @@ void WriteVolume(const QString& out, const std::uint8_t* voxels, int planes, dou
 
 /// planes, edge_mm and the direction of each axis, one "key: value" a line.
 int Info(const QStringList& a) {
-    if (a.size() != 1) throw UsageError{QStringLiteral("info takes VOLUME.vmr")};
+    if (a.size() != 1) throw UsageError{QStringLiteral("info erwartet VOLUMEN.vmr")};
     std::vector<std::uint8_t> volume;
     const int planes = ReadVolume(a[0], volume);
     const double edge = zx::ReadVolumeMeta(a[0]).edgeMm;
@@ -148,7 +149,7 @@ int Info(const QStringList& a) {
 }
 
 int Phantom(const QStringList& a) {
-    if (a.size() != 1) throw UsageError{QStringLiteral("phantom takes one output file")};
+    if (a.size() != 1) throw UsageError{QStringLiteral("phantom erwartet genau eine Ausgabedatei")};
     CheckOutput(a[0], {}, true);
     const std::vector<std::uint8_t> v = zx::MakeHeadPhantom();
     WriteVolume(a[0], v.data(), kEdge, 1.0);  // drawn on a 1 mm grid
@@ -156,14 +157,14 @@ int Phantom(const QStringList& a) {
 }
 
 int Section(const QStringList& a) {
-    if (a.size() != 4) throw UsageError{QStringLiteral("section takes VOLUME, one plane option and OUT")};
+    if (a.size() != 4) throw UsageError{QString::fromUtf8("section erwartet VOLUMEN, eine Schnittebenen-Option und ZIEL")};
     CheckOutput(a[3], {a[0]}, false);
     const QString& opt = a[1];
     if (opt != QLatin1String("--sag") && opt != QLatin1String("--cor") &&
         opt != QLatin1String("--tra")) {
-        throw UsageError{QStringLiteral("unknown plane option '%1'").arg(opt)};
+        throw UsageError{QString::fromUtf8("Unbekannte Schnittebenen-Option „%1“").arg(opt)};
     }
-    const int plane = ParseInt(a[2], 0, 255, "the plane");
+    const int plane = ParseInt(a[2], 0, 255, "Die Schnittebene");
     std::vector<std::uint8_t> volume;
     const int count = ReadVolume(a[0], volume);
     const int offset = (kEdge - count) / 2;
@@ -183,16 +184,16 @@ int Stack(const QStringList& a) {
         if (a[i] == QLatin1String("--sag")) o = zx::Orientation::Sag;
         else if (a[i] == QLatin1String("--cor")) o = zx::Orientation::Cor;
         else if (a[i] == QLatin1String("--tra")) o = zx::Orientation::Tra;
-        else if (a[i] == QLatin1String("--depth") && i + 1 < a.size()) depth = ParseInt(a[++i], 1, 4, "the depth");
-        else throw UsageError{QStringLiteral("unknown option '%1'").arg(a[i])};
+        else if (a[i] == QLatin1String("--depth") && i + 1 < a.size()) depth = ParseInt(a[++i], 1, 4, "Die Tiefe");
+        else throw UsageError{QString::fromUtf8("Unbekannte Option „%1“").arg(a[i])};
     }
-    if (!o) throw UsageError{QStringLiteral("stack needs --sag, --cor or --tra")};
-    if (a.size() - i < 3) throw UsageError{QStringLiteral("stack needs OUT.vmr and at least two pictures")};
+    if (!o) throw UsageError{QStringLiteral("stack braucht --sag, --cor oder --tra")};
+    if (a.size() - i < 3) throw UsageError{QStringLiteral("stack braucht ZIEL.vmr und mindestens zwei Bilder")};
     const QString out = a[i];
     const QStringList files = a.mid(i + 1);
     CheckOutput(out, files, true);
     const int t = zx::StackDepthTotal(int(files.size()), depth);
-    if (t > 255) throw UsageError{QStringLiteral("too many planes: %1 pictures x depth %2 = %3, at most 255").arg(files.size()).arg(depth).arg(t)};
+    if (t > 255) throw UsageError{QString::fromUtf8("Zu viele Schichten: %1 Bilder × Tiefe %2 = %3, höchstens 255").arg(files.size()).arg(depth).arg(t)};
     std::vector<std::uint8_t> volume(zx::kVolumeBytes, 0);
     int done = 0;  // pictures read so far: a failure names the next one
     try {
@@ -205,7 +206,7 @@ int Stack(const QStringList& a) {
 }
 
 int DicomSeries(const QStringList& a) {
-    if (a.size() != 2) throw UsageError{QStringLiteral("dicom-series takes FOLDER and OUT.vmr")};
+    if (a.size() != 2) throw UsageError{QStringLiteral("dicom-series erwartet ORDNER und ZIEL.vmr")};
     CheckOutput(a[1], {a[0]}, true);
     // Read by the reader program in a process of its own, bounded in memory
     // and time, as the viewer reads a series.
@@ -216,7 +217,7 @@ int DicomSeries(const QStringList& a) {
 
 int Labels(const QStringList& a) {
     if (a.size() != 4 || a[1] != QLatin1String("--like")) {
-        throw UsageError{QStringLiteral("labels takes ATLAS, --like HEAD and OUT.vmr")};
+        throw UsageError{QStringLiteral("labels erwartet ATLAS, --like KOPF und ZIEL.vmr")};
     }
     CheckOutput(a[3], {a[0], a[2]}, true);
     const zx::NiftiVolume v = zx::ConvertLabels(QFile::encodeName(a[0]).toStdString(), QFile::encodeName(a[2]).toStdString());
@@ -225,19 +226,19 @@ int Labels(const QStringList& a) {
 }
 
 int Dicom(const QStringList& a) {
-    if (a.size() < 2) throw UsageError{QStringLiteral("dicom takes IN and OUT.bmp")};
+    if (a.size() < 2) throw UsageError{QStringLiteral("dicom erwartet QUELLE und ZIEL.bmp")};
     CheckOutput(a[1], {a[0]}, false);
     auto reader = std::make_unique<zx::TImageReader>();  // 2 MiB of samples: not on the stack
     bool automatic = false;
     for (int i = 2; i < a.size(); ++i) {
         if (a[i] == QLatin1String("--auto")) automatic = true;
-        else if (a[i] == QLatin1String("--center") && i + 1 < a.size()) reader->WinCenter = ParseInt(a[++i], -1000000, 1000000, "the centre");
-        else if (a[i] == QLatin1String("--width") && i + 1 < a.size()) reader->WinWidth = ParseInt(a[++i], 1, 2000000, "the width");
-        else throw UsageError{QStringLiteral("unknown option '%1'").arg(a[i])};
+        else if (a[i] == QLatin1String("--center") && i + 1 < a.size()) reader->WinCenter = ParseInt(a[++i], -1000000, 1000000, "Die Fenstermitte");
+        else if (a[i] == QLatin1String("--width") && i + 1 < a.size()) reader->WinWidth = ParseInt(a[++i], 1, 2000000, "Die Fensterbreite");
+        else throw UsageError{QString::fromUtf8("Unbekannte Option „%1“").arg(a[i])};
     }
     QString caption;
     InFile(a[0], [&] { reader->OpenAFile(a[0], caption); });
-    if (!reader->IsDicom) throw zx::RuntimeError(a[0] + QStringLiteral(": no DICOM pixel data found"));
+    if (!reader->IsDicom) throw zx::RuntimeError(a[0] + QStringLiteral(": keine DICOM-Bilddaten gefunden"));
     if (automatic) reader->AutoWindow();
     reader->CalcWindow();
     InFile(a[1], [&] { zx::SaveBmp24(reader->CopyBufToPic(), a[1]); });
@@ -246,7 +247,7 @@ int Dicom(const QStringList& a) {
 
 int Export(const QStringList& a) {
     if (a.size() != 3 || (a[0] != QLatin1String("--sag") && a[0] != QLatin1String("--tra"))) {
-        throw UsageError{QStringLiteral("export takes --sag or --tra, VOLUME.vmr and BASE")};
+        throw UsageError{QStringLiteral("export erwartet --sag oder --tra, VOLUMEN.vmr und BASIS")};
     }
     std::vector<std::uint8_t> volume;
     const int n = ReadVolume(a[1], volume);
@@ -263,7 +264,7 @@ int Export(const QStringList& a) {
 }
 
 int Web(const QStringList& a) {
-    if (a.size() < 2) throw UsageError{QStringLiteral("web takes VOLUME.vmr and FOLDER")};
+    if (a.size() < 2) throw UsageError{QStringLiteral("web erwartet VOLUMEN.vmr und ORDNER")};
     // An empty name would put the pictures into the root folder.
     if (a[1].isEmpty()) throw UsageError{QStringLiteral("Der Zielordner ist leer.")};
     int start[3] = {10, 10, 10};
@@ -271,12 +272,12 @@ int Web(const QStringList& a) {
     for (int i = 2; i < a.size(); ++i) {
         if (a[i] == QLatin1String("--start") && i + 1 < a.size()) {
             const QStringList xyz = a[++i].split(u',');
-            if (xyz.size() != 3) throw UsageError{QStringLiteral("--start takes X,Y,Z")};
-            for (int k = 0; k < 3; ++k) start[k] = ParseInt(xyz[k], 0, 255, "a start value");
+            if (xyz.size() != 3) throw UsageError{QStringLiteral("--start erwartet X,Y,Z")};
+            for (int k = 0; k < 3; ++k) start[k] = ParseInt(xyz[k], 0, 255, "Ein Startwert");
         } else if (a[i] == QLatin1String("--interval") && i + 1 < a.size()) {
-            interval = ParseInt(a[++i], 1, 100000, "the interval");
+            interval = ParseInt(a[++i], 1, 100000, "Der Abstand");
         } else {
-            throw UsageError{QStringLiteral("unknown option '%1'").arg(a[i])};
+            throw UsageError{QString::fromUtf8("Unbekannte Option „%1“").arg(a[i])};
         }
     }
     std::vector<std::uint8_t> volume;
@@ -380,7 +381,7 @@ int Render(const QStringList& a) {
 }
 
 int Nifti(const QStringList& a) {
-    if (a.size() != 2) throw UsageError{QStringLiteral("nifti takes IN and OUT.vmr")};
+    if (a.size() != 2) throw UsageError{QStringLiteral("nifti erwartet QUELLE und ZIEL.vmr")};
     CheckOutput(a[1], {a[0]}, true);
     const zx::NiftiVolume v = zx::ConvertNifti(QFile::encodeName(a[0]).toStdString());
     WriteVolume(a[1], v.voxels.data(), v.planes, v.voxelEdgeMm);
@@ -393,7 +394,7 @@ int main(int argc, char** argv) {
     QStringList args;
     for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
     try {
-        if (args.isEmpty()) throw UsageError{QStringLiteral("no command given")};
+        if (args.isEmpty()) throw UsageError{QStringLiteral("Kein Befehl angegeben")};
         const QString cmd = args.takeFirst();
         if (cmd == QLatin1String("--version")) {
             std::printf("zxconvert (Zerebrix-MR) %s\n", ZX_VERSION);
@@ -414,15 +415,22 @@ int main(int argc, char** argv) {
         if (cmd == QLatin1String("web")) return Web(args);
         if (cmd == QLatin1String("info")) return Info(args);
         if (cmd == QLatin1String("render")) return Render(args);
-        throw UsageError{QStringLiteral("unknown command '%1'").arg(cmd)};
+        throw UsageError{QString::fromUtf8("Unbekannter Befehl „%1“").arg(cmd)};
     } catch (const UsageError& e) {
-        std::fprintf(stderr, "zxconvert: %s\n%s", qPrintable(e.text), kUsage);
+        std::fprintf(stderr, "zxconvert: %s\n%s", e.text.toUtf8().constData(), kUsage);
         return 2;
     } catch (const zx::RuntimeError& e) {
         std::fprintf(stderr, "zxconvert: %s\n", e.text().toUtf8().constData());
         return 1;
-    } catch (const std::exception& e) {
+    } catch (const zx::ConvertError& e) {
+        // The converters' own messages, German already.
         std::fprintf(stderr, "zxconvert: %s\n", e.what());
+        return 1;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "zxconvert: Nicht genug Arbeitsspeicher\n");
+        return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zxconvert: Unerwarteter Fehler (%s)\n", e.what());
         return 1;
     }
 }

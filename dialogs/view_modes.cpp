@@ -1,6 +1,7 @@
 // The window modes "normal", "vergrößert" and "als Symbol", and the layout
 // of every view, label and panel from the view edge length V.
 #include <QApplication>
+#include <algorithm>
 #include <QFrame>
 #include <QLayout>
 #include <QLabel>
@@ -21,6 +22,9 @@ namespace {
 constexpr int kClientWidth = 537;
 constexpr int kClientHeight = 545;
 constexpr int kStatusHeight = 19;
+/// The panel column of the enlarged layout: magnifier and button panel
+/// beside the coordinate panel.
+constexpr int kPanelColumnWidth = 257;
 }  // namespace
 
 void TForm1::FixFrame(bool fixed) {
@@ -82,17 +86,19 @@ void TForm1::Symbol1Click() {
 
 void TForm1::FormResize() {
     if (layingOut_) return;  // resizes made by the layout itself
-    LayoutForClientHeight(Client->height(), windowState() & Qt::WindowMaximized);
+    LayoutForClientHeight(Client->height(), windowState() & Qt::WindowMaximized, Client->width());
 }
 
-void TForm1::LayoutForClientHeight(int clientHeight, bool maximised) {
+void TForm1::LayoutForClientHeight(int clientHeight, bool maximised, int clientWidth) {
     const QScopedValueRollback<bool> guard(layingOut_, true);
     maximisedLayout_ = maximised;
     int V = 256;
     if (maximised) {
-        // A maximised window keeps the width the window manager gives it;
-        // the two columns of views take 2·V + 34 pixels of it from the left.
+        // Two rows of views as high as the client area allows, and as wide
+        // as the two columns of views plus the panel column beside them.
         V = clientHeight / 2 - 18;
+        if (clientWidth > 0) V = std::min(V, (clientWidth - 2 * 8 - 2 * 10 - kPanelColumnWidth) / 2);
+        V = std::max(V, 64);
     }
     for (TImage* view : {Image1, Image2, Image3}) view->SetStretch(maximised);
 
@@ -109,13 +115,31 @@ void TForm1::LayoutForClientHeight(int clientHeight, bool maximised) {
     for (const auto& [label, view] : titles) {
         label->move(view->x() + (V - label->width()) / 2, view->y() + 8);
     }
-    NavPanel->move(NavPanel->x(), V + 12);
-    BtnPanel->move(BtnPanel->x(), V + 12);
     // The status bar is docked to the bottom edge of the client area.
     StatusBar1->setGeometry(0, clientHeight - kStatusHeight, Client->width(), kStatusHeight);
-    FileListBox->setGeometry(FileListBox->x(), V + 120, FileListBox->width(),
-                             StatusBar1->y() - (V + 120) - 30);
-    InfoPanel->move(InfoPanel->x(), StatusBar1->y() - 24);
+    if (!maximised) {
+        // The designed places: panels, list and read-out under the sagittal view.
+        BtnPanel->move(8, V + 12);
+        NavPanel->move(188, V + 12);
+        FileListBox->setGeometry(8, V + 120, 257, StatusBar1->y() - (V + 120) - 30);
+        InfoPanel->setGeometry(8, StatusBar1->y() - 24, 258, 21);
+        View3DSlot->hide();
+        return;
+    }
+    // Enlarged: a 2 × 2 grid of views — sagittal, coronal / free cell,
+    // transversal — and the panels, list and read-out in a column at the
+    // right that takes the rest of the width. The free cell is kept for the
+    // 3-D view.
+    const int column = 2 * V + 28;
+    const int columnWidth = std::max(kPanelColumnWidth, Client->width() - column - 8);
+    BtnPanel->move(column, 4);
+    NavPanel->move(column + 180, 4);
+    InfoPanel->setGeometry(column, StatusBar1->y() - 24, columnWidth, 21);
+    FileListBox->setGeometry(column, 112, columnWidth, std::max(0, InfoPanel->y() - 5 - 112));
+    View3DSlot->setGeometry(8, V + 12, V, V);
+    View3DSlot->show();
 }
+
+QRect TForm1::View3DRect() const { return maximisedLayout_ ? View3DSlot->geometry() : QRect(); }
 
 }  // namespace zx

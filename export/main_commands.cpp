@@ -191,6 +191,18 @@ void TForm1::DatenImport1Click() {
     if (result == QDialog::Accepted) OverlayShown = true;
 }
 
+void TForm1::RemoveOverlay() {
+    OverlayShown = false;
+    OverlayVolume.reset();
+}
+
+void TForm1::UeberlagerungEntfernen1Click() {
+    if (!OverlayShown && !OverlayVolume) return;
+    RemoveOverlay();
+    RenderSag(Xg);
+    CrossAllViews(1);
+}
+
 void TForm1::Spotsetzen1Click() {
     prompter().MessageDlg(MsgKind::Information, Utf8(texts::kTitleInformation),
                           QStringLiteral("Position: Xg= %1; Yg= %2; Zg= %3").arg(Xg).arg(Yg).arg(Zg),

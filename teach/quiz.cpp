@@ -63,7 +63,8 @@ Quiz::Verdict Quiz::Answer(int x, int y, int z) {
 
 QString Quiz::Summary() const {
     QString s = QStringLiteral("%1 von %2 richtig").arg(score_).arg(Total());
-    if (!missed_.isEmpty()) s += QStringLiteral("\nNicht gefunden: ") + missed_.join(QStringLiteral(", "));
+    // One region a line: the names themselves contain commas.
+    if (!missed_.isEmpty()) s += QStringLiteral("\nNicht gefunden:\n") + missed_.join(u'\n');
     return s;
 }
 

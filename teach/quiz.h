@@ -34,7 +34,7 @@ public:
     Verdict Answer(int x, int y, int z);
 
     int Score() const { return score_; }
-    /// "7 von 10 richtig", and the regions missed.
+    /// "7 von 10 richtig", and the regions missed, one a line.
     QString Summary() const;
     const QStringList& Missed() const { return missed_; }
 

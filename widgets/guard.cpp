@@ -1,5 +1,7 @@
 #include "widgets/guard.h"
 
+#include <new>
+
 #include "widgets/prompter.h"
 #include "core/texts.h"
 #include "core/volume/runtime_error.h"
@@ -16,8 +18,11 @@ void Guarded(const std::function<void()>& f) {
         f();
     } catch (const RuntimeError& e) {
         ShowAppError(e.text());
+    } catch (const std::bad_alloc&) {
+        ShowAppError(QStringLiteral("Nicht genug Arbeitsspeicher."));
     } catch (const std::exception& e) {
-        ShowAppError(QString::fromLocal8Bit(e.what()));
+        // The converters' messages are German, in UTF-8.
+        ShowAppError(QString::fromUtf8(e.what()));
     }
 }
 

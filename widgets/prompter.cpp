@@ -2,6 +2,8 @@
 
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QSortFilterProxyModel>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPageSetupDialog>
@@ -14,6 +16,35 @@
 namespace zx {
 
 namespace {
+
+/// Leaves the files matching `hidden` out of a file dialog's list while its
+/// first name filter is chosen.
+class HideWhileFirstFilter : public QSortFilterProxyModel {
+public:
+    HideWhileFirstFilter(QFileDialog& fd, const QStringList& hidden) : QSortFilterProxyModel(&fd), fd_(fd) {
+        for (const QString& p : hidden)
+            hidden_.push_back(QRegularExpression(QRegularExpression::wildcardToRegularExpression(p),
+                                                 QRegularExpression::CaseInsensitiveOption));
+        connect(&fd, &QFileDialog::filterSelected, this, [this] { invalidateFilter(); });
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        if (fd_.selectedNameFilter() != fd_.nameFilters().value(0)) return true;
+        const auto* fs = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (!fs) return true;
+        const QModelIndex i = fs->index(row, 0, parent);
+        if (fs->isDir(i)) return true;
+        const QString name = fs->fileName(i);
+        for (const QRegularExpression& re : hidden_)
+            if (re.match(name).hasMatch()) return false;
+        return true;
+    }
+
+private:
+    QFileDialog& fd_;
+    std::vector<QRegularExpression> hidden_;
+};
 
 /// The real dialogs, with German titles and buttons.
 class DefaultPrompter : public Prompter {
@@ -66,6 +97,11 @@ public:
         const QStringList filters = fd.nameFilters();
         if (dlg.FilterIndex >= 1 && dlg.FilterIndex <= filters.size()) {
             fd.selectNameFilter(filters[dlg.FilterIndex - 1]);
+        }
+        if (!dlg.HiddenByFirstFilter.isEmpty()) {
+            // A proxy model needs the toolkit's own dialog.
+            fd.setOption(QFileDialog::DontUseNativeDialog);
+            fd.setProxyModel(new HideWhileFirstFilter(fd, dlg.HiddenByFirstFilter));
         }
         fd.setFileMode(dlg.AllowMultiSelect ? QFileDialog::ExistingFiles
                                             : QFileDialog::ExistingFile);

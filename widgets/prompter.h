@@ -28,6 +28,9 @@ struct TOpenDialog {
     QString Title;
     bool AllowMultiSelect = false;
     int FilterIndex = 1;  ///< the filter shown, counted from 1
+    /// Name patterns ("*.aal.vmr") the first filter leaves out although
+    /// its own pattern takes them: the label volumes beside a head.
+    QStringList HiddenByFirstFilter;
     QString FileName;  ///< the chosen (first) file, or a name set beforehand
     QStringList Files; ///< every file chosen at the last use
 };

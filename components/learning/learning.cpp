@@ -5,10 +5,14 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QMainWindow>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <random>
 
@@ -18,6 +22,7 @@
 #include "widgets/image_view.h"
 #include "widgets/readout.h"
 #include "widgets/status_bar.h"
+#include "widgets/tool_window.h"
 
 namespace zx {
 
@@ -53,6 +58,12 @@ TLearning::TLearning(const ViewerContext& context, QObject* parent)
     connect(AtlasAnzeigen1, &QAction::toggled, this, Slot([this](bool on) { AtlasAnzeigen1Click(on); }));
     connect(RegionenEinfaerben1, &QAction::toggled, this, Slot([this](bool) { AtlasPointMoved(true); }));
     connect(Uebungstarten1, &QAction::triggered, this, Slot([this] { Uebungstarten1Click(); }));
+    // Why an entry is off: as a tooltip, and in the status bar while the
+    // pointer rests on it (a menu sends no status tip for a disabled entry).
+    for (QMenu* m : {Lernen1, AtlasWahl1}) {
+        m->setToolTipsVisible(true);
+        m->installEventFilter(this);
+    }
 
     // The read-out: a small window of its own beside the designed one.
     AtlasWindow = new QWidget(main, Qt::Tool);
@@ -64,19 +75,55 @@ TLearning::TLearning(const ViewerContext& context, QObject* parent)
     QFont bold = QuizLabel->font();
     bold.setBold(true);
     QuizLabel->setFont(bold);
+    QuizLabel->setWordWrap(true);
+    // Two lines: a verdict rarely needs more.
+    QuizLabel->setMinimumHeight(2 * QFontMetrics(bold).lineSpacing());
     QuizLabel->hide();
+    WeiterButton = new QPushButton(QStringLiteral("&Weiter"), AtlasWindow);
+    WeiterButton->setObjectName(QStringLiteral("WeiterButton"));
+    WeiterButton->hide();
+    connect(WeiterButton, &QPushButton::clicked, this, Slot([this] { QuizNext(); }));
     AtlasReadout = new TReadout(AtlasWindow);
     AtlasReadout->setObjectName(QStringLiteral("AtlasReadout"));
     AtlasReadout->setMinimumSize(400, 4 * AtlasReadout->fontMetrics().lineSpacing() + 6);
     layout->addWidget(QuizLabel);
+    layout->addWidget(WeiterButton, 0, Qt::AlignRight);
     layout->addWidget(AtlasReadout);
     AtlasWindow->resize(420, 110);
+    AtlasWindow->installEventFilter(this);
     UpdateAtlasAvailability();
 }
 
+void TLearning::SetButtonRoom(bool kept) {
+    QSizePolicy p = WeiterButton->sizePolicy();
+    p.setRetainSizeWhenHidden(kept);
+    WeiterButton->setSizePolicy(p);
+}
+
 void TLearning::PlaceAtlasWindow() {
-    // Beside the main window, so that it covers none of the views.
-    AtlasWindow->move(viewer.window->frameGeometry().topRight() + QPoint(8, 0));
+    // Beside the main window where it fits, always inside the screen.
+    PlaceToolWindow(AtlasWindow, viewer.window);
+}
+
+bool TLearning::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == AtlasWindow && e->type() == QEvent::Resize) {
+        // Grown by the question line: back inside the screen, once the
+        // window manager has framed it.
+        QTimer::singleShot(0, AtlasWindow, [w = AtlasWindow] {
+            if (w->isVisible()) KeepToolWindowOnScreen(w);
+        });
+    }
+    auto* menu = qobject_cast<QMenu*>(watched);
+    if (menu && e->type() == QEvent::MouseMove) {
+        const QAction* a = menu->actionAt(static_cast<QMouseEvent*>(e)->position().toPoint());
+        if (a && !a->isEnabled() && !a->statusTip().isEmpty())
+            viewer.statusBar->showMessage(a->statusTip());
+        else if (!a || a->statusTip().isEmpty())
+            viewer.statusBar->clearMessage();
+    } else if (menu && e->type() == QEvent::Hide) {
+        viewer.statusBar->clearMessage();
+    }
+    return TComponent::eventFilter(watched, e);
 }
 
 bool TLearning::AtlasAvailable() const {
@@ -104,7 +151,10 @@ void TLearning::UpdateAtlasAvailability() {
     }
     if (!available) {
         ActiveQuiz.reset();
+        QuizFeedback = false;
         QuizLabel->hide();
+        WeiterButton->hide();
+        SetButtonRoom(false);
         AtlasAnzeigen1->setChecked(false);
         RegionenEinfaerben1->setChecked(false);
         AtlasWindow->hide();
@@ -156,7 +206,10 @@ void TLearning::AtlasPointMoved(bool force) {
     if (Atlases.Count() == 0) return;
     if (readout) {
         QStringList lines;
-        for (int i = 0; i < Atlases.Count(); ++i) lines << Atlases.Line(i, Xg, Yg, Zg);
+        // While a question is open the names would give the answer away.
+        for (int i = 0; i < Atlases.Count(); ++i)
+            lines << (Asking() ? Atlases.Title(i) + QString::fromUtf8(": (während der Frage verborgen)")
+                               : Atlases.Line(i, Xg, Yg, Zg));
         AtlasReadout->setText(lines.join(u'\n'));
     }
     if (colours) {
@@ -222,9 +275,13 @@ void TLearning::Uebungstarten1Click() {
     ActiveQuiz = std::make_unique<Quiz>(Atlases, ChosenAtlasIndex(), seed);
     Uebungstarten1->setText(QString::fromUtf8("Übung &beenden"));
     HighlightLabel = 0;
+    QuizFeedback = false;
+    // The question line and the room of the "Weiter" button from the
+    // start, so that the window does not grow at every verdict.
+    QuizLabel->show();
+    SetButtonRoom(true);
     if (!AtlasWindow->isVisible()) PlaceAtlasWindow();
     AtlasWindow->show();
-    QuizLabel->show();
     ShowQuestion();
 }
 
@@ -232,19 +289,30 @@ void TLearning::ShowQuestion() {
     if (!ActiveQuiz || ActiveQuiz->Finished()) return;
     const QString q = QStringLiteral("%1/%2  ").arg(ActiveQuiz->Current() + 1).arg(ActiveQuiz->Total()) +
                       ActiveQuiz->Question();
+    QuizFeedback = false;
     QuizLabel->setText(q);
+    WeiterButton->hide();
     viewer.statusBar->SetSimpleText(ActiveQuiz->Question());
+    AtlasPointMoved(true);  // the names hidden again
 }
 
 void TLearning::QuizAnswer() {
-    if (!ActiveQuiz || ActiveQuiz->Finished()) return;
+    if (!ActiveQuiz || ActiveQuiz->Finished() || QuizFeedback) return;
     const int wanted = ActiveQuiz->Wanted();
     const Quiz::Verdict v = ActiveQuiz->Answer(viewer.xg, viewer.yg, viewer.zg);
-    prompter().MessageDlg(MsgKind::Information, QString::fromUtf8(texts::kTitleInformation), v.text, mbOK);
-    // The wanted region outlined, the crosshair moved into it.
+    // The verdict in the question line, the names shown again, the wanted
+    // region outlined and the crosshair moved into it.
+    QuizFeedback = true;
+    QuizLabel->setText(v.text);
+    WeiterButton->setText(ActiveQuiz->Finished() ? QStringLiteral("&Auswertung") : QStringLiteral("&Weiter"));
+    WeiterButton->show();
     HighlightLabel = wanted;
     viewer.moveTo(v.inside[0], v.inside[1], v.inside[2]);
     AtlasPointMoved(true);
+}
+
+void TLearning::QuizNext() {
+    if (!ActiveQuiz || !QuizFeedback) return;
     if (ActiveQuiz->Finished()) {
         EndQuiz();
     } else {
@@ -257,14 +325,22 @@ void TLearning::EndQuiz() {
     const QString summary = ActiveQuiz->Summary();
     ActiveQuiz.reset();
     HighlightLabel = 0;
+    QuizFeedback = false;
     QuizLabel->hide();
+    WeiterButton->hide();
+    SetButtonRoom(false);
     Uebungstarten1->setText(QString::fromUtf8("&Übung starten..."));
     prompter().MessageDlg(MsgKind::Information, QString::fromUtf8(texts::kTitleInformation), summary, mbOK);
     AtlasPointMoved(true);
 }
 
 void TLearning::ViewReleased(int, TMouseButton b) {
-    if (ActiveQuiz && b == TMouseButton::mbLeft) QuizAnswer();
+    // A click answers the open question, or goes on from a verdict.
+    if (!ActiveQuiz || b != TMouseButton::mbLeft) return;
+    if (QuizFeedback)
+        QuizNext();
+    else
+        QuizAnswer();
 }
 
 bool TLearning::KeyPressed(QKeyEvent* e) {

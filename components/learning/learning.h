@@ -15,6 +15,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QPushButton;
 class QWidget;
 
 namespace zx {
@@ -32,7 +33,8 @@ public:
     std::vector<QAction*> AtlasChoices;  ///< one per known atlas, in the "Atlas wählen" menu
     QWidget* AtlasWindow;                ///< the read-out window
     TReadout* AtlasReadout;              ///< one line per atlas for the point
-    QLabel* QuizLabel;                   ///< the self-test's question
+    QLabel* QuizLabel;                   ///< the self-test's question, then the verdict on the answer
+    QPushButton* WeiterButton;           ///< goes on from a verdict to the next question
 
     // ---- State ------------------------------------------------------------
     AtlasSet Atlases;                           ///< label volumes beside the volume file, loaded on use
@@ -41,6 +43,7 @@ public:
     std::unique_ptr<Quiz> ActiveQuiz;           ///< the running self-test, if any
     int HighlightLabel = 0;                     ///< region outlined after a self-test answer
     unsigned QuizSeed = 0;                      ///< fixed questions for tests; 0 draws at random
+    bool QuizFeedback = false;                  ///< a verdict is shown; the next click or "Weiter" goes on
 
     // ---- Commands -----------------------------------------------------------
     void AtlasAnzeigen1Click(bool on);
@@ -51,6 +54,8 @@ public:
     void AtlasPointMoved(bool force = false);
     /// Judges the point for the self-test's question.
     void QuizAnswer();
+    /// From a verdict to the next question, or to the score after the last.
+    void QuizNext();
     void EndQuiz();
     /// Enables the "Lernen" entries only when label volumes lie beside the
     /// volume file.
@@ -62,6 +67,9 @@ public:
     void ViewReleased(int view, TMouseButton b) override;
     bool KeyPressed(QKeyEvent* e) override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
 private:
     bool AtlasAvailable() const;
     void EnsureAtlases();
@@ -72,6 +80,10 @@ private:
     void ShareLabels();
     void ShowQuestion();
     void PlaceAtlasWindow();
+    /// Keeps the room of the hidden "Weiter" button while a self-test runs.
+    void SetButtonRoom(bool kept);
+    /// A question is open: the read-out must not name the region.
+    bool Asking() const { return ActiveQuiz && !QuizFeedback; }
 };
 
 }  // namespace zx

@@ -12,6 +12,7 @@
 #include "widgets/image_view.h"
 #include "widgets/list_box.h"
 #include "widgets/status_bar.h"
+#include "widgets/tool_window.h"
 #include "widgets/up_down.h"
 #include "dialogs/about_box.h"
 #include "dialogs/help_dialog.h"
@@ -149,19 +150,45 @@ TEST_F(Dialogs, NormalLayoutReproducesTheDesign) {
     EXPECT_NEAR(form->FileListBox->height(), 121, 2);
 }
 
-TEST_F(Dialogs, EnlargedLayoutFollowsTheWorkedExample) {
-    form->LayoutForClientHeight(692, true);
+TEST_F(Dialogs, EnlargedLayoutIsAGridOfViewsWithTheFreeCellAndAPanelColumn) {
+    form->LayoutForClientHeight(692, true);  // no width given: the height decides, V = 328
     EXPECT_EQ(form->Image1->geometry(), QRect(8, 4, 328, 328));
     EXPECT_EQ(form->Image2->geometry(), QRect(346, 4, 328, 328));
     EXPECT_EQ(form->Image3->geometry(), QRect(346, 340, 328, 328));
-    EXPECT_EQ(form->NavPanel->y(), 340);
-    EXPECT_EQ(form->BtnPanel->y(), 340);
+    EXPECT_EQ(form->View3DRect(), QRect(8, 340, 328, 328));  // kept for the 3-D view
+    EXPECT_TRUE(form->View3DSlot->isVisibleTo(form));
+    EXPECT_EQ(form->BtnPanel->pos(), QPoint(684, 4));
+    EXPECT_EQ(form->NavPanel->pos(), QPoint(864, 4));
     EXPECT_EQ(form->StatusBar1->y(), 673);
-    EXPECT_EQ(form->FileListBox->y(), 448);
-    EXPECT_EQ(form->FileListBox->height(), 195);
-    EXPECT_EQ(form->InfoPanel->y(), 649);
+    EXPECT_EQ(form->InfoPanel->geometry().topLeft(), QPoint(684, 649));
+    EXPECT_EQ(form->FileListBox->geometry(), QRect(684, 112, 257, 532));
     EXPECT_TRUE(form->Image1->Stretch());
-    EXPECT_EQ(form->Image2->geometry().right() + 1 + 16, 690);  // 2·V + 34, frame included
+    // A 1280 × 1024 screen's client area: the height limits; a narrow one
+    // limits by its width, leaving room for the panel column.
+    form->LayoutForClientHeight(975, true, 1280);
+    EXPECT_EQ(form->Image1->width(), 469);
+    form->LayoutForClientHeight(975, true, 1000);
+    EXPECT_EQ(form->Image1->width(), 353);
+    EXPECT_EQ(form->BtnPanel->x(), 734);  // 2 · 353 + 28
+    form->LayoutForClientHeight(545, false);  // back to the designed places
+    EXPECT_TRUE(form->View3DRect().isEmpty());
+    EXPECT_FALSE(form->View3DSlot->isVisibleTo(form));
+    EXPECT_EQ(form->FileListBox->geometry().topLeft(), QPoint(8, 376));
+    EXPECT_EQ(form->NavPanel->pos(), QPoint(188, 268));
+}
+
+TEST_F(Dialogs, ToolWindowsStayOnTheScreenBesideTheMainWindow) {
+    const QRect screen(0, 0, 1280, 1024);
+    const QSize tool(424, 158);
+    // Right of a main window at the left edge.
+    EXPECT_EQ(zx::ToolWindowPosition(screen, QRect(0, 0, 539, 587), tool), QPoint(547, 0));
+    // Centred on 1280 px: neither right nor left fits, below does.
+    EXPECT_EQ(zx::ToolWindowPosition(screen, QRect(370, 200, 539, 587), tool), QPoint(370, 795));
+    // Maximised: over the main window's lower left part.
+    EXPECT_EQ(zx::ToolWindowPosition(screen, screen, tool), QPoint(0, 866));
+    // Never off the screen, even with a main window partly off it.
+    const QPoint p = zx::ToolWindowPosition(screen, QRect(1000, 600, 539, 587), tool);
+    EXPECT_TRUE(screen.contains(QRect(p, tool))) << p.x() << "," << p.y();
 }
 
 TEST_F(Dialogs, MaximiseAndRestoreThroughTheMenu) {
@@ -169,7 +196,10 @@ TEST_F(Dialogs, MaximiseAndRestoreThroughTheMenu) {
     QApplication::processEvents();
     const QRect enlarged = form->Image1->geometry();
     EXPECT_TRUE(form->Image1->Stretch());
-    EXPECT_EQ(enlarged.width(), form->Client->height() / 2 - 18);
+    EXPECT_GE(enlarged.width(), 200);
+    // Both rows of views above the status bar, the panel column inside.
+    EXPECT_LE(form->Image3->geometry().bottom(), form->StatusBar1->y());
+    EXPECT_LE(form->FileListBox->geometry().right(), form->Client->width());
     form->vergroessert1->trigger();  // twice changes nothing
     QApplication::processEvents();
     EXPECT_EQ(form->Image1->geometry(), enlarged);
@@ -276,8 +306,8 @@ TEST_F(Dialogs, ThePrintedPictureIsTheClientAreaAsShown) {
     form->InvertButtonClick();
     const QImage picture = form->ClientPicture();
     EXPECT_EQ(picture.size(), QSize(537, 545));
-    const QPoint inView = form->Image2->geometry().topLeft() + QPoint(128, 20);
-    EXPECT_EQ(picture.pixel(inView), form->Image2->Picture().pixel(128, 20));
+    const QPoint inView = form->Image2->geometry().topLeft() + QPoint(128, 60);  // below the title
+    EXPECT_EQ(picture.pixel(inView), form->Image2->Picture().pixel(128, 60));
 }
 
 // ---- Help and about -------------------------------------------------------------

@@ -3,7 +3,9 @@
 // where no label volumes lie beside the volume.
 #include <QAction>
 #include <QLabel>
+#include <QPushButton>
 #include <QLineEdit>
+#include <QMenu>
 
 #include "core/render/sections.h"
 #include "widgets/image_view.h"
@@ -68,17 +70,29 @@ TEST_F(Learn, TheColourLayerLeavesTheCleanSectionsAndThePrintAlone) {
     EXPECT_EQ(form->ClientPicture(), printedBefore);
 }
 
-TEST_F(Learn, ASeededSelfTestJudgesClicksAndSumsUp) {
+TEST_F(Learn, ASeededSelfTestJudgesClicksInTheQuestionLineAndSumsUp) {
+    form->Learning->AtlasAnzeigen1->setChecked(true);
     form->Learning->QuizSeed = 4;
     form->Learning->Uebungstarten1->trigger();
     ASSERT_TRUE(form->Learning->ActiveQuiz);
     ASSERT_EQ(form->Learning->ActiveQuiz->Total(), 3);  // the three boxes, each over 500 voxels
     const std::map<int, QPoint> centre = {{1, {110, 110}}, {2, {160, 110}}, {57, {110, 160}}};
-    EXPECT_TRUE(form->Learning->QuizLabel->text().contains(QStringLiteral("Zeigen Sie: ")));
-    // Right.
+    const QLabel* line = form->Learning->QuizLabel;
+    const QString hidden = QString::fromUtf8("AAL: (während der Frage verborgen)\n"
+                                             "JHU-Faserbahnen: (während der Frage verborgen)");
+    EXPECT_TRUE(line->text().contains(QStringLiteral("Zeigen Sie: ")));
+    // Right: the verdict in the question line, no box; the names come back.
     ClickSag(centre.at(form->Learning->ActiveQuiz->Wanted()).x(), centre.at(form->Learning->ActiveQuiz->Wanted()).y());
-    ASSERT_EQ(prompter.Messages().size(), 1u);
-    EXPECT_EQ(prompter.Messages()[0].text, QStringLiteral("Richtig!"));
+    EXPECT_EQ(line->text(), QStringLiteral("Richtig!"));
+    EXPECT_TRUE(form->Learning->AtlasReadout->text().startsWith(QStringLiteral("AAL: Gyrus")));
+    EXPECT_FALSE(form->Learning->WeiterButton->isHidden());
+    // "Weiter": the next question, the names hidden wherever the point goes.
+    QTest::mouseClick(form->Learning->WeiterButton, Qt::LeftButton);
+    EXPECT_TRUE(line->text().startsWith(QStringLiteral("2/3  Zeigen Sie: ")));
+    EXPECT_TRUE(form->Learning->WeiterButton->isHidden());
+    form->yg_Ed->setText(QStringLiteral("110"));
+    form->yg_EdKeyUp();
+    EXPECT_EQ(form->Learning->AtlasReadout->text(), hidden);
     // Wrong, in another box: the distance to the wanted box's nearest voxel.
     const int wanted = form->Learning->ActiveQuiz->Wanted();
     const int other = wanted == 1 ? 2 : 1;
@@ -86,16 +100,23 @@ TEST_F(Learn, ASeededSelfTestJudgesClicksAndSumsUp) {
     const QPoint w = centre.at(wanted), o = centre.at(other);
     const int dy = std::max(0, std::abs(o.x() - w.x()) - 10), dz = std::max(0, std::abs(o.y() - w.y()) - 10);
     const long mm = std::lround(std::sqrt(double(dy * dy + dz * dz)));
-    ASSERT_EQ(prompter.Messages().size(), 2u);
-    EXPECT_TRUE(prompter.Messages()[1].text.startsWith(QStringLiteral("Nicht ganz: Sie haben ")));
-    EXPECT_TRUE(prompter.Messages()[1].text.endsWith(QStringLiteral("(%1 mm entfernt).").arg(mm)))
-        << prompter.Messages()[1].text.toStdString();
+    EXPECT_TRUE(line->text().startsWith(QStringLiteral("Nicht ganz: Sie haben ")));
+    EXPECT_TRUE(line->text().endsWith(QStringLiteral("(%1 mm entfernt).").arg(mm))) << line->text().toStdString();
     EXPECT_EQ(form->Yg, w.x() + (o.x() > w.x() ? 10 : o.x() < w.x() ? -10 : 0));  // moved into the region
-    // Outside the head, then the score.
+    // The next click in a view goes on; it answers nothing.
+    ClickSag(centre.at(wanted).x(), centre.at(wanted).y());
+    EXPECT_TRUE(line->text().startsWith(QStringLiteral("3/3  Zeigen Sie: ")));
+    // Outside the head, then the score with the missed regions one a line.
     ClickSag(5, 5);
-    ASSERT_EQ(prompter.Messages().size(), 4u);
-    EXPECT_TRUE(prompter.Messages()[2].text.contains(QStringLiteral("keine Region")));
-    EXPECT_TRUE(prompter.Messages()[3].text.startsWith(QStringLiteral("1 von 3 richtig")));
+    EXPECT_TRUE(line->text().contains(QStringLiteral("keine Region")));
+    EXPECT_TRUE(prompter.Messages().empty());
+    QTest::mouseClick(form->Learning->WeiterButton, Qt::LeftButton);
+    ASSERT_EQ(prompter.Messages().size(), 1u);
+    const QStringList score = prompter.Messages()[0].text.split(u'\n');
+    ASSERT_EQ(score.size(), 4) << prompter.Messages()[0].text.toStdString();
+    EXPECT_EQ(score[0], QStringLiteral("1 von 3 richtig"));
+    EXPECT_EQ(score[1], QStringLiteral("Nicht gefunden:"));
+    EXPECT_TRUE(score[2].startsWith(QStringLiteral("Gyrus ")) && score[3].startsWith(QStringLiteral("Gyrus ")));
     EXPECT_FALSE(form->Learning->ActiveQuiz);
 }
 
@@ -105,6 +126,9 @@ TEST_F(Learn, EntriesAreOffForAVolumeWithoutLabels) {
     EXPECT_FALSE(form->Learning->AtlasAnzeigen1->isEnabled());
     EXPECT_EQ(form->Learning->AtlasAnzeigen1->statusTip(), QStringLiteral("Atlas passt nur zum Standardkopf"));
     EXPECT_FALSE(form->Learning->Uebungstarten1->isEnabled());
+    // The reason shows as the entry's tooltip.
+    EXPECT_TRUE(form->Learning->Lernen1->toolTipsVisible());
+    EXPECT_EQ(form->Learning->Uebungstarten1->toolTip(), QStringLiteral("Atlas passt nur zum Standardkopf"));
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <QBuffer>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <algorithm>
 #include <cstring>
 
@@ -94,6 +96,9 @@ TEST_F(OpenCommand, OpensAChosenVolumeFileCentredWithoutCrosshair) {
     const QString path = dir.Write(QStringLiteral("kopf2.VMR"), bytes);
     form->Xg = 3;
     form->StepCount = 7;
+    form->yg_Ed->setText(QStringLiteral("40"));
+    zx::OverlayVolume = std::make_unique<zx::VolumeArray>();  // left by a data import
+    form->OverlayShown = true;
     Open({path});
     EXPECT_TRUE(prompter.Messages().empty());
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Zerebrix - kopf2.VMR"));
@@ -106,6 +111,27 @@ TEST_F(OpenCommand, OpensAChosenVolumeFileCentredWithoutCrosshair) {
     EXPECT_EQ(form->Image1->Picture().pixel(128, 128), GreyToColor(bytes[VoxelIndex(90, 128, 128)]));
     EXPECT_EQ(form->StatusBar1->SimpleText(), QString::fromUtf8("180 Datensätze gelesen."));
     EXPECT_TRUE(CoronalCopyMatchesVolume());
+    // The fields show the point the views show; the old overlay is gone.
+    EXPECT_EQ(form->xg_Ed->text(), QStringLiteral("90"));
+    EXPECT_EQ(form->yg_Ed->text(), QStringLiteral("128"));
+    EXPECT_EQ(form->zg_Ed->text(), QStringLiteral("128"));
+    EXPECT_FALSE(form->OverlayShown);
+    EXPECT_FALSE(zx::OverlayVolume);
+}
+
+TEST_F(OpenCommand, TheOverlayOfADataImportCanBeRemoved) {
+    prompter.openAnswers.push_back(QStringList{dir.Path(QStringLiteral("MR_Kopf.vmr"))});
+    form->DatenImport1->trigger();  // one file: the volume over itself, red 0
+    form->RenderSag(form->Xg);
+    ASSERT_EQ(qRed(form->SagBmp.pixel(100, 100)), 0);
+    emit form->Datei1->aboutToShow();
+    ASSERT_TRUE(form->UeberlagerungEntfernen1->isEnabled());
+    form->UeberlagerungEntfernen1->trigger();
+    EXPECT_FALSE(form->OverlayShown);
+    EXPECT_FALSE(zx::OverlayVolume);
+    EXPECT_EQ(form->SagBmp.pixel(100, 100), GreyToColor(form->Volume[VoxelIndex(form->Xg, 100, 100)]));
+    emit form->Datei1->aboutToShow();
+    EXPECT_FALSE(form->UeberlagerungEntfernen1->isEnabled());
 }
 
 TEST_F(OpenCommand, CancelledDialogChangesNothing) {
