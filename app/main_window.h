@@ -204,11 +204,11 @@ public:
     bool ViewKey(QKeyEvent* e);
 
     // ---- Components: the features beyond the designed window ------------------
-    TLearning* Learning;                 ///< the "Lernen" menu: atlas read-out, colours, self-test
-    TOrientationLetters* Letters;        ///< edge letters, neurological display
-    TRulers* Rulers;                     ///< distances and angles
-    TDisplayWindowTool* WindowTool;      ///< brightness, contrast, colour map
-    TView3D* View3D;                     ///< the 3-D head with the sections cut in
+    TLearning* Learning = nullptr; ///< the "Lernen" menu: atlas read-out, colours, self-test
+    TOrientationLetters* Letters = nullptr; ///< edge letters, neurological display
+    TRulers* Rulers = nullptr; ///< distances and angles
+    TDisplayWindowTool* WindowTool = nullptr; ///< brightness, contrast, colour map
+    TView3D* View3D = nullptr; ///< the 3-D head with the sections cut in
     std::vector<TComponent*> Components;  ///< every component, told of each change in this order
     LabelLayer SharedLabels;             ///< the atlas colours, shared by the components
     /// Tells every component that the point moved.

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
@@ -34,7 +35,7 @@ void TView3DCanvas::paintEvent(QPaintEvent*) {
     p.fillRect(rect(), Qt::black);
     if (stale_ || picture_.width() != Side()) {
         Render3DOptions o = owner_.Options();
-        o.halfResolution = owner_.turning;
+        o.halfResolution = owner_.turning || owner_.following;
         owner_.Renderer().Render(o, Side(), picture_);
         stale_ = false;
     }
@@ -123,6 +124,13 @@ TView3D::TView3D(const ViewerContext& context, QObject* parent) : TComponent(con
     layout->addLayout(controls);
     View3DWindow->resize(300, 390);
     SlotCanvas = nullptr;
+    rest_ = new QTimer(this);
+    rest_->setSingleShot(true);
+    rest_->setInterval(200);
+    connect(rest_, &QTimer::timeout, this, [this] {
+        following = false;
+        InvalidateAll();
+    });
 
     connect(Ansicht3D1, &QAction::triggered, this, Slot([this] {
                 if (!View3DWindow->isVisible()) PlaceToolWindow(View3DWindow, viewer.window);
@@ -184,6 +192,8 @@ void TView3D::PointChanged() {
     const std::array<int, 3> p{viewer.xg, viewer.yg, viewer.zg};
     if (p == shownPoint_ || !AnyShown() || ModeBox->currentIndex() != 0) return;
     shownPoint_ = p;
+    following = true;
+    rest_->start();
     InvalidateAll();
 }
 

@@ -17,6 +17,7 @@ class QCheckBox;
 class QComboBox;
 class QPushButton;
 class QSpinBox;
+class QTimer;
 
 namespace zx {
 
@@ -71,6 +72,9 @@ public:
     Camera3D camera;
     OpacityRamp ramp;
     bool turning = false;  ///< a drag is turning the view: half resolution
+    /// The crosshair is moving (a drag in a section view): half resolution
+    /// until it has rested a moment, then the full picture.
+    bool following = false;
 
     /// Brings the renderer to the volume (when the view is shown).
     const Renderer3D& Renderer();
@@ -87,6 +91,7 @@ public:
 
 private:
     Renderer3D renderer_;
+    QTimer* rest_;
     bool volumeStale_ = true;
     std::array<int, 3> shownPoint_{-1, -1, -1};
     bool AnyShown() const;
