@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <random>
+#include <tuple>
 
 #include "convert/dicom_helper.h"
 #include "support/temp_dir.h"
@@ -155,7 +156,11 @@ TEST_F(DicomSeries, TheReaderProgramGivesTheSameVolumeAndMessages) {
     const std::string folder = Folder("apart");
     AxialSeries(folder, 5);
     const zx::NiftiVolume apart = zx::ConvertDicomSeriesApart(folder);
-    const zx::NiftiVolume here = zx::ConvertDicomSeries(folder);
+    zx::NiftiVolume here;
+    here.voxels.assign(std::size_t{1} << 24, 0);
+    const zx::NiftiVolume read = zx::ReadDicomSeriesHere(folder, here.voxels.data());
+    here.planes = read.planes;
+    here.voxelEdgeMm = read.voxelEdgeMm;
     EXPECT_EQ(apart.voxels, here.voxels);
     EXPECT_EQ(apart.planes, here.planes);
     EXPECT_EQ(apart.voxelEdgeMm, here.voxelEdgeMm);
@@ -215,3 +220,57 @@ TEST_F(DicomSeries, PydicomTestFilesDecodeToTheSameSamplesInEveryEncoding) {
 }
 
 }  // namespace
+
+TEST_F(DicomSeries, HostileSeriesAreRefusedAndDuplicatePositionsKeptOnce) {
+    auto message = [](const std::string& folder) {
+        try {
+            zx::ConvertDicomSeries(folder);
+        } catch (const zx::ConvertError& e) {
+            return std::string(e.what());
+        }
+        return std::string("(kein Fehler)");
+    };
+    // Pixel Data declaring almost 4 GiB in a small file, or fewer samples
+    // than rows × columns need: refused before the decoder allocates.
+    for (auto [name, length, keep] : {std::tuple{"bomb", 0xfefffffeu, 2048}, {"short", 32u, 32}}) {
+        const std::string folder = Folder(name);
+        AxialSeries(folder, 3);
+        QFile f(QString::fromStdString(folder + "/f0"));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        QByteArray bytes = f.readAll();
+        const qsizetype at = bytes.lastIndexOf(QByteArray("\xe0\x7f\x10\x00OW\0\0", 8));
+        ASSERT_GT(at, 0);
+        for (int i = 0; i < 4; ++i) bytes[at + 8 + i] = char((length >> (8 * i)) & 0xff);
+        bytes.truncate(at + 12 + keep);
+        f.resize(0);
+        f.seek(0);
+        f.write(bytes);
+        f.close();
+        EXPECT_NE(message(folder).find("f0 kann nicht dekodiert werden"), std::string::npos) << message(folder);
+    }
+    // Slices at 0, 1 and 100 mm: the gap is named, not stretched.
+    const std::string uneven = Folder("uneven");
+    for (double z : {0.0, 1.0, 100.0}) {
+        SliceSpec s;
+        s.origin = {0, 0, z};
+        WriteSlice(uneven + "/z" + std::to_string(int(z)), s, 7);
+    }
+    EXPECT_NE(message(uneven).find("ungleichmäßig: zwischen z1 und z100 sind es 99 mm statt 1 mm"),
+              std::string::npos) << message(uneven);
+    // Positions no scanner writes.
+    const std::string far = Folder("far");
+    for (double z : {-1e308, 1e308}) {
+        SliceSpec s;
+        s.origin = {0, 0, z};
+        WriteSlice(far + "/p" + std::to_string(z > 0), s, 7);
+    }
+    EXPECT_NE(message(far).find("keine gültige Lage im Raum"), std::string::npos) << message(far);
+    // A slice written twice: the same volume as without the copy.
+    const std::string once = Folder("once"), twice = Folder("twice");
+    AxialSeries(once, 4);
+    AxialSeries(twice, 4);
+    SliceSpec copy;
+    copy.origin = {0, 0, 2};
+    WriteSlice(twice + "/zz", copy, 200);
+    EXPECT_EQ(zx::ConvertDicomSeries(twice).voxels, zx::ConvertDicomSeries(once).voxels);
+}
