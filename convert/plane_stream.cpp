@@ -1,8 +1,14 @@
 #include "convert/plane_stream.h"
 
+#include <sys/mman.h>
+
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <new>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 namespace zx {
 namespace {
@@ -66,8 +72,15 @@ PlaneStream::PlaneStream(const std::array<std::int64_t, 3>& dims, const Matrix3&
     if (window_) {
         gain_ = window_->high > window_->low ? 255.0 / (window_->high - window_->low) : 0.0;
     } else {
-        values_.assign(std::size_t(grid_.count[0]) * std::size_t(grid_.count[1]) * std::size_t(grid_.count[2]),
-                       0.0f);
+        // Every voxel is written once, so the grid is not cleared first; in
+        // 2 MiB pages where the system offers them (far fewer page faults).
+        constexpr std::size_t kHuge = std::size_t{2} << 20;
+        const std::size_t bytes =
+            std::size_t(grid_.count[0]) * std::size_t(grid_.count[1]) * std::size_t(grid_.count[2]) * sizeof(float);
+        void* p = std::aligned_alloc(kHuge, (bytes + kHuge - 1) / kHuge * kHuge);
+        if (!p) throw std::bad_alloc();
+        ::madvise(p, bytes, MADV_HUGEPAGE);
+        values_.reset(static_cast<float*>(p));
         stride_ = WindowSampleStride(std::uint64_t(dims[0]) * std::uint64_t(dims[1]) * std::uint64_t(dims[2]));
     }
     minimum_ = std::numeric_limits<double>::infinity();
@@ -75,6 +88,8 @@ PlaneStream::PlaneStream(const std::array<std::int64_t, 3>& dims, const Matrix3&
 }
 
 PlaneStream::~PlaneStream() = default;
+
+void PlaneStream::FreeValues::operator()(float* p) const { std::free(p); }
 
 void PlaneStream::Abort() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -91,12 +106,29 @@ void PlaneStream::Add(std::int64_t k, const T* samples, const Scaling& scaling) 
     double minimum = std::numeric_limits<double>::infinity(), maximum = -minimum;
     if (!window_) {
         const std::uint64_t begin = std::uint64_t(k) * plane;
-        std::uint64_t i = (begin + stride_ - 1) / stride_ * stride_;
-        for (; i < begin + plane; i += stride_) {
-            const double v = scaling.Apply(static_cast<double>(Load(samples + (i - begin))));
-            picked.push_back(static_cast<float>(v));
-            minimum = std::min(minimum, v);
-            maximum = std::max(maximum, v);
+        const std::uint64_t from = (begin + stride_ - 1) / stride_ * stride_;
+        if constexpr (std::is_integral_v<T> && sizeof(T) <= 2) {
+            // Counted by stored value: no sorting later, and a few hundred
+            // KiB whatever the image.
+            std::lock_guard<std::mutex> lock(mutex_);
+            auto it = std::find_if(counted_.begin(), counted_.end(), [&](const Counted& c) {
+                return c.slope == scaling.slope && c.inter == scaling.inter &&
+                       c.lowest == int(std::numeric_limits<T>::min()) && c.count.size() == (std::size_t{1} << (8 * sizeof(T)));
+            });
+            if (it == counted_.end()) {
+                counted_.push_back({scaling.slope, scaling.inter, int(std::numeric_limits<T>::min()),
+                                    std::vector<std::uint64_t>(std::size_t{1} << (8 * sizeof(T)))});
+                it = counted_.end() - 1;
+            }
+            for (std::uint64_t i = from; i < begin + plane; i += stride_)
+                ++it->count[std::size_t(int(Load(samples + (i - begin))) - it->lowest)];
+        } else {
+            for (std::uint64_t i = from; i < begin + plane; i += stride_) {
+                const double v = scaling.Apply(static_cast<double>(Load(samples + (i - begin))));
+                picked.push_back(static_cast<float>(v));
+                minimum = std::min(minimum, v);
+                maximum = std::max(maximum, v);
+            }
         }
     }
     int slot = -1;
@@ -113,20 +145,44 @@ void PlaneStream::Add(std::int64_t k, const T* samples, const Scaling& scaling) 
         const std::size_t nu = axisU_.weight.size(), nv = axisV_.weight.size();
         std::vector<double>& r = slots_[std::size_t(slot)];
         r.resize(nu * nv);
-        auto value = [&](std::int64_t at) { return scaling.Apply(static_cast<double>(Load(samples + at))); };
-        for (std::size_t a = 0; a < nu; ++a) {
-            const std::int64_t u0 = axisU_.first[a], u1 = axisU_.second[a];
-            const double wu = axisU_.weight[a];
-            double* row = r.data() + a * nv;
+        // Integer samples are interpolated as stored and scaled once: the
+        // scaling is linear, and finite for every stored value here.
+        const bool linear = std::is_integral_v<T> && std::isfinite(scaling.slope) && std::isfinite(scaling.inter) &&
+                            std::isfinite(std::fabs(scaling.slope) * 4294967296.0 + std::fabs(scaling.inter));
+        if (linear) {
+            // Rows of the image outside, columns inside, no branches: the
+            // weights of 0 give the sample itself.
+            for (std::size_t b = 0; b < nv; ++b) {
+                const T* row0 = samples + axisV_.first[b];
+                const T* row1 = samples + axisV_.second[b];
+                const double wv = axisV_.weight[b];
+                for (std::size_t a = 0; a < nu; ++a) {
+                    const std::int64_t u0 = axisU_.first[a], u1 = axisU_.second[a];
+                    const double wu = axisU_.weight[a];
+                    const double x0 = double(Load(row0 + u0)), x1 = double(Load(row0 + u1));
+                    const double y0 = double(Load(row1 + u0)), y1 = double(Load(row1 + u1));
+                    const double top = x0 + (x1 - x0) * wu, bottom = y0 + (y1 - y0) * wu;
+                    r[b * nu + a] = top + (bottom - top) * wv;
+                }
+            }
+            if (!(scaling.slope == 1 && scaling.inter == 0))
+                for (double& x : r) x = scaling.Apply(x);
+        } else {
+            auto value = [&](std::int64_t at) { return scaling.Apply(static_cast<double>(Load(samples + at))); };
             for (std::size_t b = 0; b < nv; ++b) {
                 const std::int64_t v0 = axisV_.first[b], v1 = axisV_.second[b];
                 const double wv = axisV_.weight[b];
-                auto alongU = [&](std::int64_t base) {
-                    const double p = value(base + u0);
-                    return wu == 0 ? p : p + (value(base + u1) - p) * wu;
-                };
-                const double p0 = alongU(v0);
-                row[b] = wv == 0 ? p0 : p0 + (alongU(v1) - p0) * wv;
+                double* row = r.data() + b * nu;
+                for (std::size_t a = 0; a < nu; ++a) {
+                    const std::int64_t u0 = axisU_.first[a], u1 = axisU_.second[a];
+                    const double wu = axisU_.weight[a];
+                    auto alongU = [&](std::int64_t base) {
+                        const double p = value(base + u0);
+                        return wu == 0 ? p : p + (value(base + u1) - p) * wu;
+                    };
+                    const double p0 = alongU(v0);
+                    row[a] = wv == 0 ? p0 : p0 + (alongU(v1) - p0) * wv;
+                }
             }
         }
     }
@@ -174,12 +230,12 @@ void PlaneStream::Emit(std::int64_t lower, std::int64_t upper) {
         const double* a = slots_[std::size_t(HolderSlot(lower))].data();
         const double* b = upper > lower ? slots_[std::size_t(HolderSlot(upper))].data() : a;
         const std::int64_t base = origin + std::int64_t(o) * stride[s_];
-        for (std::size_t i = 0; i < nu; ++i) {
-            const std::int64_t rowBase = base + std::int64_t(i) * stride[u_];
-            for (std::size_t j = 0; j < nv; ++j) {
-                const double p = a[i * nv + j];
-                const double v = w == 0 ? p : p + (b[i * nv + j] - p) * w;
-                const std::int64_t at = rowBase + std::int64_t(j) * stride[v_];
+        for (std::size_t j = 0; j < nv; ++j) {
+            const std::int64_t rowBase = base + std::int64_t(j) * stride[v_];
+            for (std::size_t i = 0; i < nu; ++i) {
+                const double p = a[j * nu + i];
+                const double v = w == 0 ? p : p + (b[j * nu + i] - p) * w;
+                const std::int64_t at = rowBase + std::int64_t(i) * stride[u_];
                 if (window_) {
                     out_[at] = ToGrey(v, *window_, gain_);
                 } else {
@@ -196,6 +252,46 @@ int PlaneStream::HolderSlot(std::int64_t k) const {
     throw ConvertError(path_ + ": interner Fehler (Schicht fehlt)");
 }
 
+Window PlaneStream::CountedWindow() {
+    // The samples as (value, how often), sorted: the k-th smallest is where
+    // the running count passes k. The same percentiles as sorting every
+    // sample (values as floats, neighbouring ranks interpolated).
+    std::vector<std::pair<float, std::uint64_t>> values;
+    double minimum = minimum_, maximum = maximum_;
+    for (const Counted& c : counted_) {
+        const Scaling scaling{c.slope, c.inter};
+        for (std::size_t b = 0; b < c.count.size(); ++b) {
+            if (!c.count[b]) continue;
+            const double v = scaling.Apply(double(int(b) + c.lowest));
+            values.emplace_back(static_cast<float>(v), c.count[b]);
+            minimum = std::min(minimum, v);
+            maximum = std::max(maximum, v);
+        }
+    }
+    for (float v : samples_) values.emplace_back(v, 1);
+    std::sort(values.begin(), values.end());
+    std::uint64_t n = 0;
+    for (const auto& v : values) n += v.second;
+    auto kth = [&](std::uint64_t k) {
+        std::uint64_t seen = 0;
+        for (const auto& v : values) {
+            seen += v.second;
+            if (seen > k) return double(v.first);
+        }
+        return double(values.back().first);
+    };
+    auto percentile = [&](double p) {
+        const double rank = p * static_cast<double>(n - 1);
+        const auto lower = static_cast<std::uint64_t>(std::floor(rank));
+        const double lo = kth(lower);
+        if (lower + 1 >= n) return lo;
+        return lo + (kth(lower + 1) - lo) * (rank - static_cast<double>(lower));
+    };
+    Window w{percentile(0.005), percentile(0.995)};
+    if (!(w.high > w.low)) w = {minimum, maximum};
+    return w;
+}
+
 NiftiVolume PlaneStream::Finish() {
     for (std::size_t k = 0; k < ready_.size(); ++k)
         if (!ready_[k]) throw ConvertError(path_ + ": das Bild ist unvollständig");
@@ -203,17 +299,17 @@ NiftiVolume PlaneStream::Finish() {
     volume.planes = grid_.count[0];
     volume.voxelEdgeMm = grid_.edge;
     if (!window_) {
-        const Window window = WindowOfSamples(samples_, minimum_, maximum_);
+        const Window window = counted_.empty() ? WindowOfSamples(samples_, minimum_, maximum_) : CountedWindow();
         const double gain = window.high > window.low ? 255.0 / (window.high - window.low) : 0.0;
         const int nx = grid_.count[0], ny = grid_.count[1], nz = grid_.count[2];
         const int y0 = (kGrid - ny) / 2, z0 = (kGrid - nz) / 2;
-        const float* v = values_.data();
+        const float* v = values_.get();
         for (int x = 0; x < nx; ++x)
             for (int z = 0; z < nz; ++z) {
                 std::uint8_t* row = out_ + std::size_t(x) * kGrid * kGrid + std::size_t(z + z0) * kGrid + y0;
                 for (int y = 0; y < ny; ++y) row[y] = ToGrey(*v++, window, gain);
             }
-        values_ = {};
+        values_.reset();
     }
     if (!own_.empty()) volume.voxels = std::move(own_);
     return volume;

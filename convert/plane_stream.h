@@ -57,6 +57,7 @@ private:
     void Ready(std::int64_t k, int slot, std::vector<float>&& samples, double minimum, double maximum);
     void Emit(std::int64_t lower, std::int64_t upper);
     bool Done(std::int64_t k) const;
+    Window CountedWindow();
     int HolderSlot(std::int64_t k) const;
 
     std::array<std::int64_t, 3> dims_;
@@ -66,7 +67,10 @@ private:
     double gain_ = 0;
     std::uint8_t* out_;
     std::vector<std::uint8_t> own_;
-    std::vector<float> values_;  ///< output voxels before the window is known
+    struct FreeValues {
+        void operator()(float* p) const;
+    };
+    std::unique_ptr<float[], FreeValues> values_;  ///< output voxels before the window is known
     int u_ = 0, v_ = 0, s_ = 0;  ///< viewer axes of array axes 0, 1, 2
     Axis axisU_, axisV_;
     std::vector<std::int64_t> lower_;  ///< per output index along s: the plane below it
@@ -81,7 +85,15 @@ private:
     std::vector<std::uint8_t> used_;      ///< per plane: some output voxel reads it
     std::array<std::int64_t, kSlots> holder_{};  ///< plane in each slot, −1 free
     std::array<std::vector<double>, kSlots> slots_;
-    std::vector<float> samples_;
+    std::vector<float> samples_;  ///< the window's samples of wide types
+    /// The window's samples of 8- and 16-bit planes, counted by stored
+    /// value, one count per scaling.
+    struct Counted {
+        double slope, inter;
+        int lowest;
+        std::vector<std::uint64_t> count;
+    };
+    std::vector<Counted> counted_;
     double minimum_, maximum_;
 };
 
