@@ -76,6 +76,17 @@ std::string DicomReaderPath() {
 }
 
 NiftiVolume ConvertDicomSeriesApart(const std::string& folder) {
+    NiftiVolume v;
+    ConvertDicomSeriesApart(folder, [&](const std::uint8_t* voxels, int planes, double edge) {
+        v.voxels.assign(voxels, voxels + sizeof(DicomSeriesResult::voxels));
+        v.planes = planes;
+        v.voxelEdgeMm = edge;
+    });
+    return v;
+}
+
+void ConvertDicomSeriesApart(const std::string& folder,
+                             const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use) {
     const std::string reader = DicomReaderPath();
     if (reader.empty()) Fail("Der DICOM-Leser zerebrix-dicom ist nicht installiert.");
     struct Fd {
@@ -119,8 +130,8 @@ NiftiVolume ConvertDicomSeriesApart(const std::string& folder) {
     pid_t waited;
     while ((waited = ::waitpid(pid, &wstatus, 0)) < 0 && errno == EINTR) {
     }
-    return TakeDicomSeriesResult(folder, *result,
-                                 waited == pid && WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+    CheckDicomSeriesResult(folder, *result, waited == pid && WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+    use(result->voxels, result->planes, result->edge);
 }
 
 }  // namespace zx

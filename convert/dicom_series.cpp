@@ -363,8 +363,7 @@ void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result)
 
 void ConvertDicomSeries(const std::string& folder,
                         const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use) {
-    const NiftiVolume v = ConvertDicomSeriesApart(folder);
-    use(v.voxels.data(), v.planes, v.voxelEdgeMm);
+    ConvertDicomSeriesApart(folder, use);
 }
 
 NiftiVolume ConvertDicomSeries(const std::string& folder) { return ConvertDicomSeriesApart(folder); }

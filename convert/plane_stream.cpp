@@ -162,11 +162,9 @@ void PlaneStream::Add(std::int64_t k, const T* samples, const Scaling& scaling) 
                     const double x0 = double(Load(row0 + u0)), x1 = double(Load(row0 + u1));
                     const double y0 = double(Load(row1 + u0)), y1 = double(Load(row1 + u1));
                     const double top = x0 + (x1 - x0) * wu, bottom = y0 + (y1 - y0) * wu;
-                    r[b * nu + a] = top + (bottom - top) * wv;
+                    r[b * nu + a] = scaling.Apply(top + (bottom - top) * wv);
                 }
             }
-            if (!(scaling.slope == 1 && scaling.inter == 0))
-                for (double& x : r) x = scaling.Apply(x);
         } else {
             auto value = [&](std::int64_t at) { return scaling.Apply(static_cast<double>(Load(samples + at))); };
             for (std::size_t b = 0; b < nv; ++b) {
@@ -230,12 +228,21 @@ void PlaneStream::Emit(std::int64_t lower, std::int64_t upper) {
         const double* a = slots_[std::size_t(HolderSlot(lower))].data();
         const double* b = upper > lower ? slots_[std::size_t(HolderSlot(upper))].data() : a;
         const std::int64_t base = origin + std::int64_t(o) * stride[s_];
-        for (std::size_t j = 0; j < nv; ++j) {
-            const std::int64_t rowBase = base + std::int64_t(j) * stride[v_];
-            for (std::size_t i = 0; i < nu; ++i) {
-                const double p = a[j * nu + i];
-                const double v = w == 0 ? p : p + (b[j * nu + i] - p) * w;
-                const std::int64_t at = rowBase + std::int64_t(i) * stride[u_];
+        // The inner loop runs along the output axis of the smaller stride:
+        // consecutive writes then share cache lines.
+        const bool vInner = stride[v_] < stride[u_];
+        const std::size_t outer = vInner ? nu : nv, inner = vInner ? nv : nu;
+        const std::int64_t outerStride = vInner ? stride[u_] : stride[v_];
+        const std::int64_t innerStride = vInner ? stride[v_] : stride[u_];
+        const std::size_t outerStep = vInner ? 1 : nu, innerStep = vInner ? nu : 1;
+        for (std::size_t m = 0; m < outer; ++m) {
+            const std::int64_t rowBase = base + std::int64_t(m) * outerStride;
+            const double* pa = a + m * outerStep;
+            const double* pb = b + m * outerStep;
+            for (std::size_t n = 0; n < inner; ++n) {
+                const double p = pa[n * innerStep];
+                const double v = w == 0 ? p : p + (pb[n * innerStep] - p) * w;
+                const std::int64_t at = rowBase + std::int64_t(n) * innerStride;
                 if (window_) {
                     out_[at] = ToGrey(v, *window_, gain_);
                 } else {

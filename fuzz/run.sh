@@ -7,12 +7,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 declare -A corpus=([fuzz_vmr]=vmr [fuzz_info]=info [fuzz_bmp]=bmp [fuzz_nifti]=nifti
-                   [fuzz_dicom_scan]=dicom [fuzz_dicom_series]=series)
+                   [fuzz_dicom_scan]=dicom [fuzz_dicom_series]=series
+                   [fuzz_labels]=labels)
 work=$(mktemp -d /tmp/zxfuzz.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 export QT_QPA_PLATFORM=offscreen
 failed=0 passed=0 broken=0
-for h in fuzz_vmr fuzz_info fuzz_bmp fuzz_nifti fuzz_dicom_scan fuzz_dicom_series; do
+for h in fuzz_vmr fuzz_info fuzz_bmp fuzz_nifti fuzz_dicom_scan fuzz_dicom_series fuzz_labels; do
   mkdir -p "$work/$h"
   # GDCM allocates an element's declared length (up to 4 GiB) before it
   # reads it; the series harness gets room for that.

@@ -1027,4 +1027,14 @@ TEST(PlaneStream, GivesTheWholeImageResultPlaneByPlaneFromTwoThreads) {
     }
 }
 
+TEST(PlanViewerGrid, RefusesGeometryNoScannerWrites) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (const zx::Matrix3& m : {zx::Matrix3{{{nan, 0, 0}, {0, 1, 0}, {0, 0, 1}}},
+                                 zx::Matrix3{{{1e300, 0, 0}, {0, 1, 0}, {0, 0, 1}}},
+                                 zx::Matrix3{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1e-9}}}}) {
+        EXPECT_THROW(zx::PlanViewerGrid({4, 4, 4}, m, "x"), zx::ConvertError);
+    }
+    EXPECT_EQ(zx::PlanViewerGrid({4, 4, 4}, {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}, "x").count[0], 4);
+}
+
 }  // namespace
