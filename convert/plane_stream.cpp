@@ -81,10 +81,8 @@ PlaneStream::PlaneStream(const std::array<std::int64_t, 3>& dims, const Matrix3&
         if (!p) throw std::bad_alloc();
         ::madvise(p, bytes, MADV_HUGEPAGE);
         values_.reset(static_cast<float*>(p));
-        stride_ = WindowSampleStride(std::uint64_t(dims[0]) * std::uint64_t(dims[1]) * std::uint64_t(dims[2]));
+        windowSamples_ = std::make_unique<WindowSamples>(std::uint64_t(dims[0]) * std::uint64_t(dims[1]) * std::uint64_t(dims[2]));
     }
-    minimum_ = std::numeric_limits<double>::infinity();
-    maximum_ = -minimum_;
 }
 
 PlaneStream::~PlaneStream() = default;
@@ -100,37 +98,7 @@ void PlaneStream::Abort() {
 template <typename T>
 void PlaneStream::Add(std::int64_t k, const T* samples, const Scaling& scaling) {
     const std::uint64_t plane = std::uint64_t(dims_[0]) * std::uint64_t(dims_[1]);
-    // The window's samples of this plane: global indices that are multiples
-    // of the stride, as in the whole-image window.
-    std::vector<float> picked;
-    double minimum = std::numeric_limits<double>::infinity(), maximum = -minimum;
-    if (!window_) {
-        const std::uint64_t begin = std::uint64_t(k) * plane;
-        const std::uint64_t from = (begin + stride_ - 1) / stride_ * stride_;
-        if constexpr (std::is_integral_v<T> && sizeof(T) <= 2) {
-            // Counted by stored value: no sorting later, and a few hundred
-            // KiB whatever the image.
-            std::lock_guard<std::mutex> lock(mutex_);
-            auto it = std::find_if(counted_.begin(), counted_.end(), [&](const Counted& c) {
-                return c.slope == scaling.slope && c.inter == scaling.inter &&
-                       c.lowest == int(std::numeric_limits<T>::min()) && c.count.size() == (std::size_t{1} << (8 * sizeof(T)));
-            });
-            if (it == counted_.end()) {
-                counted_.push_back({scaling.slope, scaling.inter, int(std::numeric_limits<T>::min()),
-                                    std::vector<std::uint64_t>(std::size_t{1} << (8 * sizeof(T)))});
-                it = counted_.end() - 1;
-            }
-            for (std::uint64_t i = from; i < begin + plane; i += stride_)
-                ++it->count[std::size_t(int(Load(samples + (i - begin))) - it->lowest)];
-        } else {
-            for (std::uint64_t i = from; i < begin + plane; i += stride_) {
-                const double v = scaling.Apply(static_cast<double>(Load(samples + (i - begin))));
-                picked.push_back(static_cast<float>(v));
-                minimum = std::min(minimum, v);
-                maximum = std::max(maximum, v);
-            }
-        }
-    }
+    if (windowSamples_) windowSamples_->Add(std::uint64_t(k) * plane, samples, plane, scaling);
     int slot = -1;
     if (used_[std::size_t(k)]) {
         slot = int(k % kSlots);
@@ -184,14 +152,11 @@ void PlaneStream::Add(std::int64_t k, const T* samples, const Scaling& scaling) 
             }
         }
     }
-    Ready(k, slot, std::move(picked), minimum, maximum);
+    Ready(k, slot);
 }
 
-void PlaneStream::Ready(std::int64_t k, int slot, std::vector<float>&& picked, double minimum, double maximum) {
+void PlaneStream::Ready(std::int64_t k, int slot) {
     std::lock_guard<std::mutex> lock(mutex_);
-    samples_.insert(samples_.end(), picked.begin(), picked.end());
-    minimum_ = std::min(minimum_, minimum);
-    maximum_ = std::max(maximum_, maximum);
     ready_[std::size_t(k)] = 1;
     if (slot < 0) released_[std::size_t(k)] = 1;
     Emit(k, k);
@@ -259,46 +224,6 @@ int PlaneStream::HolderSlot(std::int64_t k) const {
     throw ConvertError(path_ + ": interner Fehler (Schicht fehlt)");
 }
 
-Window PlaneStream::CountedWindow() {
-    // The samples as (value, how often), sorted: the k-th smallest is where
-    // the running count passes k. The same percentiles as sorting every
-    // sample (values as floats, neighbouring ranks interpolated).
-    std::vector<std::pair<float, std::uint64_t>> values;
-    double minimum = minimum_, maximum = maximum_;
-    for (const Counted& c : counted_) {
-        const Scaling scaling{c.slope, c.inter};
-        for (std::size_t b = 0; b < c.count.size(); ++b) {
-            if (!c.count[b]) continue;
-            const double v = scaling.Apply(double(int(b) + c.lowest));
-            values.emplace_back(static_cast<float>(v), c.count[b]);
-            minimum = std::min(minimum, v);
-            maximum = std::max(maximum, v);
-        }
-    }
-    for (float v : samples_) values.emplace_back(v, 1);
-    std::sort(values.begin(), values.end());
-    std::uint64_t n = 0;
-    for (const auto& v : values) n += v.second;
-    auto kth = [&](std::uint64_t k) {
-        std::uint64_t seen = 0;
-        for (const auto& v : values) {
-            seen += v.second;
-            if (seen > k) return double(v.first);
-        }
-        return double(values.back().first);
-    };
-    auto percentile = [&](double p) {
-        const double rank = p * static_cast<double>(n - 1);
-        const auto lower = static_cast<std::uint64_t>(std::floor(rank));
-        const double lo = kth(lower);
-        if (lower + 1 >= n) return lo;
-        return lo + (kth(lower + 1) - lo) * (rank - static_cast<double>(lower));
-    };
-    Window w{percentile(0.005), percentile(0.995)};
-    if (!(w.high > w.low)) w = {minimum, maximum};
-    return w;
-}
-
 NiftiVolume PlaneStream::Finish() {
     for (std::size_t k = 0; k < ready_.size(); ++k)
         if (!ready_[k]) throw ConvertError(path_ + ": das Bild ist unvollständig");
@@ -306,7 +231,7 @@ NiftiVolume PlaneStream::Finish() {
     volume.planes = grid_.count[0];
     volume.voxelEdgeMm = grid_.edge;
     if (!window_) {
-        const Window window = counted_.empty() ? WindowOfSamples(samples_, minimum_, maximum_) : CountedWindow();
+        const Window window = windowSamples_->Result();
         const double gain = window.high > window.low ? 255.0 / (window.high - window.low) : 0.0;
         const int nx = grid_.count[0], ny = grid_.count[1], nz = grid_.count[2];
         const int y0 = (kGrid - ny) / 2, z0 = (kGrid - nz) / 2;

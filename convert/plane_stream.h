@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "convert/pipeline.h"
+#include "convert/window_samples.h"
 
 namespace zx {
 
@@ -54,10 +55,9 @@ private:
     };
     static constexpr int kSlots = 4;
 
-    void Ready(std::int64_t k, int slot, std::vector<float>&& samples, double minimum, double maximum);
+    void Ready(std::int64_t k, int slot);
     void Emit(std::int64_t lower, std::int64_t upper);
     bool Done(std::int64_t k) const;
-    Window CountedWindow();
     int HolderSlot(std::int64_t k) const;
 
     std::array<std::int64_t, 3> dims_;
@@ -75,7 +75,6 @@ private:
     Axis axisU_, axisV_;
     std::vector<std::int64_t> lower_;  ///< per output index along s: the plane below it
     std::vector<double> sWeight_;      ///< … and the weight of the plane above
-    std::uint64_t stride_ = 1;  ///< window sample stride
 
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -85,16 +84,7 @@ private:
     std::vector<std::uint8_t> used_;      ///< per plane: some output voxel reads it
     std::array<std::int64_t, kSlots> holder_{};  ///< plane in each slot, −1 free
     std::array<std::vector<double>, kSlots> slots_;
-    std::vector<float> samples_;  ///< the window's samples of wide types
-    /// The window's samples of 8- and 16-bit planes, counted by stored
-    /// value, one count per scaling.
-    struct Counted {
-        double slope, inter;
-        int lowest;
-        std::vector<std::uint64_t> count;
-    };
-    std::vector<Counted> counted_;
-    double minimum_, maximum_;
+    std::unique_ptr<WindowSamples> windowSamples_;  ///< while the window is unknown
 };
 
 }  // namespace zx
