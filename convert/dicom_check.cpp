@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -80,9 +81,18 @@ bool HasDicomPreamble(const std::string& path) {
     return file.size >= 132 && std::memcmp(file.data + 128, "DICM", 4) == 0;
 }
 
-void CheckDicomFile(const std::string& path, const std::string& name) {
+void WithNativeSamples(const std::string& path, const DicomLayout& layout, std::uint64_t bytes,
+                       const std::function<void(const unsigned char*)>& use) {
     const Mapped file(path);
-    if (!file.data) return;  // unreadable: the decoder says so
+    if (!file.data || layout.pixelOffset > file.size || file.size - layout.pixelOffset < bytes)
+        throw ConvertError("Die DICOM-Datei " + path + " kann nicht dekodiert werden.");
+    use(file.data + layout.pixelOffset);
+}
+
+DicomLayout CheckDicomFile(const std::string& path, const std::string& name) {
+    DicomLayout layout;
+    const Mapped file(path);
+    if (!file.data) return layout;  // unreadable: the decoder says so
     Walker w{file.data, file.size, name};
     std::size_t pos = 0;
     if (file.size >= 132 && std::memcmp(file.data + 128, "DICM", 4) == 0) pos = 132;
@@ -96,7 +106,8 @@ void CheckDicomFile(const std::string& path, const std::string& name) {
     // Ends of the sequences and items the walk is inside (undefined ones at
     // SIZE_MAX, closed by their delimiters); depth 0 is the data set itself.
     std::vector<std::size_t> open;
-    std::uint32_t rows = 0, columns = 0, bits = 0, samples = 1;
+    std::uint32_t rows = 0, columns = 0, bits = 0, samples = 1, stored = 0, representation = 0;
+    bool scalingRead = true;
     std::uint64_t frames = 1;
     std::int64_t pixelLength = -1;  // uncompressed Pixel Data of the data set
     bool encapsulated = false;
@@ -107,7 +118,7 @@ void CheckDicomFile(const std::string& path, const std::string& name) {
             metaDone = true;
             explicitVr = syntax != "1.2.840.10008.1.2";
             big = syntax == "1.2.840.10008.1.2.2";
-            if (syntax == "1.2.840.10008.1.2.1.99") return;  // deflated: not walkable
+            if (syntax == "1.2.840.10008.1.2.1.99") return layout;  // deflated: not walkable
         }
         const bool b = metaDone && big;
         const std::uint16_t group = w.U16(pos, b), element = w.U16(pos + 2, b);
@@ -134,7 +145,7 @@ void CheckDicomFile(const std::string& path, const std::string& name) {
         if (inFragments) w.Broken();  // only items belong in encapsulated Pixel Data
         if (explicitVr || !metaDone) {
             vr = {reinterpret_cast<const char*>(file.data) + pos + 4, 2};
-            if (!KnownVr(vr)) return;  // the decoder's guesswork from here on
+            if (!KnownVr(vr)) return layout;  // the decoder's guesswork from here on
             if (LongLength(vr)) {
                 if (pos + 12 > file.size) w.Broken();
                 length = w.U32(pos + 8, b);
@@ -172,13 +183,25 @@ void CheckDicomFile(const std::string& path, const std::string& name) {
             if (element == 0x0011) columns = us;
             if (element == 0x0100) bits = us;
             if (element == 0x0002) samples = us;
+            if (element == 0x0101) stored = us;
+            if (element == 0x0103) representation = us;
+            if (element == 0x1052 || element == 0x1053) {
+                const std::string text(reinterpret_cast<const char*>(value), std::min<std::uint32_t>(length, 32));
+                char* end = nullptr;
+                const double v = std::strtod(text.c_str(), &end);
+                if (end == text.c_str()) scalingRead = false;
+                (element == 0x1052 ? layout.intercept : layout.slope) = v;
+            }
             if (element == 0x0008) {
                 const std::string text(reinterpret_cast<const char*>(value), std::min<std::uint32_t>(length, 16));
                 const long long n = std::atoll(text.c_str());
                 frames = n > 1 ? std::uint64_t(n) : 1;
             }
         }
-        if (top && group == 0x7fe0 && element == 0x0010) pixelLength = length;
+        if (top && group == 0x7fe0 && element == 0x0010) {
+            pixelLength = length;
+            layout.pixelOffset = pos;
+        }
         pos += length;
     }
     const std::uint64_t values = std::uint64_t(rows) * columns * samples;
@@ -186,6 +209,12 @@ void CheckDicomFile(const std::string& path, const std::string& name) {
         throw ConvertError("Die DICOM-Datei " + name + " ist zu groß (Datei zu groß: mehr als 512 MiB Bilddaten).");
     const std::uint64_t bytes = (values * bits + 7) / 8 * frames;
     if (pixelLength >= 0 && !encapsulated && std::uint64_t(pixelLength) < bytes) w.Broken();
+    layout.bits = int(bits);
+    layout.signedSamples = representation == 1;
+    layout.native = (syntax == "1.2.840.10008.1.2" || syntax == "1.2.840.10008.1.2.1") && pixelLength >= 0 &&
+                    !encapsulated && samples == 1 && frames == 1 && (bits == 8 || bits == 16) && stored == bits &&
+                    representation <= 1 && scalingRead && std::isfinite(layout.slope) && std::isfinite(layout.intercept);
+    return layout;
 }
 
 }  // namespace zx

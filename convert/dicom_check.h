@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace zx {
@@ -19,7 +20,23 @@ constexpr std::uint64_t kMaxDicomImageBytes = std::uint64_t{512} << 20;
 /// kMaxDicomImageBytes. Files in a deflated transfer syntax, and the rest
 /// of a file after an element whose value representation is unknown, are
 /// left to the decoder.
-void CheckDicomFile(const std::string& path, const std::string& name);
+/// What the walk learns of the image on the way, as the header states it.
+struct DicomLayout {
+    /// Uncompressed little-endian samples, one a pixel, of 8 or 16 bits
+    /// that all count (Bits Stored = Bits Allocated), one frame.
+    bool native = false;
+    bool signedSamples = false;
+    int bits = 0;
+    std::uint64_t pixelOffset = 0;  ///< where the samples start in the file
+    double slope = 1, intercept = 0;  ///< Rescale Slope and Intercept
+};
+DicomLayout CheckDicomFile(const std::string& path, const std::string& name);
+
+/// Calls `use` with the native samples of the file (`rows` × `columns`
+/// of them) mapped into memory. Throws ConvertError when the file no
+/// longer holds them.
+void WithNativeSamples(const std::string& path, const DicomLayout& layout, std::uint64_t bytes,
+                       const std::function<void(const unsigned char*)>& use);
 
 /// Whether the file starts with the DICOM preamble and "DICM".
 bool HasDicomPreamble(const std::string& path);

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <exception>
+#include <optional>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +26,7 @@
 #include "convert/dicom_result.h"
 #include "convert/pipeline.h"
 #include "convert/plane_stream.h"
+#include "convert/window_samples.h"
 
 namespace zx {
 namespace {
@@ -132,6 +135,7 @@ Decoded Decode(const std::string& path, std::vector<char>& buffer) {
 /// A file of the series as its header describes it.
 struct Slice {
     std::string path;
+    DicomLayout layout;
     unsigned rows = 0, columns = 0;
     long frames = 1;
     std::vector<double> position, orientation;
@@ -170,9 +174,10 @@ std::vector<Slice> LargestSeries(const std::string& folder) {
     // The scanner, too, allocates what a header declares: lengths are
     // checked first. A damaged DICOM file refuses the folder; a file that
     // is none is left out.
-    std::erase_if(files, [](const std::string& f) {
+    std::map<std::string, DicomLayout> layouts;
+    std::erase_if(files, [&](const std::string& f) {
         try {
-            CheckDicomFile(f, Name(f));
+            layouts[f] = CheckDicomFile(f, Name(f));
             return false;
         } catch (const ConvertError&) {
             if (HasDicomPreamble(f)) throw;
@@ -200,6 +205,7 @@ std::vector<Slice> LargestSeries(const std::string& folder) {
     for (const std::string& f : largest->second) {
         Slice s;
         s.path = f;
+        s.layout = layouts[f];
         s.rows = unsigned(std::atol(scanner.GetValue(f.c_str(), kRows)));
         s.columns = unsigned(std::atol(scanner.GetValue(f.c_str(), kColumns)));
         if (const char* n = scanner.GetValue(f.c_str(), kFrames)) s.frames = std::max(1L, std::atol(n));
@@ -238,6 +244,96 @@ NiftiVolume OneFile(const std::string& path, const std::string& folder, std::uin
     for (unsigned f = 0; f < d.frames; ++f) {
         Typed(d.format, buffer.data() + f * frameBytes, [&](auto samples) { stream.Add(f, samples, d.scaling); });
     }
+    return stream.Finish();
+}
+
+/// A planned series: its slices in position order and their grid.
+struct Series {
+    std::string folder;
+    std::vector<Slice> slices;
+    std::array<std::int64_t, 3> dims;
+    Vec3 rowDir, colDir;
+    Matrix3 voxelToWorld;
+    std::vector<char> firstSamples;  ///< the first file, decoded while planning
+};
+
+/// The decoder delivered other samples or another scaling than the header
+/// promised.
+struct LayoutDiffers : std::exception {};
+
+/// Runs `work(k)` for k = 0 … n − 1 on two threads (even and odd k); the
+/// first failure stops both and is thrown again.
+template <typename F>
+void OnTwoThreads(std::size_t n, F&& work, const std::function<void()>& stop = {}) {
+    std::atomic<bool> failed{false};
+    std::exception_ptr error;
+    auto run = [&](std::size_t begin) {
+        for (std::size_t k = begin; k < n && !failed; k += 2) {
+            try {
+                work(k);
+            } catch (...) {
+                if (!failed.exchange(true)) error = std::current_exception();
+                if (stop) stop();
+                return;
+            }
+        }
+    };
+    std::thread helper(run, 1);
+    run(0);
+    helper.join();
+    if (error) std::rethrow_exception(error);
+}
+
+/// The window of a series of uncompressed slices, from their samples as
+/// stored in the files.
+Window NativeWindow(const Series& series) {
+    const std::uint64_t plane = std::uint64_t(series.dims[0]) * std::uint64_t(series.dims[1]);
+    const DicomLayout& first = series.slices.front().layout;
+    WindowSamples samples(plane * series.slices.size());
+    OnTwoThreads(series.slices.size(), [&](std::size_t k) {
+        const Slice& s = series.slices[k];
+        WithNativeSamples(s.path, s.layout, plane * std::uint64_t(first.bits / 8), [&](const unsigned char* p) {
+            const Scaling scaling{s.layout.slope, s.layout.intercept};
+            if (first.bits == 8 && first.signedSamples) samples.Add(k * plane, reinterpret_cast<const std::int8_t*>(p), plane, scaling);
+            if (first.bits == 8 && !first.signedSamples) samples.Add(k * plane, reinterpret_cast<const std::uint8_t*>(p), plane, scaling);
+            if (first.bits == 16 && first.signedSamples) samples.Add(k * plane, reinterpret_cast<const std::int16_t*>(p), plane, scaling);
+            if (first.bits == 16 && !first.signedSamples) samples.Add(k * plane, reinterpret_cast<const std::uint16_t*>(p), plane, scaling);
+        });
+    });
+    return samples.Result();
+}
+
+/// Whether the decoder saw the file as its header describes it.
+bool AsStated(const Decoded& d, const DicomLayout& l) {
+    const auto type = d.format.GetScalarType();
+    const auto expected = l.bits == 8 ? (l.signedSamples ? gdcm::PixelFormat::INT8 : gdcm::PixelFormat::UINT8)
+                                      : (l.signedSamples ? gdcm::PixelFormat::INT16 : gdcm::PixelFormat::UINT16);
+    return type == expected && d.scaling.slope == l.slope && d.scaling.inter == l.intercept;
+}
+
+/// Decodes the slices two at a time and resamples each into the grid as it
+/// comes (with `window`: straight to greys).
+NiftiVolume Stream(Series& series, const Decoded& head, std::optional<Window> window, std::uint8_t* out,
+                   const DicomProgress& progress) {
+    PlaneStream stream(series.dims, series.voxelToWorld, series.folder, window, out);
+    std::atomic<int> done{0};
+    const std::size_t n = series.slices.size();
+    std::vector<char> buffers[2];
+    OnTwoThreads(
+        n,
+        [&](std::size_t k) {
+            std::vector<char>& buffer = buffers[k % 2];
+            const Decoded d = k == 0 ? head : Decode(series.slices[k].path, buffer);
+            const std::vector<char>& samples = k == 0 ? series.firstSamples : buffer;
+            if (d.columns != series.dims[0] || d.rows != series.dims[1] || d.frames != 1)
+                Fail("Die Schichten der Serie sind verschieden groß (" + d.name + ").");
+            if (!Near(d.rowDir, series.rowDir) || !Near(d.colDir, series.colDir))
+                Fail("Die Schichten der Serie sind verschieden ausgerichtet (" + d.name + ").");
+            if (window && !AsStated(d, series.slices[k].layout)) throw LayoutDiffers();
+            Typed(d.format, samples.data(), [&](auto typed) { stream.Add(std::int64_t(k), typed, d.scaling); });
+            if (progress) progress(++done, int(n));
+        },
+        [&] { stream.Abort(); });
     return stream.Finish();
 }
 
@@ -314,39 +410,27 @@ NiftiVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out, co
 
     // The first file decides the pixel spacing; then every file is decoded
     // and resampled in position order, two at a time.
-    std::vector<char> firstBuffer;
-    const Decoded head = Decode(slices.front().path, firstBuffer);
+    Series series{folder, std::move(slices), {first.columns, first.rows, std::int64_t(n)}, rowDir, colDir, {}, {}};
+    const Decoded head = Decode(series.slices.front().path, series.firstSamples);
     const double spacing[3] = {PixelSpacing(head.spacing[0]), PixelSpacing(head.spacing[1]), step};
-    PlaneStream stream({first.columns, first.rows, std::int64_t(n)}, VoxelToWorld(rowDir, colDir, normal, spacing),
-                       folder, std::nullopt, out);
-    std::atomic<bool> failed{false};
-    std::atomic<int> done{0};
-    std::string error;
-    auto work = [&](std::size_t begin) {
-        std::vector<char> buffer;
-        for (std::size_t k = begin; k < n && !failed; k += 2) {
-            try {
-                const Decoded d = k == 0 ? head : Decode(slices[k].path, buffer);
-                const std::vector<char>& samples = k == 0 ? firstBuffer : buffer;
-                if (d.columns != first.columns || d.rows != first.rows || d.frames != 1)
-                    Fail("Die Schichten der Serie sind verschieden groß (" + d.name + ").");
-                if (!Near(d.rowDir, rowDir) || !Near(d.colDir, colDir))
-                    Fail("Die Schichten der Serie sind verschieden ausgerichtet (" + d.name + ").");
-                Typed(d.format, samples.data(),
-                      [&](auto typed) { stream.Add(std::int64_t(k), typed, d.scaling); });
-                if (progress) progress(++done, int(n));
-            } catch (const std::exception& e) {
-                if (!failed.exchange(true)) error = e.what();
-                stream.Abort();
-                return;
-            }
+    series.voxelToWorld = VoxelToWorld(rowDir, colDir, normal, spacing);
+    // Uncompressed samples give the window first, in a cheap pass over the
+    // files as stored; the slices then go straight to their greys, without
+    // a grid of intermediate values. Should the decoder see the samples
+    // otherwise than their header states, the series is read again with
+    // the window from the decoded samples.
+    const DicomLayout& l = series.slices.front().layout;
+    const bool native = std::all_of(series.slices.begin(), series.slices.end(), [&](const Slice& s) {
+        return s.layout.native && s.layout.bits == l.bits && s.layout.signedSamples == l.signedSamples;
+    });
+    if (native) {
+        try {
+            return Stream(series, head, NativeWindow(series), out, progress);
+        } catch (const LayoutDiffers&) {
+            std::memset(out, 0, std::size_t{1} << 24);
         }
-    };
-    std::thread helper(work, 1);
-    work(0);
-    helper.join();
-    if (failed) Fail(error);
-    return stream.Finish();
+    }
+    return Stream(series, head, std::nullopt, out, progress);
 }
 
 void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result) {
