@@ -145,7 +145,9 @@ DicomLayout CheckDicomFile(const std::string& path, const std::string& name) {
         if (inFragments) w.Broken();  // only items belong in encapsulated Pixel Data
         if (explicitVr || !metaDone) {
             vr = {reinterpret_cast<const char*>(file.data) + pos + 4, 2};
-            if (!KnownVr(vr)) return layout;  // the decoder's guesswork from here on
+            // The decoder would guess from here on, and believe lengths no
+            // walk has checked: refused.
+            if (!KnownVr(vr)) w.Broken();
             if (LongLength(vr)) {
                 if (pos + 12 > file.size) w.Broken();
                 length = w.U32(pos + 8, b);

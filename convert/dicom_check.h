@@ -17,9 +17,9 @@ constexpr std::uint64_t kMaxDicomImageBytes = std::uint64_t{512} << 20;
 /// element's length runs past the end of the file or the uncompressed
 /// Pixel Data holds fewer bytes than rows × columns × frames × samples ×
 /// bits need, and "Datei zu groß" when the decoded image would exceed
-/// kMaxDicomImageBytes. Files in a deflated transfer syntax, and the rest
-/// of a file after an element whose value representation is unknown, are
-/// left to the decoder.
+/// kMaxDicomImageBytes; an element of an unknown value representation in
+/// an explicit-VR file counts as damage. Files in a deflated transfer
+/// syntax are left to the decoder.
 /// What the walk learns of the image on the way, as the header states it.
 struct DicomLayout {
     /// Uncompressed little-endian samples, one a pixel, of 8 or 16 bits
