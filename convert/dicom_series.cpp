@@ -435,7 +435,12 @@ NiftiVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out, co
 
 void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result) {
     try {
-        const NiftiVolume v = ReadDicomSeriesHere(folder, result.voxels);
+        const NiftiVolume v = ReadDicomSeriesHere(folder, result.voxels, [&](int done, int total) {
+            result.filesTotal.store(total, std::memory_order_relaxed);
+            int seen = result.filesDone.load(std::memory_order_relaxed);  // two threads report: keep the larger
+            while (seen < done && !result.filesDone.compare_exchange_weak(seen, done, std::memory_order_relaxed)) {
+            }
+        });
         result.planes = v.planes;
         result.edge = v.voxelEdgeMm;
         result.status = 0;
