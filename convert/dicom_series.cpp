@@ -261,16 +261,18 @@ struct Series {
 /// promised.
 struct LayoutDiffers : std::exception {};
 
-/// Runs `work(k)` for k = 0 … n − 1 on two threads (even and odd k); the
-/// first failure stops both and is thrown again.
+/// Runs `work(k, thread)` for k = 0 … n − 1 on two threads, each taking
+/// the next k when it is free (compressed slices take very different
+/// times); the first failure stops both and is thrown again.
 template <typename F>
 void OnTwoThreads(std::size_t n, F&& work, const std::function<void()>& stop = {}) {
     std::atomic<bool> failed{false};
+    std::atomic<std::size_t> next{0};
     std::exception_ptr error;
-    auto run = [&](std::size_t begin) {
-        for (std::size_t k = begin; k < n && !failed; k += 2) {
+    auto run = [&](int thread) {
+        for (std::size_t k; !failed && (k = next++) < n;) {
             try {
-                work(k);
+                work(k, thread);
             } catch (...) {
                 if (!failed.exchange(true)) error = std::current_exception();
                 if (stop) stop();
@@ -290,7 +292,7 @@ Window NativeWindow(const Series& series) {
     const std::uint64_t plane = std::uint64_t(series.dims[0]) * std::uint64_t(series.dims[1]);
     const DicomLayout& first = series.slices.front().layout;
     WindowSamples samples(plane * series.slices.size());
-    OnTwoThreads(series.slices.size(), [&](std::size_t k) {
+    OnTwoThreads(series.slices.size(), [&](std::size_t k, int) {
         const Slice& s = series.slices[k];
         WithNativeSamples(s.path, s.layout, plane * std::uint64_t(first.bits / 8), [&](const unsigned char* p) {
             const Scaling scaling{s.layout.slope, s.layout.intercept};
@@ -321,8 +323,8 @@ NiftiVolume Stream(Series& series, const Decoded& head, std::optional<Window> wi
     std::vector<char> buffers[2];
     OnTwoThreads(
         n,
-        [&](std::size_t k) {
-            std::vector<char>& buffer = buffers[k % 2];
+        [&](std::size_t k, int thread) {
+            std::vector<char>& buffer = buffers[thread];
             const Decoded d = k == 0 ? head : Decode(series.slices[k].path, buffer);
             const std::vector<char>& samples = k == 0 ? series.firstSamples : buffer;
             if (d.columns != series.dims[0] || d.rows != series.dims[1] || d.frames != 1)

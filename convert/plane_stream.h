@@ -34,8 +34,9 @@ public:
 
     /// Plane k (0 … dims[2] − 1): dims[0] · dims[1] samples, axis 0 fastest,
     /// host byte order, scaled by `scaling`. Every plane must be given once;
-    /// two threads may give different planes at the same time (a plane
-    /// waits while the planes four below it are still needed).
+    /// two threads may give different planes at the same time, each thread
+    /// in rising order (a plane waits while the planes eight below it are
+    /// still needed).
     template <typename T>
     void Add(std::int64_t k, const T* samples, const Scaling& scaling);
 
@@ -53,7 +54,7 @@ private:
         std::vector<std::int64_t> first, second;  // sample offsets within the plane
         std::vector<double> weight;
     };
-    static constexpr int kSlots = 4;
+    static constexpr int kSlots = 8;
 
     void Ready(std::int64_t k, int slot);
     void Emit(std::int64_t lower, std::int64_t upper);
