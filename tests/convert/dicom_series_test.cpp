@@ -248,6 +248,22 @@ TEST_F(DicomSeries, HostileSeriesAreRefusedAndDuplicatePositionsKeptOnce) {
         f.close();
         EXPECT_NE(message(folder).find("f0 kann nicht dekodiert werden"), std::string::npos) << message(folder);
     }
+    // 65535 × 65535 samples declared: more than the reader takes from a file.
+    const std::string huge = Folder("huge");
+    AxialSeries(huge, 3);
+    {
+        QFile f(QString::fromStdString(huge + "/f0"));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        QByteArray bytes = f.readAll();
+        for (const char* tag : {"\x28\x00\x10\x00US\x02\x00", "\x28\x00\x11\x00US\x02\x00"}) {
+            const qsizetype at = bytes.indexOf(QByteArray(tag, 8));
+            ASSERT_GT(at, 0);
+            bytes[at + 8] = bytes[at + 9] = char(0xff);
+        }
+        f.seek(0);
+        f.write(bytes);
+    }
+    EXPECT_NE(message(huge).find("Datei zu groß"), std::string::npos) << message(huge);
     // Slices at 0, 1 and 100 mm: the gap is named, not stretched.
     const std::string uneven = Folder("uneven");
     for (double z : {0.0, 1.0, 100.0}) {
