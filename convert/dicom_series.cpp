@@ -4,6 +4,7 @@
 #include <gdcmImageReader.h>
 #include <gdcmScanner.h>
 #include <gdcmTrace.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <array>
@@ -357,6 +358,11 @@ std::vector<double> DicomFileSamples(const std::string& path) {
 }
 
 NiftiVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out, const DicomProgress& progress) {
+    // The decoders allocate and free large buffers for every file; kept in
+    // the heap instead of being returned to the system each time, they are
+    // not faulted in and cleared again file after file.
+    ::mallopt(M_MMAP_THRESHOLD, 256 << 20);
+    ::mallopt(M_TRIM_THRESHOLD, 512 << 20);
     std::vector<Slice> all = LargestSeries(folder);
     const bool multiFrame = std::any_of(all.begin(), all.end(), [](const Slice& s) { return s.frames > 1; });
     if (multiFrame) {
