@@ -82,7 +82,9 @@ void Put(const QString& path, const char* data, std::size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const QString folder = QStringLiteral("/dev/shm/zxfuzz-series-%1").arg(::getpid());
+    // One folder per process under one parent: a run that GDCM ends leaves
+    // its folder behind, and run.sh removes the parent afterwards.
+    static const QString folder = QStringLiteral("/dev/shm/zxfuzz-series/%1").arg(::getpid());
     static std::vector<std::uint8_t> volume(std::size_t{1} << 24);
     const std::vector<std::string>& templates = Templates();
     QDir(folder).removeRecursively();
@@ -107,5 +109,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::size_t i = std::size_t(v.planes) * 65536; i < volume.size(); i += 4099) zxfuzz::Check(volume[i] == 0);
     } catch (const zx::ConvertError&) {
     }
+    QDir(folder).removeRecursively();
     return 0;
 }

@@ -34,5 +34,6 @@ for h in fuzz_vmr fuzz_info fuzz_bmp fuzz_nifti fuzz_dicom_scan fuzz_dicom_serie
     echo "=== $h FAILED"
   fi
 done
+rm -rf /dev/shm/zxfuzz-series
 echo "fuzz: $passed passed, $broken failed"
 exit $failed
