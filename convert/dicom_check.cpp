@@ -85,7 +85,7 @@ void WithNativeSamples(const std::string& path, const DicomLayout& layout, std::
                        const std::function<void(const unsigned char*)>& use) {
     const Mapped file(path);
     if (!file.data || layout.pixelOffset > file.size || file.size - layout.pixelOffset < bytes)
-        throw ConvertError("Die DICOM-Datei " + path + " kann nicht dekodiert werden.");
+        throw ConvertError("Die DICOM-Datei " + path.substr(path.find_last_of('/') + 1) + " kann nicht dekodiert werden.");
     use(file.data + layout.pixelOffset);
 }
 
