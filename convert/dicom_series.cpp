@@ -258,10 +258,6 @@ struct Series {
     std::vector<char> firstSamples;  ///< the first file, decoded while planning
 };
 
-/// The decoder delivered other samples or another scaling than the header
-/// promised.
-struct LayoutDiffers : std::exception {};
-
 /// Runs `work(k, thread)` for k = 0 … n − 1 on two threads, each taking
 /// the next k when it is free (compressed slices take very different
 /// times); the first failure stops both and is thrown again.
@@ -287,23 +283,42 @@ void OnTwoThreads(std::size_t n, F&& work, const std::function<void()>& stop = {
     if (error) std::rethrow_exception(error);
 }
 
-/// The window of a series of uncompressed slices, from their samples as
-/// stored in the files.
-Window NativeWindow(const Series& series) {
+/// Calls `use` with the uncompressed samples of slice k in their stored
+/// type, mapped from the file, and the slice's scaling.
+template <typename F>
+void NativeSamples(const Series& series, std::size_t k, F&& use) {
+    const Slice& s = series.slices[k];
     const std::uint64_t plane = std::uint64_t(series.dims[0]) * std::uint64_t(series.dims[1]);
-    const DicomLayout& first = series.slices.front().layout;
-    WindowSamples samples(plane * series.slices.size());
-    OnTwoThreads(series.slices.size(), [&](std::size_t k, int) {
-        const Slice& s = series.slices[k];
-        WithNativeSamples(s.path, s.layout, plane * std::uint64_t(first.bits / 8), [&](const unsigned char* p) {
-            const Scaling scaling{s.layout.slope, s.layout.intercept};
-            if (first.bits == 8 && first.signedSamples) samples.Add(k * plane, reinterpret_cast<const std::int8_t*>(p), plane, scaling);
-            if (first.bits == 8 && !first.signedSamples) samples.Add(k * plane, reinterpret_cast<const std::uint8_t*>(p), plane, scaling);
-            if (first.bits == 16 && first.signedSamples) samples.Add(k * plane, reinterpret_cast<const std::int16_t*>(p), plane, scaling);
-            if (first.bits == 16 && !first.signedSamples) samples.Add(k * plane, reinterpret_cast<const std::uint16_t*>(p), plane, scaling);
-        });
+    const DicomLayout& l = s.layout;
+    const Scaling scaling{l.slope, l.intercept};
+    WithNativeSamples(s.path, l, plane * std::uint64_t(l.bits / 8), [&](const unsigned char* p) {
+        if (l.bits == 8 && l.signedSamples) use(reinterpret_cast<const std::int8_t*>(p), scaling);
+        if (l.bits == 8 && !l.signedSamples) use(reinterpret_cast<const std::uint8_t*>(p), scaling);
+        if (l.bits == 16 && l.signedSamples) use(reinterpret_cast<const std::int16_t*>(p), scaling);
+        if (l.bits == 16 && !l.signedSamples) use(reinterpret_cast<const std::uint16_t*>(p), scaling);
     });
-    return samples.Result();
+}
+
+/// An uncompressed series in two cheap passes over the mapped files: the
+/// window from the samples first, then each slice straight to its greys,
+/// without a grid of intermediate values.
+NiftiVolume StreamNative(const Series& series, std::uint8_t* out, const DicomProgress& progress) {
+    const std::uint64_t plane = std::uint64_t(series.dims[0]) * std::uint64_t(series.dims[1]);
+    const std::size_t n = series.slices.size();
+    WindowSamples samples(plane * n);
+    OnTwoThreads(n, [&](std::size_t k, int) {
+        NativeSamples(series, k, [&](auto typed, const Scaling& scaling) { samples.Add(k * plane, typed, plane, scaling); });
+    });
+    PlaneStream stream(series.dims, series.voxelToWorld, series.folder, samples.Result(), out);
+    std::atomic<int> done{0};
+    OnTwoThreads(
+        n,
+        [&](std::size_t k, int) {
+            NativeSamples(series, k, [&](auto typed, const Scaling& scaling) { stream.Add(std::int64_t(k), typed, scaling); });
+            if (progress) progress(++done, int(n));
+        },
+        [&] { stream.Abort(); });
+    return stream.Finish();
 }
 
 /// Whether the decoder saw the file as its header describes it.
@@ -315,10 +330,9 @@ bool AsStated(const Decoded& d, const DicomLayout& l) {
 }
 
 /// Decodes the slices two at a time and resamples each into the grid as it
-/// comes (with `window`: straight to greys).
-NiftiVolume Stream(Series& series, const Decoded& head, std::optional<Window> window, std::uint8_t* out,
-                   const DicomProgress& progress) {
-    PlaneStream stream(series.dims, series.voxelToWorld, series.folder, window, out);
+/// comes.
+NiftiVolume Stream(Series& series, const Decoded& head, std::uint8_t* out, const DicomProgress& progress) {
+    PlaneStream stream(series.dims, series.voxelToWorld, series.folder, std::nullopt, out);
     std::atomic<int> done{0};
     const std::size_t n = series.slices.size();
     std::vector<char> buffers[2];
@@ -332,7 +346,6 @@ NiftiVolume Stream(Series& series, const Decoded& head, std::optional<Window> wi
                 Fail("Die Schichten der Serie sind verschieden groß (" + d.name + ").");
             if (!Near(d.rowDir, series.rowDir) || !Near(d.colDir, series.colDir))
                 Fail("Die Schichten der Serie sind verschieden ausgerichtet (" + d.name + ").");
-            if (window && !AsStated(d, series.slices[k].layout)) throw LayoutDiffers();
             Typed(d.format, samples.data(), [&](auto typed) { stream.Add(std::int64_t(k), typed, d.scaling); });
             if (progress) progress(++done, int(n));
         },
@@ -422,23 +435,16 @@ NiftiVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out, co
     const Decoded head = Decode(series.slices.front().path, series.firstSamples);
     const double spacing[3] = {PixelSpacing(head.spacing[0]), PixelSpacing(head.spacing[1]), step};
     series.voxelToWorld = VoxelToWorld(rowDir, colDir, normal, spacing);
-    // Uncompressed samples give the window first, in a cheap pass over the
-    // files as stored; the slices then go straight to their greys, without
-    // a grid of intermediate values. Should the decoder see the samples
-    // otherwise than their header states, the series is read again with
-    // the window from the decoded samples.
+    // Uncompressed slices are read from the files as they lie, when the
+    // decoder sees the first one as its header states (samples and
+    // scaling) and the others state the same: it would see them alike.
     const DicomLayout& l = series.slices.front().layout;
-    const bool native = std::all_of(series.slices.begin(), series.slices.end(), [&](const Slice& s) {
-        return s.layout.native && s.layout.bits == l.bits && s.layout.signedSamples == l.signedSamples;
+    const bool native = AsStated(head, l) && std::all_of(series.slices.begin(), series.slices.end(), [&](const Slice& s) {
+        return s.layout.native && s.layout.bits == l.bits && s.layout.signedSamples == l.signedSamples &&
+               s.layout.slope == l.slope && s.layout.intercept == l.intercept;
     });
-    if (native) {
-        try {
-            return Stream(series, head, NativeWindow(series), out, progress);
-        } catch (const LayoutDiffers&) {
-            std::memset(out, 0, std::size_t{1} << 24);
-        }
-    }
-    return Stream(series, head, std::nullopt, out, progress);
+    if (native) return StreamNative(series, out, progress);
+    return Stream(series, head, out, progress);
 }
 
 void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result) {
