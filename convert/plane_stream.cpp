@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kGrid = 256;
 constexpr std::size_t kVolumeBytes = std::size_t{kGrid} * kGrid * kGrid;
+constexpr std::size_t kHuge = std::size_t{2} << 20;  // a large page
 // A plane index needs a few bytes of bookkeeping: more planes than this are
 // no image this viewer can show.
 constexpr std::int64_t kMaxPlanes = std::int64_t{1} << 22;
@@ -74,7 +75,6 @@ PlaneStream::PlaneStream(const std::array<std::int64_t, 3>& dims, const Matrix3&
     } else {
         // Every voxel is written once, so the grid is not cleared first; in
         // 2 MiB pages where the system offers them (far fewer page faults).
-        constexpr std::size_t kHuge = std::size_t{2} << 20;
         const std::size_t bytes =
             std::size_t(grid_.count[0]) * std::size_t(grid_.count[1]) * std::size_t(grid_.count[2]) * sizeof(float);
         void* p = std::aligned_alloc(kHuge, (bytes + kHuge - 1) / kHuge * kHuge);
@@ -236,11 +236,22 @@ NiftiVolume PlaneStream::Finish() {
         const int nx = grid_.count[0], ny = grid_.count[1], nz = grid_.count[2];
         const int y0 = (kGrid - ny) / 2, z0 = (kGrid - nz) / 2;
         const float* v = values_.get();
-        for (int x = 0; x < nx; ++x)
+        // The floats already turned into greys go back to the system as the
+        // greys fill the volume: the two together never take much more
+        // than the floats alone.
+        auto* base = reinterpret_cast<unsigned char*>(values_.get());
+        std::size_t returned = 0;
+        for (int x = 0; x < nx; ++x) {
             for (int z = 0; z < nz; ++z) {
                 std::uint8_t* row = out_ + std::size_t(x) * kGrid * kGrid + std::size_t(z + z0) * kGrid + y0;
                 for (int y = 0; y < ny; ++y) row[y] = ToGrey(*v++, window, gain);
             }
+            const std::size_t used = std::size_t(reinterpret_cast<const unsigned char*>(v) - base) / kHuge * kHuge;
+            if (used > returned) {
+                ::madvise(base + returned, used - returned, MADV_DONTNEED);
+                returned = used;
+            }
+        }
         values_.reset();
     }
     if (!own_.empty()) volume.voxels = std::move(own_);
