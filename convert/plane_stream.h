@@ -3,7 +3,7 @@
 // plane as it comes, and output voxels between two planes are finished as
 // soon as both are there. Memory is a few resampled planes, the window's
 // samples and, while the grey window is still unknown, one float per
-// output voxel: at most about 72 MiB whatever the size of the input.
+// output voxel (at most 64 MiB): bounded whatever the size of the input.
 #pragma once
 
 #include <array>
