@@ -103,6 +103,21 @@ std::string DicomReaderPath() {
 
 NiftiVolume ConvertDicomSeriesApart(const std::string& folder,
                                     std::chrono::milliseconds timeLimit) {
+    NiftiVolume v;
+    ConvertDicomSeriesApart(
+        folder,
+        [&](const std::uint8_t* voxels, int planes, double edge) {
+            v.voxels.assign(voxels, voxels + sizeof(DicomSeriesResult::voxels));
+            v.planes = planes;
+            v.voxelEdgeMm = edge;
+        },
+        timeLimit);
+    return v;
+}
+
+void ConvertDicomSeriesApart(const std::string& folder,
+                             const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use,
+                             std::chrono::milliseconds timeLimit) {
     const std::string reader = DicomReaderPath();
     if (reader.empty()) Fail("Der DICOM-Leser zerebrix-dicom ist nicht installiert.");
     struct Fd {
@@ -151,8 +166,8 @@ NiftiVolume ConvertDicomSeriesApart(const std::string& folder,
         Fail("Der DICOM-Leser hat den Ordner " + folder + " nicht innerhalb von " +
              std::to_string((timeLimit.count() + 999) / 1000) + " s gelesen und wurde beendet.");
     }
-    return TakeDicomSeriesResult(folder, *result,
-                                 waited == pid && WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+    CheckDicomSeriesResult(folder, *result, waited == pid && WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+    use(result->voxels, result->planes, result->edge);
 }
 
 }  // namespace zx

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "convert/nifti.h"
@@ -22,6 +24,12 @@ inline constexpr unsigned long long kDicomReaderMemoryLimit = 2ULL << 30;
 /// running after `timeLimit` (it is killed then).
 NiftiVolume ConvertDicomSeriesApart(
     const std::string& folder, std::chrono::milliseconds timeLimit = kDicomReaderTimeLimit);
+
+/// The same, handing the reader's volume to `use` where the reader left it
+/// (16 MiB, `planes` planes of `edge` mm), without a copy.
+void ConvertDicomSeriesApart(const std::string& folder,
+                             const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use,
+                             std::chrono::milliseconds timeLimit = kDicomReaderTimeLimit);
 
 /// The reader program's path: in ../libexec/zerebrix of an installed
 /// program, beside the running program, or, for programs inside the build

@@ -2,6 +2,7 @@
 // converted DICOM series back to the process that asked for it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -11,6 +12,10 @@ namespace zx {
 
 struct DicomSeriesResult {
     int status;  ///< 0 volume, 1 refused (message), 2 other failure
+    /// Files decoded so far and in all, written by the reader while it
+    /// reads (0 and 0 until the series is planned): a progress display may
+    /// poll them.
+    std::atomic<int> filesDone, filesTotal;
     int planes;
     double edge;
     char message[2048];

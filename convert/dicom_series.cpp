@@ -1,32 +1,33 @@
 #include "convert/dicom_series.h"
 
-#include <gdcmDirectory.h>
 #include <gdcmImage.h>
 #include <gdcmImageReader.h>
 #include <gdcmScanner.h>
 #include <gdcmTrace.h>
-
-#include <sys/mman.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <malloc.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
-#include <thread>
-#include <cerrno>
-#include <csignal>
+#include <exception>
+#include <optional>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <new>
+#include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
+#include "convert/dicom_check.h"
+#include "convert/dicom_helper.h"
 #include "convert/dicom_result.h"
 #include "convert/pipeline.h"
+#include "convert/plane_stream.h"
+#include "convert/window_samples.h"
 
 namespace zx {
 namespace {
@@ -34,8 +35,17 @@ namespace {
 const gdcm::Tag kSeriesUid(0x0020, 0x000e);
 const gdcm::Tag kRows(0x0028, 0x0010);
 const gdcm::Tag kColumns(0x0028, 0x0011);
+const gdcm::Tag kFrames(0x0028, 0x0008);
 const gdcm::Tag kPosition(0x0020, 0x0032);
 const gdcm::Tag kOrientation(0x0020, 0x0037);
+
+// Slices of one series lie this close together at most to count as one
+// position (mm), and their gaps may differ from the median gap by this
+// fraction of it.
+constexpr double kSamePosition = 0.01;
+constexpr double kGapTolerance = 0.10;
+// Positions beyond a kilometre are no patient's.
+constexpr double kMaxPosition = 1e6;
 
 [[noreturn]] void Fail(const std::string& text) { throw ConvertError(text); }
 
@@ -45,77 +55,21 @@ double Dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[
 Vec3 Cross(const Vec3& a, const Vec3& b) {
     return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }
+bool Near(const Vec3& a, const Vec3& b) {
+    return std::fabs(a[0] - b[0]) < 1e-3 && std::fabs(a[1] - b[1]) < 1e-3 && std::fabs(a[2] - b[2]) < 1e-3;
+}
+std::string Name(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
-
-/// A decoded file of the series.
+/// A decoded file: its geometry and sample format (the samples are in the
+/// buffer the caller gave).
 struct Decoded {
     std::string name;
     unsigned columns = 0, rows = 0, frames = 1;
     Vec3 origin{}, rowDir{}, colDir{};
     double spacing[3] = {1, 1, 1};
-    double slope = 1, intercept = 0;
+    Scaling scaling;
     gdcm::PixelFormat format;
-    std::vector<char> buffer;
-    bool inPlace = false;  ///< the samples went to the caller's place, not to `buffer`
 };
-
-/// An allocator whose containers leave new elements uninitialised: the
-/// series buffer is overwritten by the decoder, so zero-filling it first
-/// would only cost time.
-template <typename T>
-struct DefaultInit : std::allocator<T> {
-    template <typename U>
-    struct rebind {
-        using other = DefaultInit<U>;
-    };
-    // Large buffers (a series is tens of MiB) in 2 MiB pages where the
-    // system offers them: a few hundred times fewer page faults.
-    static constexpr std::size_t kHuge = std::size_t{2} << 20;
-    T* allocate(std::size_t n) {
-        const std::size_t bytes = n * sizeof(T);
-        if (bytes < 2 * kHuge) return std::allocator<T>::allocate(n);
-        void* p = std::aligned_alloc(kHuge, (bytes + kHuge - 1) / kHuge * kHuge);
-        if (!p) throw std::bad_alloc();
-        ::madvise(p, bytes, MADV_HUGEPAGE);
-        return static_cast<T*>(p);
-    }
-    void deallocate(T* p, std::size_t n) {
-        if (n * sizeof(T) < 2 * kHuge) return std::allocator<T>::deallocate(p, n);
-        std::free(p);
-    }
-    template <typename U>
-    void construct(U* p) noexcept {
-        ::new (static_cast<void*>(p)) U;
-    }
-    template <typename U, typename... A>
-    void construct(U* p, A&&... a) {
-        ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
-    }
-};
-using SeriesBuffer = std::vector<unsigned char, DefaultInit<unsigned char>>;
-
-/// Samples first … first + count − 1 of a decoded buffer, rescaled, into `out`.
-template <typename T>
-void Rescale(const Decoded& d, std::size_t first, std::size_t count, float* out) {
-    const char* p = d.buffer.data() + first * sizeof(T);
-    for (std::size_t i = 0; i < count; ++i) {
-        T v;
-        std::memcpy(&v, p + i * sizeof(T), sizeof(T));
-        out[i] = float(double(v) * d.slope + d.intercept);
-    }
-}
-
-void Samples(const Decoded& d, std::size_t first, std::size_t count, float* out) {
-    switch (d.format.GetScalarType()) {
-        case gdcm::PixelFormat::UINT8: return Rescale<std::uint8_t>(d, first, count, out);
-        case gdcm::PixelFormat::INT8: return Rescale<std::int8_t>(d, first, count, out);
-        case gdcm::PixelFormat::UINT16: return Rescale<std::uint16_t>(d, first, count, out);
-        case gdcm::PixelFormat::INT16: return Rescale<std::int16_t>(d, first, count, out);
-        case gdcm::PixelFormat::UINT32: return Rescale<std::uint32_t>(d, first, count, out);
-        case gdcm::PixelFormat::INT32: return Rescale<std::int32_t>(d, first, count, out);
-        default: std::fill(out, out + count, 0.0f);
-    }
-}
 
 bool Supported(const gdcm::PixelFormat& f) {
     switch (f.GetScalarType()) {
@@ -129,14 +83,29 @@ bool Supported(const gdcm::PixelFormat& f) {
     }
 }
 
-/// Decodes one file. When `into` is given and the image takes exactly
-/// `room` bytes, the samples go straight there (`inPlace`), else into the
-/// result's own buffer.
-Decoded Decode(const std::string& path, char* into = nullptr, std::size_t room = 0) {
-    const std::string name = std::filesystem::path(path).filename().string();
+/// Calls `use` with the samples seen in their stored type.
+template <typename F>
+void Typed(const gdcm::PixelFormat& f, const char* data, F&& use) {
+    switch (f.GetScalarType()) {
+        case gdcm::PixelFormat::UINT8: return use(reinterpret_cast<const std::uint8_t*>(data));
+        case gdcm::PixelFormat::INT8: return use(reinterpret_cast<const std::int8_t*>(data));
+        case gdcm::PixelFormat::UINT16: return use(reinterpret_cast<const std::uint16_t*>(data));
+        case gdcm::PixelFormat::INT16: return use(reinterpret_cast<const std::int16_t*>(data));
+        case gdcm::PixelFormat::UINT32: return use(reinterpret_cast<const std::uint32_t*>(data));
+        case gdcm::PixelFormat::INT32: return use(reinterpret_cast<const std::int32_t*>(data));
+        default: break;
+    }
+}
+
+/// Decodes one file into `buffer` after checking its declared lengths
+/// against the file.
+Decoded Decode(const std::string& path, std::vector<char>& buffer) {
+    const std::string name = Name(path);
+    auto broken = [&] { Fail("Die DICOM-Datei " + name + " kann nicht dekodiert werden."); };
+    CheckDicomFile(path, name);
     gdcm::ImageReader reader;
     reader.SetFileName(path.c_str());
-    if (!reader.Read()) Fail("Die DICOM-Datei " + name + " kann nicht dekodiert werden.");
+    if (!reader.Read()) broken();
     const gdcm::Image& image = reader.GetImage();
     Decoded d;
     d.name = name;
@@ -153,23 +122,48 @@ Decoded Decode(const std::string& path, char* into = nullptr, std::size_t room =
         d.colDir[i] = image.GetDirectionCosines(i + 3);
         d.spacing[i] = image.GetSpacing(i);
     }
-    d.slope = image.GetSlope();
-    d.intercept = image.GetIntercept();
-    const std::size_t length = image.GetBufferLength();
-    const std::size_t needed = std::size_t(d.columns) * d.rows * d.frames * d.format.GetPixelSize();
-    if (length < needed || length == 0) Fail("Die DICOM-Datei " + name + " kann nicht dekodiert werden.");
-    if (into && length == room) {
-        if (!image.GetBuffer(into)) Fail("Die DICOM-Datei " + name + " kann nicht dekodiert werden.");
-        d.inPlace = true;
-        return d;
-    }
-    d.buffer.resize(length);
-    if (!image.GetBuffer(d.buffer.data())) Fail("Die DICOM-Datei " + name + " kann nicht dekodiert werden.");
+    d.scaling = Scaling{image.GetSlope(), image.GetIntercept()};
+    const std::uint64_t length = image.GetBufferLength();
+    const std::uint64_t needed = std::uint64_t(d.columns) * d.rows * d.frames * d.format.GetPixelSize();
+    if (length > kMaxDicomImageBytes || needed > kMaxDicomImageBytes)
+        Fail("Die DICOM-Datei " + name + " ist zu groß (Datei zu groß: mehr als 512 MiB Bilddaten).");
+    if (length < needed || length == 0) broken();
+    buffer.resize(std::size_t(length));
+    if (!image.GetBuffer(buffer.data())) broken();
     return d;
 }
 
-/// The files of the series with the most DICOM images in the folder.
-std::vector<std::string> LargestSeries(const std::string& folder) {
+/// A file of the series as its header describes it.
+struct Slice {
+    std::string path;
+    DicomLayout layout;
+    unsigned rows = 0, columns = 0;
+    long frames = 1;
+    std::vector<double> position, orientation;
+    double along = 0;  ///< position along the slice normal, mm
+};
+
+std::vector<double> Numbers(const char* text) {
+    std::vector<double> v;
+    if (!text) return v;
+    std::string item;
+    for (const char* c = text;; ++c) {
+        if (*c == '\\' || *c == 0) {
+            char* end = nullptr;
+            const double x = std::strtod(item.c_str(), &end);
+            v.push_back(end != item.c_str() ? x : std::nan(""));
+            item.clear();
+            if (*c == 0) break;
+        } else {
+            item += *c;
+        }
+    }
+    return v;
+}
+
+/// The files of the series with the most DICOM images in the folder, with
+/// what their headers say.
+std::vector<Slice> LargestSeries(const std::string& folder) {
     std::error_code ec;
     if (!std::filesystem::is_directory(folder, ec)) Fail("Der Ordner " + folder + " existiert nicht.");
     gdcm::Directory::FilenamesType files;
@@ -178,13 +172,23 @@ std::vector<std::string> LargestSeries(const std::string& folder) {
     }
     if (files.empty()) Fail("Der Ordner " + folder + " ist leer.");
     std::sort(files.begin(), files.end());
+    // The scanner, too, allocates what a header declares: lengths are
+    // checked first. A damaged DICOM file refuses the folder; a file that
+    // is none is left out.
+    std::map<std::string, DicomLayout> layouts;
+    std::erase_if(files, [&](const std::string& f) {
+        try {
+            layouts[f] = CheckDicomFile(f, Name(f));
+            return false;
+        } catch (const ConvertError&) {
+            if (HasDicomPreamble(f)) throw;
+            return true;
+        }
+    });
+    if (files.empty()) Fail("Der Ordner " + folder + " enthält keine DICOM-Bilder.");
     gdcm::Trace::WarningOff();  // files that are no DICOM are expected here
     gdcm::Scanner scanner;
-    scanner.AddTag(kSeriesUid);
-    scanner.AddTag(kRows);
-    scanner.AddTag(kColumns);
-    scanner.AddTag(kPosition);
-    scanner.AddTag(kOrientation);
+    for (const gdcm::Tag& t : {kSeriesUid, kRows, kColumns, kFrames, kPosition, kOrientation}) scanner.AddTag(t);
     scanner.Scan(files);
     std::map<std::string, std::vector<std::string>> series;
     for (const std::string& f : files) {
@@ -198,204 +202,259 @@ std::vector<std::string> LargestSeries(const std::string& folder) {
     for (auto it = series.begin(); it != series.end(); ++it) {
         if (it->second.size() > largest->second.size()) largest = it;
     }
-    // In the order of the positions the headers give, so that the decoded
-    // slices can go straight to their place (the decoded geometry decides).
-    std::vector<std::string> chosen = largest->second;
-    auto numbers = [&](const std::string& f, const gdcm::Tag& t) {
-        std::vector<double> v;
-        const char* text = scanner.GetValue(f.c_str(), t);
-        if (!text) return v;
-        std::string item;
-        for (const char* c = text;; ++c) {
-            if (*c == '\\' || *c == 0) {
-                v.push_back(std::atof(item.c_str()));
-                item.clear();
-                if (*c == 0) break;
-            } else {
-                item += *c;
-            }
-        }
-        return v;
-    };
-    const std::vector<double> o = numbers(chosen.front(), kOrientation);
-    if (o.size() == 6) {
-        const Vec3 normal = Cross({o[0], o[1], o[2]}, {o[3], o[4], o[5]});
-        std::vector<std::pair<double, std::string>> keyed;
-        for (const std::string& f : chosen) {
-            const std::vector<double> p = numbers(f, kPosition);
-            keyed.emplace_back(p.size() == 3 ? Dot({p[0], p[1], p[2]}, normal) : 0.0, f);
-        }
-        std::stable_sort(keyed.begin(), keyed.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (std::size_t i = 0; i < keyed.size(); ++i) chosen[i] = keyed[i].second;
+    std::vector<Slice> slices;
+    for (const std::string& f : largest->second) {
+        Slice s;
+        s.path = f;
+        s.layout = layouts[f];
+        s.rows = unsigned(std::atol(scanner.GetValue(f.c_str(), kRows)));
+        s.columns = unsigned(std::atol(scanner.GetValue(f.c_str(), kColumns)));
+        if (const char* n = scanner.GetValue(f.c_str(), kFrames)) s.frames = std::max(1L, std::atol(n));
+        s.position = Numbers(scanner.GetValue(f.c_str(), kPosition));
+        s.orientation = Numbers(scanner.GetValue(f.c_str(), kOrientation));
+        slices.push_back(std::move(s));
     }
-    return chosen;
+    return slices;
 }
 
-bool Near(const Vec3& a, const Vec3& b) {
-    return std::fabs(a[0] - b[0]) < 1e-3 && std::fabs(a[1] - b[1]) < 1e-3 && std::fabs(a[2] - b[2]) < 1e-3;
+Matrix3 VoxelToWorld(const Vec3& rowDir, const Vec3& colDir, const Vec3& normal, const double spacing[3]) {
+    // Array axes in LPS patient coordinates, turned into RAS (x and y negated).
+    Matrix3 m{};
+    const Vec3 axes[3] = {rowDir, colDir, normal};
+    for (int a = 0; a < 3; ++a) {
+        m[0][a] = -axes[a][0] * spacing[a];
+        m[1][a] = -axes[a][1] * spacing[a];
+        m[2][a] = axes[a][2] * spacing[a];
+    }
+    return m;
+}
+
+double PixelSpacing(double s) { return std::isfinite(s) && s > 0 ? s : 1.0; }
+
+/// A single file of several frames, one after another along the normal.
+NiftiVolume OneFile(const std::string& path, const std::string& folder, std::uint8_t* out) {
+    std::vector<char> buffer;
+    const Decoded d = Decode(path, buffer);
+    if (d.frames < 2) Fail("Die Serie hat nur eine Schicht; das ist kein Volumen.");
+    const Vec3 normal = Cross(d.rowDir, d.colDir);
+    if (!(Dot(normal, normal) > 0.5)) Fail("Die Serie hat keine gültige Bildorientierung.");
+    const double spacing[3] = {PixelSpacing(d.spacing[0]), PixelSpacing(d.spacing[1]), PixelSpacing(d.spacing[2])};
+    PlaneStream stream({d.columns, d.rows, d.frames}, VoxelToWorld(d.rowDir, d.colDir, normal, spacing), folder,
+                       std::nullopt, out);
+    const std::size_t frameBytes = std::size_t(d.columns) * d.rows * d.format.GetPixelSize();
+    for (unsigned f = 0; f < d.frames; ++f) {
+        Typed(d.format, buffer.data() + f * frameBytes, [&](auto samples) { stream.Add(f, samples, d.scaling); });
+    }
+    return stream.Finish();
+}
+
+/// A planned series: its slices in position order and their grid.
+struct Series {
+    std::string folder;
+    std::vector<Slice> slices;
+    std::array<std::int64_t, 3> dims;
+    Vec3 rowDir, colDir;
+    Matrix3 voxelToWorld;
+    std::vector<char> firstSamples;  ///< the first file, decoded while planning
+};
+
+/// Runs `work(k, thread)` for k = 0 … n − 1 on two threads, each taking
+/// the next k when it is free (compressed slices take very different
+/// times); the first failure stops both and is thrown again.
+template <typename F>
+void OnTwoThreads(std::size_t n, F&& work, const std::function<void()>& stop = {}) {
+    std::atomic<bool> failed{false};
+    std::atomic<std::size_t> next{0};
+    std::exception_ptr error;
+    auto run = [&](int thread) {
+        for (std::size_t k; !failed && (k = next++) < n;) {
+            try {
+                work(k, thread);
+            } catch (...) {
+                if (!failed.exchange(true)) error = std::current_exception();
+                if (stop) stop();
+                return;
+            }
+        }
+    };
+    std::thread helper(run, 1);
+    run(0);
+    helper.join();
+    if (error) std::rethrow_exception(error);
+}
+
+/// Calls `use` with the uncompressed samples of slice k in their stored
+/// type, mapped from the file, and the slice's scaling.
+template <typename F>
+void NativeSamples(const Series& series, std::size_t k, F&& use) {
+    const Slice& s = series.slices[k];
+    const std::uint64_t plane = std::uint64_t(series.dims[0]) * std::uint64_t(series.dims[1]);
+    const DicomLayout& l = s.layout;
+    const Scaling scaling{l.slope, l.intercept};
+    WithNativeSamples(s.path, l, plane * std::uint64_t(l.bits / 8), [&](const unsigned char* p) {
+        if (l.bits == 8 && l.signedSamples) use(reinterpret_cast<const std::int8_t*>(p), scaling);
+        if (l.bits == 8 && !l.signedSamples) use(reinterpret_cast<const std::uint8_t*>(p), scaling);
+        if (l.bits == 16 && l.signedSamples) use(reinterpret_cast<const std::int16_t*>(p), scaling);
+        if (l.bits == 16 && !l.signedSamples) use(reinterpret_cast<const std::uint16_t*>(p), scaling);
+    });
+}
+
+/// An uncompressed series in two cheap passes over the mapped files: the
+/// window from the samples first, then each slice straight to its greys,
+/// without a grid of intermediate values.
+NiftiVolume StreamNative(const Series& series, std::uint8_t* out, const DicomProgress& progress) {
+    const std::uint64_t plane = std::uint64_t(series.dims[0]) * std::uint64_t(series.dims[1]);
+    const std::size_t n = series.slices.size();
+    WindowSamples samples(plane * n);
+    OnTwoThreads(n, [&](std::size_t k, int) {
+        NativeSamples(series, k, [&](auto typed, const Scaling& scaling) { samples.Add(k * plane, typed, plane, scaling); });
+    });
+    PlaneStream stream(series.dims, series.voxelToWorld, series.folder, samples.Result(), out);
+    std::atomic<int> done{0};
+    OnTwoThreads(
+        n,
+        [&](std::size_t k, int) {
+            NativeSamples(series, k, [&](auto typed, const Scaling& scaling) { stream.Add(std::int64_t(k), typed, scaling); });
+            if (progress) progress(++done, int(n));
+        },
+        [&] { stream.Abort(); });
+    return stream.Finish();
+}
+
+/// Whether the decoder saw the file as its header describes it.
+bool AsStated(const Decoded& d, const DicomLayout& l) {
+    const auto type = d.format.GetScalarType();
+    const auto expected = l.bits == 8 ? (l.signedSamples ? gdcm::PixelFormat::INT8 : gdcm::PixelFormat::UINT8)
+                                      : (l.signedSamples ? gdcm::PixelFormat::INT16 : gdcm::PixelFormat::UINT16);
+    return type == expected && d.scaling.slope == l.slope && d.scaling.inter == l.intercept;
+}
+
+/// Decodes the slices two at a time and resamples each into the grid as it
+/// comes.
+NiftiVolume Stream(Series& series, const Decoded& head, std::uint8_t* out, const DicomProgress& progress) {
+    PlaneStream stream(series.dims, series.voxelToWorld, series.folder, std::nullopt, out);
+    std::atomic<int> done{0};
+    const std::size_t n = series.slices.size();
+    std::vector<char> buffers[2];
+    OnTwoThreads(
+        n,
+        [&](std::size_t k, int thread) {
+            std::vector<char>& buffer = buffers[thread];
+            const Decoded d = k == 0 ? head : Decode(series.slices[k].path, buffer);
+            const std::vector<char>& samples = k == 0 ? series.firstSamples : buffer;
+            if (d.columns != series.dims[0] || d.rows != series.dims[1] || d.frames != 1)
+                Fail("Die Schichten der Serie sind verschieden groß (" + d.name + ").");
+            if (!Near(d.rowDir, series.rowDir) || !Near(d.colDir, series.colDir))
+                Fail("Die Schichten der Serie sind verschieden ausgerichtet (" + d.name + ").");
+            Typed(d.format, samples.data(), [&](auto typed) { stream.Add(std::int64_t(k), typed, d.scaling); });
+            if (progress) progress(++done, int(n));
+        },
+        [&] { stream.Abort(); });
+    return stream.Finish();
 }
 
 }  // namespace
 
 std::vector<double> DicomFileSamples(const std::string& path) {
-    const Decoded d = Decode(path);
-    std::vector<float> v(std::size_t(d.columns) * d.rows * d.frames);
-    Samples(d, 0, v.size(), v.data());
-    return std::vector<double>(v.begin(), v.end());
+    std::vector<char> buffer;
+    const Decoded d = Decode(path, buffer);
+    const std::size_t n = std::size_t(d.columns) * d.rows * d.frames;
+    std::vector<double> v(n);
+    Typed(d.format, buffer.data(), [&](auto samples) {
+        for (std::size_t i = 0; i < n; ++i) {
+            auto s = samples[0];
+            std::memcpy(&s, samples + i, sizeof s);
+            v[i] = double(float(d.scaling.Apply(double(s))));
+        }
+    });
+    return v;
 }
 
-namespace {
+NiftiVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out, const DicomProgress& progress) {
+    // The decoders allocate and free large buffers for every file; kept in
+    // the heap instead of being returned to the system each time, they are
+    // not faulted in and cleared again file after file.
+    ::mallopt(M_MMAP_THRESHOLD, 256 << 20);
+    ::mallopt(M_TRIM_THRESHOLD, 512 << 20);
+    std::vector<Slice> all = LargestSeries(folder);
+    const bool multiFrame = std::any_of(all.begin(), all.end(), [](const Slice& s) { return s.frames > 1; });
+    if (multiFrame) {
+        if (all.size() != 1) Fail("Die Serie mischt Dateien mit mehreren Bildern; das wird nicht unterstützt.");
+        return OneFile(all.front().path, folder, out);
+    }
+    if (all.size() < 2) Fail("Die Serie hat nur eine Schicht; das ist kein Volumen.");
 
-/// One slice of the series as decoded: where it lies and where its samples are.
-struct Placed {
-    double along = 0;           ///< position along the slice normal, mm
-    std::size_t offset = 0;     ///< byte offset of its samples in the series buffer
-    gdcm::PixelFormat format;
-    double slope = 1, intercept = 0;
-};
+    // The plan from the headers: every slice of one size and orientation,
+    // at a finite position.
+    const Slice& first = all.front();
+    for (const Slice& s : all) {
+        if (s.orientation.size() != 6 || s.position.size() != 3 ||
+            !std::all_of(s.position.begin(), s.position.end(), [](double p) { return std::fabs(p) <= kMaxPosition; }) ||
+            !std::all_of(s.orientation.begin(), s.orientation.end(), [](double c) { return std::fabs(c) <= 1.5; }))
+            Fail("Die DICOM-Datei " + Name(s.path) + " hat keine gültige Lage im Raum (Position, Ausrichtung).");
+        if (s.rows != first.rows || s.columns != first.columns)
+            Fail("Die Schichten der Serie sind verschieden groß (" + Name(s.path) + ").");
+    }
+    const Vec3 rowDir{first.orientation[0], first.orientation[1], first.orientation[2]};
+    const Vec3 colDir{first.orientation[3], first.orientation[4], first.orientation[5]};
+    for (const Slice& s : all) {
+        if (!Near({s.orientation[0], s.orientation[1], s.orientation[2]}, rowDir) ||
+            !Near({s.orientation[3], s.orientation[4], s.orientation[5]}, colDir))
+            Fail("Die Schichten der Serie sind verschieden ausgerichtet (" + Name(s.path) + ").");
+    }
+    const Vec3 normal = Cross(rowDir, colDir);
+    if (!(Dot(normal, normal) > 0.5)) Fail("Die Serie hat keine gültige Bildorientierung.");
+    for (Slice& s : all) s.along = Dot({s.position[0], s.position[1], s.position[2]}, normal);
+    std::stable_sort(all.begin(), all.end(), [](const Slice& a, const Slice& b) { return a.along < b.along; });
+    // Of slices at one position, the first by file name.
+    std::vector<Slice> slices;
+    for (Slice& s : all)
+        if (slices.empty() || s.along - slices.back().along > kSamePosition) slices.push_back(std::move(s));
+    if (slices.size() < 2) Fail("Die Schichten der Serie liegen alle an derselben Position; das ist kein Volumen.");
+    std::vector<double> gaps;
+    for (std::size_t k = 1; k < slices.size(); ++k) gaps.push_back(slices[k].along - slices[k - 1].along);
+    std::vector<double> sorted = gaps;
+    // The lower median: of two gaps the smaller counts as the step.
+    const std::size_t middle = (sorted.size() - 1) / 2;
+    std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(middle), sorted.end());
+    const double median = sorted[middle];
+    for (std::size_t k = 0; k < gaps.size(); ++k) {
+        if (std::fabs(gaps[k] - median) > kGapTolerance * median) {
+            char text[160];
+            std::snprintf(text, sizeof text, "%.3g mm statt %.3g mm", gaps[k], median);
+            Fail("Die Schichten der Serie liegen ungleichmäßig: zwischen " + Name(slices[k].path) + " und " +
+                 Name(slices[k + 1].path) + " sind es " + text + ".");
+        }
+    }
+    const std::size_t n = slices.size();
+    const double step = (slices.back().along - slices.front().along) / double(n - 1);
 
-template <typename T>
-NiftiVolume Typed(const SeriesBuffer& raw, const ImageData<float>& shape, const Placed& p,
-                  const std::string& folder, std::uint8_t* out) {
-    ImageData<T> image;
-    image.raw = raw.data();
-    image.dims = shape.dims;
-    image.voxelToWorld = shape.voxelToWorld;
-    image.scaling = Scaling{p.slope, p.intercept};
-    return ToViewerVolume(image, folder, out);
+    // The first file decides the pixel spacing; then every file is decoded
+    // and resampled in position order, two at a time.
+    Series series{folder, std::move(slices), {first.columns, first.rows, std::int64_t(n)}, rowDir, colDir, {}, {}};
+    const Decoded head = Decode(series.slices.front().path, series.firstSamples);
+    const double spacing[3] = {PixelSpacing(head.spacing[0]), PixelSpacing(head.spacing[1]), step};
+    series.voxelToWorld = VoxelToWorld(rowDir, colDir, normal, spacing);
+    // Uncompressed slices are read from the files as they lie, when the
+    // decoder sees the first one as its header states (samples and
+    // scaling) and the others state the same: it would see them alike.
+    const DicomLayout& l = series.slices.front().layout;
+    const bool native = AsStated(head, l) && std::all_of(series.slices.begin(), series.slices.end(), [&](const Slice& s) {
+        return s.layout.native && s.layout.bits == l.bits && s.layout.signedSamples == l.signedSamples &&
+               s.layout.slope == l.slope && s.layout.intercept == l.intercept;
+    });
+    if (native) return StreamNative(series, out, progress);
+    return Stream(series, head, out, progress);
 }
-
-/// The series into `out` (16 MiB, zeroed); returns planes and voxel size.
-NiftiVolume ConvertHere(const std::string& folder, std::uint8_t* out) {
-    const std::vector<std::string> names = LargestSeries(folder);
-    SeriesBuffer raw;
-    std::vector<Placed> slices;
-    Decoded first = Decode(names.front());
-    const Vec3 normal = Cross(first.rowDir, first.colDir);
-    if (Dot(normal, normal) < 0.5) Fail("Die Serie hat keine gültige Bildorientierung.");
-    bool uniform = true;  // one pixel format and one rescale for all slices
-    auto place = [&](const Decoded& d, std::size_t offset) {
-        if (d.columns != first.columns || d.rows != first.rows) {
-            Fail("Die Schichten der Serie sind verschieden groß (" + d.name + ").");
-        }
-        if (!Near(d.rowDir, first.rowDir) || !Near(d.colDir, first.colDir)) {
-            Fail("Die Schichten der Serie sind verschieden ausgerichtet (" + d.name + ").");
-        }
-        uniform = uniform && d.format.GetScalarType() == first.format.GetScalarType() &&
-                  d.slope == first.slope && d.intercept == first.intercept;
-        // Frames of a multi-frame file follow each other along the normal.
-        const std::size_t frameBytes = std::size_t(d.columns) * d.rows * d.format.GetPixelSize();
-        for (unsigned f = 0; f < d.frames; ++f) {
-            slices.push_back({Dot(d.origin, normal) + f * d.spacing[2], offset + f * frameBytes, d.format,
-                              d.slope, d.intercept});
-        }
-    };
-    const std::size_t slot = first.buffer.size();
-    bool regular = first.frames == 1 && names.size() > 1;
-    if (regular) {
-        // One slice a file, all of one size (as scanners write series): two
-        // threads decode alternate files straight to their places.
-        raw.resize(names.size() * slot);
-        std::vector<Decoded> meta(names.size());
-        std::vector<std::string> errors(names.size());
-        std::atomic<bool> irregular{false};
-        auto work = [&](std::size_t begin) {
-            for (std::size_t i = begin; i < names.size() && !irregular; i += 2) {
-                try {
-                    char* slotStart = reinterpret_cast<char*>(raw.data() + i * slot);
-                    Decoded d = i == 0 ? first : Decode(names[i], slotStart, slot);
-                    if (d.frames != 1 || (!d.inPlace && d.buffer.size() != slot)) {
-                        irregular = true;
-                        break;
-                    }
-                    if (!d.inPlace) std::memcpy(slotStart, d.buffer.data(), slot);
-                    d.buffer = {};
-                    meta[i] = std::move(d);
-                } catch (const std::exception& e) {
-                    errors[i] = e.what();
-                    break;
-                }
-            }
-        };
-        std::thread helper(work, 1);
-        work(0);
-        helper.join();
-        for (const std::string& e : errors)
-            if (!e.empty()) Fail(e);
-        regular = !irregular;
-        if (regular) {
-            for (std::size_t i = 0; i < names.size(); ++i) place(meta[i], i * slot);
-        }
-    }
-    if (!regular) {
-        // Any other series: one file at a time, appended in the headers' order.
-        raw.clear();
-        slices.clear();
-        uniform = true;
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            const Decoded d = i == 0 ? first : Decode(names[i]);
-            const std::size_t bytes = std::size_t(d.columns) * d.rows * d.format.GetPixelSize() * d.frames;
-            place(d, raw.size());
-            raw.insert(raw.end(), d.buffer.begin(), d.buffer.begin() + std::ptrdiff_t(bytes));
-        }
-    }
-    first.buffer = {};
-    if (slices.size() < 2) Fail("Die Serie hat nur eine Schicht; das ist kein Volumen.");
-    std::stable_sort(slices.begin(), slices.end(), [](const Placed& a, const Placed& b) { return a.along < b.along; });
-    const double step = (slices.back().along - slices.front().along) / double(slices.size() - 1);
-    if (!(step > 1e-6)) Fail("Die Schichten der Serie liegen nicht hintereinander (gleiche Positionen).");
-
-    // Array axes in LPS patient coordinates, turned into RAS (x and y negated).
-    const std::int64_t nx = first.columns, ny = first.rows, nz = std::int64_t(slices.size());
-    ImageData<float> image;
-    image.dims = {nx, ny, nz};
-    const Vec3 axes[3] = {first.rowDir, first.colDir, normal};
-    const double spacing[3] = {first.spacing[0] > 0 ? first.spacing[0] : 1.0,
-                               first.spacing[1] > 0 ? first.spacing[1] : 1.0, step};
-    for (int a = 0; a < 3; ++a) {
-        image.voxelToWorld[0][a] = -axes[a][0] * spacing[a];
-        image.voxelToWorld[1][a] = -axes[a][1] * spacing[a];
-        image.voxelToWorld[2][a] = axes[a][2] * spacing[a];
-    }
-    const std::size_t plane = std::size_t(nx * ny);
-    bool ordered = true;
-    for (std::size_t k = 0; k < slices.size(); ++k) {
-        ordered = ordered && slices[k].offset == k * plane * first.format.GetPixelSize();
-    }
-    // Samples in their stored type, when every slice shares it and its
-    // rescale, and the headers' order was the right one.
-    if (uniform && ordered) {
-        switch (first.format.GetScalarType()) {
-            case gdcm::PixelFormat::UINT8: return Typed<std::uint8_t>(raw, image, slices[0], folder, out);
-            case gdcm::PixelFormat::INT8: return Typed<std::int8_t>(raw, image, slices[0], folder, out);
-            case gdcm::PixelFormat::UINT16: return Typed<std::uint16_t>(raw, image, slices[0], folder, out);
-            case gdcm::PixelFormat::INT16: return Typed<std::int16_t>(raw, image, slices[0], folder, out);
-            case gdcm::PixelFormat::UINT32: return Typed<std::uint32_t>(raw, image, slices[0], folder, out);
-            case gdcm::PixelFormat::INT32: return Typed<std::int32_t>(raw, image, slices[0], folder, out);
-            default: break;
-        }
-    }
-    // Otherwise as float, after each slice's own rescale, in position order.
-    std::vector<float> values(plane * std::size_t(nz));
-    for (std::size_t k = 0; k < slices.size(); ++k) {
-        Decoded view;  // the slice's samples seen through its format
-        view.format = slices[k].format;
-        view.slope = slices[k].slope;
-        view.intercept = slices[k].intercept;
-        view.buffer.assign(raw.begin() + std::ptrdiff_t(slices[k].offset),
-                           raw.begin() + std::ptrdiff_t(slices[k].offset + plane * view.format.GetPixelSize()));
-        Samples(view, 0, plane, values.data() + k * plane);
-    }
-    image.raw = reinterpret_cast<const unsigned char*>(values.data());
-    return ToViewerVolume(image, folder, out);
-}
-
-}  // namespace
 
 void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result) {
     try {
-        const NiftiVolume v = ConvertHere(folder, result.voxels);
+        const NiftiVolume v = ReadDicomSeriesHere(folder, result.voxels, [&](int done, int total) {
+            result.filesTotal.store(total, std::memory_order_relaxed);
+            int seen = result.filesDone.load(std::memory_order_relaxed);  // two threads report: keep the larger
+            while (seen < done && !result.filesDone.compare_exchange_weak(seen, done, std::memory_order_relaxed)) {
+            }
+        });
         result.planes = v.planes;
         result.edge = v.voxelEdgeMm;
         result.status = 0;
@@ -407,43 +466,9 @@ void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result)
 
 void ConvertDicomSeries(const std::string& folder,
                         const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use) {
-    // GDCM ends the whole process on some damaged files (assertions, huge
-    // allocations), so the series is read in a child process that hands the
-    // volume back through shared memory; the caller survives any file.
-    void* mem = ::mmap(nullptr, sizeof(DicomSeriesResult), PROT_READ | PROT_WRITE,
-                       MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    if (mem == MAP_FAILED) Fail("Kein Speicher für die DICOM-Serie.");
-    auto* shared = static_cast<DicomSeriesResult*>(mem);
-    struct Unmap {
-        void* p;
-        ~Unmap() { ::munmap(p, sizeof(DicomSeriesResult)); }
-    } unmap{mem};
-    shared->status = 2;
-    std::fflush(nullptr);
-    const pid_t pid = ::fork();
-    if (pid < 0) Fail("Der DICOM-Leser kann nicht gestartet werden.");
-    if (pid == 0) {
-        // A failure of the reader simply ends the child.
-        for (int sig : {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL}) std::signal(sig, SIG_DFL);
-        FillDicomSeriesResult(folder, *shared);
-        ::_exit(0);
-    }
-    int wstatus = 0;
-    pid_t waited;
-    while ((waited = ::waitpid(pid, &wstatus, 0)) < 0 && errno == EINTR) {
-    }
-    CheckDicomSeriesResult(folder, *shared, waited == pid && WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
-    use(shared->voxels, shared->planes, shared->edge);
+    ConvertDicomSeriesApart(folder, use);
 }
 
-NiftiVolume ConvertDicomSeries(const std::string& folder) {
-    NiftiVolume v;
-    ConvertDicomSeries(folder, [&](const std::uint8_t* voxels, int planes, double edge) {
-        v.voxels.assign(voxels, voxels + sizeof(DicomSeriesResult::voxels));
-        v.planes = planes;
-        v.voxelEdgeMm = edge;
-    });
-    return v;
-}
+NiftiVolume ConvertDicomSeries(const std::string& folder) { return ConvertDicomSeriesApart(folder); }
 
 }  // namespace zx

@@ -63,10 +63,9 @@ NiftiVolume ConvertLabels(const std::string& atlasPath, const std::string& headP
                 for (int k = 0; k < 3; ++k) p[k] = term[0][x][k] + term[1][y][k] + term[2][z][k] + constant[k];
                 const double i = std::nearbyint(p[0]), j = std::nearbyint(p[1]), l = std::nearbyint(p[2]);
                 if (!(i >= 0 && j >= 0 && l >= 0 && i < nx && j < ny && l < nz)) continue;
-                const float v = atlas.values[std::size_t(i) + std::size_t(j) * std::size_t(nx) +
-                                             std::size_t(l) * std::size_t(nx * ny)];
-                const long label = std::lround(v);
-                row[y] = (label > 0 && label < 256) ? std::uint8_t(label) : 0;
+                const double v = atlas.Value(std::size_t(i) + std::size_t(j) * std::size_t(nx) +
+                                             std::size_t(l) * std::size_t(nx * ny));
+                row[y] = (v >= 0.5 && v < 255.5) ? std::uint8_t(std::lround(v)) : 0;
             }
         }
     }

@@ -13,12 +13,17 @@ namespace zx {
 
 /// A NIfTI image as it lies in space: sizes, the voxel-to-world transform
 /// (RAS mm, translation included) and, when asked for, the first volume's
-/// values after scaling.
+/// samples in their stored type (host byte order; at most 512 MiB, else
+/// "Datei zu groß").
 struct NiftiImage {
     std::array<std::int64_t, 3> dims{};
     Matrix3 voxelToWorld{};
     std::array<double, 3> origin{};  ///< world position of voxel (0, 0, 0)
-    std::vector<float> values;
+    std::vector<unsigned char> raw;
+    int datatype = 0;
+    Scaling scaling;
+    /// Sample i (array order) after scaling.
+    double Value(std::size_t i) const;
 };
 
 NiftiImage ReadNiftiImage(const std::string& path, bool withValues);

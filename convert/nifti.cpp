@@ -2,6 +2,7 @@
 
 #include "convert/labels.h"
 #include "convert/pipeline.h"
+#include "convert/plane_stream.h"
 
 #include <zlib.h>
 
@@ -24,6 +25,12 @@ namespace {
 
 constexpr std::uint64_t kMaxImageBytes = std::uint64_t{2} << 30;  // 2 GiB
 constexpr std::size_t kReadChunk = std::size_t{16} << 20;         // 16 MiB
+// Images are converted plane by plane; one plane must fit in memory.
+constexpr std::uint64_t kMaxPlaneBytes = std::uint64_t{64} << 20;
+constexpr std::uint64_t kSlabBytes = std::uint64_t{4} << 20;
+// Atlas labels are looked up anywhere in the image, so an atlas is held
+// whole (in its stored type): at most this much.
+constexpr std::uint64_t kMaxLabelBytes = std::uint64_t{512} << 20;
 
 constexpr std::size_t kNifti1HeaderSize = 348;
 constexpr std::size_t kNifti2HeaderSize = 540;
@@ -334,7 +341,7 @@ Extent ValidateHeader(const Header& h, const std::string& path) {
         const auto n = static_cast<std::uint64_t>(e.n[a]);
         if (n > kMaxImageBytes / bytes) {
             std::ostringstream msg;
-            msg << "Bild zu groß: " << e.n[0] << " x " << e.n[1] << " x " << e.n[2] << " Voxel zu je "
+            msg << "Datei zu groß: " << e.n[0] << " x " << e.n[1] << " x " << e.n[2] << " Voxel zu je "
                 << e.bytesPerVoxel << " Byte überschreiten die Grenze von 2 GiB";
             Fail(path, msg.str());
         }
@@ -349,9 +356,7 @@ Extent ValidateHeader(const Header& h, const std::string& path) {
     return e;
 }
 
-// Reads the first volume's raw bytes and converts them to the host byte order.
-std::vector<unsigned char> ReadVoxelData(InputFile& in, const Header& h, const Extent& e,
-                                         const std::string& path) {
+void CheckDataPresent(InputFile& in, const Header& h, const Extent& e, const std::string& path) {
     if (const auto size = in.PlainSize()) {
         if (h.voxOffset > *size)
             Fail(path, "der Datenbeginn (vox_offset " + std::to_string(h.voxOffset) +
@@ -361,31 +366,56 @@ std::vector<unsigned char> ReadVoxelData(InputFile& in, const Header& h, const E
                            " Bytes), als der Dateikopf verspricht (" + std::to_string(e.bytes) + ")");
     }
     in.SkipTo(h.voxOffset, "der Datenbeginn (vox_offset) im Dateikopf");
+}
 
-    std::vector<unsigned char> raw;
-    if (!in.Compressed()) {
-        raw.resize(static_cast<std::size_t>(e.bytes));
-        in.ReadExactly(raw.data(), raw.size(), "die Bilddaten, die der Dateikopf verspricht");
-    } else {
-        // The decompressed length is unknown: grow with the data actually
-        // present so that a lying header cannot trigger a huge allocation.
-        while (raw.size() < e.bytes) {
-            const std::size_t start = raw.size();
-            const std::size_t chunk =
-                static_cast<std::size_t>(std::min<std::uint64_t>(e.bytes - start, kReadChunk));
-            raw.resize(start + chunk);
-            in.ReadExactly(raw.data() + start, chunk, "die Bilddaten, die der Dateikopf verspricht");
-        }
-    }
-
+void ToHostOrder(const Header& h, int width, unsigned char* data, std::size_t bytes) {
     const bool fileIsNative = h.bigEndian == (std::endian::native == std::endian::big);
-    const int width = e.bytesPerVoxel;
-    if (!fileIsNative && width > 1) {
-        for (std::size_t i = 0; i + width <= raw.size(); i += width)
-            std::reverse(raw.begin() + static_cast<std::ptrdiff_t>(i),
-                         raw.begin() + static_cast<std::ptrdiff_t>(i + width));
+    if (fileIsNative || width == 1) return;
+    for (std::size_t i = 0; i + std::size_t(width) <= bytes; i += std::size_t(width))
+        std::reverse(data + i, data + i + width);
+}
+
+// Reads the first volume's raw bytes (at most kMaxLabelBytes) in the host
+// byte order.
+std::vector<unsigned char> ReadVoxelData(InputFile& in, const Header& h, const Extent& e,
+                                         const std::string& path) {
+    if (e.bytes > kMaxLabelBytes)
+        Fail(path, "Datei zu groß: der Atlas hat mehr als 512 MiB Bilddaten");
+    CheckDataPresent(in, h, e, path);
+    std::vector<unsigned char> raw;
+    // A gzip file's decompressed length is unknown: grow with the data
+    // actually present so that a lying header cannot trigger a huge
+    // allocation.
+    while (raw.size() < e.bytes) {
+        const std::size_t start = raw.size();
+        const std::size_t chunk =
+            static_cast<std::size_t>(std::min<std::uint64_t>(e.bytes - start, kReadChunk));
+        raw.resize(start + chunk);
+        in.ReadExactly(raw.data() + start, chunk, "die Bilddaten, die der Dateikopf verspricht");
     }
+    ToHostOrder(h, e.bytesPerVoxel, raw.data(), raw.size());
     return raw;
+}
+
+// Hands the first volume to `stream` plane by plane, reading a few MiB at a
+// time: memory stays bounded whatever the size of the file.
+template <typename T>
+void StreamPlanes(InputFile& in, const Header& h, const Extent& e, const Scaling& scaling,
+                  PlaneStream& stream, const std::string& path) {
+    const std::uint64_t planeBytes = std::uint64_t(e.n[0]) * std::uint64_t(e.n[1]) * sizeof(T);
+    if (planeBytes > kMaxPlaneBytes)
+        Fail(path, "Datei zu groß: eine Schicht hat mehr als 64 MiB Bilddaten");
+    CheckDataPresent(in, h, e, path);
+    const std::int64_t perRead = std::max<std::int64_t>(1, std::int64_t(kSlabBytes / planeBytes));
+    std::vector<unsigned char> slab;
+    for (std::int64_t k = 0; k < e.n[2]; k += perRead) {
+        const std::int64_t count = std::min(perRead, e.n[2] - k);
+        slab.resize(std::size_t(planeBytes) * std::size_t(count));
+        in.ReadExactly(slab.data(), slab.size(), "die Bilddaten, die der Dateikopf verspricht");
+        ToHostOrder(h, sizeof(T), slab.data(), slab.size());
+        for (std::int64_t j = 0; j < count; ++j)
+            stream.Add(k + j, reinterpret_cast<const T*>(slab.data() + std::size_t(j) * planeBytes), scaling);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -460,16 +490,14 @@ Scaling MakeScaling(const Header& h) {
 }
 
 template <typename T>
-NiftiVolume Convert(const unsigned char* raw, const Header& h, const Extent& e, const std::string& path) {
-    ImageData<T> image;
-    image.raw = raw;
-    image.dims = e.n;
-    image.voxelToWorld = VoxelToWorld(h);
-    image.scaling = MakeScaling(h);
+NiftiVolume Convert(InputFile& in, const Header& h, const Extent& e, const std::string& path) {
+    std::optional<Window> window;
     if (std::isfinite(h.calMin) && std::isfinite(h.calMax) && h.calMax > h.calMin) {
-        image.window = Window{h.calMin, h.calMax};
+        window = Window{h.calMin, h.calMax};
     }
-    return ToViewerVolume(image, path);
+    PlaneStream stream(e.n, VoxelToWorld(h), path, window);
+    StreamPlanes<T>(in, h, e, MakeScaling(h), stream, path);
+    return stream.Finish();
 }
 
 }  // namespace
@@ -488,47 +516,45 @@ NiftiImage ReadNiftiImage(const std::string& path, bool withValues) {
     }
     for (double& o : image.origin) o = std::isfinite(o) ? o : 0.0;
     if (!withValues) return image;
-    const std::vector<unsigned char> raw = ReadVoxelData(in, header, extent, path);
-    const Scaling scaling = MakeScaling(header);
-    image.values.resize(static_cast<std::size_t>(extent.voxels));
-    auto fill = [&](auto tag) {
-        using T = decltype(tag);
-        for (std::size_t i = 0; i < image.values.size(); ++i) {
-            T v;
-            std::memcpy(&v, raw.data() + i * sizeof(T), sizeof(T));
-            image.values[i] = static_cast<float>(scaling.Apply(static_cast<double>(v)));
-        }
-    };
-    switch (header.datatype) {
-        case kUInt8: fill(std::uint8_t{}); break;
-        case kInt8: fill(std::int8_t{}); break;
-        case kInt16: fill(std::int16_t{}); break;
-        case kUInt16: fill(std::uint16_t{}); break;
-        case kInt32: fill(std::int32_t{}); break;
-        case kUInt32: fill(std::uint32_t{}); break;
-        case kFloat32: fill(float{}); break;
-        case kFloat64: fill(double{}); break;
-        default: Fail(path, "nicht unterstützter Voxel-Datentyp");
-    }
+    image.raw = ReadVoxelData(in, header, extent, path);
+    image.datatype = header.datatype;
+    image.scaling = MakeScaling(header);
     return image;
+}
+
+double NiftiImage::Value(std::size_t i) const {
+    auto at = [&](auto tag) {
+        using T = decltype(tag);
+        T v;
+        std::memcpy(&v, raw.data() + i * sizeof(T), sizeof(T));
+        return scaling.Apply(static_cast<double>(v));
+    };
+    switch (datatype) {
+        case kUInt8: return at(std::uint8_t{});
+        case kInt8: return at(std::int8_t{});
+        case kInt16: return at(std::int16_t{});
+        case kUInt16: return at(std::uint16_t{});
+        case kInt32: return at(std::int32_t{});
+        case kUInt32: return at(std::uint32_t{});
+        case kFloat32: return at(float{});
+        case kFloat64: return at(double{});
+        default: return 0;
+    }
 }
 
 NiftiVolume ConvertNifti(const std::string& path) {
     InputFile in(path);
     const Header header = ReadHeader(in, path);
     const Extent extent = ValidateHeader(header, path);
-    const std::vector<unsigned char> raw = ReadVoxelData(in, header, extent, path);
-
-    const unsigned char* data = raw.data();
     switch (header.datatype) {
-        case kUInt8: return Convert<std::uint8_t>(data, header, extent, path);
-        case kInt8: return Convert<std::int8_t>(data, header, extent, path);
-        case kInt16: return Convert<std::int16_t>(data, header, extent, path);
-        case kUInt16: return Convert<std::uint16_t>(data, header, extent, path);
-        case kInt32: return Convert<std::int32_t>(data, header, extent, path);
-        case kUInt32: return Convert<std::uint32_t>(data, header, extent, path);
-        case kFloat32: return Convert<float>(data, header, extent, path);
-        case kFloat64: return Convert<double>(data, header, extent, path);
+        case kUInt8: return Convert<std::uint8_t>(in, header, extent, path);
+        case kInt8: return Convert<std::int8_t>(in, header, extent, path);
+        case kInt16: return Convert<std::int16_t>(in, header, extent, path);
+        case kUInt16: return Convert<std::uint16_t>(in, header, extent, path);
+        case kInt32: return Convert<std::int32_t>(in, header, extent, path);
+        case kUInt32: return Convert<std::uint32_t>(in, header, extent, path);
+        case kFloat32: return Convert<float>(in, header, extent, path);
+        case kFloat64: return Convert<double>(in, header, extent, path);
         default: Fail(path, "nicht unterstützter Voxel-Datentyp");
     }
 }

@@ -87,20 +87,15 @@ double Percentile(std::vector<float>& v, double p) {
 }
 
 
-template <typename T>
-Window AutoWindow(const unsigned char* raw, std::uint64_t voxels, const Scaling& scaling) {
-    const std::uint64_t step = std::max<std::uint64_t>(1, (voxels + kMaxPercentileSamples - 1) / kMaxPercentileSamples);
-    std::vector<float> samples;
-    samples.reserve(static_cast<std::size_t>((voxels + step - 1) / step));
-    double minimum = std::numeric_limits<double>::infinity();
-    double maximum = -minimum;
-    for (std::uint64_t i = 0; i < voxels; i += step) {
-        const double v = scaling.Apply(static_cast<double>(Load<T>(raw + i * sizeof(T))));
-        samples.push_back(static_cast<float>(v));
-        minimum = std::min(minimum, v);
-        maximum = std::max(maximum, v);
-    }
+}  // namespace
+
+std::uint64_t WindowSampleStride(std::uint64_t voxels) {
+    return std::max<std::uint64_t>(1, (voxels + kMaxPercentileSamples - 1) / kMaxPercentileSamples);
+}
+
+Window WindowOfSamples(std::vector<float>& samples, double minimum, double maximum) {
     Window w;
+    if (samples.empty()) return w;
     w.low = Percentile(samples, 0.005);
     w.high = Percentile(samples, 0.995);
     if (!(w.high > w.low)) {
@@ -112,6 +107,24 @@ Window AutoWindow(const unsigned char* raw, std::uint64_t voxels, const Scaling&
     return w;
 }
 
+namespace {
+
+template <typename T>
+Window AutoWindow(const unsigned char* raw, std::uint64_t voxels, const Scaling& scaling) {
+    const std::uint64_t step = WindowSampleStride(voxels);
+    std::vector<float> samples;
+    samples.reserve(static_cast<std::size_t>((voxels + step - 1) / step));
+    double minimum = std::numeric_limits<double>::infinity();
+    double maximum = -minimum;
+    for (std::uint64_t i = 0; i < voxels; i += step) {
+        const double v = scaling.Apply(static_cast<double>(Load<T>(raw + i * sizeof(T))));
+        samples.push_back(static_cast<float>(v));
+        minimum = std::min(minimum, v);
+        maximum = std::max(maximum, v);
+    }
+    return WindowOfSamples(samples, minimum, maximum);
+}
+
 // The same window for 8- and 16-bit samples without sorting: the same
 // samples are counted by raw value, and as the rescale is monotonic the
 // k-th smallest rescaled value is the rescale of the k-th smallest (or,
@@ -120,7 +133,7 @@ template <typename T>
 Window AutoWindowCounted(const unsigned char* raw, std::uint64_t voxels, const Scaling& scaling) {
     constexpr long kValues = 1L << (8 * sizeof(T));
     constexpr long kLowest = std::numeric_limits<T>::min();
-    const std::uint64_t step = std::max<std::uint64_t>(1, (voxels + kMaxPercentileSamples - 1) / kMaxPercentileSamples);
+    const std::uint64_t step = WindowSampleStride(voxels);
     std::vector<std::uint32_t> count(static_cast<std::size_t>(kValues));
     std::uint64_t n = 0;
     for (std::uint64_t i = 0; i < voxels; i += step, ++n) {
@@ -229,13 +242,9 @@ void Resample(const unsigned char* raw, const Resampling& plan, const Scaling& s
     auto value = [&](std::int64_t index) {
         return scaling.Apply(static_cast<double>(Load<T>(raw + index * static_cast<std::int64_t>(sizeof(T)))));
     };
-    auto toGrey = [&](double v) {
-        // NaN (0 · ∞, ∞ − ∞ of extreme inputs) becomes black, not an
-        // undefined conversion.
-        double grey = (v - window.low) * gain;
-        grey = grey >= 0.0 ? std::min(grey, 255.0) : 0.0;
-        return static_cast<std::uint8_t>(grey + 0.5);
-    };
+    // NaN (0 · ∞, ∞ − ∞ of extreme inputs) becomes black, not an
+    // undefined conversion.
+    auto toGrey = [&](double v) { return ToGrey(v, window, gain); };
     if constexpr (std::is_integral_v<T> && sizeof(T) <= 2) {
         // Output voxels on input voxels (no weights, as for 1 mm images): the
         // grey of each possible sample value from a table, no arithmetic.
@@ -303,6 +312,19 @@ void Resample(const unsigned char* raw, const Resampling& plan, const Scaling& s
 
 ViewerGrid PlanViewerGrid(const std::array<std::int64_t, 3>& dims, const Matrix3& voxelToWorld,
                           const std::string& path) {
+    // Geometry a scanner can produce: finite directions, voxels from a
+    // micrometre to a metre, an image no longer than 100 m. Anything else
+    // (positions of 1e308, NaN) would make the plan meaningless.
+    for (int col = 0; col < 3; ++col) {
+        double length = 0;
+        for (int row = 0; row < 3; ++row) {
+            if (!std::isfinite(voxelToWorld[row][col])) throw ConvertError(path + ": ungültige Lage im Raum (keine endliche Zahl)");
+            length += voxelToWorld[row][col] * voxelToWorld[row][col];
+        }
+        length = std::sqrt(length);
+        if (!(length >= 1e-3 && length <= 1e3) || dims[col] < 1 || double(dims[col]) * length > 1e5)
+            throw ConvertError(path + ": ungültige Voxelabstände");
+    }
     const std::array<AxisMap, 3> axes = Reorient(voxelToWorld, dims);
     // Cubic output voxels: no finer than the finest input spacing, and
     // coarse enough for the largest physical extent to fit into 256.
@@ -327,8 +349,8 @@ ViewerGrid PlanViewerGrid(const std::array<std::int64_t, 3>& dims, const Matrix3
 template <typename T>
 NiftiVolume ToViewerVolume(const ImageData<T>& image, const std::string& path, std::uint8_t* out) {
     const std::array<std::int64_t, 3>& dims = image.dims;
-    const std::array<AxisMap, 3> axes = Reorient(image.voxelToWorld, dims);
     const ViewerGrid grid = PlanViewerGrid(dims, image.voxelToWorld, path);
+    const std::array<AxisMap, 3> axes = Reorient(image.voxelToWorld, dims);
     const double edge = grid.edge;
     const std::array<std::int64_t, 3> strides = {1, dims[0], dims[0] * dims[1]};
     Resampling plan;

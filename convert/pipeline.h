@@ -4,6 +4,7 @@
 // isotropic resampling into 256³, and a grey window.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -59,6 +60,22 @@ struct ViewerGrid {
 /// axis permutation and flips, cubic voxels that fit into 256³.
 ViewerGrid PlanViewerGrid(const std::array<std::int64_t, 3>& dims, const Matrix3& voxelToWorld,
                           const std::string& path);
+
+/// The display window's samples: every stride-th value (in array order,
+/// from the first) of an image of `voxels` values, at most 2^21 of them.
+std::uint64_t WindowSampleStride(std::uint64_t voxels);
+
+/// The 0.5–99.5 percentile window of the samples (reordered), or their full
+/// range `minimum`…`maximum` when the percentiles coincide.
+Window WindowOfSamples(std::vector<float>& samples, double minimum, double maximum);
+
+/// A value mapped to its grey through the window (gain = 255 / width, or
+/// 0 for an empty window); NaN becomes black.
+inline std::uint8_t ToGrey(double v, const Window& window, double gain) {
+    double grey = (v - window.low) * gain;
+    grey = grey >= 0.0 ? std::min(grey, 255.0) : 0.0;
+    return static_cast<std::uint8_t>(grey + 0.5);
+}
 
 /// Reorients, resamples onto cubic voxels that fit into 256³ (planes in x
 /// from 0, centred in y and z) and windows the image. `path` names the

@@ -79,6 +79,17 @@ def main():
     put("nifti/big-int16", nifti1((4, 4, 4), 4, 16, ramp, big=True))
     put("nifti/extreme", nifti1((4, 4, 4), 64, 64, [(-1) ** i * 1.7e308 for i in range(64)]))
     put("nifti/float-window", nifti1((4, 4, 4), 16, 32, [i / 7 for i in range(64)], cal=(0.0, 1e-30)))
+    # Gzip NIfTI files whose headers reach the size limits: a plane of 16 MiB
+    # that is really there (streamed), planes beyond 64 MiB, more than 2 GiB
+    # in all, and an atlas beyond 512 MiB.
+    plane = nifti1((4096, 4096, 1), 2, 8, [])
+    put("nifti/gz-16mib-plane", gzip.compress(plane + bytes(4096 * 4096), 9))
+    put("nifti/gz-huge-plane", gzip.compress(nifti1((8192, 8193, 1), 2, 8, []) + bytes(65536), 9))
+    put("nifti/gz-over-2gib", gzip.compress(nifti1((1024, 1024, 1025), 4, 16, []) + bytes(1 << 20), 9))
+    put("labels/gz-over-512mib", gzip.compress(nifti1((1024, 1024, 513), 2, 8, []) + bytes(1 << 20), 9))
+    put("labels/gz-256mib", gzip.compress(nifti1((1024, 512, 512), 2, 8, []) + bytes(1 << 28), 9))
+    put("labels/ramp", nifti1((4, 4, 4), 2, 8, ramp))
+    put("labels/float", nifti1((4, 4, 4), 16, 32, [i / 3 for i in range(64)]))
     # DICOM: byte-built ones and Debian's pydicom test files.
     put("dicom/implicit", dicom_bytes(8, 8, list(range(64))))
     put("dicom/undefined-length", dicom_bytes(8, 8, [1, 2], length=0xFFFFFFFF))

@@ -4,6 +4,10 @@ of one file per slice (CT Image Storage, explicit VR little endian), for
 timing and trying the DICOM series reader. Needs python3-pydicom and numpy.
 
 usage: make_dicom_series.py HEAD.nii[.gz] FOLDER
+       make_dicom_series.py --ct SLICES FOLDER
+With --ct, a synthetic CT-sized series instead: SLICES slices of 512 x 512
+signed 16-bit samples (0.5 mm pixels, 0.5 mm apart) with the CT rescale
+(intercept -1024): an ellipse of soft tissue in a shell of bone, and noise.
 """
 import gzip
 import os
@@ -29,12 +33,30 @@ def read_nifti(path):
     return data.reshape((nz, ny, nx)).astype(np.int16), pixdim[1:4]
 
 
+def ct_phantom(slices):
+    rng = np.random.default_rng(1)
+    y, x = np.mgrid[0:512, 0:512]
+    for k in range(slices):
+        t = 1.0 - abs(k - slices / 2) / (slices / 2 + 40)
+        r = ((x - 256) / (200 * t)) ** 2 + ((y - 256) / (230 * t)) ** 2
+        plane = np.where(r < 1, 1064, 24).astype(np.int16)  # 40 HU inside, -1000 HU air
+        plane[(r >= 0.85) & (r < 1)] = 2024  # bone
+        plane += rng.integers(-20, 20, size=plane.shape, dtype=np.int16)
+        yield plane
+
+
 def main(head, folder):
-    volume, (sx, sy, sz) = read_nifti(head)
+    if head == "--ct":
+        slices = int(folder)
+        folder = sys.argv[3]
+        volume, (sx, sy, sz) = ct_phantom(slices), (0.5, 0.5, 0.5)
+        nz, ny, nx = slices, 512, 512
+    else:
+        volume, (sx, sy, sz) = read_nifti(head)
+        nz, ny, nx = volume.shape
     os.makedirs(folder, exist_ok=True)
     series, study = generate_uid(), generate_uid()
-    nz, ny, nx = volume.shape
-    for k in range(nz):
+    for k, plane in enumerate(volume):
         meta = FileMetaDataset()
         meta.MediaStorageSOPClassUID = "1.2.840.10008.5.1.4.1.1.2"
         meta.MediaStorageSOPInstanceUID = generate_uid()
@@ -44,7 +66,7 @@ def main(head, folder):
         ds.SOPClassUID = meta.MediaStorageSOPClassUID
         ds.SOPInstanceUID = meta.MediaStorageSOPInstanceUID
         ds.StudyInstanceUID, ds.SeriesInstanceUID = study, series
-        ds.Modality = "MR"
+        ds.Modality = "CT" if head == "--ct" else "MR"
         ds.InstanceNumber = k + 1
         # NIfTI RAS rows and columns: LPS orientation with x and y reversed.
         ds.ImageOrientationPatient = [-1, 0, 0, 0, -1, 0]
@@ -54,13 +76,13 @@ def main(head, folder):
         ds.Rows, ds.Columns = ny, nx
         ds.SamplesPerPixel, ds.PhotometricInterpretation = 1, "MONOCHROME2"
         ds.BitsAllocated, ds.BitsStored, ds.HighBit, ds.PixelRepresentation = 16, 16, 15, 1
-        ds.RescaleIntercept, ds.RescaleSlope = 0, 1
-        ds.PixelData = np.ascontiguousarray(volume[k]).tobytes()
+        ds.RescaleIntercept, ds.RescaleSlope = (-1024 if head == "--ct" else 0), 1
+        ds.PixelData = np.ascontiguousarray(plane).tobytes()
         # Random file names, as a PACS export gives them.
         ds.save_as(os.path.join(folder, "%s.dcm" % ds.SOPInstanceUID[-12:]), write_like_original=False)
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 3:
+    if len(sys.argv) != (4 if sys.argv[1:2] == ["--ct"] else 3):
         sys.exit(__doc__)
     main(sys.argv[1], sys.argv[2])

@@ -12,6 +12,7 @@
 #include <array>
 #include <random>
 #include <set>
+#include <tuple>
 
 #include "convert/dicom_helper.h"
 #include "support/temp_dir.h"
@@ -154,10 +155,10 @@ TEST_F(DicomSeries, RescaleAndCompressedSlicesGiveTheSameVolume) {
     }
 }
 
-TEST_F(DicomSeries, MultiFrameFilesGiveTheVolumeOfTheirSingleSlices) {
+TEST_F(DicomSeries, AMultiFrameFileGivesTheVolumeOfItsSingleSlices) {
     // Six axial slices 1 mm apart, slice k holding 100 · (k + 1): one a
-    // file; as two files of three frames; and with one two-frame file amid
-    // single slices, found only while the others are being decoded.
+    // file, and as one file of six frames. Several multi-frame files in one
+    // series are refused with a message, never read half.
     auto write = [&](const std::string& folder, std::initializer_list<std::pair<int, unsigned>> files) {
         for (const auto& [k, frames] : files) {
             SliceSpec s;
@@ -167,12 +168,17 @@ TEST_F(DicomSeries, MultiFrameFilesGiveTheVolumeOfTheirSingleSlices) {
     };
     const std::string singles = Folder("singles"), frames = Folder("frames"), mixed = Folder("mixed");
     write(singles, {{0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}});
-    write(frames, {{0, 3}, {3, 3}});
+    write(frames, {{0, 6}});
     write(mixed, {{0, 1}, {1, 2}, {3, 1}, {4, 1}, {5, 1}});
     const zx::NiftiVolume reference = zx::ConvertDicomSeries(singles);
     EXPECT_EQ(reference.planes, 32);
     EXPECT_EQ(zx::ConvertDicomSeries(frames).voxels, reference.voxels);
-    EXPECT_EQ(zx::ConvertDicomSeries(mixed).voxels, reference.voxels);
+    try {
+        zx::ConvertDicomSeries(mixed);
+        ADD_FAILURE() << "a series mixing multi-frame files was read";
+    } catch (const zx::ConvertError& e) {
+        EXPECT_NE(std::string(e.what()).find("mehreren Bildern"), std::string::npos) << e.what();
+    }
     // Six grey levels from the six slices along z in the middle column.
     std::set<int> greys;
     for (int z = 0; z < 256; ++z)
@@ -186,7 +192,11 @@ TEST_F(DicomSeries, TheReaderProgramGivesTheSameVolumeAndMessages) {
     const std::string folder = Folder("apart");
     AxialSeries(folder, 5);
     const zx::NiftiVolume apart = zx::ConvertDicomSeriesApart(folder);
-    const zx::NiftiVolume here = zx::ConvertDicomSeries(folder);
+    zx::NiftiVolume here;
+    here.voxels.assign(std::size_t{1} << 24, 0);
+    const zx::NiftiVolume read = zx::ReadDicomSeriesHere(folder, here.voxels.data());
+    here.planes = read.planes;
+    here.voxelEdgeMm = read.voxelEdgeMm;
     EXPECT_EQ(apart.voxels, here.voxels);
     EXPECT_EQ(apart.planes, here.planes);
     EXPECT_EQ(apart.voxelEdgeMm, here.voxelEdgeMm);
@@ -246,3 +256,73 @@ TEST_F(DicomSeries, PydicomTestFilesDecodeToTheSameSamplesInEveryEncoding) {
 }
 
 }  // namespace
+
+TEST_F(DicomSeries, HostileSeriesAreRefusedAndDuplicatePositionsKeptOnce) {
+    auto message = [](const std::string& folder) {
+        try {
+            zx::ConvertDicomSeries(folder);
+        } catch (const zx::ConvertError& e) {
+            return std::string(e.what());
+        }
+        return std::string("(kein Fehler)");
+    };
+    // Pixel Data declaring almost 4 GiB in a small file, or fewer samples
+    // than rows × columns need: refused before the decoder allocates.
+    for (auto [name, length, keep] : {std::tuple{"bomb", 0xfefffffeu, 2048}, {"short", 32u, 32}}) {
+        const std::string folder = Folder(name);
+        AxialSeries(folder, 3);
+        QFile f(QString::fromStdString(folder + "/f0"));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        QByteArray bytes = f.readAll();
+        const qsizetype at = bytes.lastIndexOf(QByteArray("\xe0\x7f\x10\x00OW\0\0", 8));
+        ASSERT_GT(at, 0);
+        for (int i = 0; i < 4; ++i) bytes[at + 8 + i] = char((length >> (8 * i)) & 0xff);
+        bytes.truncate(at + 12 + keep);
+        f.resize(0);
+        f.seek(0);
+        f.write(bytes);
+        f.close();
+        EXPECT_NE(message(folder).find("f0 kann nicht dekodiert werden"), std::string::npos) << message(folder);
+    }
+    // 65535 × 65535 samples declared: more than the reader takes from a file.
+    const std::string huge = Folder("huge");
+    AxialSeries(huge, 3);
+    {
+        QFile f(QString::fromStdString(huge + "/f0"));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        QByteArray bytes = f.readAll();
+        for (const char* tag : {"\x28\x00\x10\x00US\x02\x00", "\x28\x00\x11\x00US\x02\x00"}) {
+            const qsizetype at = bytes.indexOf(QByteArray(tag, 8));
+            ASSERT_GT(at, 0);
+            bytes[at + 8] = bytes[at + 9] = char(0xff);
+        }
+        f.seek(0);
+        f.write(bytes);
+    }
+    EXPECT_NE(message(huge).find("Datei zu groß"), std::string::npos) << message(huge);
+    // Slices at 0, 1 and 100 mm: the gap is named, not stretched.
+    const std::string uneven = Folder("uneven");
+    for (double z : {0.0, 1.0, 100.0}) {
+        SliceSpec s;
+        s.origin = {0, 0, z};
+        WriteSlice(uneven + "/z" + std::to_string(int(z)), s, 7);
+    }
+    EXPECT_NE(message(uneven).find("ungleichmäßig: zwischen z1 und z100 sind es 99 mm statt 1 mm"),
+              std::string::npos) << message(uneven);
+    // Positions no scanner writes.
+    const std::string far = Folder("far");
+    for (double z : {-1e308, 1e308}) {
+        SliceSpec s;
+        s.origin = {0, 0, z};
+        WriteSlice(far + "/p" + std::to_string(z > 0), s, 7);
+    }
+    EXPECT_NE(message(far).find("keine gültige Lage im Raum"), std::string::npos) << message(far);
+    // A slice written twice: the same volume as without the copy.
+    const std::string once = Folder("once"), twice = Folder("twice");
+    AxialSeries(once, 4);
+    AxialSeries(twice, 4);
+    SliceSpec copy;
+    copy.origin = {0, 0, 2};
+    WriteSlice(twice + "/zz", copy, 200);
+    EXPECT_EQ(zx::ConvertDicomSeries(twice).voxels, zx::ConvertDicomSeries(once).voxels);
+}

@@ -66,4 +66,20 @@ TEST(Labels, EveryViewerVoxelGetsTheLabelOfItsPointInSpace) {
     }
 }
 
+TEST(Labels, AnAtlasBeyond512MiBIsRefusedBeforeItsDataIsRead) {
+    zxtest::TempDir dir;
+    const auto head = dir.Write("head.nii", Nifti({4, 4, 4}, {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}}},
+                                                  [](int, int, int) { return 1; }));
+    QByteArray big = Nifti({1, 1, 1}, {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}}}, [](int, int, int) { return 1; });
+    const std::int16_t dims[3] = {1024, 1024, 513};  // 513 MiB of labels declared, one byte present
+    std::memcpy(big.data() + 42, dims, sizeof dims);
+    const auto atlas = dir.Write("big.nii", big);
+    try {
+        zx::ConvertLabels(atlas.toStdString(), head.toStdString());
+        ADD_FAILURE() << "accepted";
+    } catch (const zx::ConvertError& e) {
+        EXPECT_NE(std::string(e.what()).find("Datei zu groß"), std::string::npos) << e.what();
+    }
+}
+
 }  // namespace

@@ -1,0 +1,44 @@
+// A walk over the elements of a DICOM file before the decoder reads it: the
+// decoder believes every declared length and allocates it, so a small file
+// declaring gigabytes would take that much memory.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace zx {
+
+/// The largest decoded image of one DICOM file the series reader accepts.
+constexpr std::uint64_t kMaxDicomImageBytes = std::uint64_t{512} << 20;
+
+/// Checks the file at `path` (named `name` in messages). Throws
+/// ConvertError "Die DICOM-Datei NAME kann nicht dekodiert werden." when an
+/// element's length runs past the end of the file or the uncompressed
+/// Pixel Data holds fewer bytes than rows × columns × frames × samples ×
+/// bits need, and "Datei zu groß" when the decoded image would exceed
+/// kMaxDicomImageBytes; an element of an unknown value representation in
+/// an explicit-VR file counts as damage. Files in a deflated transfer
+/// syntax are left to the decoder.
+/// What the walk learns of the image on the way, as the header states it.
+struct DicomLayout {
+    /// Uncompressed little-endian samples, one a pixel, of 8 or 16 bits
+    /// that all count (Bits Stored = Bits Allocated), one frame.
+    bool native = false;
+    bool signedSamples = false;
+    int bits = 0;
+    std::uint64_t pixelOffset = 0;  ///< where the samples start in the file
+    double slope = 1, intercept = 0;  ///< Rescale Slope and Intercept
+};
+DicomLayout CheckDicomFile(const std::string& path, const std::string& name);
+
+/// Calls `use` with the native samples of the file (`rows` × `columns`
+/// of them) mapped into memory. Throws ConvertError when the file no
+/// longer holds them.
+void WithNativeSamples(const std::string& path, const DicomLayout& layout, std::uint64_t bytes,
+                       const std::function<void(const unsigned char*)>& use);
+
+/// Whether the file starts with the DICOM preamble and "DICM".
+bool HasDicomPreamble(const std::string& path);
+
+}  // namespace zx

@@ -1,0 +1,270 @@
+#include "convert/plane_stream.h"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <new>
+#include <cstring>
+#include <limits>
+#include <type_traits>
+
+namespace zx {
+namespace {
+
+constexpr int kGrid = 256;
+constexpr std::size_t kVolumeBytes = std::size_t{kGrid} * kGrid * kGrid;
+constexpr std::size_t kHuge = std::size_t{2} << 20;  // a large page
+// A plane index needs a few bytes of bookkeeping: more planes than this are
+// no image this viewer can show.
+constexpr std::int64_t kMaxPlanes = std::int64_t{1} << 22;
+
+template <typename T>
+T Load(const T* p) {
+    T v;
+    std::memcpy(&v, p, sizeof(T));
+    return v;
+}
+
+}  // namespace
+
+PlaneStream::PlaneStream(const std::array<std::int64_t, 3>& dims, const Matrix3& voxelToWorld,
+                         const std::string& path, std::optional<Window> window, std::uint8_t* out)
+    : dims_(dims), path_(path), window_(window), out_(out) {
+    if (dims[2] > kMaxPlanes) throw ConvertError(path + ": Datei zu groß (mehr als 4194304 Schichten)");
+    grid_ = PlanViewerGrid(dims, voxelToWorld, path);
+    for (int a = 0; a < 3; ++a) {
+        if (grid_.arrayAxis[a] == 0) u_ = a;
+        if (grid_.arrayAxis[a] == 1) v_ = a;
+        if (grid_.arrayAxis[a] == 2) s_ = a;
+    }
+    auto inPlane = [&](int a, std::int64_t stride) {
+        Axis axis;
+        const std::int64_t last = dims[grid_.arrayAxis[a]] - 1;
+        for (double f : grid_.index[a]) {
+            const double i0 = std::floor(f);
+            const auto lower = static_cast<std::int64_t>(i0);
+            axis.first.push_back(lower * stride);
+            axis.second.push_back(std::min(lower + 1, last) * stride);
+            axis.weight.push_back(f - i0);
+        }
+        return axis;
+    };
+    axisU_ = inPlane(u_, 1);
+    axisV_ = inPlane(v_, dims[0]);
+    const std::size_t planes = static_cast<std::size_t>(dims[2]);
+    ready_.assign(planes, 0);
+    released_.assign(planes, 0);
+    used_.assign(planes, 0);
+    for (std::size_t o = 0; o < grid_.index[s_].size(); ++o) {
+        const double f = grid_.index[s_][o];
+        const double i0 = std::floor(f);
+        lower_.push_back(static_cast<std::int64_t>(i0));
+        sWeight_.push_back(f - i0);
+        used_[std::size_t(lower_.back())] = 1;
+        if (sWeight_.back() > 0) used_[std::size_t(lower_.back()) + 1] = 1;
+    }
+    holder_.fill(-1);
+    if (!out_) {
+        own_.assign(kVolumeBytes, 0);
+        out_ = own_.data();
+    }
+    if (window_) {
+        gain_ = window_->high > window_->low ? 255.0 / (window_->high - window_->low) : 0.0;
+    } else {
+        // Every voxel is written once, so the grid is not cleared first; in
+        // 2 MiB pages where the system offers them (far fewer page faults).
+        const std::size_t bytes =
+            std::size_t(grid_.count[0]) * std::size_t(grid_.count[1]) * std::size_t(grid_.count[2]) * sizeof(float);
+        void* p = std::aligned_alloc(kHuge, (bytes + kHuge - 1) / kHuge * kHuge);
+        if (!p) throw std::bad_alloc();
+        ::madvise(p, bytes, MADV_HUGEPAGE);
+        values_.reset(static_cast<float*>(p));
+        windowSamples_ = std::make_unique<WindowSamples>(std::uint64_t(dims[0]) * std::uint64_t(dims[1]) * std::uint64_t(dims[2]));
+    }
+}
+
+PlaneStream::~PlaneStream() = default;
+
+void PlaneStream::FreeValues::operator()(float* p) const { std::free(p); }
+
+void PlaneStream::Abort() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    aborted_ = true;
+    changed_.notify_all();
+}
+
+template <typename T>
+void PlaneStream::Add(std::int64_t k, const T* samples, const Scaling& scaling) {
+    const std::uint64_t plane = std::uint64_t(dims_[0]) * std::uint64_t(dims_[1]);
+    if (windowSamples_) windowSamples_->Add(std::uint64_t(k) * plane, samples, plane, scaling);
+    int slot = -1;
+    if (used_[std::size_t(k)]) {
+        slot = int(k % kSlots);
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [&] {
+                return aborted_ || ((k < kSlots || released_[std::size_t(k - kSlots)]) && holder_[slot] < 0);
+            });
+            if (aborted_) throw ConvertError(path_ + ": abgebrochen");
+            holder_[slot] = k;
+        }
+        const std::size_t nu = axisU_.weight.size(), nv = axisV_.weight.size();
+        std::vector<double>& r = slots_[std::size_t(slot)];
+        r.resize(nu * nv);
+        // Integer samples are interpolated as stored and scaled once: the
+        // scaling is linear, and finite for every stored value here.
+        const bool linear = std::is_integral_v<T> && std::isfinite(scaling.slope) && std::isfinite(scaling.inter) &&
+                            std::isfinite(std::fabs(scaling.slope) * 4294967296.0 + std::fabs(scaling.inter));
+        if (linear) {
+            // Rows of the image outside, columns inside, no branches: the
+            // weights of 0 give the sample itself.
+            for (std::size_t b = 0; b < nv; ++b) {
+                const T* row0 = samples + axisV_.first[b];
+                const T* row1 = samples + axisV_.second[b];
+                const double wv = axisV_.weight[b];
+                for (std::size_t a = 0; a < nu; ++a) {
+                    const std::int64_t u0 = axisU_.first[a], u1 = axisU_.second[a];
+                    const double wu = axisU_.weight[a];
+                    const double x0 = double(Load(row0 + u0)), x1 = double(Load(row0 + u1));
+                    const double y0 = double(Load(row1 + u0)), y1 = double(Load(row1 + u1));
+                    const double top = x0 + (x1 - x0) * wu, bottom = y0 + (y1 - y0) * wu;
+                    r[b * nu + a] = scaling.Apply(top + (bottom - top) * wv);
+                }
+            }
+        } else {
+            auto value = [&](std::int64_t at) { return scaling.Apply(static_cast<double>(Load(samples + at))); };
+            for (std::size_t b = 0; b < nv; ++b) {
+                const std::int64_t v0 = axisV_.first[b], v1 = axisV_.second[b];
+                const double wv = axisV_.weight[b];
+                double* row = r.data() + b * nu;
+                for (std::size_t a = 0; a < nu; ++a) {
+                    const std::int64_t u0 = axisU_.first[a], u1 = axisU_.second[a];
+                    const double wu = axisU_.weight[a];
+                    auto alongU = [&](std::int64_t base) {
+                        const double p = value(base + u0);
+                        return wu == 0 ? p : p + (value(base + u1) - p) * wu;
+                    };
+                    const double p0 = alongU(v0);
+                    row[a] = wv == 0 ? p0 : p0 + (alongU(v1) - p0) * wv;
+                }
+            }
+        }
+    }
+    Ready(k, slot);
+}
+
+void PlaneStream::Ready(std::int64_t k, int slot) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ready_[std::size_t(k)] = 1;
+    if (slot < 0) released_[std::size_t(k)] = 1;
+    Emit(k, k);
+    if (k > 0 && ready_[std::size_t(k - 1)]) Emit(k - 1, k);
+    if (k + 1 < dims_[2] && ready_[std::size_t(k + 1)]) Emit(k, k + 1);
+    // A resampled plane is kept until both neighbours have used it.
+    for (std::int64_t j = std::max<std::int64_t>(0, k - 1); j <= std::min(k + 1, dims_[2] - 1); ++j) {
+        if (released_[std::size_t(j)] || !Done(j)) continue;
+        released_[std::size_t(j)] = 1;
+        for (std::int64_t& h : holder_)
+            if (h == j) h = -1;
+    }
+    changed_.notify_all();
+}
+
+bool PlaneStream::Done(std::int64_t k) const {
+    return ready_[std::size_t(k)] && (k == 0 || ready_[std::size_t(k - 1)]) &&
+           (k + 1 >= dims_[2] || ready_[std::size_t(k + 1)]);
+}
+
+void PlaneStream::Emit(std::int64_t lower, std::int64_t upper) {
+    // Strides of the viewer axes in the volume (x, y, z) and in the float
+    // grid, and the place of the first voxel.
+    const std::int64_t volume[3] = {std::int64_t{kGrid} * kGrid, 1, kGrid};
+    const std::int64_t compact[3] = {std::int64_t{grid_.count[1]} * grid_.count[2], 1, grid_.count[1]};
+    const std::int64_t* stride = window_ ? volume : compact;
+    const std::int64_t origin =
+        window_ ? std::int64_t((kGrid - grid_.count[1]) / 2) + std::int64_t((kGrid - grid_.count[2]) / 2) * kGrid : 0;
+    const std::size_t nu = axisU_.weight.size(), nv = axisV_.weight.size();
+    for (std::size_t o = 0; o < lower_.size(); ++o) {
+        if (lower_[o] != lower) continue;
+        const double w = sWeight_[o];
+        if ((w > 0) != (upper > lower)) continue;
+        const double* a = slots_[std::size_t(HolderSlot(lower))].data();
+        const double* b = upper > lower ? slots_[std::size_t(HolderSlot(upper))].data() : a;
+        const std::int64_t base = origin + std::int64_t(o) * stride[s_];
+        // The inner loop runs along the output axis of the smaller stride:
+        // consecutive writes then share cache lines.
+        const bool vInner = stride[v_] < stride[u_];
+        const std::size_t outer = vInner ? nu : nv, inner = vInner ? nv : nu;
+        const std::int64_t outerStride = vInner ? stride[u_] : stride[v_];
+        const std::int64_t innerStride = vInner ? stride[v_] : stride[u_];
+        const std::size_t outerStep = vInner ? 1 : nu, innerStep = vInner ? nu : 1;
+        for (std::size_t m = 0; m < outer; ++m) {
+            const std::int64_t rowBase = base + std::int64_t(m) * outerStride;
+            const double* pa = a + m * outerStep;
+            const double* pb = b + m * outerStep;
+            for (std::size_t n = 0; n < inner; ++n) {
+                const double p = pa[n * innerStep];
+                const double v = w == 0 ? p : p + (pb[n * innerStep] - p) * w;
+                const std::int64_t at = rowBase + std::int64_t(n) * innerStride;
+                if (window_) {
+                    out_[at] = ToGrey(v, *window_, gain_);
+                } else {
+                    values_[std::size_t(at)] = static_cast<float>(v);
+                }
+            }
+        }
+    }
+}
+
+int PlaneStream::HolderSlot(std::int64_t k) const {
+    for (int s = 0; s < kSlots; ++s)
+        if (holder_[std::size_t(s)] == k) return s;
+    throw ConvertError(path_ + ": interner Fehler (Schicht fehlt)");
+}
+
+NiftiVolume PlaneStream::Finish() {
+    for (std::size_t k = 0; k < ready_.size(); ++k)
+        if (!ready_[k]) throw ConvertError(path_ + ": das Bild ist unvollständig");
+    NiftiVolume volume;
+    volume.planes = grid_.count[0];
+    volume.voxelEdgeMm = grid_.edge;
+    if (!window_) {
+        const Window window = windowSamples_->Result();
+        const double gain = window.high > window.low ? 255.0 / (window.high - window.low) : 0.0;
+        const int nx = grid_.count[0], ny = grid_.count[1], nz = grid_.count[2];
+        const int y0 = (kGrid - ny) / 2, z0 = (kGrid - nz) / 2;
+        const float* v = values_.get();
+        // The floats already turned into greys go back to the system as the
+        // greys fill the volume: the two together never take much more
+        // than the floats alone.
+        auto* base = reinterpret_cast<unsigned char*>(values_.get());
+        std::size_t returned = 0;
+        for (int x = 0; x < nx; ++x) {
+            for (int z = 0; z < nz; ++z) {
+                std::uint8_t* row = out_ + std::size_t(x) * kGrid * kGrid + std::size_t(z + z0) * kGrid + y0;
+                for (int y = 0; y < ny; ++y) row[y] = ToGrey(*v++, window, gain);
+            }
+            const std::size_t used = std::size_t(reinterpret_cast<const unsigned char*>(v) - base) / kHuge * kHuge;
+            if (used > returned) {
+                ::madvise(base + returned, used - returned, MADV_DONTNEED);
+                returned = used;
+            }
+        }
+        values_.reset();
+    }
+    if (!own_.empty()) volume.voxels = std::move(own_);
+    return volume;
+}
+
+template void PlaneStream::Add(std::int64_t, const std::uint8_t*, const Scaling&);
+template void PlaneStream::Add(std::int64_t, const std::int8_t*, const Scaling&);
+template void PlaneStream::Add(std::int64_t, const std::uint16_t*, const Scaling&);
+template void PlaneStream::Add(std::int64_t, const std::int16_t*, const Scaling&);
+template void PlaneStream::Add(std::int64_t, const std::uint32_t*, const Scaling&);
+template void PlaneStream::Add(std::int64_t, const std::int32_t*, const Scaling&);
+template void PlaneStream::Add(std::int64_t, const float*, const Scaling&);
+template void PlaneStream::Add(std::int64_t, const double*, const Scaling&);
+
+}  // namespace zx

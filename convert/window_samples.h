@@ -1,0 +1,41 @@
+// The display window of an image from its samples as they come: every
+// stride-th value in array order (as the whole-image window takes them),
+// 8- and 16-bit values counted by stored value, wider ones kept as floats.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "convert/pipeline.h"
+
+namespace zx {
+
+class WindowSamples {
+public:
+    /// For an image of `voxels` values in all.
+    explicit WindowSamples(std::uint64_t voxels);
+
+    /// Values `first` … `first` + `count` − 1 of the image (array order),
+    /// scaled by `scaling`. Any order, any thread.
+    template <typename T>
+    void Add(std::uint64_t first, const T* samples, std::uint64_t count, const Scaling& scaling);
+
+    /// The 0.5–99.5 percentile window (the full range when they coincide):
+    /// the same as WindowOfSamples on all the samples.
+    Window Result();
+
+private:
+    struct Counted {
+        double slope, inter;
+        int lowest;
+        std::vector<std::uint64_t> count;
+    };
+    std::uint64_t stride_;
+    std::mutex mutex_;
+    std::vector<float> samples_;
+    std::vector<Counted> counted_;
+    double minimum_, maximum_;
+};
+
+}  // namespace zx
