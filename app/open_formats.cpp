@@ -32,25 +32,50 @@ void TForm1::DicomSerieOeffnen1Click() {
 
 void TForm1::OpenConverted(const QString& path, bool dicomFolder) {
     HourGlass hourglass;
-    NiftiVolume v;
+    int planes = 0;
+    double edge = 0;
     try {
         const std::string name = QFile::encodeName(path).toStdString();
-        v = dicomFolder ? ConvertDicomSeriesApart(name) : ConvertNifti(name);
+        if (dicomFolder) {
+            // The reader's volume goes straight into Volume once it is
+            // complete; meanwhile the status bar counts the files read.
+            int shown = -1;
+            ConvertDicomSeriesApart(
+                name,
+                [&](const std::uint8_t* voxels, int n, double e) {
+                    std::memcpy(Volume.data(), voxels, kVolumeBytes);
+                    planes = n;
+                    edge = e;
+                },
+                kDicomReaderTimeLimit,
+                [&](int done, int total) {
+                    if (total <= 0 || done == shown) return;
+                    shown = done;
+                    StatusBar1->SetSimpleText(QString::fromUtf8(" ... lese DICOM-Serie: %1 von %2 Dateien")
+                                                  .arg(done)
+                                                  .arg(total));
+                    StatusBar1->repaint();
+                });
+        } else {
+            const NiftiVolume v = ConvertNifti(name);
+            std::memcpy(Volume.data(), v.voxels.data(), kVolumeBytes);
+            planes = v.planes;
+            edge = v.voxelEdgeMm;
+        }
     } catch (const ConvertError& e) {
         // Nothing was changed: volume, name, caption and views stay.
         throw RuntimeError(QString::fromUtf8(e.what()));
     }
-    std::memcpy(Volume.data(), v.voxels.data(), kVolumeBytes);
     VolumeChanged();
-    SliceCount = v.planes;
-    VoxelEdgeMm = v.voxelEdgeMm;
+    SliceCount = planes;
+    VoxelEdgeMm = edge;
     VolumeFileName.clear();  // no volume file: a later save asks for a name
     InfoBmpLoaded = false;
     const QString shown = QFileInfo(QDir::cleanPath(path)).fileName();
     setWindowTitle(QString::fromUtf8(texts::kCaptionPrefix) + shown);
     FileListBox->clear();
     FileListBox->Add(shown);
-    StatusBar1->SetSimpleText(QString::number(v.planes) + QString::fromUtf8(texts::kSlicesRead));
+    StatusBar1->SetSimpleText(QString::number(planes) + QString::fromUtf8(texts::kSlicesRead));
     FinishOpen();
 }
 

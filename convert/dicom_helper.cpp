@@ -31,13 +31,15 @@ constexpr int kResultFd = 3;
 
 /// Waits for the child `pid` until `limit` has passed. False when it is
 /// still running then; otherwise `waited` and `wstatus` are waitpid's.
-bool WaitAtMost(pid_t pid, std::chrono::milliseconds limit, int& wstatus, pid_t& waited) {
+bool WaitAtMost(pid_t pid, std::chrono::milliseconds limit, int& wstatus, pid_t& waited,
+                const std::function<void()>& tick) {
     const auto end = std::chrono::steady_clock::now() + limit;
     long pauseNs = 200000;  // 0.2 ms at first, at most 20 ms between looks
     for (;;) {
         waited = ::waitpid(pid, &wstatus, WNOHANG);
         if (waited == pid || (waited < 0 && errno != EINTR)) return true;
         if (std::chrono::steady_clock::now() >= end) return false;
+        if (tick) tick();
         const timespec pause{0, pauseNs};
         ::nanosleep(&pause, nullptr);
         pauseNs = std::min(pauseNs * 2, 20000000L);
@@ -117,7 +119,8 @@ NiftiVolume ConvertDicomSeriesApart(const std::string& folder,
 
 void ConvertDicomSeriesApart(const std::string& folder,
                              const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use,
-                             std::chrono::milliseconds timeLimit) {
+                             std::chrono::milliseconds timeLimit,
+                             const std::function<void(int done, int total)>& progress) {
     const std::string reader = DicomReaderPath();
     if (reader.empty()) Fail("Der DICOM-Leser zerebrix-dicom ist nicht installiert.");
     struct Fd {
@@ -159,7 +162,12 @@ void ConvertDicomSeriesApart(const std::string& folder,
     if (rc != 0) Fail("Der DICOM-Leser " + reader + " kann nicht gestartet werden.");
     int wstatus = 0;
     pid_t waited = 0;
-    if (!WaitAtMost(pid, timeLimit, wstatus, waited)) {
+    // The reader counts the files it has decoded in the result block.
+    const auto tick = [&] {
+        if (progress)
+            progress(result->filesDone.load(std::memory_order_relaxed), result->filesTotal.load(std::memory_order_relaxed));
+    };
+    if (!WaitAtMost(pid, timeLimit, wstatus, waited, tick)) {
         ::kill(pid, SIGKILL);
         while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
         }

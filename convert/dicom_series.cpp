@@ -458,6 +458,10 @@ void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result)
         result.planes = v.planes;
         result.edge = v.voxelEdgeMm;
         result.status = 0;
+    } catch (const std::bad_alloc&) {
+        std::snprintf(result.message, sizeof result.message, "Nicht genug Arbeitsspeicher für die DICOM-Serie (%s).",
+                      folder.c_str());
+        result.status = 1;
     } catch (const std::exception& e) {
         std::snprintf(result.message, sizeof result.message, "%s", e.what());
         result.status = 1;

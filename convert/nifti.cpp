@@ -53,8 +53,8 @@ enum DataType : int {
 
 std::string DescribeDataType(int code) {
     switch (code) {
-        case 0: return "unknown";
-        case 1: return "binary (1 bit)";
+        case 0: return "unbekannt";
+        case 1: return "binär (1 Bit)";
         case 32: return "complex64";
         case 128: return "RGB24";
         case 1024: return "int64";
@@ -63,7 +63,7 @@ std::string DescribeDataType(int code) {
         case 1792: return "complex128";
         case 2048: return "complex256";
         case 2304: return "RGBA32";
-        default: return "code " + std::to_string(code);
+        default: return "Code " + std::to_string(code);
     }
 }
 
@@ -186,7 +186,7 @@ private:
             int err = Z_OK;
             const char* msg = gzerror(gz_, &err);
             if (err != Z_OK)
-                Fail(path_, std::string("die gzip-komprimierte Datei ist abgeschnitten (truncated) oder beschädigt, beim Lesen von: ") +
+                Fail(path_, std::string("die gzip-komprimierte Datei ist abgeschnitten oder beschädigt, beim Lesen von: ") +
                                 what + " (zlib: " + (msg ? msg : "?") + ")");
         }
         Fail(path_, std::string("die Datei endet zu früh: sie ist kürzer, als es verlangt: ") + what);
@@ -242,8 +242,8 @@ Header ReadHeader(InputFile& in, const std::string& path) {
     } else if (sizeBE == 348 || sizeBE == 540) {
         h.bigEndian = true;
     } else {
-        Fail(path, "keine NIfTI-Datei: das Feld der Kopfgröße (header size) ist " + std::to_string(sizeLE) +
-                       " (expected 348 for NIfTI-1 or 540 for NIfTI-2, in either byte order)");
+        Fail(path, "keine NIfTI-Datei: das Feld der Kopfgröße ist " + std::to_string(sizeLE) +
+                       " (erwartet 348 für NIfTI-1 oder 540 für NIfTI-2, in beliebiger Byte-Reihenfolge)");
     }
     const std::int32_t size = h.bigEndian ? sizeBE : sizeLE;
     h.nifti2 = size == 540;
@@ -326,7 +326,7 @@ Extent ValidateHeader(const Header& h, const std::string& path) {
         // Axes beyond dim[0] have size 1 (a 2-D image is a single slice).
         e.n[a] = a + 1 <= rank ? h.dim[a + 1] : 1;
         if (e.n[a] <= 0)
-            Fail(path, "ungültige Bildgröße: Dimension " + std::to_string(a + 1) + " is " +
+            Fail(path, "ungültige Bildgröße: Dimension " + std::to_string(a + 1) + " ist " +
                            std::to_string(e.n[a]) + " (Größen müssen positiv sein)");
     }
 

@@ -906,7 +906,7 @@ TEST_F(NiftiTest, RejectsTruncatedFiles) {
     for (double& x : noise) x = static_cast<double>(rng() % 256);
     const std::vector<unsigned char> gz = Gzip(EncodeFile(big, noise));
     ExpectFailure(WriteBytes("cut.nii.gz", std::vector<unsigned char>(gz.begin(), gz.begin() + gz.size() / 2)),
-                  "truncated");
+                  "abgeschnitten");
 
     // Gzip magic followed by garbage.
     std::vector<unsigned char> garbage = {0x1f, 0x8b, 0x08, 0x00, 0, 0, 0, 0, 0, 3};
