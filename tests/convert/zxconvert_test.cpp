@@ -24,6 +24,7 @@ namespace {
 struct RunResult {
     int code;
     QString err;
+    QString out;
 };
 
 RunResult Zx(const QStringList& args) {
@@ -31,7 +32,7 @@ RunResult Zx(const QStringList& args) {
     p.start(QStringLiteral(ZXCONVERT_PATH), args);
     p.waitForFinished(120000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardError())};
+            QString::fromUtf8(p.readAllStandardError()), QString::fromUtf8(p.readAllStandardOutput())};
 }
 
 class Zxconvert : public ::testing::Test {
@@ -91,6 +92,10 @@ TEST_F(Zxconvert, StackBuildsPlanesThroughTheSameAssembly) {
     const QString cor = dir.Path(QStringLiteral("c.vmr"));
     ASSERT_EQ(Zx(QStringList{QStringLiteral("stack"), QStringLiteral("--cor"), cor} + files).code, 0);
     EXPECT_EQ(QFile(cor).size(), 255 * 65536);
+    // Pictures carry no size: the voxel edge is unknown.
+    EXPECT_EQ(Zx({QStringLiteral("info"), out}).out,
+              QString::fromUtf8("planes: 6\nedge_mm: unknown\naxis_x: rechts → links\n"
+                                "axis_y: anterior → posterior\naxis_z: superior → inferior\n"));
 }
 
 TEST_F(Zxconvert, BadInputFailsClearlyAndLeavesNoFile) {
@@ -171,6 +176,8 @@ TEST_F(Zxconvert, NiftiAndDicomSeriesBecomeTheVolumeTheViewerShows) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray d = f.readAll();
     EXPECT_TRUE(SameVolume(d, zx::ConvertNifti(in.toStdString())));
+    // 4 voxels of 1 mm: the viewer's voxels keep the 1 mm edge.
+    EXPECT_TRUE(Zx({QStringLiteral("info"), out}).out.startsWith(QStringLiteral("planes: 4\nedge_mm: 1\n")));
     // The brightest voxel lies in the first plane (the patient's right),
     // in the upper rows and the front columns.
     const int at = int(std::max_element(d.begin(), d.end(), [](char a, char b) {
@@ -193,6 +200,7 @@ TEST_F(Zxconvert, NiftiAndDicomSeriesBecomeTheVolumeTheViewerShows) {
     QFile fs(vmr);
     ASSERT_TRUE(fs.open(QIODevice::ReadOnly));
     EXPECT_TRUE(SameVolume(fs.readAll(), zx::ConvertDicomSeries(serie.toStdString())));
+    EXPECT_TRUE(Zx({QStringLiteral("info"), vmr}).out.contains(QStringLiteral("\nedge_mm: 1\n")));
 }
 
 namespace {
