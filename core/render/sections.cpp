@@ -89,10 +89,23 @@ public:
     /// Sixteen pixels from column `c` of row `r` on.
     void Store16(int r, int c, __m128i grey, __m128i red) const {
         const qsizetype at = r * stride_ + 4 * c;
-        if (!table_) {
-            Expand16(grey, red, base_ + at, mirror_ ? mirror_ + at : nullptr);
+        if (table_) {
+            StoreThroughTable16(at, grey, red);
             return;
         }
+        Expand16(grey, red, base_ + at, mirror_ ? mirror_ + at : nullptr);
+    }
+    void Set(int r, int c, QRgb v) const {
+        const qsizetype at = r * stride_ + 4 * c;
+        *reinterpret_cast<QRgb*>(base_ + at) = v;
+        if (mirror_) *reinterpret_cast<QRgb*>(mirror_ + at) = table_ ? table_[v & 0xff] : v;
+    }
+
+private:
+    /// Store16 with a display window: the clean picture as ever, the mirror
+    /// through the table. Kept out of line so that the plain path stays
+    /// small enough to be inlined into the renderers' loops.
+    [[gnu::noinline]] void StoreThroughTable16(qsizetype at, __m128i grey, __m128i red) const {
         Expand16(grey, red, base_ + at);
         alignas(16) std::uint8_t g[16];
         _mm_store_si128(reinterpret_cast<__m128i*>(g), grey);
@@ -107,13 +120,7 @@ public:
         const auto* in = reinterpret_cast<const QRgb*>(base_ + at);
         for (int i = 0; i < 16; ++i) out[i] = g[i] == rd[i] ? table_[g[i]] : in[i];
     }
-    void Set(int r, int c, QRgb v) const {
-        const qsizetype at = r * stride_ + 4 * c;
-        *reinterpret_cast<QRgb*>(base_ + at) = v;
-        if (mirror_) *reinterpret_cast<QRgb*>(mirror_ + at) = table_ ? table_[v & 0xff] : v;
-    }
 
-private:
     uchar* base_;
     uchar* mirror_;
     const QRgb* table_;
@@ -180,9 +187,10 @@ namespace {
 void CopyRows(const std::uint8_t* volume, std::uint8_t* coronal, std::uint8_t* transversal, int z0,
               int z1) {
     alignas(64) std::uint8_t tile[kEdge][kEdge];
-    // The coronal copy is written past the cache (nothing reads it soon);
-    // the transversal one through it, as it shares its buffer with loads.
+    // Both copies are written past the cache (nothing reads them soon)
+    // when they are aligned to whole lines.
     const bool stream = (reinterpret_cast<std::uintptr_t>(coronal) & 63) == 0;
+    const bool streamTra = (reinterpret_cast<std::uintptr_t>(transversal) & 63) == 0;
     for (int z = z0; z < z1; ++z) {
         const std::uint8_t* src = volume + std::size_t(z) * kEdge;
         for (int x = 0; x < kEdge; ++x) {
@@ -216,7 +224,13 @@ void CopyRows(const std::uint8_t* volume, std::uint8_t* coronal, std::uint8_t* t
                         auto* line =
                             reinterpret_cast<__m128i*>(transversal + std::size_t(z) * kPlaneBytes +
                                                        y * kEdge + std::size_t(x0));
-                        for (int q = 0; q < 4; ++q) _mm_storeu_si128(line + q, t[q][i]);
+                        for (int q = 0; q < 4; ++q) {
+                            if (streamTra) {
+                                _mm_stream_si128(line + q, t[q][i]);
+                            } else {
+                                _mm_storeu_si128(line + q, t[q][i]);
+                            }
+                        }
                     }
                 }
             }
