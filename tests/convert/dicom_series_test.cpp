@@ -96,6 +96,15 @@ protected:
                        100 * (order[std::size_t(k)] + 1));
         }
     }
+    /// The message a series is refused with, or "(kein Fehler)".
+    static std::string Refusal(const std::string& folder) {
+        try {
+            zx::ConvertDicomSeries(folder);
+        } catch (const zx::ConvertError& e) {
+            return std::string(e.what());
+        }
+        return std::string("(kein Fehler)");
+    }
     static std::uint8_t At(const zx::NiftiVolume& v, int x, int y, int z) {
         return v.voxels[std::size_t(x) * 65536 + std::size_t(z) * 256 + std::size_t(y)];
     }
@@ -209,14 +218,7 @@ TEST_F(DicomSeries, TheReaderProgramGivesTheSameVolumeAndMessages) {
 }
 
 TEST_F(DicomSeries, RefusalsSpeakGerman) {
-    auto message = [](const std::string& folder) {
-        try {
-            zx::ConvertDicomSeries(folder);
-        } catch (const zx::ConvertError& e) {
-            return std::string(e.what());
-        }
-        return std::string("(kein Fehler)");
-    };
+    auto message = [](const std::string& folder) { return Refusal(folder); };
     EXPECT_NE(message(Folder("empty")).find("ist leer"), std::string::npos);
     const std::string texts = Folder("texts");
     QFile f(QString::fromStdString(texts + "/a.dcm"));
@@ -258,14 +260,7 @@ TEST_F(DicomSeries, PydicomTestFilesDecodeToTheSameSamplesInEveryEncoding) {
 }  // namespace
 
 TEST_F(DicomSeries, HostileSeriesAreRefusedAndDuplicatePositionsKeptOnce) {
-    auto message = [](const std::string& folder) {
-        try {
-            zx::ConvertDicomSeries(folder);
-        } catch (const zx::ConvertError& e) {
-            return std::string(e.what());
-        }
-        return std::string("(kein Fehler)");
-    };
+    auto message = [](const std::string& folder) { return Refusal(folder); };
     // Pixel Data declaring almost 4 GiB in a small file, or fewer samples
     // than rows × columns need: refused before the decoder allocates.
     for (auto [name, length, keep] : {std::tuple{"bomb", 0xfefffffeu, 2048}, {"short", 32u, 32}}) {
