@@ -1,6 +1,7 @@
 #include "core/render/sections.h"
 
 #include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -64,6 +65,17 @@ inline void Transpose16(const __m128i r[16], __m128i t[16]) {
     FinishTranspose(f, t + 12);
 }
 
+/// Byte i of the result is lut[idx byte i], for the 16 bytes of `idx`: the
+/// 256-entry table in four registers, two permutes and a blend by the top
+/// bit. Only where the processor has AVX-512 VBMI (see kHasVbmi).
+[[gnu::target("avx512f,avx512bw,avx512vbmi")]] __m128i LookupBytes(const std::uint8_t* lut, __m128i idx) {
+    const __m512i i = _mm512_castsi128_si512(idx);
+    const __m512i lo = _mm512_permutex2var_epi8(_mm512_loadu_si512(lut), i, _mm512_loadu_si512(lut + 64));
+    const __m512i hi = _mm512_permutex2var_epi8(_mm512_loadu_si512(lut + 128), i, _mm512_loadu_si512(lut + 192));
+    return _mm512_castsi512_si128(_mm512_mask_blend_epi8(_mm512_movepi8_mask(i), lo, hi));
+}
+const bool kHasVbmi = __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw");
+
 /// The columns of the coronal and transversal sections that carry voxels,
 /// kept inside the picture whatever the caller passes.
 struct Columns {
@@ -85,7 +97,16 @@ public:
         : base_(bmp.bits()),
           mirror_(mirror ? mirror->bits() : nullptr),
           table_(mirror ? table : nullptr),
-          stride_(bmp.bytesPerLine()) {}
+          stride_(bmp.bytesPerLine()) {
+        // A table of greys (the grey colour map) is a byte-to-byte map,
+        // which the processor may look up sixteen at a time.
+        greyBytes_ = table_ != nullptr && kHasVbmi;
+        for (int g = 0; greyBytes_ && g < 256; ++g) {
+            const QRgb c = table_[g];
+            greyBytes_ = qRed(c) == qGreen(c) && qGreen(c) == qBlue(c);
+            grey_[g] = std::uint8_t(qBlue(c));
+        }
+    }
     /// Sixteen pixels from column `c` of row `r` on.
     void Store16(int r, int c, __m128i grey, __m128i red) const {
         const qsizetype at = r * stride_ + 4 * c;
@@ -111,6 +132,11 @@ private:
         _mm_store_si128(reinterpret_cast<__m128i*>(g), grey);
         auto* out = reinterpret_cast<QRgb*>(mirror_ + at);
         if (_mm_movemask_epi8(_mm_cmpeq_epi8(grey, red)) == 0xffff) {
+            if (greyBytes_) {
+                const __m128i mapped = LookupBytes(grey_, grey);
+                Expand16(mapped, mapped, mirror_ + at);
+                return;
+            }
             for (int i = 0; i < 16; ++i) out[i] = table_[g[i]];
             return;
         }
@@ -125,6 +151,8 @@ private:
     uchar* mirror_;
     const QRgb* table_;
     qsizetype stride_;
+    bool greyBytes_ = false;
+    alignas(64) std::uint8_t grey_[256];
 };
 
 }  // namespace
