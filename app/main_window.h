@@ -34,7 +34,6 @@ namespace zx {
 struct Forms;
 class TImage;
 class TNewBmpForm;
-class TComponent;
 class TDisplayWindowTool;
 class TLearning;
 class TOrientationLetters;
