@@ -79,7 +79,7 @@ public:
     virtual void PointChanged() {}
     /// A new volume is shown, centred (after every open and import).
     virtual void VolumeChanged() {}
-    /// Layout, window mode or inversion changed.
+    /// The layout or window mode changed, or a layer the components share.
     virtual void DisplayChanged() {}
     /// The mouse button `b` was released over view 1…3, after the view's
     /// own handler ran.
