@@ -16,7 +16,7 @@
 # pixel, an orthographic camera at azimuth 30°, elevation 20°.
 set -euo pipefail
 
-BUILD=${1:-build/h}
+BUILD=${1:-build/ci}
 FRAMES=${2:-30}
 # Debian's interpreter, where python3-vtk9 installs the bindings.
 PY=${PYTHON:-/usr/bin/python3}
