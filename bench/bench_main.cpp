@@ -115,6 +115,17 @@ Head3D& SharedHead3D() {
     return head;
 }
 
+/// Frames of `o` on the shared head, 256 × 256.
+void RenderFrames(benchmark::State& state, const zx::Render3DOptions& o) {
+    Head3D& head = SharedHead3D();
+    QImage out;
+    for (auto _ : state) {
+        head.renderer.Render(o, 256, out);
+        benchmark::DoNotOptimize(out.constBits());
+    }
+    state.SetLabel(head.name);
+}
+
 /// The 3-D benchmarks run on two threads: their CPU time is that of the
 /// whole process, their wall time that of the frame.
 ///
@@ -127,27 +138,16 @@ void BM_Render3D(benchmark::State& state) {
     o.camera = {30, 20, 1};
     o.ramp = head.ramp;
     o.cut = zx::Voxel{head.planes / 2, 128, 128};
-    QImage out;
-    for (auto _ : state) {
-        head.renderer.Render(o, 256, out);
-        benchmark::DoNotOptimize(out.constBits());
-    }
-    state.SetLabel(head.name);
+    RenderFrames(state, o);
 }
 BENCHMARK(BM_Render3D)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 /// The same view as a maximum-intensity projection.
 void BM_Render3DMip(benchmark::State& state) {
-    Head3D& head = SharedHead3D();
     zx::Render3DOptions o;
     o.mode = zx::Render3DMode::Mip;
     o.camera = {30, 20, 1};
-    QImage out;
-    for (auto _ : state) {
-        head.renderer.Render(o, 256, out);
-        benchmark::DoNotOptimize(out.constBits());
-    }
-    state.SetLabel(head.name);
+    RenderFrames(state, o);
 }
 BENCHMARK(BM_Render3DMip)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 

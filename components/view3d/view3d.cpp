@@ -34,9 +34,10 @@ void TView3DCanvas::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
     if (stale_ || picture_.width() != Side()) {
+        const Renderer3D& renderer = owner_.Renderer();  // first: it may set the ramp
         Render3DOptions o = owner_.Options();
         o.halfResolution = owner_.turning || owner_.following;
-        owner_.Renderer().Render(o, Side(), picture_);
+        renderer.Render(o, Side(), picture_);
         stale_ = false;
     }
     p.drawImage(Origin(), picture_);
@@ -45,7 +46,8 @@ void TView3DCanvas::paintEvent(QPaintEvent*) {
 std::optional<Voxel> TView3DCanvas::PickAt(int x, int y) const {
     const QPoint at = QPoint(x, y) - Origin();
     if (at.x() < 0 || at.y() < 0 || at.x() >= Side() || at.y() >= Side()) return std::nullopt;
-    return owner_.Renderer().Pick(owner_.Options(), Side(), at.x(), at.y());
+    const Renderer3D& renderer = owner_.Renderer();  // first: it may set the ramp
+    return renderer.Pick(owner_.Options(), Side(), at.x(), at.y());
 }
 
 void TView3DCanvas::mousePressEvent(QMouseEvent* e) {
@@ -165,7 +167,13 @@ Render3DOptions TView3D::Options() const {
 
 const Renderer3D& TView3D::Renderer() {
     if (volumeStale_) {
+        // Only when a view is drawn: opening a volume with the 3-D view
+        // hidden costs neither the copy nor the histogram.
         renderer_.SetVolume(viewer.volume.data(), viewer.sliceCount);
+        ramp = RampFromHistogram(viewer.volume.data(), viewer.sliceCount);
+        const QSignalBlocker b1(RampLow), b2(RampHigh);
+        RampLow->setValue(ramp.low);
+        RampHigh->setValue(ramp.high);
         volumeStale_ = false;
     }
     return renderer_;
@@ -199,12 +207,6 @@ void TView3D::PointChanged() {
 
 void TView3D::VolumeChanged() {
     volumeStale_ = true;
-    ramp = RampFromHistogram(viewer.volume.data(), viewer.sliceCount);
-    {
-        const QSignalBlocker b1(RampLow), b2(RampHigh);
-        RampLow->setValue(ramp.low);
-        RampHigh->setValue(ramp.high);
-    }
     shownPoint_ = {-1, -1, -1};
     InvalidateAll();
 }

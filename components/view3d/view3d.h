@@ -76,7 +76,8 @@ public:
     /// until it has rested a moment, then the full picture.
     bool following = false;
 
-    /// Brings the renderer to the volume (when the view is shown).
+    /// Brings the renderer and the opacity ramp to the volume (when a view
+    /// is drawn).
     const Renderer3D& Renderer();
     void ResetCamera();
     /// Moves the crosshair to the voxel (the section views follow).
