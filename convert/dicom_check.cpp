@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -81,12 +82,32 @@ bool HasDicomPreamble(const std::string& path) {
     return file.size >= 132 && std::memcmp(file.data + 128, "DICM", 4) == 0;
 }
 
-void WithNativeSamples(const std::string& path, const DicomLayout& layout, std::uint64_t bytes,
-                       const std::function<void(const unsigned char*)>& use) {
-    const Mapped file(path);
-    if (!file.data || layout.pixelOffset > file.size || file.size - layout.pixelOffset < bytes)
+const unsigned char* ReadNativeSamples(const std::string& path, const DicomLayout& layout, std::uint64_t bytes,
+                                       std::vector<unsigned char>& buffer) {
+    auto broken = [&] {
         throw ConvertError("Die DICOM-Datei " + path.substr(path.find_last_of('/') + 1) + " kann nicht dekodiert werden.");
-    use(file.data + layout.pixelOffset);
+    };
+    // Read, not mapped: the kernel copies whole pages at full speed, where
+    // a fresh mapping is faulted in and fetched from memory page by page.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) broken();
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || layout.pixelOffset > std::uint64_t(st.st_size) ||
+        std::uint64_t(st.st_size) - layout.pixelOffset < bytes) {
+        ::close(fd);
+        broken();
+    }
+    buffer.resize(std::size_t(bytes));
+    std::uint64_t got = 0;
+    while (got < bytes) {
+        const ssize_t n = ::pread(fd, buffer.data() + got, std::size_t(bytes - got), off_t(layout.pixelOffset + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += std::uint64_t(n);
+    }
+    ::close(fd);
+    if (got < bytes) broken();
+    return buffer.data();
 }
 
 DicomLayout CheckDicomFile(const std::string& path, const std::string& name) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace zx {
 
@@ -32,11 +33,11 @@ struct DicomLayout {
 };
 DicomLayout CheckDicomFile(const std::string& path, const std::string& name);
 
-/// Calls `use` with the native samples of the file (`rows` × `columns`
-/// of them) mapped into memory. Throws ConvertError when the file no
+/// The native samples of the file (`bytes` of them, `rows` × `columns`
+/// samples), read into `buffer`. Throws ConvertError when the file no
 /// longer holds them.
-void WithNativeSamples(const std::string& path, const DicomLayout& layout, std::uint64_t bytes,
-                       const std::function<void(const unsigned char*)>& use);
+const unsigned char* ReadNativeSamples(const std::string& path, const DicomLayout& layout, std::uint64_t bytes,
+                                       std::vector<unsigned char>& buffer);
 
 /// Whether the file starts with the DICOM preamble and "DICM".
 bool HasDicomPreamble(const std::string& path);

@@ -284,37 +284,39 @@ void OnTwoThreads(std::size_t n, F&& work, const std::function<void()>& stop = {
 }
 
 /// Calls `use` with the uncompressed samples of slice k in their stored
-/// type, mapped from the file, and the slice's scaling.
+/// type, read into `buffer`, and the slice's scaling.
 template <typename F>
-void NativeSamples(const Series& series, std::size_t k, F&& use) {
+void NativeSamples(const Series& series, std::size_t k, std::vector<unsigned char>& buffer, F&& use) {
     const Slice& s = series.slices[k];
     const std::uint64_t plane = std::uint64_t(series.dims[0]) * std::uint64_t(series.dims[1]);
     const DicomLayout& l = s.layout;
     const Scaling scaling{l.slope, l.intercept};
-    WithNativeSamples(s.path, l, plane * std::uint64_t(l.bits / 8), [&](const unsigned char* p) {
-        if (l.bits == 8 && l.signedSamples) use(reinterpret_cast<const std::int8_t*>(p), scaling);
-        if (l.bits == 8 && !l.signedSamples) use(reinterpret_cast<const std::uint8_t*>(p), scaling);
-        if (l.bits == 16 && l.signedSamples) use(reinterpret_cast<const std::int16_t*>(p), scaling);
-        if (l.bits == 16 && !l.signedSamples) use(reinterpret_cast<const std::uint16_t*>(p), scaling);
-    });
+    const unsigned char* p = ReadNativeSamples(s.path, l, plane * std::uint64_t(l.bits / 8), buffer);
+    if (l.bits == 8 && l.signedSamples) use(reinterpret_cast<const std::int8_t*>(p), scaling);
+    if (l.bits == 8 && !l.signedSamples) use(reinterpret_cast<const std::uint8_t*>(p), scaling);
+    if (l.bits == 16 && l.signedSamples) use(reinterpret_cast<const std::int16_t*>(p), scaling);
+    if (l.bits == 16 && !l.signedSamples) use(reinterpret_cast<const std::uint16_t*>(p), scaling);
 }
 
-/// An uncompressed series in two cheap passes over the mapped files: the
-/// window from the samples first, then each slice straight to its greys,
-/// without a grid of intermediate values.
+/// An uncompressed series in two cheap passes over the files: the window
+/// from the samples first, then each slice straight to its greys, without
+/// a grid of intermediate values.
 NiftiVolume StreamNative(const Series& series, std::uint8_t* out, const DicomProgress& progress) {
     const std::uint64_t plane = std::uint64_t(series.dims[0]) * std::uint64_t(series.dims[1]);
     const std::size_t n = series.slices.size();
+    std::vector<unsigned char> buffers[2];
     WindowSamples samples(plane * n);
-    OnTwoThreads(n, [&](std::size_t k, int) {
-        NativeSamples(series, k, [&](auto typed, const Scaling& scaling) { samples.Add(k * plane, typed, plane, scaling); });
+    OnTwoThreads(n, [&](std::size_t k, int thread) {
+        NativeSamples(series, k, buffers[thread],
+                      [&](auto typed, const Scaling& scaling) { samples.Add(k * plane, typed, plane, scaling); });
     });
     PlaneStream stream(series.dims, series.voxelToWorld, series.folder, samples.Result(), out);
     std::atomic<int> done{0};
     OnTwoThreads(
         n,
-        [&](std::size_t k, int) {
-            NativeSamples(series, k, [&](auto typed, const Scaling& scaling) { stream.Add(std::int64_t(k), typed, scaling); });
+        [&](std::size_t k, int thread) {
+            NativeSamples(series, k, buffers[thread],
+                          [&](auto typed, const Scaling& scaling) { stream.Add(std::int64_t(k), typed, scaling); });
             if (progress) progress(++done, int(n));
         },
         [&] { stream.Abort(); });

@@ -53,6 +53,10 @@ PlaneStream::PlaneStream(const std::array<std::int64_t, 3>& dims, const Matrix3&
     };
     axisU_ = inPlane(u_, 1);
     axisV_ = inPlane(v_, dims[0]);
+    if (!axisU_.first.empty()) {
+        uFrom_ = *std::min_element(axisU_.first.begin(), axisU_.first.end());
+        uTo_ = *std::max_element(axisU_.second.begin(), axisU_.second.end()) + 1;
+    }
     const std::size_t planes = static_cast<std::size_t>(dims[2]);
     ready_.assign(planes, 0);
     released_.assign(planes, 0);
@@ -111,26 +115,34 @@ void PlaneStream::Add(std::int64_t k, const T* samples, const Scaling& scaling) 
             holder_[slot] = k;
         }
         const std::size_t nu = axisU_.weight.size(), nv = axisV_.weight.size();
-        std::vector<double>& r = slots_[std::size_t(slot)];
+        std::vector<float>& r = slots_[std::size_t(slot)];
         r.resize(nu * nv);
         // Integer samples are interpolated as stored and scaled once: the
         // scaling is linear, and finite for every stored value here.
         const bool linear = std::is_integral_v<T> && std::isfinite(scaling.slope) && std::isfinite(scaling.inter) &&
                             std::isfinite(std::fabs(scaling.slope) * 4294967296.0 + std::fabs(scaling.inter));
         if (linear) {
-            // Rows of the image outside, columns inside, no branches: the
-            // weights of 0 give the sample itself.
+            // Each output row blends its two image rows first, over the
+            // columns it reads, in one contiguous (vectorised) pass; the
+            // columns are then picked from that blend. Weights of 0 give the
+            // samples themselves.
+            std::vector<double>& blend = blends_[std::size_t(slot)];
+            blend.resize(std::size_t(dims_[0]));
+            const std::int64_t from = uFrom_, to = uTo_;
             for (std::size_t b = 0; b < nv; ++b) {
                 const T* row0 = samples + axisV_.first[b];
                 const T* row1 = samples + axisV_.second[b];
                 const double wv = axisV_.weight[b];
+                double* m = blend.data();
+                for (std::int64_t x = from; x < to; ++x) {
+                    const double x0 = double(Load(row0 + x)), x1 = double(Load(row1 + x));
+                    m[x] = x0 + (x1 - x0) * wv;
+                }
+                // Finite by the test above: no check per value.
+                float* out = r.data() + b * nu;
                 for (std::size_t a = 0; a < nu; ++a) {
-                    const std::int64_t u0 = axisU_.first[a], u1 = axisU_.second[a];
-                    const double wu = axisU_.weight[a];
-                    const double x0 = double(Load(row0 + u0)), x1 = double(Load(row0 + u1));
-                    const double y0 = double(Load(row1 + u0)), y1 = double(Load(row1 + u1));
-                    const double top = x0 + (x1 - x0) * wu, bottom = y0 + (y1 - y0) * wu;
-                    r[b * nu + a] = scaling.Apply(top + (bottom - top) * wv);
+                    const double p = m[axisU_.first[a]], q = m[axisU_.second[a]];
+                    out[a] = float((p + (q - p) * axisU_.weight[a]) * scaling.slope + scaling.inter);
                 }
             }
         } else {
@@ -138,7 +150,7 @@ void PlaneStream::Add(std::int64_t k, const T* samples, const Scaling& scaling) 
             for (std::size_t b = 0; b < nv; ++b) {
                 const std::int64_t v0 = axisV_.first[b], v1 = axisV_.second[b];
                 const double wv = axisV_.weight[b];
-                double* row = r.data() + b * nu;
+                float* row = r.data() + b * nu;
                 for (std::size_t a = 0; a < nu; ++a) {
                     const std::int64_t u0 = axisU_.first[a], u1 = axisU_.second[a];
                     const double wu = axisU_.weight[a];
@@ -147,7 +159,7 @@ void PlaneStream::Add(std::int64_t k, const T* samples, const Scaling& scaling) 
                         return wu == 0 ? p : p + (value(base + u1) - p) * wu;
                     };
                     const double p0 = alongU(v0);
-                    row[a] = wv == 0 ? p0 : p0 + (alongU(v1) - p0) * wv;
+                    row[a] = float(wv == 0 ? p0 : p0 + (alongU(v1) - p0) * wv);
                 }
             }
         }
@@ -190,8 +202,8 @@ void PlaneStream::Emit(std::int64_t lower, std::int64_t upper) {
         if (lower_[o] != lower) continue;
         const double w = sWeight_[o];
         if ((w > 0) != (upper > lower)) continue;
-        const double* a = slots_[std::size_t(HolderSlot(lower))].data();
-        const double* b = upper > lower ? slots_[std::size_t(HolderSlot(upper))].data() : a;
+        const float* a = slots_[std::size_t(HolderSlot(lower))].data();
+        const float* b = upper > lower ? slots_[std::size_t(HolderSlot(upper))].data() : a;
         const std::int64_t base = origin + std::int64_t(o) * stride[s_];
         // The inner loop runs along the output axis of the smaller stride:
         // consecutive writes then share cache lines.
@@ -200,20 +212,25 @@ void PlaneStream::Emit(std::int64_t lower, std::int64_t upper) {
         const std::int64_t outerStride = vInner ? stride[u_] : stride[v_];
         const std::int64_t innerStride = vInner ? stride[v_] : stride[u_];
         const std::size_t outerStep = vInner ? 1 : nu, innerStep = vInner ? nu : 1;
-        for (std::size_t m = 0; m < outer; ++m) {
-            const std::int64_t rowBase = base + std::int64_t(m) * outerStride;
-            const double* pa = a + m * outerStep;
-            const double* pb = b + m * outerStep;
-            for (std::size_t n = 0; n < inner; ++n) {
-                const double p = pa[n * innerStep];
-                const double v = w == 0 ? p : p + (pb[n * innerStep] - p) * w;
-                const std::int64_t at = rowBase + std::int64_t(n) * innerStride;
-                if (window_) {
-                    out_[at] = ToGrey(v, *window_, gain_);
-                } else {
-                    values_[std::size_t(at)] = static_cast<float>(v);
-                }
+        // One loop for each kind of output and blend, so that the inner
+        // loop has no branches.
+        auto rows = [&](auto blend, auto write) {
+            for (std::size_t m = 0; m < outer; ++m) {
+                const std::int64_t rowBase = base + std::int64_t(m) * outerStride;
+                const float* pa = a + m * outerStep;
+                const float* pb = b + m * outerStep;
+                for (std::size_t n = 0; n < inner; ++n)
+                    write(rowBase + std::int64_t(n) * innerStride, blend(pa[n * innerStep], pb[n * innerStep]));
             }
+        };
+        auto same = [](float p, float) { return double(p); };
+        auto between = [w](float p, float q) { return double(p) + (double(q) - double(p)) * w; };
+        auto grey = [this](std::int64_t at, double v) { out_[at] = ToGrey(v, *window_, gain_); };
+        auto value = [this](std::int64_t at, double v) { values_[std::size_t(at)] = static_cast<float>(v); };
+        if (window_) {
+            if (w == 0) rows(same, grey); else rows(between, grey);
+        } else {
+            if (w == 0) rows(same, value); else rows(between, value);
         }
     }
 }

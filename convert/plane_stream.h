@@ -84,7 +84,9 @@ private:
     std::vector<std::uint8_t> released_;  ///< per plane: its slot is free again
     std::vector<std::uint8_t> used_;      ///< per plane: some output voxel reads it
     std::array<std::int64_t, kSlots> holder_{};  ///< plane in each slot, −1 free
-    std::array<std::vector<double>, kSlots> slots_;
+    std::array<std::vector<float>, kSlots> slots_;  ///< resampled planes
+    std::array<std::vector<double>, kSlots> blends_;  ///< per slot: two image rows blended
+    std::int64_t uFrom_ = 0, uTo_ = 0;  ///< the image columns the output reads
     std::unique_ptr<WindowSamples> windowSamples_;  ///< while the window is unknown
 };
 
