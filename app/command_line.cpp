@@ -9,7 +9,6 @@
 
 #include "app/forms.h"
 #include "app/main_window.h"
-#include "components/orientation/orientation_letters.h"
 #include "widgets/prompter.h"
 
 namespace zx {
@@ -67,7 +66,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) return Ends(0, QString::fromUtf8(kUsage));
         if (a == QLatin1String("--version")) return Ends(0, QStringLiteral("zerebrix (Zerebrix-MR) " ZX_VERSION "\n"));
         if (a == QLatin1String("--neurological")) {
-            cl.neurological = true;
+            cl.options.neurological = true;
             continue;
         }
         if (a == QLatin1String("--screenshot") || a == QLatin1String("--at")) {
@@ -103,11 +102,8 @@ int RunScreenshot(const CommandLine& cl) {
     SetPrompter(&quiet);
     int rc = 0;
     {
-        auto forms = CreateForms();
+        auto forms = StartViewer(cl.path, cl.options);
         TForm1& w = *forms->Form1;
-        w.StartPath = cl.path;
-        if (cl.neurological) w.Letters->SetNeurological(true, false);
-        ShowMainWindow(*forms);
         for (int i = 0; i < 200 && !w.DefaultLoaded; ++i) QApplication::processEvents();
         if (!w.DefaultLoaded) w.FormActivate();
         if (cl.at && !quiet.failed) {

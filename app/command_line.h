@@ -6,13 +6,15 @@
 #include <array>
 #include <optional>
 
+#include "components/component.h"
+
 namespace zx {
 
 struct CommandLine {
     QString path;                       ///< file or folder to open at start, or empty
     QString screenshot;                 ///< --screenshot OUT.png
     std::optional<std::array<int, 3>> at;  ///< --at X,Y,Z
-    bool neurological = false;          ///< --neurological: left on the screen's left
+    StartOptions options;               ///< --neurological: left on the screen's left
     std::optional<int> exitCode;        ///< set when the program ends right away
     QString message;                    ///< what it prints then (stdout for 0, else stderr)
 };

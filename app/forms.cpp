@@ -67,12 +67,20 @@ std::unique_ptr<Forms> CreateForms() {
     auto f = std::make_unique<Forms>();
     f->Form1 = std::make_unique<TForm1>(*f);
     f->AboutBox = std::make_unique<TAboutBox>();
-    f->OptDlg = std::make_unique<TOptDlg>(*f);
+    f->OptDlg = std::make_unique<TOptDlg>(*f->Form1);
     f->HelpDlg = std::make_unique<THelpDlg>();
     f->ImportBmpDlg = std::make_unique<TImportBmpDlg>();
-    f->NewBmpForm = std::make_unique<TNewBmpForm>(*f);
+    f->NewBmpForm = std::make_unique<TNewBmpForm>(*f->Form1);
     f->WebExportDlg = std::make_unique<TWebExportDlg>();
     return f;
+}
+
+std::unique_ptr<Forms> StartViewer(const QString& path, const StartOptions& options) {
+    auto forms = CreateForms();
+    forms->Form1->StartPath = path;
+    forms->Form1->Components->ApplyStartOptions(options);
+    ShowMainWindow(*forms);
+    return forms;
 }
 
 void ShowMainWindow(Forms& forms) {

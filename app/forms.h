@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFont>
+#include <QString>
 #include <memory>
 
 namespace zx {
@@ -14,6 +15,8 @@ class THelpDlg;
 class TImportBmpDlg;
 class TNewBmpForm;
 class TWebExportDlg;
+
+struct StartOptions;
 
 struct Forms {
     std::unique_ptr<TForm1> Form1;
@@ -44,5 +47,10 @@ std::unique_ptr<Forms> CreateForms();
 /// Shows the main window and brings it to the front; its first activation
 /// loads the default volume.
 void ShowMainWindow(Forms& forms);
+
+/// The viewer's start: creates the windows, gives the main window the file
+/// or folder to open at its first activation (empty: the default volume),
+/// lets the components take up the command line's options, and shows it.
+std::unique_ptr<Forms> StartViewer(const QString& path, const StartOptions& options);
 
 }  // namespace zx

@@ -13,8 +13,6 @@
 
 #include "app/command_line.h"
 #include "app/forms.h"
-#include "app/main_window.h"
-#include "components/orientation/orientation_letters.h"
 
 int main(int argc, char** argv) {
     const zx::CommandLine cl = zx::ParseCommandLine(argc, argv);
@@ -29,10 +27,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     if (!cl.screenshot.isEmpty()) return zx::RunScreenshot(cl);
-    auto forms = zx::CreateForms();
-    forms->Form1->StartPath = cl.path;
-    if (cl.neurological) forms->Form1->Letters->SetNeurological(true, false);
-    zx::ShowMainWindow(*forms);
+    auto forms = zx::StartViewer(cl.path, cl.options);
     const int rc = app.exec();
     forms.reset();
     return rc;

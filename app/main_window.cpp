@@ -13,6 +13,7 @@
 #include <QStatusTipEvent>
 #include <QToolButton>
 #include <cmath>
+#include <type_traits>
 
 #include "app/forms.h"
 #include "core/render/crosshair.h"
@@ -23,12 +24,8 @@
 #include "widgets/list_box.h"
 #include "widgets/status_bar.h"
 #include "widgets/up_down.h"
-#include "components/display_window/display_window_tool.h"
-#include "components/learning/learning.h"
-#include "components/orientation/orientation_letters.h"
-#include "components/rulers/rulers.h"
-#include "components/view3d/view3d.h"
 #include "dialogs/options_dialog.h"
+#include "teach/atlas.h"
 
 namespace zx {
 
@@ -263,32 +260,44 @@ void TForm1::BuildMenu() {
 }
 
 void TForm1::ConnectHandlers() {
-    connect(ffnen1, &QAction::triggered, this, Slot([this] { Oeffnen1Click(); }));
-    connect(Beenden1, &QAction::triggered, this, Slot([this] { Beenden1Click(); }));
-    connect(Drucken1, &QAction::triggered, this, Slot([this] { Drucken1Click(); }));
+    // Every handler is one user action: guarded, and the components hear
+    // of its changes once, after it.
+    auto act = [this](auto f) {
+        return Slot([this, f](auto&&... args) {
+            AsOneAction([&] {
+                if constexpr (std::is_invocable_v<decltype(f)&, decltype(args)...>)
+                    f(args...);
+                else
+                    f();
+            });
+        });
+    };
+    connect(ffnen1, &QAction::triggered, this, act([this] { Oeffnen1Click(); }));
+    connect(Beenden1, &QAction::triggered, this, act([this] { Beenden1Click(); }));
+    connect(Drucken1, &QAction::triggered, this, act([this] { Drucken1Click(); }));
     connect(Druckereinrichtung1, &QAction::triggered, this,
-            Slot([this] { Druckereinrichtung1Click(); }));
-    connect(NiftiOeffnen1, &QAction::triggered, this, Slot([this] { NiftiOeffnen1Click(); }));
+            act([this] { Druckereinrichtung1Click(); }));
+    connect(NiftiOeffnen1, &QAction::triggered, this, act([this] { NiftiOeffnen1Click(); }));
     connect(DicomSerieOeffnen1, &QAction::triggered, this,
-            Slot([this] { DicomSerieOeffnen1Click(); }));
-    connect(Neu1, &QAction::triggered, this, Slot([this] { Neu1Click(); }));
-    connect(Speichern1, &QAction::triggered, this, Slot([this] { Speichern1Click(); }));
-    connect(Speichernunter1, &QAction::triggered, this, Slot([this] { Speichernunter1Click(); }));
-    connect(DatenImport1, &QAction::triggered, this, Slot([this] { DatenImport1Click(); }));
-    connect(UeberlagerungEntfernen1, &QAction::triggered, this, Slot([this] { UeberlagerungEntfernen1Click(); }));
+            act([this] { DicomSerieOeffnen1Click(); }));
+    connect(Neu1, &QAction::triggered, this, act([this] { Neu1Click(); }));
+    connect(Speichern1, &QAction::triggered, this, act([this] { Speichern1Click(); }));
+    connect(Speichernunter1, &QAction::triggered, this, act([this] { Speichernunter1Click(); }));
+    connect(DatenImport1, &QAction::triggered, this, act([this] { DatenImport1Click(); }));
+    connect(UeberlagerungEntfernen1, &QAction::triggered, this, act([this] { UeberlagerungEntfernen1Click(); }));
     connect(Datei1, &QMenu::aboutToShow, this,
             [this] { UeberlagerungEntfernen1->setEnabled(OverlayShown && OverlayVolume); });
-    connect(Exportieren1, &QAction::triggered, this, Slot([this] { Exportieren1Click(); }));
+    connect(Exportieren1, &QAction::triggered, this, act([this] { Exportieren1Click(); }));
     connect(InsWebexportieren1, &QAction::triggered, this,
-            Slot([this] { InsWebexportieren1Click(); }));
-    connect(Spotsetzen1, &QAction::triggered, this, Slot([this] { Spotsetzen1Click(); }));
-    connect(Spotsetzen2, &QAction::triggered, this, Slot([this] { Spotsetzen1Click(); }));
-    connect(Optionen1, &QAction::triggered, this, Slot([this] { Optionen1Click(); }));
-    connect(normal1, &QAction::triggered, this, Slot([this] { normal1Click(); }));
-    connect(vergroessert1, &QAction::triggered, this, Slot([this] { vergroessert1Click(); }));
-    connect(Symbol1, &QAction::triggered, this, Slot([this] { Symbol1Click(); }));
-    connect(Inhalt1, &QAction::triggered, this, Slot([this] { Inhalt1Click(); }));
-    connect(Info1, &QAction::triggered, this, Slot([this] { Info1Click(); }));
+            act([this] { InsWebexportieren1Click(); }));
+    connect(Spotsetzen1, &QAction::triggered, this, act([this] { Spotsetzen1Click(); }));
+    connect(Spotsetzen2, &QAction::triggered, this, act([this] { Spotsetzen1Click(); }));
+    connect(Optionen1, &QAction::triggered, this, act([this] { Optionen1Click(); }));
+    connect(normal1, &QAction::triggered, this, act([this] { normal1Click(); }));
+    connect(vergroessert1, &QAction::triggered, this, act([this] { vergroessert1Click(); }));
+    connect(Symbol1, &QAction::triggered, this, act([this] { Symbol1Click(); }));
+    connect(Inhalt1, &QAction::triggered, this, act([this] { Inhalt1Click(); }));
+    connect(Info1, &QAction::triggered, this, act([this] { Info1Click(); }));
 
     // The image controls call their handlers inside Guarded themselves.
     // After each, the components follow the point and see the release.
@@ -310,32 +319,37 @@ void TForm1::ConnectHandlers() {
         // display window's drag); the view's own handler then stays out.
         auto taken = [this, n, view = h.view](ViewMouse::Kind k, TMouseButton b, TShiftState s, int x, int y) {
             const QPoint p = Scaled(view, x, y);
-            const ViewMouse m{k, n, b, s, p.x(), p.y()};
-            for (TComponent* c : Components)
-                if (c->MouseInView(m)) return true;
-            return false;
+            return Components->MouseInView(ViewMouse{k, n, b, s, p.x(), p.y()});
         };
+        // Each event is one action: the components hear of the point once,
+        // after the view's handler.
         h.view->OnMouseDown = [this, f = h.down, taken](TMouseButton b, TShiftState s, int x, int y) {
-            if (taken(ViewMouse::Press, b, s, x, y)) return;
-            (this->*f)(b, s, x, y);
-            PointMoved();
+            AsOneAction([&] {
+                if (taken(ViewMouse::Press, b, s, x, y)) return;
+                (this->*f)(b, s, x, y);
+                PointMoved();
+            });
         };
         h.view->OnMouseMove = [this, f = h.move, taken](TShiftState s, int x, int y) {
-            if (taken(ViewMouse::Move, TMouseButton::mbLeft, s, x, y)) return;
-            (this->*f)(s, x, y);
-            PointMoved();
+            AsOneAction([&] {
+                if (taken(ViewMouse::Move, TMouseButton::mbLeft, s, x, y)) return;
+                (this->*f)(s, x, y);
+                PointMoved();
+            });
         };
         h.view->OnMouseUp = [this, f = h.up, n, taken](TMouseButton b, TShiftState s, int x, int y) {
-            if (taken(ViewMouse::Release, b, s, x, y)) return;
-            (this->*f)(b, s, x, y);
-            PointMoved();
-            for (TComponent* c : Components) c->ViewReleased(n, b);
+            AsOneAction([&] {
+                if (taken(ViewMouse::Release, b, s, x, y)) return;
+                (this->*f)(b, s, x, y);
+                PointMoved();
+            });
+            Components->ViewReleased(n, b);
         };
     }
     Image4->OnClick = [this] { Image4Click(); };
     const std::pair<TImage*, int> views[] = {{Image1, 1}, {Image2, 2}, {Image3, 3}};
     for (const auto& [view, n] : views) {
-        view->OnWheel = [this, n = n](int steps) { StepPlane(n, steps); };
+        view->OnWheel = [this, n = n](int steps) { AsOneAction([&] { StepPlane(n, steps); }); };
         view->OnHover = [this, n = n](bool inside) {
             if (inside)
                 PointerView = n;
@@ -347,20 +361,20 @@ void TForm1::ConnectHandlers() {
     qApp->installEventFilter(this);
     setAcceptDrops(true);
 
-    connect(xg_Up, &TUpDown::Click, this, Slot([this](bool) { xg_UpClick(); }));
-    connect(yg_Up, &TUpDown::Click, this, Slot([this](bool) { yg_UpClick(); }));
-    connect(zg_Up, &TUpDown::Click, this, Slot([this](bool) { zg_UpClick(); }));
-    connect(xg_Ed, &QLineEdit::textChanged, this, Slot([this](const QString&) { xg_EdChange(); }));
-    connect(yg_Ed, &QLineEdit::textChanged, this, Slot([this](const QString&) { yg_EdChange(); }));
-    connect(zg_Ed, &QLineEdit::textChanged, this, Slot([this](const QString&) { zg_EdChange(); }));
+    connect(xg_Up, &TUpDown::Click, this, act([this](bool) { xg_UpClick(); }));
+    connect(yg_Up, &TUpDown::Click, this, act([this](bool) { yg_UpClick(); }));
+    connect(zg_Up, &TUpDown::Click, this, act([this](bool) { zg_UpClick(); }));
+    connect(xg_Ed, &QLineEdit::textChanged, this, act([this](const QString&) { xg_EdChange(); }));
+    connect(yg_Ed, &QLineEdit::textChanged, this, act([this](const QString&) { yg_EdChange(); }));
+    connect(zg_Ed, &QLineEdit::textChanged, this, act([this](const QString&) { zg_EdChange(); }));
     for (QLineEdit* ed : {xg_Ed, yg_Ed, zg_Ed}) ed->installEventFilter(this);
 
-    connect(LupeBtn, &QToolButton::clicked, this, Slot([this] { LupeBtnClick(); }));
-    connect(LupeFak_Up, &TUpDown::Click, this, Slot([this](bool) { LupeFak_UpClick(); }));
-    connect(InvertButton, &QPushButton::clicked, this, Slot([this] { InvertButtonClick(); }));
-    connect(ShowLBButton, &QPushButton::clicked, this, Slot([this] { ShowLBButtonClick(); }));
-    connect(BackBtn, &QToolButton::clicked, this, Slot([this] { BackBtnClick(); }));
-    connect(NextBtn, &QToolButton::clicked, this, Slot([this] { NextBtnClick(); }));
+    connect(LupeBtn, &QToolButton::clicked, this, act([this] { LupeBtnClick(); }));
+    connect(LupeFak_Up, &TUpDown::Click, this, act([this](bool) { LupeFak_UpClick(); }));
+    connect(InvertButton, &QPushButton::clicked, this, act([this] { InvertButtonClick(); }));
+    connect(ShowLBButton, &QPushButton::clicked, this, act([this] { ShowLBButtonClick(); }));
+    connect(BackBtn, &QToolButton::clicked, this, act([this] { BackBtnClick(); }));
+    connect(NextBtn, &QToolButton::clicked, this, act([this] { NextBtnClick(); }));
 }
 
 // ---- Lifecycle ------------------------------------------------------------
@@ -429,9 +443,9 @@ bool TForm1::eventFilter(QObject* watched, QEvent* e) {
     if (watched == Client && e->type() == QEvent::Resize) {
         Guarded([this] { FormResize(); });
     } else if (e->type() == QEvent::KeyRelease && !static_cast<QKeyEvent*>(e)->isAutoRepeat()) {
-        if (watched == xg_Ed) Guarded([this] { xg_EdKeyUp(); });
-        if (watched == yg_Ed) Guarded([this] { yg_EdKeyUp(); });
-        if (watched == zg_Ed) Guarded([this] { zg_EdKeyUp(); });
+        if (watched == xg_Ed) Guarded([this] { AsOneAction([this] { xg_EdKeyUp(); }); });
+        if (watched == yg_Ed) Guarded([this] { AsOneAction([this] { yg_EdKeyUp(); }); });
+        if (watched == zg_Ed) Guarded([this] { AsOneAction([this] { zg_EdKeyUp(); }); });
     }
     return QMainWindow::eventFilter(watched, e);
 }
@@ -460,35 +474,33 @@ void TForm1::RenderTra(int z) {
 void TForm1::VolumeChanged() { Copies.Rebuild(Volume.data()); }
 
 void TForm1::BuildComponents() {
-    const ViewerContext viewer{Volume,
-                               Xg,
-                               Yg,
-                               Zg,
-                               SliceCount,
-                               SliceOffset,
-                               VolumeFileName,
-                               VoxelEdgeMm,
-                               SharedLabels,
-                               {Image1, Image2, Image3},
-                               StatusBar1,
-                               this,
-                               MainMenu1,
-                               Ansicht1,
-                               Hilfe1,
-                               [this](int x, int y, int z) {
-                                   SetCoordinate(0, x);
-                                   SetCoordinate(1, y);
-                                   SetCoordinate(2, z);
-                                   RecordStep();
-                               },
-                               [this] { RedisplayViews(); },
-                               [this] { DisplayChanged(); }};
-    Learning = new TLearning(viewer, this);
-    Letters = new TOrientationLetters(viewer, this);
-    Rulers = new TRulers(viewer, this);
-    WindowTool = new TDisplayWindowTool(viewer, this);
-    View3D = new TView3D(viewer, this);
-    Components = {Learning, Letters, Rulers, WindowTool, View3D};
+    Components = std::make_unique<TComponentSet>(
+        ViewerContext{.volume = Volume,
+                      .xg = Xg,
+                      .yg = Yg,
+                      .zg = Zg,
+                      .sliceCount = SliceCount,
+                      .sliceOffset = SliceOffset,
+                      .volumeFileName = VolumeFileName,
+                      .edgeMm = VoxelEdgeMm,
+                      .views = {Image1, Image2, Image3},
+                      .statusBar = StatusBar1,
+                      .window = this,
+                      .menuBar = MainMenu1,
+                      .viewMenu = Ansicht1,
+                      .helpMenu = Hilfe1,
+                      .moveTo =
+                          [this](int x, int y, int z) {
+                              AsOneAction([&] {
+                                  SetCoordinate(0, x);
+                                  SetCoordinate(1, y);
+                                  SetCoordinate(2, z);
+                                  RecordStep();
+                              });
+                          },
+                      .redisplay = [this] { RedisplayViews(); },
+                      .displayChanged = [this] { DisplayChanged(); }},
+        this);
 }
 
 void TForm1::RedisplayViews() {
@@ -500,17 +512,11 @@ void TForm1::RedisplayViews() {
     DrawCross(Image3, Xg + SliceOffset, Yg);
 }
 
-void TForm1::PointMoved() {
-    for (TComponent* c : Components) c->PointChanged();
-}
+void TForm1::PointMoved() { Components->Post(TComponentSet::Point); }
 
-void TForm1::VolumeShown() {
-    for (TComponent* c : Components) c->VolumeChanged();
-}
+void TForm1::VolumeShown() { Components->Post(TComponentSet::Volume); }
 
-void TForm1::DisplayChanged() {
-    for (TComponent* c : Components) c->DisplayChanged();
-}
+void TForm1::DisplayChanged() { Components->Post(TComponentSet::Display); }
 
 void TForm1::RenderAll() {
     RenderSag(Xg);
@@ -615,5 +621,16 @@ void TForm1::InvalidateLastPoints(int exceptView) {
 }
 
 bool TForm1::IsMaximised() const { return maximisedLayout_; }
+
+void TForm1::ShowInfoPanel(bool on) { InfoPanel->setVisible(on); }
+
+void TForm1::ShowNavPanel(bool on) { NavPanel->setVisible(on); }
+
+void TForm1::ShowViewLabels(bool on) {
+    for (QLabel* l : {SAG_Label, COR_Label, TRA_Label, x_Label1, y_Label1, z_Label1, x_Label2,
+                      y_Label2, z_Label2}) {
+        l->setVisible(on);
+    }
+}
 
 }  // namespace zx

@@ -10,10 +10,11 @@
 #include <memory>
 #include <vector>
 
-#include "widgets/prompter.h"
-#include "components/component.h"
+#include "components/component_set.h"
 #include "core/render/section_copies.h"
 #include "core/volume/volume.h"
+#include "dialogs/main_window_port.h"
+#include "widgets/prompter.h"
 #include "widgets/shift_state.h"
 
 class QAction;
@@ -34,11 +35,6 @@ namespace zx {
 struct Forms;
 class TImage;
 class TNewBmpForm;
-class TDisplayWindowTool;
-class TLearning;
-class TOrientationLetters;
-class TRulers;
-class TView3D;
 class TListBox;
 class TStatusBar;
 class TUpDown;
@@ -55,7 +51,7 @@ extern std::unique_ptr<VolumeArray> OverlayVolume;
 /// Titles of the views 1, 2, 3.
 QString ViewName(int view);
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, public TMainWindowPort {
     Q_OBJECT
 public:
     explicit TForm1(Forms& forms);
@@ -147,6 +143,19 @@ public:
     /// Shows the converted file or folder as the Open command shows a
     /// volume file; on failure everything stays as it was.
     void OpenConverted(const QString& path, bool dicomFolder);
+    /// The one way a new volume is taken, from any source: voxels, planes,
+    /// voxel edge, file name, caption and info picture; the coronal and
+    /// transversal views start black, so that no column of the previous
+    /// volume stays beside a narrower one; then the derived copies.
+    void AdoptVolume(const AdoptedVolume& v) override;
+    void AdoptOverlay(const std::uint8_t* voxels) override;
+
+    // ---- What the options dialog sets -----------------------------------------
+    void ShowInfoPanel(bool on) override;
+    void ShowNavPanel(bool on) override;
+    void ShowViewLabels(bool on) override;
+    void CrosshairParamsChanged() override { RefreshX(); }
+    int StackCapacity() const override { return MaxSlices; }
 
     // ---- Rendering and crosshair ------------------------------------------
     void RenderSag(int x);
@@ -203,19 +212,22 @@ public:
     bool ViewKey(QKeyEvent* e);
 
     // ---- Components: the features beyond the designed window ------------------
-    TLearning* Learning = nullptr; ///< the "Lernen" menu: atlas read-out, colours, self-test
-    TOrientationLetters* Letters = nullptr; ///< edge letters, neurological display
-    TRulers* Rulers = nullptr; ///< distances and angles
-    TDisplayWindowTool* WindowTool = nullptr; ///< brightness, contrast, colour map
-    TView3D* View3D = nullptr; ///< the 3-D head with the sections cut in
-    std::vector<TComponent*> Components;  ///< every component, told of each change in this order
-    LabelLayer SharedLabels;             ///< the atlas colours, shared by the components
+    /// Every component, built from the set's table; told of changes once
+    /// per user action.
+    std::unique_ptr<TComponentSet> Components;
     /// Tells every component that the point moved.
     void PointMoved();
     /// Tells every component that a new volume is shown.
     void VolumeShown();
     /// Tells every component that the layout, mode or inversion changed.
     void DisplayChanged();
+    /// Runs `f` as one user action: the changes it makes reach the
+    /// components once each, after it.
+    template <class F>
+    void AsOneAction(F&& f) {
+        TComponentSet::Batch batch(*Components);
+        f();
+    }
     /// Shows the three views again from their clean sections, with
     /// crosshairs.
     void RedisplayViews();

@@ -225,13 +225,13 @@ void BM_DragSequenceWithTools(benchmark::State& state) {
     zx::TForm1& w = *SharedForms().Form1;
     const int view = int(state.range(0));
     const int plane = view == 1 ? w.Xg : view == 2 ? w.Yg : w.Zg;
-    w.Rulers->Measurements = {{view, plane, {{20, 20}, {200, 180}}}, {view, plane, {{40, 200}, {120, 120}, {220, 60}}}};
-    w.WindowTool->SetWindow({110, 140, zx::ColourMap::Grey});
-    w.Letters->SetNeurological(true, false);
+    w.Components->Find<zx::TRulers>()->Measurements = {{view, plane, {{20, 20}, {200, 180}}}, {view, plane, {{40, 200}, {120, 120}, {220, 60}}}};
+    w.Components->Find<zx::TDisplayWindowTool>()->SetWindow({110, 140, zx::ColourMap::Grey});
+    w.Components->Find<zx::TOrientationLetters>()->SetNeurological(true, false);
     BM_DragSequence(state);
-    w.Letters->SetNeurological(false, false);
-    w.WindowTool->Reset();
-    w.Rulers->DeleteAll();
+    w.Components->Find<zx::TOrientationLetters>()->SetNeurological(false, false);
+    w.Components->Find<zx::TDisplayWindowTool>()->Reset();
+    w.Components->Find<zx::TRulers>()->DeleteAll();
 }
 BENCHMARK(BM_DragSequenceWithTools)->DenseRange(1, 3)->Unit(benchmark::kMicrosecond);
 
@@ -325,16 +325,16 @@ void BM_SagittalDragMoveWithAtlas(benchmark::State& state) {
     static AtlasFiles files;
     zx::TForm1& w = *SharedForms().Form1;
     w.VolumeFileName = files.volume;
-    w.Learning->UpdateAtlasAvailability();
-    w.Learning->AtlasAnzeigen1->setChecked(true);
+    w.Components->Find<zx::TLearning>()->UpdateAtlasAvailability();
+    w.Components->Find<zx::TLearning>()->AtlasAnzeigen1->setChecked(true);
     int i = 0;
     for (auto _ : state) {
         w.Image1->OnMouseMove(zx::ssLeft, i & 255, (i * 7) & 255);
         ++i;
     }
-    w.Learning->AtlasAnzeigen1->setChecked(false);
+    w.Components->Find<zx::TLearning>()->AtlasAnzeigen1->setChecked(false);
     w.VolumeFileName.clear();
-    w.Learning->UpdateAtlasAvailability();
+    w.Components->Find<zx::TLearning>()->UpdateAtlasAvailability();
 }
 BENCHMARK(BM_SagittalDragMoveWithAtlas);
 

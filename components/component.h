@@ -5,7 +5,9 @@
 // display changed; it never reaches into another component.
 #pragma once
 
+#include <QJsonObject>
 #include <QObject>
+#include <QRect>
 #include <QString>
 #include <array>
 #include <functional>
@@ -17,6 +19,7 @@ class QKeyEvent;
 class QMainWindow;
 class QMenu;
 class QMenuBar;
+class QWidget;
 
 namespace zx {
 
@@ -33,6 +36,8 @@ struct LabelLayer {
 
 /// What a component may see of the main window: its live state (held by
 /// reference, so always current), its views and the places it may add to.
+/// Built with designated initialisers, so that no two fields of one type
+/// can change places unnoticed.
 struct ViewerContext {
     const VolumeArray& volume;
     const int& xg;
@@ -42,7 +47,9 @@ struct ViewerContext {
     const int& sliceOffset;
     const QString& volumeFileName;
     const double& edgeMm;  ///< voxel edge in mm, 0 when unknown
-    LabelLayer& labelLayer;  ///< written by the atlas colours, read by others
+    /// The atlas colours, owned by the component set: written by the atlas
+    /// component, read by others.
+    LabelLayer* labelLayer = nullptr;
     std::array<TImage*, 3> views;  ///< sagittal, coronal, transversal
     TStatusBar* statusBar;
     QMainWindow* window;
@@ -70,6 +77,11 @@ struct ViewMouse {
     int column, row;
 };
 
+/// Choices made on the command line that components may take up.
+struct StartOptions {
+    bool neurological = false;  ///< --neurological
+};
+
 /// A feature beyond the designed window, owned by the main window.
 class TComponent : public QObject {
 public:
@@ -89,6 +101,21 @@ public:
     virtual bool MouseInView(const ViewMouse& /*m*/) { return false; }
     /// A key for the main window; true when the component took it.
     virtual bool KeyPressed(QKeyEvent* /*e*/) { return false; }
+    /// The window was laid out anew: `freeCell` is the empty cell of the
+    /// enlarged layout (a child widget of the main window's client area) and
+    /// `free` its area in that widget, empty when the layout has none.
+    virtual void LayoutChanged(QWidget* /*freeCell*/, const QRect& /*free*/) {}
+    /// Takes up the command line's choices, once, before the window shows.
+    virtual void ApplyStartOptions(const StartOptions& /*options*/) {}
+
+    /// The name under which the component's state is kept (a lesson stop,
+    /// a saved view); empty for a component without such state.
+    virtual QString StateKey() const { return {}; }
+    /// The component's state as a small JSON object, and back. Reading
+    /// ignores what it does not know and keeps the present value for what
+    /// is missing or malformed.
+    virtual QJsonObject SaveState() const { return {}; }
+    virtual void LoadState(const QJsonObject& /*state*/) {}
 
 protected:
     const ViewerContext viewer;

@@ -6,8 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/forms.h"
-#include "app/main_window.h"
+#include "dialogs/main_window_port.h"
 #include "core/volume/runtime_error.h"
 #include "widgets/guard.h"
 #include "widgets/up_down.h"
@@ -43,7 +42,7 @@ QCheckBox* MakeCheck(QWidget* parent, const char* name, const char* text, int y)
 
 }  // namespace
 
-TOptDlg::TOptDlg(Forms& forms) : forms_(forms) {
+TOptDlg::TOptDlg(TMainWindowPort& main) : main_(main) {
     setObjectName(QStringLiteral("OptDlg"));
     setWindowTitle(QStringLiteral("Programmoptionen"));
     setFixedSize(385, 169);
@@ -96,19 +95,12 @@ CrossParams TOptDlg::Cross() const {
 }
 
 void TOptDlg::ShowInfoPanelClick() {
-    forms_.Form1->InfoPanel->setVisible(ShowInfoPanel->isChecked());
+    main_.ShowInfoPanel(ShowInfoPanel->isChecked());
 }
 
-void TOptDlg::ShowNavPanelClick() { forms_.Form1->NavPanel->setVisible(ShowNavPanel->isChecked()); }
+void TOptDlg::ShowNavPanelClick() { main_.ShowNavPanel(ShowNavPanel->isChecked()); }
 
-void TOptDlg::ShowRefLabelsClick() {
-    TForm1& f = *forms_.Form1;
-    const bool on = ShowRefLabels->isChecked();
-    for (QLabel* l : {f.SAG_Label, f.COR_Label, f.TRA_Label, f.x_Label1, f.y_Label1, f.z_Label1,
-                      f.x_Label2, f.y_Label2, f.z_Label2}) {
-        l->setVisible(on);
-    }
-}
+void TOptDlg::ShowRefLabelsClick() { main_.ShowViewLabels(ShowRefLabels->isChecked()); }
 
 void TOptDlg::CrLenUpDownClick() { CrossLen->setText(QString::number(CrLenUpDown->Position())); }
 void TOptDlg::CrThickUpDownClick() {
@@ -119,7 +111,7 @@ void TOptDlg::CrGapUpDownClick() { CrossGap->setText(QString::number(CrGapUpDown
 void TOptDlg::FieldChange(QLineEdit* field, TUpDown* counter) {
     // A text that is no number drops the change: counter and crosshair stay.
     counter->SetPosition(StrToInt(field->text()));
-    forms_.Form1->RefreshX();
+    main_.CrosshairParamsChanged();
 }
 
 void TOptDlg::CrossLenChange() { FieldChange(CrossLen, CrLenUpDown); }

@@ -15,13 +15,13 @@ class QPushButton;
 
 namespace zx {
 
-struct Forms;
+class TMainWindowPort;
 class TUpDown;
 
 class TOptDlg : public QDialog {
     Q_OBJECT
 public:
-    explicit TOptDlg(Forms& forms);
+    explicit TOptDlg(TMainWindowPort& main);
 
     QGroupBox* GroupBox2;  ///< "Anzeige: "
     QCheckBox* ShowInfoPanel;
@@ -52,7 +52,7 @@ public:
     void Button1Click();
 
 private:
-    Forms& forms_;
+    TMainWindowPort& main_;
     void FieldChange(QLineEdit* field, TUpDown* counter);
 };
 

@@ -10,8 +10,8 @@
 #include <QToolButton>
 #include <cstring>
 
-#include "app/forms.h"
-#include "app/main_window.h"
+#include "core/volume/volume.h"
+#include "dialogs/main_window_port.h"
 #include "widgets/prompter.h"
 #include "core/texts.h"
 #include "core/volume/bmp_stack.h"
@@ -76,7 +76,7 @@ QLabel* Label(QWidget* parent, const char* name, const char* caption, int x, int
 
 }  // namespace
 
-TNewBmpForm::TNewBmpForm(Forms& forms) : forms_(forms) {
+TNewBmpForm::TNewBmpForm(TMainWindowPort& main) : main_(main) {
     setObjectName(QStringLiteral("NewBmpForm"));
     setWindowTitle(QStringLiteral("Zerebrix - Neues Projekt - Bildimport"));
     setWindowFlag(Qt::Tool);
@@ -479,11 +479,10 @@ void TNewBmpForm::btn_AutoCenterClick() {
 // ---- Volume assembly -------------------------------------------------------------
 
 void TNewBmpForm::OKButtonClick() {
-    TForm1& main = *forms_.Form1;
     const int n = FileListBox->count();
     const int d = RadioGroup2->ItemIndex() + 1;
     const int total = n * d;
-    if (total > main.MaxSlices) {
+    if (total > main_.StackCapacity()) {
         prompter().MessageDlg(MsgKind::Error, Utf8(texts::kTitleError),
                               Utf8(texts::kTooManySlicesA) + QString::number(total) +
                                   Utf8(texts::kTooManySlicesB),
@@ -512,17 +511,14 @@ void TNewBmpForm::OKButtonClick() {
         throw;
     }
     if (Tag == 0) {
-        std::memcpy(main.Volume.data(), staging, kVolumeBytes);
-        main.VolumeChanged();
-        main.VolumeFileName.clear();
-        main.VoxelEdgeMm = 0;
-        main.setWindowTitle(Utf8(texts::kImportedBitmapsCaption));
-        main.SliceCount = orientation == 0 ? total : 255;
+        AdoptedVolume v;
+        v.voxels = staging;
+        v.planes = orientation == 0 ? total : 255;
+        v.caption = Utf8(texts::kImportedBitmapsCaption);
+        main_.AdoptVolume(v);
         QuadLabel->clear();
     } else {
-        if (!OverlayVolume) OverlayVolume = std::make_unique<VolumeArray>();
-        std::memcpy(OverlayVolume->data(), staging, kVolumeBytes);
-        main.VolumeFileName.clear();
+        main_.AdoptOverlay(staging);
     }
 }
 

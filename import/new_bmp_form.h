@@ -20,7 +20,7 @@ class QToolButton;
 
 namespace zx {
 
-struct Forms;
+class TMainWindowPort;
 class TImage;
 class TListBox;
 class TRadioGroup;
@@ -29,7 +29,7 @@ class QuadOverlay;
 class TNewBmpForm : public QDialog, public TImageReader {
     Q_OBJECT
 public:
-    explicit TNewBmpForm(Forms& forms);
+    explicit TNewBmpForm(TMainWindowPort& main);
     ~TNewBmpForm() override;
 
     // ---- Controls -------------------------------------------------------
@@ -111,7 +111,7 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
-    Forms& forms_;
+    TMainWindowPort& main_;
     QuadOverlay* overlay_;
     bool windowCursor_ = false;  ///< the four-way pointer is set
 

@@ -123,6 +123,23 @@ void TDisplayWindowTool::ShowControls() {
     PresetBox->setCurrentIndex(preset);
 }
 
+QJsonObject TDisplayWindowTool::SaveState() const {
+    return {{QStringLiteral("centre"), window_.centre},
+            {QStringLiteral("width"), window_.width},
+            {QStringLiteral("map"), ColourMapNames()[std::size_t(window_.map)]}};
+}
+
+void TDisplayWindowTool::LoadState(const QJsonObject& state) {
+    DisplayWindow w = window_;
+    const QJsonValue centre = state.value(QStringLiteral("centre")), width = state.value(QStringLiteral("width"));
+    if (centre.isDouble()) w.centre = centre.toInt(w.centre);
+    if (width.isDouble()) w.width = width.toInt(w.width);
+    const auto& names = ColourMapNames();
+    const auto map = std::find(names.begin(), names.end(), state.value(QStringLiteral("map")).toString());
+    if (map != names.end()) w.map = ColourMap(map - names.begin());
+    SetWindow(w);
+}
+
 bool TDisplayWindowTool::MouseInView(const ViewMouse& m) {
     if (m.kind == ViewMouse::Press) {
         if (m.button != TMouseButton::mbLeft || m.shift != kDragState) return false;

@@ -39,6 +39,11 @@ public:
 
     bool MouseInView(const ViewMouse& m) override;
 
+    /// {"centre": int, "width": int, "map": one of the colour maps' names}
+    QString StateKey() const override { return QStringLiteral("window"); }
+    QJsonObject SaveState() const override;
+    void LoadState(const QJsonObject& state) override;
+
 private:
     DisplayWindow window_;
     WindowTable table_{};

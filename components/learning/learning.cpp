@@ -227,9 +227,9 @@ void TLearning::AtlasPointMoved(bool force) {
 void TLearning::ShareLabels() {
     const bool fill = RegionenEinfaerben1->isChecked() && Atlases.Count() > 0;
     const std::uint8_t* labels = fill ? Atlases.Labels(ChosenAtlasIndex()) : nullptr;
-    if (labels == viewer.labelLayer.labels) return;
-    viewer.labelLayer.labels = labels;
-    for (int l = 0; l < 256; ++l) viewer.labelLayer.colours[std::size_t(l)] = l ? RegionColour(l, 96) : 0;
+    if (labels == viewer.labelLayer->labels) return;
+    viewer.labelLayer->labels = labels;
+    for (int l = 0; l < 256; ++l) viewer.labelLayer->colours[std::size_t(l)] = l ? RegionColour(l, 96) : 0;
     viewer.displayChanged();
 }
 

@@ -72,4 +72,16 @@ void TOrientationLetters::SetNeurological(bool on, bool remember) {
     if (remember) QSettings().setValue(QString::fromLatin1(kSettingsKey), on);
 }
 
+void TOrientationLetters::ApplyStartOptions(const StartOptions& options) {
+    // A command-line choice holds for this run only.
+    if (options.neurological) SetNeurological(true, false);
+}
+
+QJsonObject TOrientationLetters::SaveState() const { return {{QStringLiteral("neurological"), Neurological()}}; }
+
+void TOrientationLetters::LoadState(const QJsonObject& state) {
+    const QJsonValue v = state.value(QStringLiteral("neurological"));
+    if (v.isBool()) SetNeurological(v.toBool(), false);
+}
+
 }  // namespace zx

@@ -20,6 +20,12 @@ public:
     /// `remember` is false (a command-line choice).
     void SetNeurological(bool on, bool remember = true);
     bool Neurological() const;
+
+    void ApplyStartOptions(const StartOptions& options) override;
+    /// {"neurological": bool}; a state read is shown, not remembered.
+    QString StateKey() const override { return QStringLiteral("orientation"); }
+    QJsonObject SaveState() const override;
+    void LoadState(const QJsonObject& state) override;
 };
 
 }  // namespace zx

@@ -1,5 +1,8 @@
 #include "components/rulers/rulers.h"
 
+#include <QJsonArray>
+#include <optional>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QHBoxLayout>
@@ -154,6 +157,52 @@ void TRulers::ShowList() {
     if (!MeasureWindow->isVisible()) PlaceToolWindow(MeasureWindow, viewer.window);
     MeasureWindow->show();
     MeasureWindow->raise();
+}
+
+QJsonObject TRulers::SaveState() const {
+    QJsonArray list;
+    for (const Measurement& m : Measurements) {
+        QJsonArray points;
+        for (const QPointF& p : m.points) points.append(QJsonArray{p.x(), p.y()});
+        list.append(QJsonObject{{QStringLiteral("view"), m.view},
+                                {QStringLiteral("plane"), m.plane},
+                                {QStringLiteral("points"), points}});
+    }
+    return {{QStringLiteral("measurements"), list}};
+}
+
+namespace {
+
+/// A measurement as stored, or none when it is not one the views can show.
+std::optional<Measurement> MeasurementFrom(const QJsonValue& value) {
+    const QJsonObject o = value.toObject();
+    const QJsonValue view = o.value(QStringLiteral("view")), plane = o.value(QStringLiteral("plane"));
+    const QJsonArray points = o.value(QStringLiteral("points")).toArray();
+    if (!view.isDouble() || !plane.isDouble() || points.size() < 2 || points.size() > 3) return {};
+    Measurement m;
+    m.view = view.toInt(-1);
+    m.plane = plane.toInt(-1);
+    if (m.view < 1 || m.view > 3 || m.plane < 0 || m.plane > 255) return {};
+    for (const QJsonValue& p : points) {
+        const QJsonArray xy = p.toArray();
+        if (xy.size() != 2 || !xy[0].isDouble() || !xy[1].isDouble()) return {};
+        const double x = xy[0].toDouble(), y = xy[1].toDouble();
+        if (!(x >= 0 && x <= 255 && y >= 0 && y <= 255)) return {};
+        m.points.emplace_back(x, y);
+    }
+    return m;
+}
+
+}  // namespace
+
+void TRulers::LoadState(const QJsonObject& state) {
+    if (!state.value(QStringLiteral("measurements")).isArray()) return;
+    Measurements.clear();
+    for (const QJsonValue& v : state.value(QStringLiteral("measurements")).toArray())
+        if (auto m = MeasurementFrom(v)) Measurements.push_back(std::move(*m));
+    Pending.points.clear();
+    Selected = -1;
+    Refresh();
 }
 
 void TRulers::Refresh() {

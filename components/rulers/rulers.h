@@ -41,6 +41,13 @@ public:
     /// A new volume: the measurements of the old one go.
     void VolumeChanged() override { DeleteAll(); }
 
+    /// {"measurements": [{"view": 1…3, "plane": 0…255, "points": [[c, r], …]}]}
+    /// with two points for a distance, three for an angle; entries that are
+    /// not sound are left out when read.
+    QString StateKey() const override { return QStringLiteral("rulers"); }
+    QJsonObject SaveState() const override;
+    void LoadState(const QJsonObject& state) override;
+
 private:
     int Plane(int view) const;
     void Refresh();

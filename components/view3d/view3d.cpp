@@ -158,9 +158,9 @@ Render3DOptions TView3D::Options() const {
     o.camera = camera;
     o.ramp = ramp;
     if (ModeBox->currentIndex() == 0) o.cut = Voxel{viewer.xg, viewer.yg, viewer.zg};
-    if (viewer.labelLayer.labels) {
-        o.labels = viewer.labelLayer.labels;
-        o.labelColours = viewer.labelLayer.colours.data();
+    if (viewer.labelLayer->labels) {
+        o.labels = viewer.labelLayer->labels;
+        o.labelColours = viewer.labelLayer->colours.data();
     }
     return o;
 }

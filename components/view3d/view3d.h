@@ -89,6 +89,7 @@ public:
     void PointChanged() override;
     void VolumeChanged() override;
     void DisplayChanged() override;
+    void LayoutChanged(QWidget* freeCell, const QRect& free) override { PlaceInLayout(freeCell, free); }
 
 private:
     Renderer3D renderer_;

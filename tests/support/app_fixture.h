@@ -20,6 +20,14 @@
 
 namespace zxtest {
 
+/// The main window's component of type T (it always has one of each).
+template <class T>
+T* Component(zx::TForm1* form) {
+    T* c = form->Components->Find<T>();
+    EXPECT_NE(c, nullptr);
+    return c;
+}
+
 class AppFixture : public ::testing::Test {
 protected:
     TempDir dir;

@@ -48,8 +48,8 @@ TEST_F(AtlasLayerEdges, TheFirstAndLastPlaneColumnsCarryTheLabelsAndNothingBeyon
     const QString full = dir.Write(QStringLiteral("voll.vmr"), zxtest::Pattern(256 * 65536, 7));
     WriteLabels(QStringLiteral("voll.vmr"));
     Start();
-    ASSERT_TRUE(form->Learning->RegionenEinfaerben1->isEnabled());
-    form->Learning->RegionenEinfaerben1->setChecked(true);
+    ASSERT_TRUE(zxtest::Component<zx::TLearning>(form)->RegionenEinfaerben1->isEnabled());
+    zxtest::Component<zx::TLearning>(form)->RegionenEinfaerben1->setChecked(true);
     for (const int planes : {180, 256}) {
         if (planes == 256) Drop({full});
         ASSERT_EQ(form->SliceCount, planes);

@@ -42,27 +42,27 @@ protected:
 };
 
 TEST_F(Learn, TheReadOutFollowsEveryWayThePointMoves) {
-    ASSERT_TRUE(form->Learning->AtlasAnzeigen1->isEnabled());
-    form->Learning->AtlasAnzeigen1->setChecked(true);
+    ASSERT_TRUE(zxtest::Component<zx::TLearning>(form)->AtlasAnzeigen1->isEnabled());
+    zxtest::Component<zx::TLearning>(form)->AtlasAnzeigen1->setChecked(true);
     const QString outside = QString::fromUtf8("AAL: —\nJHU-Faserbahnen: —");
-    EXPECT_EQ(form->Learning->AtlasReadout->text(), outside);  // the start point (90, 128, 128)
+    EXPECT_EQ(zxtest::Component<zx::TLearning>(form)->AtlasReadout->text(), outside);  // the start point (90, 128, 128)
     ClickSag(110, 110);
-    EXPECT_EQ(form->Learning->AtlasReadout->text(),
+    EXPECT_EQ(zxtest::Component<zx::TLearning>(form)->AtlasReadout->text(),
               QStringLiteral("AAL: Gyrus praecentralis links\nJHU-Faserbahnen: Genu corporis callosi"));
     form->yg_Ed->setText(QStringLiteral("160"));  // typed
     form->yg_EdKeyUp();
-    EXPECT_TRUE(form->Learning->AtlasReadout->text().startsWith(QStringLiteral("AAL: Gyrus praecentralis rechts")));
+    EXPECT_TRUE(zxtest::Component<zx::TLearning>(form)->AtlasReadout->text().startsWith(QStringLiteral("AAL: Gyrus praecentralis rechts")));
     form->StepPlane(1, 30);  // the wheel: x 120, outside the boxes
-    EXPECT_EQ(form->Learning->AtlasReadout->text(), outside);
+    EXPECT_EQ(zxtest::Component<zx::TLearning>(form)->AtlasReadout->text(), outside);
     form->BackBtnClick();  // a recorded step
-    EXPECT_TRUE(form->Learning->AtlasReadout->text().startsWith(QStringLiteral("AAL: Gyrus praecentralis")));
+    EXPECT_TRUE(zxtest::Component<zx::TLearning>(form)->AtlasReadout->text().startsWith(QStringLiteral("AAL: Gyrus praecentralis")));
 }
 
 TEST_F(Learn, TheColourLayerLeavesTheCleanSectionsAndThePrintAlone) {
     QImage clean = zx::NewSectionBitmap();
     zx::RenderSagittal(form->Volume.data(), form->Xg, clean);
     const QImage printedBefore = form->ClientPicture();
-    form->Learning->RegionenEinfaerben1->setChecked(true);
+    zxtest::Component<zx::TLearning>(form)->RegionenEinfaerben1->setChecked(true);
     ASSERT_FALSE(form->Image1->Layer().isNull());
     EXPECT_NE(qAlpha(form->Image1->Layer().pixel(110, 110)), 0);  // inside Precentral_L
     EXPECT_EQ(qAlpha(form->Image1->Layer().pixel(20, 20)), 0);
@@ -71,30 +71,30 @@ TEST_F(Learn, TheColourLayerLeavesTheCleanSectionsAndThePrintAlone) {
 }
 
 TEST_F(Learn, ASeededSelfTestJudgesClicksInTheQuestionLineAndSumsUp) {
-    form->Learning->AtlasAnzeigen1->setChecked(true);
-    form->Learning->QuizSeed = 4;
-    form->Learning->Uebungstarten1->trigger();
-    ASSERT_TRUE(form->Learning->ActiveQuiz);
-    ASSERT_EQ(form->Learning->ActiveQuiz->Total(), 3);  // the three boxes, each over 500 voxels
+    zxtest::Component<zx::TLearning>(form)->AtlasAnzeigen1->setChecked(true);
+    zxtest::Component<zx::TLearning>(form)->QuizSeed = 4;
+    zxtest::Component<zx::TLearning>(form)->Uebungstarten1->trigger();
+    ASSERT_TRUE(zxtest::Component<zx::TLearning>(form)->ActiveQuiz);
+    ASSERT_EQ(zxtest::Component<zx::TLearning>(form)->ActiveQuiz->Total(), 3);  // the three boxes, each over 500 voxels
     const std::map<int, QPoint> centre = {{1, {110, 110}}, {2, {160, 110}}, {57, {110, 160}}};
-    const QLabel* line = form->Learning->QuizLabel;
+    const QLabel* line = zxtest::Component<zx::TLearning>(form)->QuizLabel;
     const QString hidden = QString::fromUtf8("AAL: (während der Frage verborgen)\n"
                                              "JHU-Faserbahnen: (während der Frage verborgen)");
     EXPECT_TRUE(line->text().contains(QStringLiteral("Zeigen Sie: ")));
     // Right: the verdict in the question line, no box; the names come back.
-    ClickSag(centre.at(form->Learning->ActiveQuiz->Wanted()).x(), centre.at(form->Learning->ActiveQuiz->Wanted()).y());
+    ClickSag(centre.at(zxtest::Component<zx::TLearning>(form)->ActiveQuiz->Wanted()).x(), centre.at(zxtest::Component<zx::TLearning>(form)->ActiveQuiz->Wanted()).y());
     EXPECT_EQ(line->text(), QStringLiteral("Richtig!"));
-    EXPECT_TRUE(form->Learning->AtlasReadout->text().startsWith(QStringLiteral("AAL: Gyrus")));
-    EXPECT_FALSE(form->Learning->WeiterButton->isHidden());
+    EXPECT_TRUE(zxtest::Component<zx::TLearning>(form)->AtlasReadout->text().startsWith(QStringLiteral("AAL: Gyrus")));
+    EXPECT_FALSE(zxtest::Component<zx::TLearning>(form)->WeiterButton->isHidden());
     // "Weiter": the next question, the names hidden wherever the point goes.
-    QTest::mouseClick(form->Learning->WeiterButton, Qt::LeftButton);
+    QTest::mouseClick(zxtest::Component<zx::TLearning>(form)->WeiterButton, Qt::LeftButton);
     EXPECT_TRUE(line->text().startsWith(QStringLiteral("2/3  Zeigen Sie: ")));
-    EXPECT_TRUE(form->Learning->WeiterButton->isHidden());
+    EXPECT_TRUE(zxtest::Component<zx::TLearning>(form)->WeiterButton->isHidden());
     form->yg_Ed->setText(QStringLiteral("110"));
     form->yg_EdKeyUp();
-    EXPECT_EQ(form->Learning->AtlasReadout->text(), hidden);
+    EXPECT_EQ(zxtest::Component<zx::TLearning>(form)->AtlasReadout->text(), hidden);
     // Wrong, in another box: the distance to the wanted box's nearest voxel.
-    const int wanted = form->Learning->ActiveQuiz->Wanted();
+    const int wanted = zxtest::Component<zx::TLearning>(form)->ActiveQuiz->Wanted();
     const int other = wanted == 1 ? 2 : 1;
     ClickSag(centre.at(other).x(), centre.at(other).y());
     const QPoint w = centre.at(wanted), o = centre.at(other);
@@ -110,25 +110,25 @@ TEST_F(Learn, ASeededSelfTestJudgesClicksInTheQuestionLineAndSumsUp) {
     ClickSag(5, 5);
     EXPECT_TRUE(line->text().contains(QStringLiteral("keine Region")));
     EXPECT_TRUE(prompter.Messages().empty());
-    QTest::mouseClick(form->Learning->WeiterButton, Qt::LeftButton);
+    QTest::mouseClick(zxtest::Component<zx::TLearning>(form)->WeiterButton, Qt::LeftButton);
     ASSERT_EQ(prompter.Messages().size(), 1u);
     const QStringList score = prompter.Messages()[0].text.split(u'\n');
     ASSERT_EQ(score.size(), 4) << prompter.Messages()[0].text.toStdString();
     EXPECT_EQ(score[0], QStringLiteral("1 von 3 richtig"));
     EXPECT_EQ(score[1], QStringLiteral("Nicht gefunden:"));
     EXPECT_TRUE(score[2].startsWith(QStringLiteral("Gyrus ")) && score[3].startsWith(QStringLiteral("Gyrus ")));
-    EXPECT_FALSE(form->Learning->ActiveQuiz);
+    EXPECT_FALSE(zxtest::Component<zx::TLearning>(form)->ActiveQuiz);
 }
 
 TEST_F(Learn, EntriesAreOffForAVolumeWithoutLabels) {
     prompter.openAnswers.push_back(QStringList{dir.Write(QStringLiteral("anders.vmr"), zxtest::Pattern(65536 * 20, 1))});
     form->ffnen1->trigger();
-    EXPECT_FALSE(form->Learning->AtlasAnzeigen1->isEnabled());
-    EXPECT_EQ(form->Learning->AtlasAnzeigen1->statusTip(), QStringLiteral("Atlas passt nur zum Standardkopf"));
-    EXPECT_FALSE(form->Learning->Uebungstarten1->isEnabled());
+    EXPECT_FALSE(zxtest::Component<zx::TLearning>(form)->AtlasAnzeigen1->isEnabled());
+    EXPECT_EQ(zxtest::Component<zx::TLearning>(form)->AtlasAnzeigen1->statusTip(), QStringLiteral("Atlas passt nur zum Standardkopf"));
+    EXPECT_FALSE(zxtest::Component<zx::TLearning>(form)->Uebungstarten1->isEnabled());
     // The reason shows as the entry's tooltip.
-    EXPECT_TRUE(form->Learning->Lernen1->toolTipsVisible());
-    EXPECT_EQ(form->Learning->Uebungstarten1->toolTip(), QStringLiteral("Atlas passt nur zum Standardkopf"));
+    EXPECT_TRUE(zxtest::Component<zx::TLearning>(form)->Lernen1->toolTipsVisible());
+    EXPECT_EQ(zxtest::Component<zx::TLearning>(form)->Uebungstarten1->toolTip(), QStringLiteral("Atlas passt nur zum Standardkopf"));
 }
 
 }  // namespace

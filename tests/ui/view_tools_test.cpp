@@ -52,7 +52,7 @@ TEST_F(ViewTools, ANeurologicalClickLandsOnTheVoxelDrawnUnderThePointer) {
     const int offset = form->SliceOffset;  // 38 for 180 planes
     Click(form->Image2, 100, 60);  // radiological: column 100 is x = 100 − offset
     EXPECT_EQ(form->Xg, 100 - offset);
-    form->Letters->NeurologischeAnsicht1->trigger();
+    zxtest::Component<zx::TOrientationLetters>(form)->NeurologischeAnsicht1->trigger();
     ASSERT_TRUE(form->Image2->Mirrored() && form->Image3->Mirrored() && !form->Image1->Mirrored());
     Click(form->Image2, 100, 60);  // mirrored: the pointer's column is picture column 155
     EXPECT_EQ(form->Xg, 255 - 100 - offset);
@@ -66,7 +66,7 @@ TEST_F(ViewTools, ANeurologicalClickLandsOnTheVoxelDrawnUnderThePointer) {
     // Remembered for the next start.
     forms.reset();
     Start();
-    EXPECT_TRUE(form->Letters->NeurologischeAnsicht1->isChecked());
+    EXPECT_TRUE(zxtest::Component<zx::TOrientationLetters>(form)->NeurologischeAnsicht1->isChecked());
     EXPECT_TRUE(form->Image2->Mirrored());
 }
 
@@ -75,7 +75,7 @@ TEST_F(ViewTools, RulersMeasureMillimetresOfAnAnisotropicSourceAndStayWithTheirS
     form->NiftiOeffnen1->trigger();
     ASSERT_TRUE(prompter.Messages().empty());
     EXPECT_DOUBLE_EQ(form->VoxelEdgeMm, 0.5);
-    zx::TRulers& r = *form->Rulers;
+    zx::TRulers& r = *zxtest::Component<zx::TRulers>(form);
     QTest::keyClick(form, Qt::Key_M);  // the distance mode by its key
     ASSERT_TRUE(r.StreckeMessen1->isChecked());
     const int x = form->Xg;
@@ -108,7 +108,7 @@ TEST_F(ViewTools, RulersMeasureMillimetresOfAnAnisotropicSourceAndStayWithTheirS
 }
 
 TEST_F(ViewTools, TheDisplayWindowChangesTheViewsOnlyAndInversionStaysOnTop) {
-    zx::TDisplayWindowTool& w = *form->WindowTool;
+    zx::TDisplayWindowTool& w = *zxtest::Component<zx::TDisplayWindowTool>(form);
     const QImage cleanBefore = form->SagBmp;
     w.WidthEdit->setValue(51);  // typed: centre 128, width 51
     w.CentreEdit->setValue(100);
@@ -142,7 +142,7 @@ TEST_F(ViewTools, TheDisplayWindowChangesTheViewsOnlyAndInversionStaysOnTop) {
 namespace {
 
 TEST_F(ViewTools, AClickInThe3DViewMovesTheCrosshairToTheVoxelDrawnThere) {
-    zx::TView3D& v = *form->View3D;
+    zx::TView3D& v = *zxtest::Component<zx::TView3D>(form);
     v.Ansicht3D1->trigger();
     ASSERT_TRUE(v.View3DWindow->isVisible());
     v.Canvas->grab();  // paints: the renderer takes the volume now

@@ -1,12 +1,15 @@
 // Opening the formats people have besides volume files: a NIfTI file or a
 // folder with a DICOM series, converted in memory and shown as the Open
-// command shows a volume file.
+// command shows a volume file; files dropped on the window.
 #include <QDir>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFileInfo>
 #include <cstring>
 
 #include "app/main_window.h"
 #include "core/texts.h"
+#include "widgets/guard.h"
 #include "core/volume/runtime_error.h"
 #include "widgets/hourglass.h"
 #include "widgets/image_view.h"
@@ -66,17 +69,30 @@ void TForm1::OpenConverted(const QString& path, bool dicomFolder) {
         // Nothing was changed: volume, name, caption and views stay.
         throw RuntimeError(QString::fromUtf8(e.what()));
     }
-    VolumeChanged();
-    SliceCount = planes;
-    VoxelEdgeMm = edge;
-    VolumeFileName.clear();  // no volume file: a later save asks for a name
-    InfoBmpLoaded = false;
-    const QString shown = QFileInfo(QDir::cleanPath(path)).fileName();
-    setWindowTitle(QString::fromUtf8(texts::kCaptionPrefix) + shown);
+    AdoptedVolume v;  // the reader's volume, now in Volume
+    v.planes = planes;
+    v.edgeMm = edge;
+    v.caption = QString::fromUtf8(texts::kCaptionPrefix) + QFileInfo(QDir::cleanPath(path)).fileName();
+    v.status = QString::number(planes) + QString::fromUtf8(texts::kSlicesRead);
+    AdoptVolume(v);
     FileListBox->clear();
-    FileListBox->Add(shown);
-    StatusBar1->SetSimpleText(QString::number(planes) + QString::fromUtf8(texts::kSlicesRead));
+    FileListBox->Add(QFileInfo(QDir::cleanPath(path)).fileName());
     FinishOpen();
+}
+
+// Files and folders dropped on the window open as the command line's do.
+void TForm1::dragEnterEvent(QDragEnterEvent* e) {
+    if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* e) {
+    QStringList paths;
+    for (const QUrl& url : e->mimeData()->urls()) {
+        if (url.isLocalFile()) paths << url.toLocalFile();
+    }
+    if (paths.isEmpty()) return;
+    e->acceptProposedAction();
+    Guarded([&] { OpenPaths(paths); });
 }
 
 }  // namespace zx

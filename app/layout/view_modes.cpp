@@ -11,7 +11,6 @@
 #include <QWindow>
 
 #include "app/main_window.h"
-#include "components/view3d/view3d.h"
 #include "widgets/guard.h"
 #include "widgets/image_view.h"
 #include "widgets/list_box.h"
@@ -125,7 +124,7 @@ void TForm1::LayoutForClientHeight(int clientHeight, bool maximised, int clientW
         FileListBox->setGeometry(8, V + 120, 257, StatusBar1->y() - (V + 120) - 30);
         InfoPanel->setGeometry(8, StatusBar1->y() - 24, 258, 21);
         View3DSlot->hide();
-        if (View3D) View3D->PlaceInLayout(View3DSlot, QRect());
+        Components->LayoutChanged(View3DSlot, QRect());
         DisplayChanged();
         return;
     }
@@ -141,7 +140,7 @@ void TForm1::LayoutForClientHeight(int clientHeight, bool maximised, int clientW
     FileListBox->setGeometry(column, 112, columnWidth, std::max(0, InfoPanel->y() - 5 - 112));
     View3DSlot->setGeometry(8, V + 12, V, V);
     View3DSlot->show();
-    if (View3D) View3D->PlaceInLayout(View3DSlot, View3DSlot->rect());
+    Components->LayoutChanged(View3DSlot, View3DSlot->rect());
     DisplayChanged();
 }
 

@@ -1,14 +1,11 @@
-// Stepping through the volume with the wheel and the keyboard, and files
-// dropped on the window: what users of other head viewers expect.
+// Stepping through the volume with the wheel and the keyboard: what users
+// of other head viewers expect.
 #include <QApplication>
-#include <QDropEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMimeData>
 #include <algorithm>
 
 #include "app/main_window.h"
-#include "components/component.h"
 #include "widgets/guard.h"
 #include "widgets/image_view.h"
 
@@ -51,34 +48,19 @@ void TForm1::MovePoint(int view, int dColumn, int dRow) {
 }
 
 bool TForm1::ViewKey(QKeyEvent* e) {
-    for (TComponent* c : Components)
-        if (c->KeyPressed(e)) return true;
+    if (Components->KeyPressed(e)) return true;
     if (PointerView == 0 || QApplication::activeModalWidget()) return false;
     // A coordinate edit with the focus keeps its keys.
     if (qobject_cast<QLineEdit*>(QApplication::focusWidget())) return false;
     switch (e->key()) {
-        case Qt::Key_PageUp: Guarded([&] { StepPlane(PointerView, 1); }); return true;
-        case Qt::Key_PageDown: Guarded([&] { StepPlane(PointerView, -1); }); return true;
-        case Qt::Key_Left: Guarded([&] { MovePoint(PointerView, -1, 0); }); return true;
-        case Qt::Key_Right: Guarded([&] { MovePoint(PointerView, 1, 0); }); return true;
-        case Qt::Key_Up: Guarded([&] { MovePoint(PointerView, 0, -1); }); return true;
-        case Qt::Key_Down: Guarded([&] { MovePoint(PointerView, 0, 1); }); return true;
+        case Qt::Key_PageUp: Guarded([&] { AsOneAction([&] { StepPlane(PointerView, 1); }); }); return true;
+        case Qt::Key_PageDown: Guarded([&] { AsOneAction([&] { StepPlane(PointerView, -1); }); }); return true;
+        case Qt::Key_Left: Guarded([&] { AsOneAction([&] { MovePoint(PointerView, -1, 0); }); }); return true;
+        case Qt::Key_Right: Guarded([&] { AsOneAction([&] { MovePoint(PointerView, 1, 0); }); }); return true;
+        case Qt::Key_Up: Guarded([&] { AsOneAction([&] { MovePoint(PointerView, 0, -1); }); }); return true;
+        case Qt::Key_Down: Guarded([&] { AsOneAction([&] { MovePoint(PointerView, 0, 1); }); }); return true;
         default: return false;
     }
-}
-
-void TForm1::dragEnterEvent(QDragEnterEvent* e) {
-    if (e->mimeData()->hasUrls()) e->acceptProposedAction();
-}
-
-void TForm1::dropEvent(QDropEvent* e) {
-    QStringList paths;
-    for (const QUrl& url : e->mimeData()->urls()) {
-        if (url.isLocalFile()) paths << url.toLocalFile();
-    }
-    if (paths.isEmpty()) return;
-    e->acceptProposedAction();
-    Guarded([&] { OpenPaths(paths); });
 }
 
 }  // namespace zx

@@ -132,12 +132,36 @@ void TForm1::LoadVolumeFile(const QString& fileName) {
         RenderTra(Zg);
         throw;
     }
+    AdoptedVolume v;  // read into Volume in place
+    v.planes = n;
+    v.edgeMm = ReadVolumeMeta(fileName).edgeMm;
+    v.fileName = fileName;
+    v.caption = Utf8(texts::kCaptionPrefix) + ExtractFileName(fileName);
+    v.infoPicture = InfoBmpLoaded;
+    v.status = QString::number(n) + Utf8(texts::kSlicesRead);
+    AdoptVolume(v);
+}
+
+void TForm1::AdoptVolume(const AdoptedVolume& v) {
+    // The side columns of the coronal and transversal views are rendered
+    // only where planes lie; black beside a narrower volume.
+    ClearSideViews(GreyToColor(0));
+    if (v.voxels && v.voxels != Volume.data()) std::memcpy(Volume.data(), v.voxels, kVolumeBytes);
     VolumeChanged();
-    VolumeFileName = fileName;
-    VoxelEdgeMm = ReadVolumeMeta(fileName).edgeMm;
-    SliceCount = n;
-    setWindowTitle(Utf8(texts::kCaptionPrefix) + ExtractFileName(fileName));
-    StatusBar1->SetSimpleText(QString::number(n) + Utf8(texts::kSlicesRead));
+    SliceCount = v.planes;
+    VoxelEdgeMm = v.edgeMm;
+    VolumeFileName = v.fileName;
+    setWindowTitle(v.caption);
+    InfoBmpLoaded = v.infoPicture;
+    if (!InfoBmpLoaded) Image4->hide();
+    if (!v.status.isEmpty()) StatusBar1->SetSimpleText(v.status);
+    // The components hear of the new volume once it is centred (Recentre).
+}
+
+void TForm1::AdoptOverlay(const std::uint8_t* voxels) {
+    if (!OverlayVolume) OverlayVolume = std::make_unique<VolumeArray>();
+    std::memcpy(OverlayVolume->data(), voxels, kVolumeBytes);
+    VolumeFileName.clear();
 }
 
 void TForm1::ReadInfoFileOfVolume() {
@@ -201,18 +225,14 @@ bool TForm1::OpenStack(const QStringList& files) {
         AssembleStack(files, d, o, staging, [this](int, const QString& path) {
             StatusBar1->SetSimpleText(Utf8(texts::kLoadingFile) + ExtractFileName(path));
         });
-        std::memcpy(Volume.data(), staging, kVolumeBytes);
-        VolumeChanged();
-        ClearSideViews(GreyToColor(0));
-        VolumeFileName.clear();
-        VoxelEdgeMm = 0;
-        setWindowTitle(Utf8(texts::kImportedBitmapsCaption));
-        InfoBmpLoaded = false;
-        Image4->hide();
+        AdoptedVolume v;
+        v.voxels = staging;
+        v.planes = StackSliceCount(t, o);
+        v.caption = Utf8(texts::kImportedBitmapsCaption);
+        AdoptVolume(v);
         const QStringList shown = FileListBox->Items();
         FileListBox->clear();
         for (const QString& f : shown) FileListBox->Add(ExtractFileName(f));
-        SliceCount = StackSliceCount(t, o);
     }
     return true;
 }
