@@ -40,8 +40,21 @@ template <class Grey>
     return ::testing::AssertionSuccess();
 }
 
+/// The columns of the coronal and transversal pictures beside the planes
+/// are black: nothing of a wider volume shown before stays there.
+inline ::testing::AssertionResult SidesBlack(const char* what, const QImage& bmp, int offset, int count) {
+    for (int r = 0; r < 256; ++r) {
+        const auto* line = reinterpret_cast<const QRgb*>(bmp.constScanLine(r));
+        for (int c = 0; c < 256; ++c)
+            if ((c < offset || c >= offset + count) && (line[c] & 0xffffffu) != 0)
+                return ::testing::AssertionFailure()
+                       << what << ": side pixel (" << c << ", " << r << ") is not black";
+    }
+    return ::testing::AssertionSuccess();
+}
+
 /// Section `plane` of `view` (1 sagittal, 2 coronal, 3 transversal) of
-/// the volume, as the main window must draw it. While the overlay is on,
+/// the volume, as the main window must draw it, black beside the planes. While the overlay is on,
 /// the sagittal red byte mixes in the overlay and is left out.
 inline ::testing::AssertionResult SectionShows(const zx::TForm1& f, int view, const QImage& bmp, int plane) {
     const std::uint8_t* v = f.Volume.data();
@@ -51,14 +64,18 @@ inline ::testing::AssertionResult SectionShows(const zx::TForm1& f, int view, co
             return PictureShows(
                 "sagittal", bmp, 0, 256, [&](int c, int r) { return v[p * 65536 + std::size_t(r) * 256 + std::size_t(c)]; },
                 !f.OverlayShown);
-        case 2:
-            return PictureShows("coronal", bmp, f.SliceOffset, f.SliceCount, [&](int k, int r) {
+        case 2: {
+            auto shown = PictureShows("coronal", bmp, f.SliceOffset, f.SliceCount, [&](int k, int r) {
                 return v[std::size_t(k) * 65536 + std::size_t(r) * 256 + p];
             });
-        default:
-            return PictureShows("transversal", bmp, f.SliceOffset, f.SliceCount, [&](int k, int r) {
+            return shown ? SidesBlack("coronal", bmp, f.SliceOffset, f.SliceCount) : shown;
+        }
+        default: {
+            auto shown = PictureShows("transversal", bmp, f.SliceOffset, f.SliceCount, [&](int k, int r) {
                 return v[std::size_t(k) * 65536 + p * 256 + std::size_t(r)];
             });
+            return shown ? SidesBlack("transversal", bmp, f.SliceOffset, f.SliceCount) : shown;
+        }
     }
 }
 

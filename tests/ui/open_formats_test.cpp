@@ -44,6 +44,25 @@ TEST_F(OpenFormats, ANiftiFileIsShownCentredWithoutAFileName) {
     EXPECT_TRUE(zxtest::AllPlanesShowVolume(*form));
 }
 
+// A narrower volume after a full one: the coronal and transversal views
+// show black beside its planes, never the previous volume's columns.
+using OpenAfterWiderVolume = zxtest::AppFixture;
+
+TEST_F(OpenAfterWiderVolume, SideColumnsAreBlackForEveryWayOfOpening) {
+    WriteDefault(256, 5);
+    Start();
+    const QString nifti = dir.Write(QStringLiteral("kopf.nii"), zxtest::SmallNifti());
+    const QString serie = zxtest::SmallDicomSeries(dir);
+    for (const QString& path : {nifti, serie}) {
+        form->OpenPaths({dir.Path(QStringLiteral("MR_Kopf.vmr"))});
+        ASSERT_EQ(form->SliceCount, 256);
+        form->OpenPaths({path});
+        EXPECT_LT(form->SliceCount, 256) << path.toStdString();
+        EXPECT_TRUE(zxtest::SectionsShowVolume(*form)) << path.toStdString();
+    }
+    EXPECT_TRUE(prompter.Messages().empty());
+}
+
 TEST_F(OpenFormats, DicomFoldersAndDroppedFilesDrawEverySectionFromTheNewVolume) {
     const QString serie = zxtest::SmallDicomSeries(dir);
     prompter.folderAnswers.push_back(serie);

@@ -1,0 +1,76 @@
+// Components driven alone on a stand-in viewer: what each writes of its
+// state reads back into a fresh component as the same state, and what is
+// not sound is left out.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QListWidget>
+#include <QSettings>
+
+#include "components/display_window/display_window_tool.h"
+#include "components/orientation/orientation_letters.h"
+#include "components/rulers/rulers.h"
+#include "support/fake_viewer.h"
+
+namespace {
+
+QJsonObject Parse(const char* json) { return QJsonDocument::fromJson(json).object(); }
+
+TEST(ComponentState, LettersKeepTheMirrorWithoutRememberingIt) {
+    QSettings().clear();
+    zxtest::FakeViewer viewer;
+    zx::TOrientationLetters letters(viewer.Context());
+    EXPECT_EQ(letters.SaveState(), Parse(R"({"neurological": false})"));
+    letters.LoadState(Parse(R"({"neurological": true})"));
+    EXPECT_TRUE(viewer.views[1]->Mirrored() && viewer.views[2]->Mirrored());
+    EXPECT_FALSE(viewer.views[0]->Mirrored());
+    zx::TOrientationLetters again(viewer.Context());  // a new start: the choice was not remembered
+    EXPECT_FALSE(again.Neurological());
+    again.LoadState(letters.SaveState());
+    EXPECT_TRUE(again.Neurological());
+    again.LoadState(Parse(R"({"neurological": "ja"})"));  // not a truth value: kept
+    EXPECT_TRUE(again.Neurological());
+}
+
+TEST(ComponentState, RulersReadBackTheirMeasurementsAndLeaveOutUnsoundOnes) {
+    zxtest::FakeViewer viewer;
+    zx::TRulers rulers(viewer.Context());
+    rulers.Measurements = {{2, 90, {{10.5, 20}, {200, 180}}}, {3, 7, {{40, 200}, {120, 120}, {220, 60}}}};
+    const QJsonObject state = rulers.SaveState();
+    zx::TRulers again(viewer.Context());
+    again.LoadState(state);
+    ASSERT_EQ(again.Measurements.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(again.Measurements[i].view, rulers.Measurements[i].view);
+        EXPECT_EQ(again.Measurements[i].plane, rulers.Measurements[i].plane);
+        EXPECT_EQ(again.Measurements[i].points, rulers.Measurements[i].points);
+    }
+    EXPECT_EQ(again.MeasureList->count(), 2);
+    // A view that does not exist, one point, a point off the picture, a
+    // plane past the volume: each left out, the sound one kept.
+    again.LoadState(Parse(R"({"measurements": [
+        {"view": 4, "plane": 1, "points": [[1, 1], [2, 2]]},
+        {"view": 1, "plane": 1, "points": [[1, 1]]},
+        {"view": 1, "plane": 1, "points": [[1, 1], [300, 2]]},
+        {"view": 1, "plane": 256, "points": [[1, 1], [2, 2]]},
+        {"view": 1, "plane": 3, "points": [[1, 1], [2, 2]]}]})"));
+    ASSERT_EQ(again.Measurements.size(), 1u);
+    EXPECT_EQ(again.Measurements[0].plane, 3);
+}
+
+TEST(ComponentState, TheDisplayWindowReadsBackCentreWidthAndMapByName) {
+    zxtest::FakeViewer viewer;
+    zx::TDisplayWindowTool tool(viewer.Context());
+    tool.SetWindow({100, 50, zx::ColourMap::Hot});
+    EXPECT_EQ(tool.SaveState(), Parse(R"({"centre": 100, "width": 50, "map": "Heiß"})"));
+    zx::TDisplayWindowTool again(viewer.Context());
+    again.LoadState(tool.SaveState());
+    EXPECT_EQ(again.Window(), tool.Window());
+    EXPECT_NE(viewer.views[0]->Table(), nullptr);  // the views show through the window
+    // An unknown map keeps the map; values beyond the limits are limited.
+    again.LoadState(Parse(R"({"centre": 900, "map": "Lila"})"));
+    EXPECT_EQ(again.Window(), (zx::DisplayWindow{255, 50, zx::ColourMap::Hot}));
+}
+
+}  // namespace
