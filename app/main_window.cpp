@@ -13,7 +13,6 @@
 #include <QStatusTipEvent>
 #include <QToolButton>
 #include <cmath>
-#include <type_traits>
 
 #include "app/forms.h"
 #include "core/render/crosshair.h"
@@ -260,45 +259,52 @@ void TForm1::BuildMenu() {
 }
 
 void TForm1::ConnectHandlers() {
-    // Every handler is one user action: guarded, and the components hear
-    // of its changes once, after it.
-    auto act = [this](auto f) {
-        return Slot([this, f](auto&&... args) {
-            AsOneAction([&] {
-                if constexpr (std::is_invocable_v<decltype(f)&, decltype(args)...>)
-                    f(args...);
-                else
-                    f();
-            });
-        });
+    ConnectMenus();
+    ConnectViews();
+    ConnectPanels();
+}
+
+namespace {
+
+/// A slot that runs a handler of the main window as one user action:
+/// guarded, and the components hear of its changes once, after it.
+auto Action(TForm1* w, void (TForm1::*handler)()) {
+    return Slot([w, handler] { w->AsOneAction([&] { (w->*handler)(); }); });
+}
+
+}  // namespace
+
+void TForm1::ConnectMenus() {
+    const std::pair<QAction*, void (TForm1::*)()> entries[] = {
+        {ffnen1, &TForm1::Oeffnen1Click},
+        {Beenden1, &TForm1::Beenden1Click},
+        {Drucken1, &TForm1::Drucken1Click},
+        {Druckereinrichtung1, &TForm1::Druckereinrichtung1Click},
+        {NiftiOeffnen1, &TForm1::NiftiOeffnen1Click},
+        {DicomSerieOeffnen1, &TForm1::DicomSerieOeffnen1Click},
+        {Neu1, &TForm1::Neu1Click},
+        {Speichern1, &TForm1::Speichern1Click},
+        {Speichernunter1, &TForm1::Speichernunter1Click},
+        {DatenImport1, &TForm1::DatenImport1Click},
+        {UeberlagerungEntfernen1, &TForm1::UeberlagerungEntfernen1Click},
+        {Exportieren1, &TForm1::Exportieren1Click},
+        {InsWebexportieren1, &TForm1::InsWebexportieren1Click},
+        {Spotsetzen1, &TForm1::Spotsetzen1Click},
+        {Spotsetzen2, &TForm1::Spotsetzen1Click},
+        {Optionen1, &TForm1::Optionen1Click},
+        {normal1, &TForm1::normal1Click},
+        {vergroessert1, &TForm1::vergroessert1Click},
+        {Symbol1, &TForm1::Symbol1Click},
+        {Inhalt1, &TForm1::Inhalt1Click},
+        {Info1, &TForm1::Info1Click},
     };
-    connect(ffnen1, &QAction::triggered, this, act([this] { Oeffnen1Click(); }));
-    connect(Beenden1, &QAction::triggered, this, act([this] { Beenden1Click(); }));
-    connect(Drucken1, &QAction::triggered, this, act([this] { Drucken1Click(); }));
-    connect(Druckereinrichtung1, &QAction::triggered, this,
-            act([this] { Druckereinrichtung1Click(); }));
-    connect(NiftiOeffnen1, &QAction::triggered, this, act([this] { NiftiOeffnen1Click(); }));
-    connect(DicomSerieOeffnen1, &QAction::triggered, this,
-            act([this] { DicomSerieOeffnen1Click(); }));
-    connect(Neu1, &QAction::triggered, this, act([this] { Neu1Click(); }));
-    connect(Speichern1, &QAction::triggered, this, act([this] { Speichern1Click(); }));
-    connect(Speichernunter1, &QAction::triggered, this, act([this] { Speichernunter1Click(); }));
-    connect(DatenImport1, &QAction::triggered, this, act([this] { DatenImport1Click(); }));
-    connect(UeberlagerungEntfernen1, &QAction::triggered, this, act([this] { UeberlagerungEntfernen1Click(); }));
+    for (const auto& [entry, handler] : entries)
+        connect(entry, &QAction::triggered, this, Action(this, handler));
     connect(Datei1, &QMenu::aboutToShow, this,
             [this] { UeberlagerungEntfernen1->setEnabled(OverlayShown && OverlayVolume); });
-    connect(Exportieren1, &QAction::triggered, this, act([this] { Exportieren1Click(); }));
-    connect(InsWebexportieren1, &QAction::triggered, this,
-            act([this] { InsWebexportieren1Click(); }));
-    connect(Spotsetzen1, &QAction::triggered, this, act([this] { Spotsetzen1Click(); }));
-    connect(Spotsetzen2, &QAction::triggered, this, act([this] { Spotsetzen1Click(); }));
-    connect(Optionen1, &QAction::triggered, this, act([this] { Optionen1Click(); }));
-    connect(normal1, &QAction::triggered, this, act([this] { normal1Click(); }));
-    connect(vergroessert1, &QAction::triggered, this, act([this] { vergroessert1Click(); }));
-    connect(Symbol1, &QAction::triggered, this, act([this] { Symbol1Click(); }));
-    connect(Inhalt1, &QAction::triggered, this, act([this] { Inhalt1Click(); }));
-    connect(Info1, &QAction::triggered, this, act([this] { Info1Click(); }));
+}
 
+void TForm1::ConnectViews() {
     // The image controls call their handlers inside Guarded themselves.
     // After each, the components follow the point and see the release.
     using Down = void (TForm1::*)(TMouseButton, TShiftState, int, int);
@@ -360,21 +366,23 @@ void TForm1::ConnectHandlers() {
     // Keys for the view under the pointer, wherever the focus is.
     qApp->installEventFilter(this);
     setAcceptDrops(true);
+}
 
-    connect(xg_Up, &TUpDown::Click, this, act([this](bool) { xg_UpClick(); }));
-    connect(yg_Up, &TUpDown::Click, this, act([this](bool) { yg_UpClick(); }));
-    connect(zg_Up, &TUpDown::Click, this, act([this](bool) { zg_UpClick(); }));
-    connect(xg_Ed, &QLineEdit::textChanged, this, act([this](const QString&) { xg_EdChange(); }));
-    connect(yg_Ed, &QLineEdit::textChanged, this, act([this](const QString&) { yg_EdChange(); }));
-    connect(zg_Ed, &QLineEdit::textChanged, this, act([this](const QString&) { zg_EdChange(); }));
+void TForm1::ConnectPanels() {
+    connect(xg_Up, &TUpDown::Click, this, Action(this, &TForm1::xg_UpClick));
+    connect(yg_Up, &TUpDown::Click, this, Action(this, &TForm1::yg_UpClick));
+    connect(zg_Up, &TUpDown::Click, this, Action(this, &TForm1::zg_UpClick));
+    connect(xg_Ed, &QLineEdit::textChanged, this, Action(this, &TForm1::xg_EdChange));
+    connect(yg_Ed, &QLineEdit::textChanged, this, Action(this, &TForm1::yg_EdChange));
+    connect(zg_Ed, &QLineEdit::textChanged, this, Action(this, &TForm1::zg_EdChange));
     for (QLineEdit* ed : {xg_Ed, yg_Ed, zg_Ed}) ed->installEventFilter(this);
 
-    connect(LupeBtn, &QToolButton::clicked, this, act([this] { LupeBtnClick(); }));
-    connect(LupeFak_Up, &TUpDown::Click, this, act([this](bool) { LupeFak_UpClick(); }));
-    connect(InvertButton, &QPushButton::clicked, this, act([this] { InvertButtonClick(); }));
-    connect(ShowLBButton, &QPushButton::clicked, this, act([this] { ShowLBButtonClick(); }));
-    connect(BackBtn, &QToolButton::clicked, this, act([this] { BackBtnClick(); }));
-    connect(NextBtn, &QToolButton::clicked, this, act([this] { NextBtnClick(); }));
+    connect(LupeBtn, &QToolButton::clicked, this, Action(this, &TForm1::LupeBtnClick));
+    connect(LupeFak_Up, &TUpDown::Click, this, Action(this, &TForm1::LupeFak_UpClick));
+    connect(InvertButton, &QPushButton::clicked, this, Action(this, &TForm1::InvertButtonClick));
+    connect(ShowLBButton, &QPushButton::clicked, this, Action(this, &TForm1::ShowLBButtonClick));
+    connect(BackBtn, &QToolButton::clicked, this, Action(this, &TForm1::BackBtnClick));
+    connect(NextBtn, &QToolButton::clicked, this, Action(this, &TForm1::NextBtnClick));
 }
 
 // ---- Lifecycle ------------------------------------------------------------

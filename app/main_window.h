@@ -296,6 +296,9 @@ private:
     void BuildMenu();
     void BuildPanels();
     void ConnectHandlers();
+    void ConnectMenus();
+    void ConnectViews();
+    void ConnectPanels();
     bool IsMaximised() const;
     QPoint Scaled(TImage* view, int X, int Y) const;
     // The Open command's parts.

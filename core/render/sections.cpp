@@ -65,6 +65,10 @@ inline void Transpose16(const __m128i r[16], __m128i t[16]) {
     FinishTranspose(f, t + 12);
 }
 
+// GCC 12's own intrinsics header leaves the unused upper lanes of a cast
+// "uninitialised" on purpose and then warns about it (fixed in GCC 13).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
 /// Byte i of the result is lut[idx byte i], for the 16 bytes of `idx`: the
 /// 256-entry table in four registers, two permutes and a blend by the top
 /// bit. Only where the processor has AVX-512 VBMI (see kHasVbmi).
@@ -74,6 +78,7 @@ inline void Transpose16(const __m128i r[16], __m128i t[16]) {
     const __m512i hi = _mm512_permutex2var_epi8(_mm512_loadu_si512(lut + 128), i, _mm512_loadu_si512(lut + 192));
     return _mm512_castsi512_si128(_mm512_mask_blend_epi8(_mm512_movepi8_mask(i), lo, hi));
 }
+#pragma GCC diagnostic pop
 const bool kHasVbmi = __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw");
 
 /// The columns of the coronal and transversal sections that carry voxels,
