@@ -3,15 +3,14 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <vector>
 
+#include "base/posix_file.h"
 #include "convert/nifti.h"
 
 namespace zx {
@@ -24,17 +23,16 @@ struct Mapped {
     const unsigned char* data = nullptr;
     std::size_t size = 0;
     explicit Mapped(const std::string& path) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return;
+        const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!fd.Valid()) return;
         struct stat st {};
-        if (::fstat(fd, &st) == 0 && st.st_size > 0) {
-            void* p = ::mmap(nullptr, std::size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+        if (::fstat(fd.Get(), &st) == 0 && st.st_size > 0) {
+            void* p = ::mmap(nullptr, std::size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd.Get(), 0);
             if (p != MAP_FAILED) {
                 data = static_cast<const unsigned char*>(p);
                 size = std::size_t(st.st_size);
             }
         }
-        ::close(fd);
     }
     ~Mapped() {
         if (data) ::munmap(const_cast<unsigned char*>(data), size);
@@ -89,19 +87,11 @@ const unsigned char* ReadNativeSamples(const std::string& path, const DicomLayou
     };
     // Read, not mapped: the kernel copies whole pages at full speed, where
     // a fresh mapping is faulted in and fetched from memory page by page.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) broken();
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid()) broken();
     // A file shorter than its samples ends the reading early.
     buffer.resize(std::size_t(bytes));
-    std::uint64_t got = 0;
-    while (got < bytes) {
-        const ssize_t n = ::pread(fd, buffer.data() + got, std::size_t(bytes - got), off_t(layout.pixelOffset + got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += std::uint64_t(n);
-    }
-    ::close(fd);
-    if (got < bytes) broken();
+    if (ReadFullyAt(fd.Get(), buffer.data(), buffer.size(), layout.pixelOffset) != ssize_t(buffer.size())) broken();
     return buffer.data();
 }
 
