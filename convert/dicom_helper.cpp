@@ -59,7 +59,7 @@ void CheckDicomSeriesResult(const std::string& folder, const DicomSeriesResult& 
     }
     if (result.status == 1)
         Fail(std::string(result.message, ::strnlen(result.message, sizeof result.message)));
-    if (result.status != 0 || result.planes < 1 || result.planes > 256) {
+    if (result.status != 0 || result.planes < 1 || result.planes > kEdge) {
         Fail("Der DICOM-Leser hat für den Ordner " + folder +
              " ein unbrauchbares Ergebnis geliefert.");
     }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/volume_geometry.h"
 #include "convert/nifti.h"
 
 namespace zx {
@@ -19,7 +20,7 @@ struct DicomSeriesResult {
     int planes;
     double edge;
     char message[2048];
-    std::uint8_t voxels[16777216];
+    std::uint8_t voxels[kVolumeBytes];
 };
 
 /// Reads the series in `folder` into `result` (voxels, planes, edge,

@@ -7,14 +7,12 @@
 #include <cstring>
 #include <limits>
 
+#include "base/volume_geometry.h"
 #include "core/volume/two_halves.h"
 
 namespace zx {
 namespace {
 
-constexpr int kGrid = 256;  // output edge in voxels
-constexpr std::size_t kPlaneBytes = std::size_t{kGrid} * kGrid;
-constexpr std::size_t kVolumeBytes = kPlaneBytes * kGrid;
 // Percentiles are computed on at most this many values; larger images are
 // sampled with a regular stride, which is plenty for a display window.
 constexpr std::size_t kMaxPercentileSamples = std::size_t{1} << 21;
@@ -234,8 +232,8 @@ void Resample(const unsigned char* raw, const Resampling& plan, const Scaling& s
               std::uint8_t* out) {
     const double gain = window.high > window.low ? 255.0 / (window.high - window.low) : 0.0;
     const int nx = plan.count[0], ny = plan.count[1], nz = plan.count[2];
-    const int y0 = (kGrid - ny) / 2;
-    const int z0 = (kGrid - nz) / 2;
+    const int y0 = (kEdge - ny) / 2;
+    const int z0 = (kEdge - nz) / 2;
     const auto& ax = plan.axes[0];
     const auto& ay = plan.axes[1];
     const auto& az = plan.axes[2];
@@ -260,7 +258,7 @@ void Resample(const unsigned char* raw, const Resampling& plan, const Scaling& s
                     for (int x = 0; x < nx; ++x) {
                         const std::int64_t base = ax.first[x] + az.first[z];
                         std::uint8_t* row = out + static_cast<std::size_t>(x) * kPlaneBytes +
-                                            static_cast<std::size_t>(z + z0) * kGrid + y0;
+                                            static_cast<std::size_t>(z + z0) * kEdge + y0;
                         for (int y = 0; y < ny; ++y) {
                             const T v = Load<T>(raw + (base + ay.first[y]) * static_cast<std::int64_t>(sizeof(T)));
                             row[y] = table[std::size_t(int(v) - kLow)];
@@ -283,7 +281,7 @@ void Resample(const unsigned char* raw, const Resampling& plan, const Scaling& s
             const std::int64_t b01 = ax.first[x] + az.second[z];
             const std::int64_t b11 = ax.second[x] + az.second[z];
             std::uint8_t* row = out + static_cast<std::size_t>(x) * kPlaneBytes +
-                                static_cast<std::size_t>(z + z0) * kGrid + y0;
+                                static_cast<std::size_t>(z + z0) * kEdge + y0;
             for (int y = 0; y < ny; ++y) {
                 const std::int64_t ya = ay.first[y], yb = ay.second[y];
                 const double wy = ay.weight[y];
@@ -335,11 +333,11 @@ ViewerGrid PlanViewerGrid(const std::array<std::int64_t, 3>& dims, const Matrix3
         largestExtent = std::max(largestExtent, static_cast<double>(a.size) * a.spacing);
     }
     ViewerGrid g;
-    g.edge = std::max(smallestSpacing, largestExtent / kGrid);
+    g.edge = std::max(smallestSpacing, largestExtent / kEdge);
     if (!std::isfinite(g.edge) || g.edge <= 0) throw ConvertError(path + ": ungültige Voxelabstände");
     for (int a = 0; a < 3; ++a) {
         const double cells = std::round(static_cast<double>(axes[a].size) * axes[a].spacing / g.edge);
-        g.count[a] = static_cast<int>(std::clamp(cells, 1.0, static_cast<double>(kGrid)));
+        g.count[a] = static_cast<int>(std::clamp(cells, 1.0, static_cast<double>(kEdge)));
         g.arrayAxis[a] = axes[a].arrayAxis;
         g.index[a] = ArrayIndices(axes[a], g.count[a], g.edge);
     }
