@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/posix_file.h"
-#include "convert/nifti.h"
+#include "convert/converted_volume.h"
 
 namespace zx {
 namespace {

@@ -65,10 +65,10 @@ void CheckDicomSeriesResult(const std::string& folder, const DicomSeriesResult& 
     }
 }
 
-NiftiVolume TakeDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result,
-                                  bool exited) {
+ConvertedVolume TakeDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result,
+                                      bool exited) {
     CheckDicomSeriesResult(folder, result, exited);
-    NiftiVolume v;
+    ConvertedVolume v;
     v.voxels.assign(result.voxels, result.voxels + sizeof result.voxels);
     v.planes = result.planes;
     v.voxelEdgeMm = result.edge;
@@ -104,9 +104,9 @@ std::string DicomReaderPath() {
     return {};
 }
 
-NiftiVolume ConvertDicomSeriesApart(const std::string& folder,
-                                    std::chrono::milliseconds timeLimit) {
-    NiftiVolume v;
+ConvertedVolume ConvertDicomSeriesApart(const std::string& folder,
+                                        std::chrono::milliseconds timeLimit) {
+    ConvertedVolume v;
     ConvertDicomSeriesApart(
         folder,
         [&](const std::uint8_t* voxels, int planes, double edge) {

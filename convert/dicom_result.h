@@ -7,7 +7,7 @@
 #include <string>
 
 #include "base/volume_geometry.h"
-#include "convert/nifti.h"
+#include "convert/converted_volume.h"
 
 namespace zx {
 
@@ -34,7 +34,7 @@ void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result)
 void CheckDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result, bool exited);
 
 /// The checked block's volume, copied out of it.
-NiftiVolume TakeDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result,
-                                  bool exited);
+ConvertedVolume TakeDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result,
+                                      bool exited);
 
 }  // namespace zx

@@ -232,7 +232,7 @@ Matrix3 VoxelToWorld(const Vec3& rowDir, const Vec3& colDir, const Vec3& normal,
 double PixelSpacing(double s) { return std::isfinite(s) && s > 0 ? s : 1.0; }
 
 /// A single file of several frames, one after another along the normal.
-NiftiVolume OneFile(const std::string& path, const std::string& folder, std::uint8_t* out) {
+ConvertedVolume OneFile(const std::string& path, const std::string& folder, std::uint8_t* out) {
     std::vector<char> buffer;
     const Decoded d = Decode(path, buffer);
     if (d.frames < 2) Fail("Die Serie hat nur eine Schicht; das ist kein Volumen.");
@@ -301,7 +301,7 @@ void NativeSamples(const Series& series, std::size_t k, std::vector<unsigned cha
 /// An uncompressed series in two cheap passes over the files: the window
 /// from the samples first, then each slice straight to its greys, without
 /// a grid of intermediate values.
-NiftiVolume StreamNative(const Series& series, std::uint8_t* out, const DicomProgress& progress) {
+ConvertedVolume StreamNative(const Series& series, std::uint8_t* out, const DicomProgress& progress) {
     const std::uint64_t plane = std::uint64_t(series.dims[0]) * std::uint64_t(series.dims[1]);
     const std::size_t n = series.slices.size();
     std::vector<unsigned char> buffers[2];
@@ -333,7 +333,7 @@ bool AsStated(const Decoded& d, const DicomLayout& l) {
 
 /// Decodes the slices two at a time and resamples each into the grid as it
 /// comes.
-NiftiVolume Stream(Series& series, const Decoded& head, std::uint8_t* out, const DicomProgress& progress) {
+ConvertedVolume Stream(Series& series, const Decoded& head, std::uint8_t* out, const DicomProgress& progress) {
     PlaneStream stream(series.dims, series.voxelToWorld, series.folder, std::nullopt, out);
     std::atomic<int> done{0};
     const std::size_t n = series.slices.size();
@@ -372,7 +372,7 @@ std::vector<double> DicomFileSamples(const std::string& path) {
     return v;
 }
 
-NiftiVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out, const DicomProgress& progress) {
+ConvertedVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out, const DicomProgress& progress) {
     // The decoders allocate and free large buffers for every file; kept in
     // the heap instead of being returned to the system each time, they are
     // not faulted in and cleared again file after file.
@@ -451,7 +451,7 @@ NiftiVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out, co
 
 void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result) {
     try {
-        const NiftiVolume v = ReadDicomSeriesHere(folder, result.voxels, [&](int done, int total) {
+        const ConvertedVolume v = ReadDicomSeriesHere(folder, result.voxels, [&](int done, int total) {
             result.filesTotal.store(total, std::memory_order_relaxed);
             int seen = result.filesDone.load(std::memory_order_relaxed);  // two threads report: keep the larger
             while (seen < done && !result.filesDone.compare_exchange_weak(seen, done, std::memory_order_relaxed)) {
@@ -475,6 +475,6 @@ void ConvertDicomSeries(const std::string& folder,
     ConvertDicomSeriesApart(folder, use);
 }
 
-NiftiVolume ConvertDicomSeries(const std::string& folder) { return ConvertDicomSeriesApart(folder); }
+ConvertedVolume ConvertDicomSeries(const std::string& folder) { return ConvertDicomSeriesApart(folder); }
 
 }  // namespace zx

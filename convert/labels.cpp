@@ -32,7 +32,7 @@ Vec3 Apply(const Matrix3& m, const Vec3& v) {
 
 }  // namespace
 
-NiftiVolume ConvertLabels(const std::string& atlasPath, const std::string& headPath) {
+ConvertedVolume ConvertLabels(const std::string& atlasPath, const std::string& headPath) {
     const NiftiImage head = ReadNiftiImage(headPath, false);
     const NiftiImage atlas = ReadNiftiImage(atlasPath, true);
     const ViewerGrid grid = PlanViewerGrid(head.dims, head.voxelToWorld, headPath);
@@ -51,7 +51,7 @@ NiftiVolume ConvertLabels(const std::string& atlasPath, const std::string& headP
     const Vec3 constant = Apply(toAtlas, {head.origin[0] - atlas.origin[0], head.origin[1] - atlas.origin[1],
                                           head.origin[2] - atlas.origin[2]});
 
-    NiftiVolume out;
+    ConvertedVolume out;
     out.voxels.assign(kVolumeBytes, 0);
     out.planes = grid.count[0];
     out.voxelEdgeMm = grid.edge;

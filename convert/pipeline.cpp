@@ -345,7 +345,7 @@ ViewerGrid PlanViewerGrid(const std::array<std::int64_t, 3>& dims, const Matrix3
 }
 
 template <typename T>
-NiftiVolume ToViewerVolume(const ImageData<T>& image, const std::string& path, std::uint8_t* out) {
+ConvertedVolume ToViewerVolume(const ImageData<T>& image, const std::string& path, std::uint8_t* out) {
     const std::array<std::int64_t, 3>& dims = image.dims;
     const ViewerGrid grid = PlanViewerGrid(dims, image.voxelToWorld, path);
     const std::array<AxisMap, 3> axes = Reorient(image.voxelToWorld, dims);
@@ -357,7 +357,7 @@ NiftiVolume ToViewerVolume(const ImageData<T>& image, const std::string& path, s
         plan.axes[a] = PlanAxis(axes[a], plan.count[a], edge, strides[axes[a].arrayAxis]);
     }
 
-    NiftiVolume volume;
+    ConvertedVolume volume;
     if (!out) {
         volume.voxels.assign(kVolumeBytes, 0);
         out = volume.voxels.data();
@@ -378,13 +378,13 @@ NiftiVolume ToViewerVolume(const ImageData<T>& image, const std::string& path, s
     return volume;
 }
 
-template NiftiVolume ToViewerVolume(const ImageData<std::uint8_t>&, const std::string&, std::uint8_t*);
-template NiftiVolume ToViewerVolume(const ImageData<std::int8_t>&, const std::string&, std::uint8_t*);
-template NiftiVolume ToViewerVolume(const ImageData<std::int16_t>&, const std::string&, std::uint8_t*);
-template NiftiVolume ToViewerVolume(const ImageData<std::uint16_t>&, const std::string&, std::uint8_t*);
-template NiftiVolume ToViewerVolume(const ImageData<std::int32_t>&, const std::string&, std::uint8_t*);
-template NiftiVolume ToViewerVolume(const ImageData<std::uint32_t>&, const std::string&, std::uint8_t*);
-template NiftiVolume ToViewerVolume(const ImageData<float>&, const std::string&, std::uint8_t*);
-template NiftiVolume ToViewerVolume(const ImageData<double>&, const std::string&, std::uint8_t*);
+template ConvertedVolume ToViewerVolume(const ImageData<std::uint8_t>&, const std::string&, std::uint8_t*);
+template ConvertedVolume ToViewerVolume(const ImageData<std::int8_t>&, const std::string&, std::uint8_t*);
+template ConvertedVolume ToViewerVolume(const ImageData<std::int16_t>&, const std::string&, std::uint8_t*);
+template ConvertedVolume ToViewerVolume(const ImageData<std::uint16_t>&, const std::string&, std::uint8_t*);
+template ConvertedVolume ToViewerVolume(const ImageData<std::int32_t>&, const std::string&, std::uint8_t*);
+template ConvertedVolume ToViewerVolume(const ImageData<std::uint32_t>&, const std::string&, std::uint8_t*);
+template ConvertedVolume ToViewerVolume(const ImageData<float>&, const std::string&, std::uint8_t*);
+template ConvertedVolume ToViewerVolume(const ImageData<double>&, const std::string&, std::uint8_t*);
 
 }  // namespace zx

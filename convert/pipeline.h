@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/nifti.h"
+#include "convert/converted_volume.h"
 
 namespace zx {
 
@@ -83,6 +83,6 @@ inline std::uint8_t ToGrey(double v, const Window& window, double gain) {
 /// With `out` (16 MiB, zeroed) the voxels are written there and the
 /// result's `voxels` stays empty.
 template <typename T>
-NiftiVolume ToViewerVolume(const ImageData<T>& image, const std::string& path, std::uint8_t* out = nullptr);
+ConvertedVolume ToViewerVolume(const ImageData<T>& image, const std::string& path, std::uint8_t* out = nullptr);
 
 }  // namespace zx

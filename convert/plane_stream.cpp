@@ -241,10 +241,10 @@ int PlaneStream::HolderSlot(std::int64_t k) const {
     throw ConvertError(path_ + ": interner Fehler (Schicht fehlt)");
 }
 
-NiftiVolume PlaneStream::Finish() {
+ConvertedVolume PlaneStream::Finish() {
     for (std::size_t k = 0; k < ready_.size(); ++k)
         if (!ready_[k]) throw ConvertError(path_ + ": das Bild ist unvollständig");
-    NiftiVolume volume;
+    ConvertedVolume volume;
     volume.planes = grid_.count[0];
     volume.voxelEdgeMm = grid_.edge;
     if (!window_) {

@@ -45,7 +45,7 @@ public:
 
     /// The volume after all planes: planes, voxel edge, and voxels unless
     /// they went to `out`.
-    NiftiVolume Finish();
+    ConvertedVolume Finish();
 
     const ViewerGrid& Grid() const { return grid_; }
 

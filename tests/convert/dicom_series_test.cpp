@@ -105,7 +105,7 @@ protected:
         }
         return std::string("(kein Fehler)");
     }
-    static std::uint8_t At(const zx::NiftiVolume& v, int x, int y, int z) {
+    static std::uint8_t At(const zx::ConvertedVolume& v, int x, int y, int z) {
         return v.voxels[std::size_t(x) * 65536 + std::size_t(z) * 256 + std::size_t(y)];
     }
 };
@@ -121,7 +121,7 @@ TEST_F(DicomSeries, SlicesAreSortedByPositionAndALocalizerIsLeftOut) {
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.write("keine DICOM-Datei");
     text.close();
-    const zx::NiftiVolume v = zx::ConvertDicomSeries(folder);
+    const zx::ConvertedVolume v = zx::ConvertDicomSeries(folder);
     EXPECT_EQ(v.planes, 32);  // x: 32 columns of 1 mm
     // Viewer z runs from superior to inferior: the highest slice comes first.
     int previous = 256, changes = 0;
@@ -179,7 +179,7 @@ TEST_F(DicomSeries, AMultiFrameFileGivesTheVolumeOfItsSingleSlices) {
     write(singles, {{0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}});
     write(frames, {{0, 6}});
     write(mixed, {{0, 1}, {1, 2}, {3, 1}, {4, 1}, {5, 1}});
-    const zx::NiftiVolume reference = zx::ConvertDicomSeries(singles);
+    const zx::ConvertedVolume reference = zx::ConvertDicomSeries(singles);
     EXPECT_EQ(reference.planes, 32);
     EXPECT_EQ(zx::ConvertDicomSeries(frames).voxels, reference.voxels);
     try {
@@ -200,10 +200,10 @@ TEST_F(DicomSeries, TheReaderProgramGivesTheSameVolumeAndMessages) {
     ASSERT_FALSE(zx::DicomReaderPath().empty());
     const std::string folder = Folder("apart");
     AxialSeries(folder, 5);
-    const zx::NiftiVolume apart = zx::ConvertDicomSeriesApart(folder);
-    zx::NiftiVolume here;
+    const zx::ConvertedVolume apart = zx::ConvertDicomSeriesApart(folder);
+    zx::ConvertedVolume here;
     here.voxels.assign(std::size_t{1} << 24, 0);
-    const zx::NiftiVolume read = zx::ReadDicomSeriesHere(folder, here.voxels.data());
+    const zx::ConvertedVolume read = zx::ReadDicomSeriesHere(folder, here.voxels.data());
     here.planes = read.planes;
     here.voxelEdgeMm = read.voxelEdgeMm;
     EXPECT_EQ(apart.voxels, here.voxels);

@@ -47,9 +47,9 @@ TEST(Labels, EveryViewerVoxelGetsTheLabelOfItsPointInSpace) {
     // One voxel larger, x flipped, a different origin: the same world.
     const auto flipped = dir.Write("flip.nii", Nifti({21, 25, 17}, {{{-1, 0, 0, 10}, {0, 1, 0, -13}, {0, 0, 1, -9}}},
                                                      [](int i, int, int) { return 10 - i + 20; }));
-    const zx::NiftiVolume volume = zx::ConvertNifti(head.toStdString());
+    const zx::ConvertedVolume volume = zx::ConvertNifti(head.toStdString());
     for (const QString& atlas : {same, flipped}) {
-        const zx::NiftiVolume labels = zx::ConvertLabels(atlas.toStdString(), head.toStdString());
+        const zx::ConvertedVolume labels = zx::ConvertLabels(atlas.toStdString(), head.toStdString());
         ASSERT_EQ(labels.planes, volume.planes);
         // Viewer x runs from the right (world +x) to the left: plane x is at
         // world x = 9 − x, label 29 − x.

@@ -186,7 +186,7 @@ std::size_t Offset(int x, int y, int z) {
     return static_cast<std::size_t>(x) * 65536 + static_cast<std::size_t>(z) * 256 + static_cast<std::size_t>(y);
 }
 
-std::uint8_t At(const zx::NiftiVolume& v, int x, int y, int z) { return v.voxels[Offset(x, y, z)]; }
+std::uint8_t At(const zx::ConvertedVolume& v, int x, int y, int z) { return v.voxels[Offset(x, y, z)]; }
 
 // Expected viewer volume given by its non-zero voxels; everything else must
 // be 0. Kept sparse so that tests do not allocate a second 16 MiB volume.
@@ -347,7 +347,7 @@ TEST_P(NiftiDataTypeTest, RampDecodesToExpectedGreyValues) {
     s.calMin = type.ramp.base;
     s.calMax = type.ramp.base + 63 * type.ramp.step;
 
-    const zx::NiftiVolume v = zx::ConvertNifti(Write("ramp.nii", s, RampValues(type.ramp)));
+    const zx::ConvertedVolume v = zx::ConvertNifti(Write("ramp.nii", s, RampValues(type.ramp)));
     EXPECT_EQ(v.planes, 4);
     EXPECT_DOUBLE_EQ(v.voxelEdgeMm, 1.0);
     EXPECT_TRUE(SameVolume(ExpectedRampVolume(), v.voxels));
@@ -370,9 +370,9 @@ TEST_F(NiftiTest, CompressionIsRecognisedByContentNotByName) {
     const std::vector<double> values = RampValues({0, 1});
 
     s.gzip = true;
-    const zx::NiftiVolume gzNamedNii = zx::ConvertNifti(Write("compressed.nii", s, values));
+    const zx::ConvertedVolume gzNamedNii = zx::ConvertNifti(Write("compressed.nii", s, values));
     s.gzip = false;
-    const zx::NiftiVolume plainNamedGz = zx::ConvertNifti(Write("plain.nii.gz", s, values));
+    const zx::ConvertedVolume plainNamedGz = zx::ConvertNifti(Write("plain.nii.gz", s, values));
 
     EXPECT_TRUE(SameVolume(ExpectedRampVolume(), gzNamedNii.voxels));
     EXPECT_TRUE(SameVolume(ExpectedRampVolume(), plainNamedGz.voxels));
@@ -388,7 +388,7 @@ TEST_F(NiftiTest, DataIsReadFromVoxOffsetPastExtensions) {
             s.calMin = 0;
             s.calMax = 63;
             s.voxOffset = 1024;  // room for header extensions, which are skipped
-            const zx::NiftiVolume v = zx::ConvertNifti(Write("ext.nii", s, RampValues({0, 1})));
+            const zx::ConvertedVolume v = zx::ConvertNifti(Write("ext.nii", s, RampValues({0, 1})));
             EXPECT_TRUE(SameVolume(ExpectedRampVolume(), v.voxels));
         }
     }
@@ -404,7 +404,7 @@ TEST_F(NiftiTest, FourDimensionalFileGivesItsFirstVolume) {
         s.calMax = 63;
         std::vector<double> values = RampValues({0, 1});
         values.resize(3 * 64, 63);  // later volumes: all bright
-        const zx::NiftiVolume v = zx::ConvertNifti(Write("fmri.nii", s, values));
+        const zx::ConvertedVolume v = zx::ConvertNifti(Write("fmri.nii", s, values));
         EXPECT_TRUE(SameVolume(ExpectedRampVolume(), v.voxels));
     }
 }
@@ -417,7 +417,7 @@ TEST_F(NiftiTest, SizesBeyondTheRankAreIgnored) {
     s.calMax = 15;
     std::vector<double> values(16);
     for (int n = 0; n < 16; ++n) values[n] = n;
-    const zx::NiftiVolume v = zx::ConvertNifti(Write("slice.nii", s, values));
+    const zx::ConvertedVolume v = zx::ConvertNifti(Write("slice.nii", s, values));
     EXPECT_EQ(v.planes, 4);
     Volume expected;
     for (int j = 0; j < 4; ++j)
@@ -435,7 +435,7 @@ TEST_F(NiftiTest, ScaleSlopeAndInterceptAreApplied) {
     s.sclInter = -10;
     s.calMin = -10;  // window in scaled units: raw 0..63 -> -10..116
     s.calMax = 116;
-    const zx::NiftiVolume v = zx::ConvertNifti(Write("scaled.nii", s, RampValues({0, 1})));
+    const zx::ConvertedVolume v = zx::ConvertNifti(Write("scaled.nii", s, RampValues({0, 1})));
     EXPECT_TRUE(SameVolume(ExpectedRampVolume(), v.voxels));
 }
 
@@ -448,7 +448,7 @@ TEST_F(NiftiTest, ZeroOrInvalidSlopeMeansUnscaled) {
         s.sclInter = 1000;  // ignored together with the slope
         s.calMin = 0;
         s.calMax = 63;
-        const zx::NiftiVolume v = zx::ConvertNifti(Write("unscaled.nii", s, RampValues({0, 1})));
+        const zx::ConvertedVolume v = zx::ConvertNifti(Write("unscaled.nii", s, RampValues({0, 1})));
         EXPECT_TRUE(SameVolume(ExpectedRampVolume(), v.voxels));
     }
 }
@@ -467,7 +467,7 @@ TEST_F(NiftiTest, NanAndInfinityCountAsZero) {
         values[1] = inf;     // i=1
         values[2] = -inf;    // i=2
         values[3] = 10;      // i=3: a finite reference
-        const zx::NiftiVolume v = zx::ConvertNifti(Write("nan.nii", s, values));
+        const zx::ConvertedVolume v = zx::ConvertNifti(Write("nan.nii", s, values));
         // Row j=0, k=0 lies at y=129, z=129; x = 3 - i.
         EXPECT_EQ(At(v, 3, 129, 129), 128);
         EXPECT_EQ(At(v, 2, 129, 129), 128);
@@ -483,7 +483,7 @@ TEST_F(NiftiTest, ExtremeValuesAndGainsGiveDefinedGreys) {
     s.datatype = kFloat64;
     std::vector<double> values(64);
     for (int i = 0; i < 64; ++i) values[std::size_t(i)] = (i % 2 ? 1.7e308 : -1.7e308);
-    const zx::NiftiVolume a = zx::ConvertNifti(Write("huge.nii", s, values));
+    const zx::ConvertedVolume a = zx::ConvertNifti(Write("huge.nii", s, values));
     EXPECT_GT(a.planes, 0);
     // A window 5e-324 wide: the gain is infinite and 0 · ∞ is NaN.
     TestImage t;
@@ -491,7 +491,7 @@ TEST_F(NiftiTest, ExtremeValuesAndGainsGiveDefinedGreys) {
     t.version = 2;  // double-precision calibration fields
     t.calMin = 0;
     t.calMax = 5e-324;
-    const zx::NiftiVolume b = zx::ConvertNifti(Write("gain.nii", t, std::vector<double>(64, 0)));
+    const zx::ConvertedVolume b = zx::ConvertNifti(Write("gain.nii", t, std::vector<double>(64, 0)));
     EXPECT_GT(b.planes, 0);
 }
 
@@ -499,7 +499,7 @@ TEST_F(NiftiTest, CalibrationWindowClipsOutsideValues) {
     TestImage s;
     s.calMin = 16;
     s.calMax = 47;
-    const zx::NiftiVolume v = zx::ConvertNifti(Write("cal.nii", s, RampValues({0, 1})));
+    const zx::ConvertedVolume v = zx::ConvertNifti(Write("cal.nii", s, RampValues({0, 1})));
     // Value n sits at i = n % 4, j = (n / 4) % 4, k = n / 16.
     auto grey = [&](int n) { return At(v, 3 - n % 4, 126 + 3 - (n / 4) % 4, 126 + 3 - n / 16); };
     EXPECT_EQ(grey(0), 0);
@@ -528,7 +528,7 @@ TEST_F(NiftiTest, WithoutCalibrationOutliersAreIgnoredByPercentileWindow) {
     std::vector<double> shuffled(1000);
     for (int n = 0; n < 1000; ++n) shuffled[order[n]] = values[n];
 
-    const zx::NiftiVolume v = zx::ConvertNifti(Write("auto.nii", s, shuffled));
+    const zx::ConvertedVolume v = zx::ConvertNifti(Write("auto.nii", s, shuffled));
     auto grey = [&](int n) {
         const int pos = order[n];
         return At(v, 9 - pos % 10, 123 + 9 - (pos / 10) % 10, 123 + 9 - pos / 100);
@@ -556,9 +556,9 @@ TEST_F(NiftiTest, IntegerSamplesGetTheSameWindowAsTheSameValuesStoredAsFloats) {
             std::vector<double> values(24 * 20 * 16);
             for (double& v : values) v = double(rng() % std::uint32_t(top / 2));
             values[5] = top;  // one bright outlier
-            const zx::NiftiVolume counted = zx::ConvertNifti(Write("int.nii", s, values));
+            const zx::ConvertedVolume counted = zx::ConvertNifti(Write("int.nii", s, values));
             s.datatype = kFloat32;
-            const zx::NiftiVolume sorted = zx::ConvertNifti(Write("float.nii", s, values));
+            const zx::ConvertedVolume sorted = zx::ConvertNifti(Write("float.nii", s, values));
             EXPECT_TRUE(sorted.voxels == counted.voxels);
         }
     }
@@ -575,7 +575,7 @@ TEST_F(NiftiTest, InvertedOrEmptyCalibrationFallsBackToImageRange) {
         s.calMax = calMax;
         std::vector<double> values(64, 3);
         values[21] = 40;  // i=1 j=1 k=1
-        const zx::NiftiVolume v = zx::ConvertNifti(Write("marker.nii", s, values));
+        const zx::ConvertedVolume v = zx::ConvertNifti(Write("marker.nii", s, values));
         EXPECT_EQ(At(v, 2, 128, 128), 255);
         EXPECT_EQ(At(v, 3, 128, 128), 0);
     }
@@ -701,7 +701,7 @@ TEST_P(NiftiOrientationTest, MarkersLandOnTheirAnatomicalPositions) {
         const auto [i, j, k] = layout.index(m.r, m.a, m.s);
         values[static_cast<std::size_t>(i + layout.dims[0] * (j + layout.dims[1] * k))] = m.value;
     }
-    const zx::NiftiVolume v = zx::ConvertNifti(Write("anatomy.nii", s, values));
+    const zx::ConvertedVolume v = zx::ConvertNifti(Write("anatomy.nii", s, values));
     EXPECT_EQ(v.planes, kR);
     EXPECT_NEAR(v.voxelEdgeMm, 1.0, 1e-6);  // oblique columns hold rounded cosines
     EXPECT_TRUE(SameVolume(ExpectedAnatomy(), v.voxels));
@@ -736,7 +736,7 @@ TEST_F(NiftiTest, ThickSlicesAreInterpolatedToCubicVoxels) {
             const int fromBottom = topDown ? 3 - k : k;
             for (int n = 0; n < 64; ++n) values[k * 64 + n] = 40 + 60 * fromBottom;  // top slice is 220
         }
-        const zx::NiftiVolume v = zx::ConvertNifti(Write("thick.nii", s, values));
+        const zx::ConvertedVolume v = zx::ConvertNifti(Write("thick.nii", s, values));
 
         EXPECT_EQ(v.planes, 8);
         EXPECT_DOUBLE_EQ(v.voxelEdgeMm, 1.0);
@@ -762,7 +762,7 @@ TEST_F(NiftiTest, FineVoxelsKeepTheirResolution) {
     s.pixdim = {1, 0.5, 0.5, 2, 0, 0, 0, 0};
     s.calMin = 0;
     s.calMax = 255;
-    const zx::NiftiVolume v = zx::ConvertNifti(Write("fine.nii", s, std::vector<double>(1024, 255)));
+    const zx::ConvertedVolume v = zx::ConvertNifti(Write("fine.nii", s, std::vector<double>(1024, 255)));
     EXPECT_EQ(v.planes, 16);
     EXPECT_DOUBLE_EQ(v.voxelEdgeMm, 0.5);
     // 8 mm in each direction -> 16 cubic voxels, rows/columns 120..135.
@@ -779,7 +779,7 @@ TEST_F(NiftiTest, LargeImageIsShrunkToFitWithUniformScale) {
     s.dim = {3, 300, 20, 10, 1, 1, 1, 1};
     s.calMin = 0;
     s.calMax = 255;
-    const zx::NiftiVolume v = zx::ConvertNifti(Write("wide.nii", s, std::vector<double>(300 * 20 * 10, 200)));
+    const zx::ConvertedVolume v = zx::ConvertNifti(Write("wide.nii", s, std::vector<double>(300 * 20 * 10, 200)));
     EXPECT_EQ(v.planes, 256);
     EXPECT_DOUBLE_EQ(v.voxelEdgeMm, 300.0 / 256);
     // round(20 / 1.171875) = 17 columns (119..135), round(10 / 1.171875) = 9 rows (123..131).
@@ -803,7 +803,7 @@ TEST_F(NiftiTest, ShrunkGridIsCentredOnTheImage) {
     s.calMax = 255;
     std::vector<double> values(300 * 10 * 10);
     for (std::size_t n = 0; n < values.size(); ++n) values[n] = 20.0 * static_cast<double>((n / 300) % 10);
-    const zx::NiftiVolume v = zx::ConvertNifti(Write("ramp.nii", s, values));
+    const zx::ConvertedVolume v = zx::ConvertNifti(Write("ramp.nii", s, values));
     const int y0 = (kGrid - 9) / 2;
     for (int x : {0, 128, 255}) {
         for (int o = 0; o < 9; ++o) {
@@ -824,7 +824,7 @@ TEST_F(NiftiTest, VoxelSizeComesFromTransformNotPixdim) {
     s.calMax = 255;
     s.sformCode = 1;
     s.srow = {{{2, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 6, 0}}};
-    const zx::NiftiVolume v = zx::ConvertNifti(Write("sized.nii", s, std::vector<double>(64, 255)));
+    const zx::ConvertedVolume v = zx::ConvertNifti(Write("sized.nii", s, std::vector<double>(64, 255)));
     EXPECT_EQ(v.planes, 4);
     EXPECT_DOUBLE_EQ(v.voxelEdgeMm, 2.0);
     int rows = 0;
@@ -1002,10 +1002,10 @@ TEST(PlaneStream, GivesTheWholeImageResultPlaneByPlaneFromTwoThreads) {
     image.dims = dims;
     image.voxelToWorld = {{{0.9, 0.3, 0}, {-0.2, 0.8, 0.1}, {0, -0.1, 2.5}}};
     image.scaling = {0.5, -100};
-    const zx::NiftiVolume whole = zx::ToViewerVolume(image, "whole");
+    const zx::ConvertedVolume whole = zx::ToViewerVolume(image, "whole");
     for (bool windowed : {false, true}) {
         if (windowed) image.window = zx::Window{-300, 700};
-        const zx::NiftiVolume reference = windowed ? zx::ToViewerVolume(image, "whole") : whole;
+        const zx::ConvertedVolume reference = windowed ? zx::ToViewerVolume(image, "whole") : whole;
         zx::PlaneStream stream(dims, image.voxelToWorld, "planes", image.window);
         const std::int64_t plane = dims[0] * dims[1];
         auto feed = [&](std::int64_t first) {
@@ -1014,7 +1014,7 @@ TEST(PlaneStream, GivesTheWholeImageResultPlaneByPlaneFromTwoThreads) {
         std::thread other(feed, 1);
         feed(0);
         other.join();
-        const zx::NiftiVolume streamed = stream.Finish();
+        const zx::ConvertedVolume streamed = stream.Finish();
         EXPECT_EQ(streamed.planes, reference.planes);
         EXPECT_EQ(streamed.voxelEdgeMm, reference.voxelEdgeMm);
         // The same arithmetic in another order: a grey may round the other way.

@@ -157,7 +157,7 @@ QByteArray TinyNifti() {
 }  // namespace
 
 /// The file's bytes equal the first `planes` planes of `voxels`.
-::testing::AssertionResult SameVolume(const QByteArray& file, const zx::NiftiVolume& v) {
+::testing::AssertionResult SameVolume(const QByteArray& file, const zx::ConvertedVolume& v) {
     if (file.size() != qsizetype(v.planes) * 65536)
         return ::testing::AssertionFailure() << file.size() << " bytes for " << v.planes << " planes";
     if (std::all_of(file.begin(), file.end(), [](char c) { return c == 0; }))
