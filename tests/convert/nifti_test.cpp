@@ -1,5 +1,6 @@
 #include "convert/nifti.h"
 #include "convert/plane_stream.h"
+#include "support/nifti_writer.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -30,154 +31,8 @@ namespace fs = std::filesystem;
 constexpr int kGrid = 256;
 constexpr std::size_t kVolumeBytes = std::size_t{kGrid} * kGrid * kGrid;
 
-// NIfTI datatype codes.
-constexpr int kUInt8 = 2, kInt16 = 4, kInt32 = 8, kFloat32 = 16, kComplex64 = 32, kFloat64 = 64,
-              kRgb24 = 128, kInt8 = 256, kUInt16 = 512, kUInt32 = 768, kInt64 = 1024;
-
-// ---------------------------------------------------------------------------
-// Building NIfTI files.
-
-struct TestImage {
-    int version = 1;  // 1 or 2
-    bool bigEndian = false;
-    bool gzip = false;
-    int datatype = kUInt8;
-    std::array<std::int64_t, 8> dim = {3, 4, 4, 4, 1, 1, 1, 1};
-    std::array<double, 8> pixdim = {1, 1, 1, 1, 0, 0, 0, 0};
-    double sclSlope = 0, sclInter = 0;
-    double calMin = 0, calMax = 0;
-    int qformCode = 0, sformCode = 0;
-    std::array<double, 3> quatern = {0, 0, 0};
-    std::array<double, 3> qoffset = {0, 0, 0};
-    std::array<std::array<double, 4>, 3> srow = {};
-    std::optional<double> voxOffset;        // default: header + 4 extension bytes
-    std::optional<std::int32_t> sizeofHdr;  // default: 348 or 540
-    std::optional<std::string> magic;       // default: the version's magic
-};
-
-std::size_t HeaderSize(const TestImage& s) { return s.version == 1 ? 348 : 540; }
-
-int BytesPerVoxel(int datatype) {
-    switch (datatype) {
-        case kUInt8:
-        case kInt8: return 1;
-        case kInt16:
-        case kUInt16: return 2;
-        case kInt32:
-        case kUInt32:
-        case kFloat32: return 4;
-        case kFloat64:
-        case kInt64:
-        case kComplex64: return 8;
-        case kRgb24: return 3;
-        default: return 1;
-    }
-}
-
-template <typename T>
-void Put(std::vector<unsigned char>& buf, std::size_t offset, T value, bool bigEndian) {
-    unsigned char bytes[sizeof(T)];
-    std::memcpy(bytes, &value, sizeof(T));
-    if (bigEndian != (std::endian::native == std::endian::big)) std::reverse(bytes, bytes + sizeof(T));
-    std::memcpy(buf.data() + offset, bytes, sizeof(T));
-}
-
-std::vector<unsigned char> EncodeHeader(const TestImage& s) {
-    const bool be = s.bigEndian;
-    const std::size_t headerSize = HeaderSize(s);
-    const double voxOffset = s.voxOffset.value_or(static_cast<double>(headerSize + 4));
-    std::vector<unsigned char> h(headerSize, 0);
-    Put<std::int32_t>(h, 0, s.sizeofHdr.value_or(static_cast<std::int32_t>(headerSize)), be);
-    if (s.version == 1) {
-        for (int i = 0; i < 8; ++i) {
-            Put<std::int16_t>(h, 40 + 2 * i, static_cast<std::int16_t>(s.dim[i]), be);
-            Put<float>(h, 76 + 4 * i, static_cast<float>(s.pixdim[i]), be);
-        }
-        Put<std::int16_t>(h, 70, static_cast<std::int16_t>(s.datatype), be);
-        Put<std::int16_t>(h, 72, static_cast<std::int16_t>(8 * BytesPerVoxel(s.datatype)), be);
-        Put<float>(h, 108, static_cast<float>(voxOffset), be);
-        Put<float>(h, 112, static_cast<float>(s.sclSlope), be);
-        Put<float>(h, 116, static_cast<float>(s.sclInter), be);
-        Put<float>(h, 124, static_cast<float>(s.calMax), be);
-        Put<float>(h, 128, static_cast<float>(s.calMin), be);
-        Put<std::int16_t>(h, 252, static_cast<std::int16_t>(s.qformCode), be);
-        Put<std::int16_t>(h, 254, static_cast<std::int16_t>(s.sformCode), be);
-        for (int i = 0; i < 3; ++i) {
-            Put<float>(h, 256 + 4 * i, static_cast<float>(s.quatern[i]), be);
-            Put<float>(h, 268 + 4 * i, static_cast<float>(s.qoffset[i]), be);
-        }
-        for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 4; ++c) Put<float>(h, 280 + 16 * r + 4 * c, static_cast<float>(s.srow[r][c]), be);
-        const std::string magic = s.magic.value_or(std::string("n+1\0", 4));
-        std::memcpy(h.data() + 344, magic.data(), std::min<std::size_t>(magic.size(), 4));
-    } else {
-        const std::string magic = s.magic.value_or(std::string("n+2\0\r\n\032\n", 8));
-        std::memcpy(h.data() + 4, magic.data(), std::min<std::size_t>(magic.size(), 8));
-        Put<std::int16_t>(h, 12, static_cast<std::int16_t>(s.datatype), be);
-        Put<std::int16_t>(h, 14, static_cast<std::int16_t>(8 * BytesPerVoxel(s.datatype)), be);
-        for (int i = 0; i < 8; ++i) {
-            Put<std::int64_t>(h, 16 + 8 * i, s.dim[i], be);
-            Put<double>(h, 104 + 8 * i, s.pixdim[i], be);
-        }
-        Put<std::int64_t>(h, 168, static_cast<std::int64_t>(voxOffset), be);
-        Put<double>(h, 176, s.sclSlope, be);
-        Put<double>(h, 184, s.sclInter, be);
-        Put<double>(h, 192, s.calMax, be);
-        Put<double>(h, 200, s.calMin, be);
-        Put<std::int32_t>(h, 344, s.qformCode, be);
-        Put<std::int32_t>(h, 348, s.sformCode, be);
-        for (int i = 0; i < 3; ++i) {
-            Put<double>(h, 352 + 8 * i, s.quatern[i], be);
-            Put<double>(h, 376 + 8 * i, s.qoffset[i], be);
-        }
-        for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 4; ++c) Put<double>(h, 400 + 32 * r + 8 * c, s.srow[r][c], be);
-    }
-    h.resize(headerSize + 4, 0);  // the 4 "no extension" bytes
-    return h;
-}
-
-template <typename T>
-void AppendValues(std::vector<unsigned char>& out, const std::vector<double>& values, bool bigEndian) {
-    const std::size_t start = out.size();
-    out.resize(start + values.size() * sizeof(T));
-    for (std::size_t i = 0; i < values.size(); ++i)
-        Put<T>(out, start + i * sizeof(T), static_cast<T>(values[i]), bigEndian);
-}
-
-std::vector<unsigned char> EncodeFile(const TestImage& s, const std::vector<double>& values) {
-    std::vector<unsigned char> bytes = EncodeHeader(s);
-    // Zero padding (standing in for header extensions) up to the data.
-    if (s.voxOffset && *s.voxOffset > static_cast<double>(bytes.size()))
-        bytes.resize(static_cast<std::size_t>(*s.voxOffset), 0);
-    switch (s.datatype) {
-        case kUInt8: AppendValues<std::uint8_t>(bytes, values, s.bigEndian); break;
-        case kInt8: AppendValues<std::int8_t>(bytes, values, s.bigEndian); break;
-        case kInt16: AppendValues<std::int16_t>(bytes, values, s.bigEndian); break;
-        case kUInt16: AppendValues<std::uint16_t>(bytes, values, s.bigEndian); break;
-        case kInt32: AppendValues<std::int32_t>(bytes, values, s.bigEndian); break;
-        case kUInt32: AppendValues<std::uint32_t>(bytes, values, s.bigEndian); break;
-        case kFloat32: AppendValues<float>(bytes, values, s.bigEndian); break;
-        case kFloat64: AppendValues<double>(bytes, values, s.bigEndian); break;
-        default: bytes.resize(bytes.size() + values.size() * BytesPerVoxel(s.datatype), 0); break;
-    }
-    return bytes;
-}
-
-std::vector<unsigned char> Gzip(const std::vector<unsigned char>& plain) {
-    uLongf size = compressBound(static_cast<uLong>(plain.size())) + 32;
-    std::vector<unsigned char> out(size);
-    z_stream zs{};
-    EXPECT_EQ(deflateInit2(&zs, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);  // gzip wrapper
-    zs.next_in = const_cast<unsigned char*>(plain.data());
-    zs.avail_in = static_cast<uInt>(plain.size());
-    zs.next_out = out.data();
-    zs.avail_out = static_cast<uInt>(out.size());
-    EXPECT_EQ(deflate(&zs, Z_FINISH), Z_STREAM_END);
-    out.resize(zs.total_out);
-    deflateEnd(&zs);
-    return out;
-}
+using zxtest::Gzip;
+using zxtest::NiftiFields;
 
 // ---------------------------------------------------------------------------
 // Viewer volume helpers.
@@ -256,17 +111,14 @@ protected:
         return path.string();
     }
 
-    std::string Write(const std::string& name, const TestImage& s, const std::vector<double>& values) {
-        const std::vector<unsigned char> plain = EncodeFile(s, values);
-        return WriteBytes(name, s.gzip ? Gzip(plain) : plain);
+    std::string Write(const std::string& name, const NiftiFields& s, const std::vector<double>& values) {
+        return WriteBytes(name, zxtest::NiftiFile(s, values));
     }
 
     // Writes a header followed by `dataBytes` zero bytes, or nothing if no
     // count is given.
-    std::string WriteHeaderOnly(const std::string& name, const TestImage& s, std::size_t dataBytes = 0) {
-        std::vector<unsigned char> bytes = EncodeHeader(s);
-        bytes.resize(bytes.size() + dataBytes, 0);
-        return WriteBytes(name, s.gzip ? Gzip(bytes) : bytes);
+    std::string WriteHeaderOnly(const std::string& name, const NiftiFields& s, std::size_t dataBytes = 0) {
+        return WriteBytes(name, zxtest::NiftiHeaderFile(s, dataBytes));
     }
 
     fs::path dir_;
@@ -313,14 +165,14 @@ struct StorageCase {
 };
 
 const TypeCase kTypes[] = {
-    {"uint8", kUInt8, {0, 4}},
-    {"int8", kInt8, {-128, 4}},
-    {"int16", kInt16, {-30000, 900}},
-    {"uint16", kUInt16, {1000, 1000}},          // above 32767: must not be read as signed
-    {"int32", kInt32, {-2000000000, 60000000}},
-    {"uint32", kUInt32, {3000000000.0, 16000000}},  // above 2^31
-    {"float32", kFloat32, {-1.5, 0.25}},
-    {"float64", kFloat64, {-1e10, 1e9}},
+    {"uint8", zxtest::kNiftiUInt8, {0, 4}},
+    {"int8", zxtest::kNiftiInt8, {-128, 4}},
+    {"int16", zxtest::kNiftiInt16, {-30000, 900}},
+    {"uint16", zxtest::kNiftiUInt16, {1000, 1000}},          // above 32767: must not be read as signed
+    {"int32", zxtest::kNiftiInt32, {-2000000000, 60000000}},
+    {"uint32", zxtest::kNiftiUInt32, {3000000000.0, 16000000}},  // above 2^31
+    {"float32", zxtest::kNiftiFloat32, {-1.5, 0.25}},
+    {"float64", zxtest::kNiftiFloat64, {-1e10, 1e9}},
 };
 
 const StorageCase kStorages[] = {
@@ -339,7 +191,7 @@ class NiftiDataTypeTest : public NiftiTest,
 
 TEST_P(NiftiDataTypeTest, RampDecodesToExpectedGreyValues) {
     const auto& [type, storage] = GetParam();
-    TestImage s;
+    NiftiFields s;
     s.version = storage.version;
     s.bigEndian = storage.bigEndian;
     s.gzip = storage.gzip;
@@ -364,7 +216,7 @@ INSTANTIATE_TEST_SUITE_P(AllTypesAndStorages, NiftiDataTypeTest,
 // File container details.
 
 TEST_F(NiftiTest, CompressionIsRecognisedByContentNotByName) {
-    TestImage s;
+    NiftiFields s;
     s.calMin = 0;
     s.calMax = 63;
     const std::vector<double> values = RampValues({0, 1});
@@ -382,7 +234,7 @@ TEST_F(NiftiTest, DataIsReadFromVoxOffsetPastExtensions) {
     for (int version : {1, 2}) {
         for (bool gzip : {false, true}) {
             SCOPED_TRACE("version " + std::to_string(version) + (gzip ? " gzip" : " plain"));
-            TestImage s;
+            NiftiFields s;
             s.version = version;
             s.gzip = gzip;
             s.calMin = 0;
@@ -397,7 +249,7 @@ TEST_F(NiftiTest, DataIsReadFromVoxOffsetPastExtensions) {
 TEST_F(NiftiTest, FourDimensionalFileGivesItsFirstVolume) {
     for (int version : {1, 2}) {
         SCOPED_TRACE("version " + std::to_string(version));
-        TestImage s;
+        NiftiFields s;
         s.version = version;
         s.dim = {4, 4, 4, 4, 3, 1, 1, 1};
         s.calMin = 0;
@@ -411,7 +263,7 @@ TEST_F(NiftiTest, FourDimensionalFileGivesItsFirstVolume) {
 
 TEST_F(NiftiTest, SizesBeyondTheRankAreIgnored) {
     // dim[0] = 2: a single slice, whatever stale value dim[3] holds.
-    TestImage s;
+    NiftiFields s;
     s.dim = {2, 4, 4, 99, 5, 1, 1, 1};
     s.calMin = 0;
     s.calMax = 15;
@@ -429,8 +281,8 @@ TEST_F(NiftiTest, SizesBeyondTheRankAreIgnored) {
 // Intensities: scaling, display window, invalid values.
 
 TEST_F(NiftiTest, ScaleSlopeAndInterceptAreApplied) {
-    TestImage s;
-    s.datatype = kInt16;
+    NiftiFields s;
+    s.datatype = zxtest::kNiftiInt16;
     s.sclSlope = 2;
     s.sclInter = -10;
     s.calMin = -10;  // window in scaled units: raw 0..63 -> -10..116
@@ -442,7 +294,7 @@ TEST_F(NiftiTest, ScaleSlopeAndInterceptAreApplied) {
 TEST_F(NiftiTest, ZeroOrInvalidSlopeMeansUnscaled) {
     for (double slope : {0.0, std::numeric_limits<double>::quiet_NaN()}) {
         SCOPED_TRACE(slope);
-        TestImage s;
+        NiftiFields s;
         s.version = 2;
         s.sclSlope = slope;
         s.sclInter = 1000;  // ignored together with the slope
@@ -456,9 +308,9 @@ TEST_F(NiftiTest, ZeroOrInvalidSlopeMeansUnscaled) {
 TEST_F(NiftiTest, NanAndInfinityCountAsZero) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
-    for (int datatype : {kFloat32, kFloat64}) {
+    for (int datatype : {zxtest::kNiftiFloat32, zxtest::kNiftiFloat64}) {
         SCOPED_TRACE(datatype);
-        TestImage s;
+        NiftiFields s;
         s.datatype = datatype;
         s.calMin = -10;  // 0 sits in the middle of the window
         s.calMax = 10;
@@ -479,15 +331,15 @@ TEST_F(NiftiTest, NanAndInfinityCountAsZero) {
 
 TEST_F(NiftiTest, ExtremeValuesAndGainsGiveDefinedGreys) {
     // ±1.7e308 next to each other: interpolation meets ∞ − ∞.
-    TestImage s;
-    s.datatype = kFloat64;
+    NiftiFields s;
+    s.datatype = zxtest::kNiftiFloat64;
     std::vector<double> values(64);
     for (int i = 0; i < 64; ++i) values[std::size_t(i)] = (i % 2 ? 1.7e308 : -1.7e308);
     const zx::ConvertedVolume a = zx::ConvertNifti(Write("huge.nii", s, values));
     EXPECT_GT(a.planes, 0);
     // A window 5e-324 wide: the gain is infinite and 0 · ∞ is NaN.
-    TestImage t;
-    t.datatype = kUInt8;
+    NiftiFields t;
+    t.datatype = zxtest::kNiftiUInt8;
     t.version = 2;  // double-precision calibration fields
     t.calMin = 0;
     t.calMax = 5e-324;
@@ -496,7 +348,7 @@ TEST_F(NiftiTest, ExtremeValuesAndGainsGiveDefinedGreys) {
 }
 
 TEST_F(NiftiTest, CalibrationWindowClipsOutsideValues) {
-    TestImage s;
+    NiftiFields s;
     s.calMin = 16;
     s.calMax = 47;
     const zx::ConvertedVolume v = zx::ConvertNifti(Write("cal.nii", s, RampValues({0, 1})));
@@ -513,9 +365,9 @@ TEST_F(NiftiTest, CalibrationWindowClipsOutsideValues) {
 TEST_F(NiftiTest, WithoutCalibrationOutliersAreIgnoredByPercentileWindow) {
     // 1000 voxels: 4 dark and 4 bright outliers around a body of values
     // spread evenly over 100..200. The window follows the body.
-    TestImage s;
+    NiftiFields s;
     s.dim = {3, 10, 10, 10, 1, 1, 1, 1};
-    s.datatype = kFloat32;
+    s.datatype = zxtest::kNiftiFloat32;
     std::vector<double> values(1000);
     for (int n = 0; n < 992; ++n) values[n] = 100 + n * 100.0 / 991;
     for (int n = 992; n < 996; ++n) values[n] = -5000;
@@ -545,10 +397,10 @@ TEST_F(NiftiTest, IntegerSamplesGetTheSameWindowAsTheSameValuesStoredAsFloats) {
     // greys must equal those of the sorted float samples, for a rising and
     // a falling rescale, outliers included.
     std::mt19937 rng(3);
-    for (auto [type, top] : {std::pair{kInt16, 3000}, std::pair{kUInt8, 255}}) {
+    for (auto [type, top] : {std::pair{zxtest::kNiftiInt16, 3000}, std::pair{zxtest::kNiftiUInt8, 255}}) {
         for (double slope : {1.5, -2.0}) {
             SCOPED_TRACE(slope);
-            TestImage s;
+            NiftiFields s;
             s.dim = {3, 24, 20, 16, 1, 1, 1, 1};
             s.datatype = type;
             s.sclSlope = slope;
@@ -557,7 +409,7 @@ TEST_F(NiftiTest, IntegerSamplesGetTheSameWindowAsTheSameValuesStoredAsFloats) {
             for (double& v : values) v = double(rng() % std::uint32_t(top / 2));
             values[5] = top;  // one bright outlier
             const zx::ConvertedVolume counted = zx::ConvertNifti(Write("int.nii", s, values));
-            s.datatype = kFloat32;
+            s.datatype = zxtest::kNiftiFloat32;
             const zx::ConvertedVolume sorted = zx::ConvertNifti(Write("float.nii", s, values));
             EXPECT_TRUE(sorted.voxels == counted.voxels);
         }
@@ -569,8 +421,8 @@ TEST_F(NiftiTest, InvertedOrEmptyCalibrationFallsBackToImageRange) {
     // whole value range is used and the marker stays visible.
     for (auto [calMin, calMax] : {std::pair{0.0, 0.0}, std::pair{50.0, 10.0}}) {
         SCOPED_TRACE(calMin);
-        TestImage s;
-        s.datatype = kInt16;
+        NiftiFields s;
+        s.datatype = zxtest::kNiftiInt16;
         s.calMin = calMin;
         s.calMax = calMax;
         std::vector<double> values(64, 3);
@@ -614,10 +466,10 @@ struct Layout {
     const char* name;
     std::array<std::int64_t, 3> dims;
     std::function<std::array<int, 3>(int r, int a, int s)> index;  // anatomy -> (i, j, k)
-    std::function<void(TestImage&)> transform;
+    std::function<void(NiftiFields&)> transform;
 };
 
-void SetSform(TestImage& s, std::array<std::array<double, 4>, 3> rows) {
+void SetSform(NiftiFields& s, std::array<std::array<double, 4>, 3> rows) {
     s.sformCode = 2;
     s.srow = rows;
 }
@@ -625,56 +477,56 @@ void SetSform(TestImage& s, std::array<std::array<double, 4>, 3> rows) {
 const Layout kLayouts[] = {
     {"RasWithoutTransform", {kR, kA, kS},
      [](int r, int a, int s) { return std::array{kR - 1 - r, kA - 1 - a, kS - 1 - s}; },
-     [](TestImage&) {}},
+     [](NiftiFields&) {}},
     {"RasSform", {kR, kA, kS},
      [](int r, int a, int s) { return std::array{kR - 1 - r, kA - 1 - a, kS - 1 - s}; },
-     [](TestImage& s) { SetSform(s, {{{1, 0, 0, -2}, {0, 1, 0, -3}, {0, 0, 1, 4}}}); }},
+     [](NiftiFields& s) { SetSform(s, {{{1, 0, 0, -2}, {0, 1, 0, -3}, {0, 0, 1, 4}}}); }},
     {"LpsSform", {kR, kA, kS},
      [](int r, int a, int s) { return std::array{r, a, kS - 1 - s}; },
-     [](TestImage& s) { SetSform(s, {{{-1, 0, 0, 2}, {0, -1, 0, 3}, {0, 0, 1, -3}}}); }},
+     [](NiftiFields& s) { SetSform(s, {{{-1, 0, 0, 2}, {0, -1, 0, 3}, {0, 0, 1, -3}}}); }},
     {"LpsQformHalfTurnAboutZ", {kR, kA, kS},
      [](int r, int a, int s) { return std::array{r, a, kS - 1 - s}; },
-     [](TestImage& s) {
+     [](NiftiFields& s) {
          s.qformCode = 1;
          s.quatern = {0, 0, 1};
      }},
     {"QformQuarterTurnAboutZ", {kA, kR, kS},  // i: posterior->anterior, j: right->left
      [](int r, int a, int s) { return std::array{kA - 1 - a, r, kS - 1 - s}; },
-     [](TestImage& s) {
+     [](NiftiFields& s) {
          s.qformCode = 1;
          s.quatern = {0, 0, std::sqrt(0.5)};
      }},
     {"QformThirdTurnAboutDiagonal", {kA, kS, kR},  // i -> anterior, j -> superior, k -> right
      [](int r, int a, int s) { return std::array{kA - 1 - a, kS - 1 - s, kR - 1 - r}; },
-     [](TestImage& s) {
+     [](NiftiFields& s) {
          s.qformCode = 1;
          s.quatern = {0.5, 0.5, 0.5};
      }},
     {"QformWithNegativeQfac", {kR, kA, kS},  // k runs toward inferior
      [](int r, int a, int s) { return std::array{kR - 1 - r, kA - 1 - a, s}; },
-     [](TestImage& s) {
+     [](NiftiFields& s) {
          s.qformCode = 1;
          s.pixdim[0] = -1;
      }},
     {"PermutedSform", {kS, kR, kA},  // i: superior->inferior, j: left->right, k: anterior->posterior
      [](int r, int a, int s) { return std::array{s, kR - 1 - r, a}; },
-     [](TestImage& s) { SetSform(s, {{{0, 1, 0, 0}, {0, 0, -1, 0}, {-1, 0, 0, 0}}}); }},
+     [](NiftiFields& s) { SetSform(s, {{{0, 1, 0, 0}, {0, 0, -1, 0}, {-1, 0, 0, 0}}}); }},
     {"PermutedSlightlyObliqueSform", {kS, kR, kA},  // as above, rotated 12 degrees about z
      [](int r, int a, int s) { return std::array{s, kR - 1 - r, a}; },
-     [](TestImage& s) {
+     [](NiftiFields& s) {
          const double c = std::cos(12 * std::numbers::pi / 180), n = std::sin(12 * std::numbers::pi / 180);
          // Columns (i, j, k) = R * (0,0,-1), R * (1,0,0), R * (0,-1,0).
          SetSform(s, {{{0, c, n, 0}, {0, n, -c, 0}, {-1, 0, 0, 0}}});
      }},
     {"SformWinsOverQform", {kR, kA, kS},  // qform claims RAS, sform says LPS
      [](int r, int a, int s) { return std::array{r, a, kS - 1 - s}; },
-     [](TestImage& s) {
+     [](NiftiFields& s) {
          s.qformCode = 1;
          SetSform(s, {{{-1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 1, 0}}});
      }},
     {"QformUsedWhenSformCodeIsZero", {kR, kA, kS},  // stale sform rows are ignored
      [](int r, int a, int s) { return std::array{r, a, kS - 1 - s}; },
-     [](TestImage& s) {
+     [](NiftiFields& s) {
          s.qformCode = 1;
          s.quatern = {0, 0, 1};
          s.srow = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}}};
@@ -688,7 +540,7 @@ class NiftiOrientationTest : public NiftiTest,
 
 TEST_P(NiftiOrientationTest, MarkersLandOnTheirAnatomicalPositions) {
     const auto& [layout, version] = GetParam();
-    TestImage s;
+    NiftiFields s;
     s.version = version;
     s.bigEndian = version == 2;
     s.dim = {3, layout.dims[0], layout.dims[1], layout.dims[2], 1, 1, 1, 1};
@@ -722,7 +574,7 @@ TEST_F(NiftiTest, ThickSlicesAreInterpolatedToCubicVoxels) {
     // Slices stored bottom-up (k toward superior) and top-down must agree.
     for (bool topDown : {false, true}) {
         SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
-        TestImage s;
+        NiftiFields s;
         s.dim = {3, 8, 8, 4, 1, 1, 1, 1};
         s.pixdim = {1, 1, 1, 3, 0, 0, 0, 0};
         s.calMin = 0;
@@ -757,7 +609,7 @@ TEST_F(NiftiTest, ThickSlicesAreInterpolatedToCubicVoxels) {
 
 TEST_F(NiftiTest, FineVoxelsKeepTheirResolution) {
     // 0.5 x 0.5 x 2 mm: the output uses the finest spacing, 0.5 mm.
-    TestImage s;
+    NiftiFields s;
     s.dim = {3, 16, 16, 4, 1, 1, 1, 1};
     s.pixdim = {1, 0.5, 0.5, 2, 0, 0, 0, 0};
     s.calMin = 0;
@@ -775,7 +627,7 @@ TEST_F(NiftiTest, FineVoxelsKeepTheirResolution) {
 TEST_F(NiftiTest, LargeImageIsShrunkToFitWithUniformScale) {
     // 300 mm right-left, 20 mm front-back, 10 mm top-bottom: the largest
     // extent sets the voxel edge to 300/256 mm.
-    TestImage s;
+    NiftiFields s;
     s.dim = {3, 300, 20, 10, 1, 1, 1, 1};
     s.calMin = 0;
     s.calMax = 255;
@@ -797,7 +649,7 @@ TEST_F(NiftiTest, ShrunkGridIsCentredOnTheImage) {
     // 10 mm front to back become 9 voxels of 300/256 mm, 0.55 mm more than
     // the image: the excess is split evenly, so a linear ramp from front
     // (180) to back (0) comes out point-symmetric about its middle.
-    TestImage s;
+    NiftiFields s;
     s.dim = {3, 300, 10, 10, 1, 1, 1, 1};
     s.calMin = 0;
     s.calMax = 255;
@@ -819,7 +671,7 @@ TEST_F(NiftiTest, ShrunkGridIsCentredOnTheImage) {
 
 TEST_F(NiftiTest, VoxelSizeComesFromTransformNotPixdim) {
     // pixdim says 1 mm, the sform says 2 x 2 x 6 mm (and wins).
-    TestImage s;
+    NiftiFields s;
     s.calMin = 0;
     s.calMax = 255;
     s.sformCode = 1;
@@ -863,7 +715,7 @@ TEST_F(NiftiTest, RejectsFilesThatAreNotNifti) {
 
     for (bool bigEndian : {false, true}) {
         SCOPED_TRACE(bigEndian);
-        TestImage s;
+        NiftiFields s;
         s.bigEndian = bigEndian;
         s.sizeofHdr = 349;
         ExpectFailure(WriteHeaderOnly("size349.nii", s, 64), "Kopfgröße");
@@ -871,7 +723,7 @@ TEST_F(NiftiTest, RejectsFilesThatAreNotNifti) {
 
     for (int version : {1, 2}) {
         SCOPED_TRACE(version);
-        TestImage s;
+        NiftiFields s;
         s.version = version;
         s.magic = std::string("nope\0\0\0\0", 8);
         ExpectFailure(WriteHeaderOnly("magic.nii", s, 64), "magic");
@@ -880,15 +732,15 @@ TEST_F(NiftiTest, RejectsFilesThatAreNotNifti) {
     }
 
     // A NIfTI-2 header whose magic lost its line-ending check bytes (text-mode transfer).
-    TestImage mangled;
+    NiftiFields mangled;
     mangled.version = 2;
     mangled.magic = std::string("n+2\0\n\032\n\0", 8);
     ExpectFailure(WriteHeaderOnly("mangled.nii", mangled, 64), "magic");
 }
 
 TEST_F(NiftiTest, RejectsTruncatedFiles) {
-    TestImage s;
-    const std::vector<unsigned char> full = EncodeFile(s, RampValues({0, 1}));
+    NiftiFields s;
+    const std::vector<unsigned char> full = zxtest::NiftiPlain(s, RampValues({0, 1}));
 
     // Header cut short.
     ExpectFailure(WriteBytes("short.nii", std::vector<unsigned char>(full.begin(), full.begin() + 100)),
@@ -899,12 +751,12 @@ TEST_F(NiftiTest, RejectsTruncatedFiles) {
     ExpectFailure(WriteBytes("half.nii.gz", Gzip(half)), "endet zu früh");
 
     // A gzip stream cut in the middle.
-    TestImage big;
+    NiftiFields big;
     big.dim = {3, 40, 40, 40, 1, 1, 1, 1};
     std::vector<double> noise(64000);
     std::mt19937 rng(3);
     for (double& x : noise) x = static_cast<double>(rng() % 256);
-    const std::vector<unsigned char> gz = Gzip(EncodeFile(big, noise));
+    const std::vector<unsigned char> gz = Gzip(zxtest::NiftiPlain(big, noise));
     ExpectFailure(WriteBytes("cut.nii.gz", std::vector<unsigned char>(gz.begin(), gz.begin() + gz.size() / 2)),
                   "abgeschnitten");
 
@@ -919,14 +771,14 @@ TEST_F(NiftiTest, RejectsInvalidDimensions) {
         SCOPED_TRACE(version);
         for (int axis = 1; axis <= 3; ++axis) {
             for (std::int64_t bad : {0, -4}) {
-                TestImage s;
+                NiftiFields s;
                 s.version = version;
                 s.dim[axis] = bad;
                 ExpectFailure(WriteHeaderOnly("dims.nii", s, 64), "Dimension " + std::to_string(axis));
             }
         }
         for (std::int64_t rank : {0, 8, -1}) {
-            TestImage s;
+            NiftiFields s;
             s.version = version;
             s.dim[0] = rank;
             ExpectFailure(WriteHeaderOnly("rank.nii", s, 64), "dim[0]");
@@ -937,8 +789,8 @@ TEST_F(NiftiTest, RejectsInvalidDimensions) {
 TEST_F(NiftiTest, RefusesImagesAboveTwoGibibytesBeforeReadingData) {
     // Only headers are written: the size must be refused from the header
     // alone, with a size message rather than a missing-data one.
-    TestImage s;
-    s.datatype = kInt16;
+    NiftiFields s;
+    s.datatype = zxtest::kNiftiInt16;
     s.dim = {3, 1024, 1024, 1025, 1, 1, 1, 1};  // just over 2 GiB
     ExpectFailure(WriteHeaderOnly("big.nii", s), "2 GiB");
     s.gzip = true;
@@ -950,9 +802,9 @@ TEST_F(NiftiTest, RefusesImagesAboveTwoGibibytesBeforeReadingData) {
     ExpectFailure(WriteHeaderOnly("limit.nii", s), "weniger Bilddaten");
 
     // NIfTI-2 sizes whose product overflows 64 bits.
-    TestImage huge;
+    NiftiFields huge;
     huge.version = 2;
-    huge.datatype = kFloat64;
+    huge.datatype = zxtest::kNiftiFloat64;
     huge.dim = {3, std::int64_t{1} << 40, std::int64_t{1} << 40, std::int64_t{1} << 40, 1, 1, 1, 1};
     ExpectFailure(WriteHeaderOnly("huge.nii", huge), "2 GiB");
 }
@@ -960,29 +812,29 @@ TEST_F(NiftiTest, RefusesImagesAboveTwoGibibytesBeforeReadingData) {
 TEST_F(NiftiTest, RejectsBadDataOffsets) {
     for (bool gzip : {false, true}) {
         SCOPED_TRACE(gzip);
-        TestImage s;
+        NiftiFields s;
         s.gzip = gzip;
         s.voxOffset = 5000;  // the file is far shorter
         ExpectFailure(WriteHeaderOnly("past.nii", s, 64), gzip ? "endet zu früh" : "hinter dem Dateiende");
     }
     for (int version : {1, 2}) {
-        TestImage s;
+        NiftiFields s;
         s.version = version;
         s.voxOffset = 100;
         ExpectFailure(WriteHeaderOnly("inside.nii", s, 512), "liegt im Dateikopf");
         s.voxOffset = -8;
         ExpectFailure(WriteHeaderOnly("negative.nii", s, 512), "vox_offset");
     }
-    TestImage nanOffset;
+    NiftiFields nanOffset;
     nanOffset.voxOffset = std::numeric_limits<double>::quiet_NaN();
     ExpectFailure(WriteHeaderOnly("nan.nii", nanOffset, 512), "vox_offset");
 }
 
 TEST_F(NiftiTest, RejectsUnsupportedDataTypes) {
     for (int version : {1, 2}) {
-        for (int datatype : {0, 1, kComplex64, kRgb24, kInt64, 12345}) {
+        for (int datatype : {0, 1, zxtest::kNiftiComplex64, zxtest::kNiftiRgb24, zxtest::kNiftiInt64, 12345}) {
             SCOPED_TRACE(datatype);
-            TestImage s;
+            NiftiFields s;
             s.version = version;
             s.datatype = datatype;
             ExpectFailure(WriteHeaderOnly("type.nii", s, 64 * 16), "nicht unterstützter Voxel-Datentyp");
