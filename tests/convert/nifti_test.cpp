@@ -1,6 +1,7 @@
 #include "convert/nifti.h"
 #include "convert/plane_stream.h"
 #include "support/nifti_writer.h"
+#include "support/reference_resampler.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -842,22 +843,21 @@ TEST_F(NiftiTest, RejectsUnsupportedDataTypes) {
     }
 }
 
-TEST(PlaneStream, GivesTheWholeImageResultPlaneByPlaneFromTwoThreads) {
-    // The whole-image conversion is the oracle: an oblique, anisotropic
-    // int16 image with a rescale, fed in planes from two threads.
+TEST(PlaneStream, GivesTheReferenceResultPlaneByPlaneFromTwoThreads) {
+    // An oblique, anisotropic int16 image with a rescale, fed in planes
+    // from two threads, with its own window and with a given one.
     std::mt19937 random(7);
     const std::array<std::int64_t, 3> dims = {37, 29, 23};
     std::vector<std::int16_t> samples(std::size_t(dims[0] * dims[1] * dims[2]));
     for (auto& v : samples) v = std::int16_t(int(random() % 4000) - 1000);
-    zx::ImageData<std::int16_t> image;
-    image.raw = reinterpret_cast<const unsigned char*>(samples.data());
+    zxtest::ReferenceImage<std::int16_t> image;
+    image.samples = samples.data();
     image.dims = dims;
     image.voxelToWorld = {{{0.9, 0.3, 0}, {-0.2, 0.8, 0.1}, {0, -0.1, 2.5}}};
     image.scaling = {0.5, -100};
-    const zx::ConvertedVolume whole = zx::ToViewerVolume(image, "whole");
     for (bool windowed : {false, true}) {
         if (windowed) image.window = zx::Window{-300, 700};
-        const zx::ConvertedVolume reference = windowed ? zx::ToViewerVolume(image, "whole") : whole;
+        const zx::ConvertedVolume reference = zxtest::ReferenceVolume(image);
         zx::PlaneStream stream(dims, image.voxelToWorld, "planes", image.window);
         const std::int64_t plane = dims[0] * dims[1];
         auto feed = [&](std::int64_t first) {
