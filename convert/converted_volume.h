@@ -20,9 +20,9 @@ struct ConvertError : std::runtime_error {
 };
 
 struct ConvertedVolume {
-    std::vector<std::uint8_t> voxels;   // 16,777,216 bytes, layout x*65536 + z*256 + y
-    int planes = 0;                      // n: planes 0..n-1 hold the image (x extent), 1..256
-    double voxelEdgeMm = 0;              // edge of the cubic output voxels
+    std::vector<std::uint8_t> voxels;  // 16,777,216 bytes, layout x*65536 + z*256 + y
+    int planes = 0;                    // n: planes 0..n-1 hold the image (x extent), 1..256
+    double voxelEdgeMm = 0;            // edge of the cubic output voxels
 };
 
 }  // namespace zx

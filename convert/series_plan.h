@@ -20,7 +20,8 @@ inline Vec3 Cross(const Vec3& a, const Vec3& b) {
 }
 /// Whether two direction cosines agree (to 0.001 in each component).
 inline bool SameDirection(const Vec3& a, const Vec3& b) {
-    return std::fabs(a[0] - b[0]) < 1e-3 && std::fabs(a[1] - b[1]) < 1e-3 && std::fabs(a[2] - b[2]) < 1e-3;
+    return std::fabs(a[0] - b[0]) < 1e-3 && std::fabs(a[1] - b[1]) < 1e-3 &&
+           std::fabs(a[2] - b[2]) < 1e-3;
 }
 
 /// What the header of one image file says about its place in a series.
@@ -34,7 +35,8 @@ struct SliceHeader {
 
 /// The slices of each series, by Series Instance UID: indices into
 /// `slices`, in the order given.
-std::map<std::string, std::vector<std::size_t>> GroupBySeries(const std::vector<SliceHeader>& slices);
+std::map<std::string, std::vector<std::size_t>> GroupBySeries(
+    const std::vector<SliceHeader>& slices);
 
 /// Where the slices of a series lie.
 struct SeriesPlan {

@@ -21,13 +21,17 @@
 
 namespace zxtest {
 
-inline std::uint8_t At(const zx::ConvertedVolume& v, int x, int y, int z) { return v.voxels[zx::VoxelIndex(x, y, z)]; }
+inline std::uint8_t At(const zx::ConvertedVolume& v, int x, int y, int z) {
+    return v.voxels[zx::VoxelIndex(x, y, z)];
+}
 
 // Expected viewer volume given by its non-zero voxels; everything else must
 // be 0. Kept sparse so that tests do not allocate a second 16 MiB volume.
 class Volume {
 public:
-    void Set(int x, int y, int z, int value) { voxels_[zx::VoxelIndex(x, y, z)] = static_cast<std::uint8_t>(value); }
+    void Set(int x, int y, int z, int value) {
+        voxels_[zx::VoxelIndex(x, y, z)] = static_cast<std::uint8_t>(value);
+    }
     const std::map<std::size_t, std::uint8_t>& voxels() const { return voxels_; }
 
 private:
@@ -35,14 +39,16 @@ private:
 };
 
 inline std::string Describe(std::size_t offset) {
-    return "x=" + std::to_string(offset / zx::kPlaneBytes) + " y=" + std::to_string(offset % zx::kEdge) +
+    return "x=" + std::to_string(offset / zx::kPlaneBytes) +
+           " y=" + std::to_string(offset % zx::kEdge) +
            " z=" + std::to_string((offset / zx::kEdge) % zx::kEdge);
 }
 
-inline ::testing::AssertionResult SameVolume(const Volume& expected, const std::vector<std::uint8_t>& actual) {
+inline ::testing::AssertionResult SameVolume(const Volume& expected,
+                                             const std::vector<std::uint8_t>& actual) {
     if (actual.size() != zx::kVolumeBytes)
-        return ::testing::AssertionFailure() << "volume has " << actual.size() << " bytes, expected "
-                                             << zx::kVolumeBytes;
+        return ::testing::AssertionFailure()
+               << "volume has " << actual.size() << " bytes, expected " << zx::kVolumeBytes;
     auto nonZero = [](std::uint8_t b) { return b != 0; };
     std::size_t pos = 0;
     auto checkZeroUpTo = [&](std::size_t end) -> ::testing::AssertionResult {
@@ -50,15 +56,16 @@ inline ::testing::AssertionResult SameVolume(const Volume& expected, const std::
                                      actual.begin() + static_cast<std::ptrdiff_t>(end), nonZero);
         if (it != actual.begin() + static_cast<std::ptrdiff_t>(end)) {
             const auto at = static_cast<std::size_t>(it - actual.begin());
-            return ::testing::AssertionFailure() << "unexpected value " << int(*it) << " at " << Describe(at);
+            return ::testing::AssertionFailure()
+                   << "unexpected value " << int(*it) << " at " << Describe(at);
         }
         return ::testing::AssertionSuccess();
     };
     for (const auto& [offset, value] : expected.voxels()) {
         if (auto r = checkZeroUpTo(offset); !r) return r;
         if (actual[offset] != value)
-            return ::testing::AssertionFailure() << "got " << int(actual[offset]) << " at " << Describe(offset)
-                                                 << ", expected " << int(value);
+            return ::testing::AssertionFailure() << "got " << int(actual[offset]) << " at "
+                                                 << Describe(offset) << ", expected " << int(value);
         pos = offset + 1;
     }
     return checkZeroUpTo(actual.size());
@@ -66,7 +73,9 @@ inline ::testing::AssertionResult SameVolume(const Volume& expected, const std::
 
 // Grey value of index/63 of the 0..255 range, as for a 64-step ramp over
 // the full display window.
-inline std::uint8_t RampGrey(int index) { return static_cast<std::uint8_t>(std::lround(index * 255.0 / 63.0)); }
+inline std::uint8_t RampGrey(int index) {
+    return static_cast<std::uint8_t>(std::lround(index * 255.0 / 63.0));
+}
 
 // ---------------------------------------------------------------------------
 
@@ -86,18 +95,21 @@ protected:
     std::string WriteBytes(const std::string& name, const std::vector<unsigned char>& bytes) {
         const std::filesystem::path path = dir_ / name;
         std::ofstream f(path, std::ios::binary);
-        f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        f.write(reinterpret_cast<const char*>(bytes.data()),
+                static_cast<std::streamsize>(bytes.size()));
         EXPECT_TRUE(f.good());
         return path.string();
     }
 
-    std::string Write(const std::string& name, const NiftiFields& s, const std::vector<double>& values) {
+    std::string Write(const std::string& name, const NiftiFields& s,
+                      const std::vector<double>& values) {
         return WriteBytes(name, zxtest::NiftiFile(s, values));
     }
 
     // Writes a header followed by `dataBytes` zero bytes, or nothing if no
     // count is given.
-    std::string WriteHeaderOnly(const std::string& name, const NiftiFields& s, std::size_t dataBytes = 0) {
+    std::string WriteHeaderOnly(const std::string& name, const NiftiFields& s,
+                                std::size_t dataBytes = 0) {
         return WriteBytes(name, zxtest::NiftiHeaderFile(s, dataBytes));
     }
 
@@ -124,7 +136,8 @@ inline Volume ExpectedRampVolume() {
     Volume v;
     for (int k = 0; k < 4; ++k)
         for (int j = 0; j < 4; ++j)
-            for (int i = 0; i < 4; ++i) v.Set(3 - i, 126 + 3 - j, 126 + 3 - k, RampGrey(i + 4 * j + 16 * k));
+            for (int i = 0; i < 4; ++i)
+                v.Set(3 - i, 126 + 3 - j, 126 + 3 - k, RampGrey(i + 4 * j + 16 * k));
     return v;
 }
 

@@ -19,9 +19,9 @@
 namespace zxtest {
 
 // NIfTI datatype codes.
-inline constexpr int kNiftiUInt8 = 2, kNiftiInt16 = 4, kNiftiInt32 = 8, kNiftiFloat32 = 16, kNiftiComplex64 = 32,
-                     kNiftiFloat64 = 64, kNiftiRgb24 = 128, kNiftiInt8 = 256, kNiftiUInt16 = 512,
-                     kNiftiUInt32 = 768, kNiftiInt64 = 1024;
+inline constexpr int kNiftiUInt8 = 2, kNiftiInt16 = 4, kNiftiInt32 = 8, kNiftiFloat32 = 16,
+                     kNiftiComplex64 = 32, kNiftiFloat64 = 64, kNiftiRgb24 = 128, kNiftiInt8 = 256,
+                     kNiftiUInt16 = 512, kNiftiUInt32 = 768, kNiftiInt64 = 1024;
 
 /// The header of a file; by default a NIfTI-1 image of 4 × 4 × 4 bytes of
 /// 1 mm, without a transform or scaling, its data right after the header.
@@ -50,17 +50,23 @@ inline std::size_t NiftiHeaderSize(const NiftiFields& s) { return s.version == 1
 inline int NiftiBytesPerVoxel(int datatype) {
     switch (datatype) {
         case kNiftiUInt8:
-        case kNiftiInt8: return 1;
+        case kNiftiInt8:
+            return 1;
         case kNiftiInt16:
-        case kNiftiUInt16: return 2;
+        case kNiftiUInt16:
+            return 2;
         case kNiftiInt32:
         case kNiftiUInt32:
-        case kNiftiFloat32: return 4;
+        case kNiftiFloat32:
+            return 4;
         case kNiftiFloat64:
         case kNiftiInt64:
-        case kNiftiComplex64: return 8;
-        case kNiftiRgb24: return 3;
-        default: return 1;
+        case kNiftiComplex64:
+            return 8;
+        case kNiftiRgb24:
+            return 3;
+        default:
+            return 1;
     }
 }
 
@@ -69,7 +75,8 @@ template <typename T>
 void PutNifti(Bytes& buf, std::size_t offset, T value, bool bigEndian) {
     unsigned char bytes[sizeof(T)];
     std::memcpy(bytes, &value, sizeof(T));
-    if (bigEndian != (std::endian::native == std::endian::big)) std::reverse(bytes, bytes + sizeof(T));
+    if (bigEndian != (std::endian::native == std::endian::big))
+        std::reverse(bytes, bytes + sizeof(T));
     std::memcpy(buf.data() + offset, bytes, sizeof(T));
 }
 
@@ -86,7 +93,8 @@ inline Bytes NiftiHeader(const NiftiFields& s) {
             PutNifti<float>(h, 76 + 4 * i, static_cast<float>(s.pixdim[i]), be);
         }
         PutNifti<std::int16_t>(h, 70, static_cast<std::int16_t>(s.datatype), be);
-        PutNifti<std::int16_t>(h, 72, static_cast<std::int16_t>(8 * NiftiBytesPerVoxel(s.datatype)), be);
+        PutNifti<std::int16_t>(h, 72, static_cast<std::int16_t>(8 * NiftiBytesPerVoxel(s.datatype)),
+                               be);
         PutNifti<float>(h, 108, static_cast<float>(voxOffset), be);
         PutNifti<float>(h, 112, static_cast<float>(s.sclSlope), be);
         PutNifti<float>(h, 116, static_cast<float>(s.sclInter), be);
@@ -107,7 +115,8 @@ inline Bytes NiftiHeader(const NiftiFields& s) {
         const std::string magic = s.magic.value_or(std::string("n+2\0\r\n\032\n", 8));
         std::memcpy(h.data() + 4, magic.data(), std::min<std::size_t>(magic.size(), 8));
         PutNifti<std::int16_t>(h, 12, static_cast<std::int16_t>(s.datatype), be);
-        PutNifti<std::int16_t>(h, 14, static_cast<std::int16_t>(8 * NiftiBytesPerVoxel(s.datatype)), be);
+        PutNifti<std::int16_t>(h, 14, static_cast<std::int16_t>(8 * NiftiBytesPerVoxel(s.datatype)),
+                               be);
         for (int i = 0; i < 8; ++i) {
             PutNifti<std::int64_t>(h, 16 + 8 * i, s.dim[i], be);
             PutNifti<double>(h, 104 + 8 * i, s.pixdim[i], be);
@@ -146,15 +155,33 @@ inline Bytes NiftiPlain(const NiftiFields& s, const std::vector<double>& values)
     if (s.voxOffset && *s.voxOffset > static_cast<double>(bytes.size()))
         bytes.resize(static_cast<std::size_t>(*s.voxOffset), 0);
     switch (s.datatype) {
-        case kNiftiUInt8: AppendNiftiValues<std::uint8_t>(bytes, values, s.bigEndian); break;
-        case kNiftiInt8: AppendNiftiValues<std::int8_t>(bytes, values, s.bigEndian); break;
-        case kNiftiInt16: AppendNiftiValues<std::int16_t>(bytes, values, s.bigEndian); break;
-        case kNiftiUInt16: AppendNiftiValues<std::uint16_t>(bytes, values, s.bigEndian); break;
-        case kNiftiInt32: AppendNiftiValues<std::int32_t>(bytes, values, s.bigEndian); break;
-        case kNiftiUInt32: AppendNiftiValues<std::uint32_t>(bytes, values, s.bigEndian); break;
-        case kNiftiFloat32: AppendNiftiValues<float>(bytes, values, s.bigEndian); break;
-        case kNiftiFloat64: AppendNiftiValues<double>(bytes, values, s.bigEndian); break;
-        default: bytes.resize(bytes.size() + values.size() * NiftiBytesPerVoxel(s.datatype), 0); break;
+        case kNiftiUInt8:
+            AppendNiftiValues<std::uint8_t>(bytes, values, s.bigEndian);
+            break;
+        case kNiftiInt8:
+            AppendNiftiValues<std::int8_t>(bytes, values, s.bigEndian);
+            break;
+        case kNiftiInt16:
+            AppendNiftiValues<std::int16_t>(bytes, values, s.bigEndian);
+            break;
+        case kNiftiUInt16:
+            AppendNiftiValues<std::uint16_t>(bytes, values, s.bigEndian);
+            break;
+        case kNiftiInt32:
+            AppendNiftiValues<std::int32_t>(bytes, values, s.bigEndian);
+            break;
+        case kNiftiUInt32:
+            AppendNiftiValues<std::uint32_t>(bytes, values, s.bigEndian);
+            break;
+        case kNiftiFloat32:
+            AppendNiftiValues<float>(bytes, values, s.bigEndian);
+            break;
+        case kNiftiFloat64:
+            AppendNiftiValues<double>(bytes, values, s.bigEndian);
+            break;
+        default:
+            bytes.resize(bytes.size() + values.size() * NiftiBytesPerVoxel(s.datatype), 0);
+            break;
     }
     return bytes;
 }

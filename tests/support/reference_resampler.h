@@ -47,7 +47,8 @@ zx::ConvertedVolume ReferenceVolume(const ReferenceImage<T>& image) {
     if (image.window) {
         window = *image.window;
     } else {
-        const std::uint64_t voxels = std::uint64_t(dims[0]) * std::uint64_t(dims[1]) * std::uint64_t(dims[2]);
+        const std::uint64_t voxels =
+            std::uint64_t(dims[0]) * std::uint64_t(dims[1]) * std::uint64_t(dims[2]);
         const std::uint64_t stride = zx::WindowSampleStride(voxels);
         std::vector<float> picked;
         double minimum = std::numeric_limits<double>::infinity(), maximum = -minimum;
@@ -96,7 +97,8 @@ zx::ConvertedVolume ReferenceVolume(const ReferenceImage<T>& image) {
                 for (int c = 0; c < 2; ++c) {
                     double alongX[2];
                     for (int b = 0; b < 2; ++b)
-                        alongX[b] = lerp(value(xs[b] + ys[0] + zs[c]), value(xs[b] + ys[1] + zs[c]), axes[1].weight[y]);
+                        alongX[b] = lerp(value(xs[b] + ys[0] + zs[c]), value(xs[b] + ys[1] + zs[c]),
+                                         axes[1].weight[y]);
                     alongZ[c] = lerp(alongX[0], alongX[1], axes[0].weight[x]);
                 }
                 const double v = lerp(alongZ[0], alongZ[1], axes[2].weight[z]);
