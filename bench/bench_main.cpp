@@ -103,7 +103,7 @@ struct Head3D {
     Head3D() {
         const char* ch2 = "/usr/share/mricron/templates/ch2.nii.gz";
         if (QFile::exists(QString::fromLatin1(ch2))) {
-            zx::NiftiVolume v = zx::ConvertNifti(ch2);
+            zx::ConvertedVolume v = zx::ConvertNifti(ch2);
             voxels = std::move(v.voxels);
             planes = v.planes;
             name = "ch2";

@@ -3,16 +3,15 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <vector>
 
-#include "convert/nifti.h"
+#include "base/posix_file.h"
+#include "convert/converted_volume.h"
 
 namespace zx {
 namespace {
@@ -24,17 +23,16 @@ struct Mapped {
     const unsigned char* data = nullptr;
     std::size_t size = 0;
     explicit Mapped(const std::string& path) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return;
+        const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!fd.Valid()) return;
         struct stat st {};
-        if (::fstat(fd, &st) == 0 && st.st_size > 0) {
-            void* p = ::mmap(nullptr, std::size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+        if (::fstat(fd.Get(), &st) == 0 && st.st_size > 0) {
+            void* p = ::mmap(nullptr, std::size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd.Get(), 0);
             if (p != MAP_FAILED) {
                 data = static_cast<const unsigned char*>(p);
                 size = std::size_t(st.st_size);
             }
         }
-        ::close(fd);
     }
     ~Mapped() {
         if (data) ::munmap(const_cast<unsigned char*>(data), size);
@@ -61,7 +59,6 @@ struct Walker {
     const unsigned char* p;
     std::size_t size;
     std::string name;
-    bool bigEndian = false;
 
     [[noreturn]] void Broken() const {
         throw ConvertError("Die DICOM-Datei " + name + " kann nicht dekodiert werden.");
@@ -74,6 +71,116 @@ struct Walker {
                    : std::uint32_t(U16(at, false)) | std::uint32_t(U16(at + 2, false)) << 16;
     }
 };
+
+/// Where the walk is in the nesting of sequences and items.
+struct Nesting {
+    /// Ends of the sequences and items the walk is inside (undefined ones
+    /// at SIZE_MAX, closed by their delimiters); empty: the data set itself.
+    std::vector<std::size_t> open;
+    bool inFragments = false;  ///< inside encapsulated Pixel Data
+};
+
+/// An item, an item delimiter or a sequence delimiter (group FFFE) whose
+/// value starts at `pos`: a compressed fragment is stepped over, an item
+/// opened, a delimiter closes what it ends.
+void StepItem(const Walker& w, std::uint16_t element, std::uint32_t length, std::size_t& pos, Nesting& nesting) {
+    std::vector<std::size_t>& open = nesting.open;
+    if (element == 0xe000) {
+        if (length != kUndefined && length > w.size - pos) w.Broken();
+        if (nesting.inFragments) {
+            pos += length;  // a compressed fragment
+        } else {
+            open.push_back(length == kUndefined ? SIZE_MAX : pos + length);
+        }
+    } else if (element == 0xe0dd && nesting.inFragments) {
+        nesting.inFragments = false;
+    } else if ((element == 0xe00d || element == 0xe0dd) && !open.empty() && open.back() == SIZE_MAX) {
+        open.pop_back();
+    }
+}
+
+/// An element's header: its value representation (explicit VR only), the
+/// length of its value and its own size.
+struct ElementHead {
+    std::string_view vr;
+    std::uint32_t length = 0;
+    std::size_t header = 8;
+};
+
+/// The header of the element at `pos` (not an item); an unknown value
+/// representation or a header cut off by the end of the file is damage.
+ElementHead ReadHead(const Walker& w, std::size_t pos, bool explicitVr, bool big) {
+    ElementHead h;
+    if (!explicitVr) {
+        h.length = w.U32(pos + 4, big);
+        return h;
+    }
+    h.vr = {reinterpret_cast<const char*>(w.p) + pos + 4, 2};
+    // The decoder would guess from here on, and believe lengths no walk has
+    // checked: refused.
+    if (!KnownVr(h.vr)) w.Broken();
+    if (LongLength(h.vr)) {
+        if (pos + 12 > w.size) w.Broken();
+        h.length = w.U32(pos + 8, big);
+        h.header = 12;
+    } else {
+        h.length = w.U16(pos + 6, big);
+    }
+    return h;
+}
+
+/// What the data set itself (not its sequences) says of the image.
+struct ImageFacts {
+    std::uint32_t rows = 0, columns = 0, bits = 0, samples = 1, stored = 0, representation = 0;
+    bool scalingRead = true;
+    std::uint64_t frames = 1;
+    std::int64_t pixelLength = -1;  ///< uncompressed Pixel Data, −1: none
+    bool encapsulated = false;
+};
+
+/// An element of group 0028 (image pixel description) of the data set,
+/// its value of `length` ≥ 2 bytes at `pos`.
+void NoteImageElement(const Walker& w, std::uint16_t element, std::size_t pos, std::uint32_t length, bool big,
+                      ImageFacts& facts, DicomLayout& layout) {
+    const unsigned char* value = w.p + pos;
+    const std::uint16_t us = w.U16(pos, big);
+    if (element == 0x0010) facts.rows = us;
+    if (element == 0x0011) facts.columns = us;
+    if (element == 0x0100) facts.bits = us;
+    if (element == 0x0002) facts.samples = us;
+    if (element == 0x0101) facts.stored = us;
+    if (element == 0x0103) facts.representation = us;
+    if (element == 0x1052 || element == 0x1053) {
+        const std::string text(reinterpret_cast<const char*>(value), std::min<std::uint32_t>(length, 32));
+        char* end = nullptr;
+        const double v = std::strtod(text.c_str(), &end);
+        if (end == text.c_str()) facts.scalingRead = false;
+        (element == 0x1052 ? layout.intercept : layout.slope) = v;
+    }
+    if (element == 0x0008) {
+        const std::string text(reinterpret_cast<const char*>(value), std::min<std::uint32_t>(length, 16));
+        const long long n = std::atoll(text.c_str());
+        facts.frames = n > 1 ? std::uint64_t(n) : 1;
+    }
+}
+
+/// The walk's findings checked against the file: the decoded image's size
+/// against the limit, the uncompressed samples against the bytes declared
+/// for them; and whether the samples can be read as they lie.
+DicomLayout Finish(const Walker& w, const ImageFacts& f, const std::string& syntax, DicomLayout layout) {
+    const std::uint64_t values = std::uint64_t(f.rows) * f.columns * f.samples;
+    if (double(values) * ((f.bits + 7) / 8) * double(f.frames) > double(kMaxDicomImageBytes))
+        throw ConvertError("Die DICOM-Datei " + w.name + " ist zu groß (Datei zu groß: mehr als 512 MiB Bilddaten).");
+    const std::uint64_t bytes = (values * f.bits + 7) / 8 * f.frames;
+    if (f.pixelLength >= 0 && !f.encapsulated && std::uint64_t(f.pixelLength) < bytes) w.Broken();
+    layout.bits = int(f.bits);
+    layout.signedSamples = f.representation == 1;
+    layout.native = (syntax == "1.2.840.10008.1.2" || syntax == "1.2.840.10008.1.2.1") && f.pixelLength >= 0 &&
+                    !f.encapsulated && f.samples == 1 && f.frames == 1 && (f.bits == 8 || f.bits == 16) &&
+                    f.stored == f.bits && f.representation <= 1 && f.scalingRead && std::isfinite(layout.slope) &&
+                    std::isfinite(layout.intercept);
+    return layout;
+}
 
 }  // namespace
 
@@ -89,19 +196,11 @@ const unsigned char* ReadNativeSamples(const std::string& path, const DicomLayou
     };
     // Read, not mapped: the kernel copies whole pages at full speed, where
     // a fresh mapping is faulted in and fetched from memory page by page.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) broken();
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid()) broken();
     // A file shorter than its samples ends the reading early.
     buffer.resize(std::size_t(bytes));
-    std::uint64_t got = 0;
-    while (got < bytes) {
-        const ssize_t n = ::pread(fd, buffer.data() + got, std::size_t(bytes - got), off_t(layout.pixelOffset + got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += std::uint64_t(n);
-    }
-    ::close(fd);
-    if (got < bytes) broken();
+    if (ReadFullyAt(fd.Get(), buffer.data(), buffer.size(), layout.pixelOffset) != ssize_t(buffer.size())) broken();
     return buffer.data();
 }
 
@@ -109,7 +208,7 @@ DicomLayout CheckDicomFile(const std::string& path, const std::string& name) {
     DicomLayout layout;
     const Mapped file(path);
     if (!file.data) return layout;  // unreadable: the decoder says so
-    Walker w{file.data, file.size, name};
+    const Walker w{file.data, file.size, name};
     std::size_t pos = 0;
     if (file.size >= 132 && std::memcmp(file.data + 128, "DICM", 4) == 0) pos = 132;
     // The file meta group is explicit little endian; the transfer syntax
@@ -118,15 +217,9 @@ DicomLayout CheckDicomFile(const std::string& path, const std::string& name) {
     bool explicitVr = pos == 132 || (file.size >= 6 && KnownVr({reinterpret_cast<const char*>(file.data) + 4, 2}));
     bool big = false;
     bool metaDone = pos != 132;
-    bool inFragments = false;
-    // Ends of the sequences and items the walk is inside (undefined ones at
-    // SIZE_MAX, closed by their delimiters); depth 0 is the data set itself.
-    std::vector<std::size_t> open;
-    std::uint32_t rows = 0, columns = 0, bits = 0, samples = 1, stored = 0, representation = 0;
-    bool scalingRead = true;
-    std::uint64_t frames = 1;
-    std::int64_t pixelLength = -1;  // uncompressed Pixel Data of the data set
-    bool encapsulated = false;
+    Nesting nesting;
+    std::vector<std::size_t>& open = nesting.open;
+    ImageFacts facts;
     while (pos + 8 <= file.size) {
         while (!open.empty() && open.back() != SIZE_MAX && pos >= open.back()) open.pop_back();
         const std::uint16_t group0 = w.U16(pos, false);
@@ -138,101 +231,43 @@ DicomLayout CheckDicomFile(const std::string& path, const std::string& name) {
         }
         const bool b = metaDone && big;
         const std::uint16_t group = w.U16(pos, b), element = w.U16(pos + 2, b);
-        std::uint32_t length;
-        std::size_t header = 8;
-        std::string_view vr;
         if (group == 0xfffe) {
-            length = w.U32(pos + 4, b);
+            const std::uint32_t length = w.U32(pos + 4, b);
             pos += 8;
-            if (element == 0xe000) {
-                if (length != kUndefined && length > file.size - pos) w.Broken();
-                if (inFragments) {
-                    pos += length;  // a compressed fragment
-                } else {
-                    open.push_back(length == kUndefined ? SIZE_MAX : pos + length);
-                }
-            } else if (element == 0xe0dd && inFragments) {
-                inFragments = false;
-            } else if ((element == 0xe00d || element == 0xe0dd) && !open.empty() && open.back() == SIZE_MAX) {
-                open.pop_back();
-            }
+            StepItem(w, element, length, pos, nesting);
             continue;
         }
-        if (inFragments) w.Broken();  // only items belong in encapsulated Pixel Data
-        if (explicitVr || !metaDone) {
-            vr = {reinterpret_cast<const char*>(file.data) + pos + 4, 2};
-            // The decoder would guess from here on, and believe lengths no
-            // walk has checked: refused.
-            if (!KnownVr(vr)) w.Broken();
-            if (LongLength(vr)) {
-                if (pos + 12 > file.size) w.Broken();
-                length = w.U32(pos + 8, b);
-                header = 12;
-            } else {
-                length = w.U16(pos + 6, b);
-            }
-        } else {
-            length = w.U32(pos + 4, b);
-        }
-        pos += header;
+        if (nesting.inFragments) w.Broken();  // only items belong in encapsulated Pixel Data
+        const ElementHead head = ReadHead(w, pos, explicitVr || !metaDone, b);
+        const std::uint32_t length = head.length;
+        pos += head.header;
         const bool top = open.empty();
         if (length == kUndefined) {
             if (group == 0x7fe0 && element == 0x0010) {
-                inFragments = true;
-                encapsulated = encapsulated || top;
+                nesting.inFragments = true;
+                facts.encapsulated = facts.encapsulated || top;
             } else {
                 open.push_back(SIZE_MAX);  // a sequence (or UN) of items
             }
             continue;
         }
         if (length > file.size - pos) w.Broken();
-        if (vr == "SQ") {
+        if (head.vr == "SQ") {
             open.push_back(pos + length);
             continue;
         }
-        const unsigned char* value = file.data + pos;
         if (group == 0x0002 && element == 0x0010) {
-            syntax.assign(reinterpret_cast<const char*>(value), length);
+            syntax.assign(reinterpret_cast<const char*>(file.data + pos), length);
             while (!syntax.empty() && (syntax.back() == '\0' || syntax.back() == ' ')) syntax.pop_back();
         }
-        if (top && group == 0x0028 && length >= 2) {
-            const std::uint16_t us = w.U16(pos, b);
-            if (element == 0x0010) rows = us;
-            if (element == 0x0011) columns = us;
-            if (element == 0x0100) bits = us;
-            if (element == 0x0002) samples = us;
-            if (element == 0x0101) stored = us;
-            if (element == 0x0103) representation = us;
-            if (element == 0x1052 || element == 0x1053) {
-                const std::string text(reinterpret_cast<const char*>(value), std::min<std::uint32_t>(length, 32));
-                char* end = nullptr;
-                const double v = std::strtod(text.c_str(), &end);
-                if (end == text.c_str()) scalingRead = false;
-                (element == 0x1052 ? layout.intercept : layout.slope) = v;
-            }
-            if (element == 0x0008) {
-                const std::string text(reinterpret_cast<const char*>(value), std::min<std::uint32_t>(length, 16));
-                const long long n = std::atoll(text.c_str());
-                frames = n > 1 ? std::uint64_t(n) : 1;
-            }
-        }
+        if (top && group == 0x0028 && length >= 2) NoteImageElement(w, element, pos, length, b, facts, layout);
         if (top && group == 0x7fe0 && element == 0x0010) {
-            pixelLength = length;
+            facts.pixelLength = length;
             layout.pixelOffset = pos;
         }
         pos += length;
     }
-    const std::uint64_t values = std::uint64_t(rows) * columns * samples;
-    if (double(values) * ((bits + 7) / 8) * double(frames) > double(kMaxDicomImageBytes))
-        throw ConvertError("Die DICOM-Datei " + name + " ist zu groß (Datei zu groß: mehr als 512 MiB Bilddaten).");
-    const std::uint64_t bytes = (values * bits + 7) / 8 * frames;
-    if (pixelLength >= 0 && !encapsulated && std::uint64_t(pixelLength) < bytes) w.Broken();
-    layout.bits = int(bits);
-    layout.signedSamples = representation == 1;
-    layout.native = (syntax == "1.2.840.10008.1.2" || syntax == "1.2.840.10008.1.2.1") && pixelLength >= 0 &&
-                    !encapsulated && samples == 1 && frames == 1 && (bits == 8 || bits == 16) && stored == bits &&
-                    representation <= 1 && scalingRead && std::isfinite(layout.slope) && std::isfinite(layout.intercept);
-    return layout;
+    return Finish(w, facts, syntax, layout);
 }
 
 }  // namespace zx

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/posix_file.h"
 #include "convert/dicom_result.h"
 
 extern char** environ;
@@ -58,16 +59,16 @@ void CheckDicomSeriesResult(const std::string& folder, const DicomSeriesResult& 
     }
     if (result.status == 1)
         Fail(std::string(result.message, ::strnlen(result.message, sizeof result.message)));
-    if (result.status != 0 || result.planes < 1 || result.planes > 256) {
+    if (result.status != 0 || result.planes < 1 || result.planes > kEdge) {
         Fail("Der DICOM-Leser hat für den Ordner " + folder +
              " ein unbrauchbares Ergebnis geliefert.");
     }
 }
 
-NiftiVolume TakeDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result,
-                                  bool exited) {
+ConvertedVolume TakeDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result,
+                                      bool exited) {
     CheckDicomSeriesResult(folder, result, exited);
-    NiftiVolume v;
+    ConvertedVolume v;
     v.voxels.assign(result.voxels, result.voxels + sizeof result.voxels);
     v.planes = result.planes;
     v.voxelEdgeMm = result.edge;
@@ -103,9 +104,9 @@ std::string DicomReaderPath() {
     return {};
 }
 
-NiftiVolume ConvertDicomSeriesApart(const std::string& folder,
-                                    std::chrono::milliseconds timeLimit) {
-    NiftiVolume v;
+ConvertedVolume ConvertDicomSeriesApart(const std::string& folder,
+                                        std::chrono::milliseconds timeLimit) {
+    ConvertedVolume v;
     ConvertDicomSeriesApart(
         folder,
         [&](const std::uint8_t* voxels, int planes, double edge) {
@@ -123,22 +124,16 @@ void ConvertDicomSeriesApart(const std::string& folder,
                              const std::function<void(int done, int total)>& progress) {
     const std::string reader = DicomReaderPath();
     if (reader.empty()) Fail("Der DICOM-Leser zerebrix-dicom ist nicht installiert.");
-    struct Fd {
-        int fd = -1;
-        ~Fd() {
-            if (fd >= 0) ::close(fd);
-        }
-    } mem, high;
     // The result block: memory shared with the reader through a descriptor
     // that only the reader inherits, at a fixed number.
-    mem.fd = ::memfd_create("zerebrix-dicom", MFD_CLOEXEC);
-    if (mem.fd < 0 || ::ftruncate(mem.fd, sizeof(DicomSeriesResult)) != 0) {
+    const UniqueFd mem(::memfd_create("zerebrix-dicom", MFD_CLOEXEC));
+    if (!mem.Valid() || ::ftruncate(mem.Get(), sizeof(DicomSeriesResult)) != 0) {
         Fail("Kein Speicher für die DICOM-Serie.");
     }
-    high.fd = ::fcntl(mem.fd, F_DUPFD_CLOEXEC, 10);  // never the number it is moved to
-    if (high.fd < 0) Fail("Kein Speicher für die DICOM-Serie.");
+    const UniqueFd high(::fcntl(mem.Get(), F_DUPFD_CLOEXEC, 10));  // never the number it is moved to
+    if (!high.Valid()) Fail("Kein Speicher für die DICOM-Serie.");
     void* block =
-        ::mmap(nullptr, sizeof(DicomSeriesResult), PROT_READ | PROT_WRITE, MAP_SHARED, mem.fd, 0);
+        ::mmap(nullptr, sizeof(DicomSeriesResult), PROT_READ | PROT_WRITE, MAP_SHARED, mem.Get(), 0);
     if (block == MAP_FAILED) Fail("Kein Speicher für die DICOM-Serie.");
     struct Unmap {
         void* p;
@@ -149,7 +144,7 @@ void ConvertDicomSeriesApart(const std::string& folder,
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, high.fd, kResultFd);
+    posix_spawn_file_actions_adddup2(&actions, high.Get(), kResultFd);
     std::string fdText = std::to_string(kResultFd);
     std::string path = folder;
     std::string program = reader;

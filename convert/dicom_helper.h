@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "convert/nifti.h"
+#include "convert/converted_volume.h"
 
 namespace zx {
 
@@ -22,7 +22,7 @@ inline constexpr unsigned long long kDicomReaderMemoryLimit = 2ULL << 30;
 /// message when the reader program cannot be found or started, crashes,
 /// exits with a failure, hands back a damaged result block or is still
 /// running after `timeLimit` (it is killed then).
-NiftiVolume ConvertDicomSeriesApart(
+ConvertedVolume ConvertDicomSeriesApart(
     const std::string& folder, std::chrono::milliseconds timeLimit = kDicomReaderTimeLimit);
 
 /// The same, handing the reader's volume to `use` where the reader left it

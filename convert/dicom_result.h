@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "convert/nifti.h"
+#include "base/volume_geometry.h"
+#include "convert/converted_volume.h"
 
 namespace zx {
 
@@ -19,7 +20,7 @@ struct DicomSeriesResult {
     int planes;
     double edge;
     char message[2048];
-    std::uint8_t voxels[16777216];
+    std::uint8_t voxels[kVolumeBytes];
 };
 
 /// Reads the series in `folder` into `result` (voxels, planes, edge,
@@ -33,7 +34,7 @@ void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result)
 void CheckDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result, bool exited);
 
 /// The checked block's volume, copied out of it.
-NiftiVolume TakeDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result,
-                                  bool exited);
+ConvertedVolume TakeDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result,
+                                      bool exited);
 
 }  // namespace zx

@@ -27,6 +27,7 @@
 #include "convert/dicom_result.h"
 #include "convert/pipeline.h"
 #include "convert/plane_stream.h"
+#include "convert/series_plan.h"
 #include "convert/window_samples.h"
 
 namespace zx {
@@ -39,25 +40,8 @@ const gdcm::Tag kFrames(0x0028, 0x0008);
 const gdcm::Tag kPosition(0x0020, 0x0032);
 const gdcm::Tag kOrientation(0x0020, 0x0037);
 
-// Slices of one series lie this close together at most to count as one
-// position (mm), and their gaps may differ from the median gap by this
-// fraction of it.
-constexpr double kSamePosition = 0.01;
-constexpr double kGapTolerance = 0.10;
-// Positions beyond a kilometre are no patient's.
-constexpr double kMaxPosition = 1e6;
-
 [[noreturn]] void Fail(const std::string& text) { throw ConvertError(text); }
 
-using Vec3 = std::array<double, 3>;
-
-double Dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-Vec3 Cross(const Vec3& a, const Vec3& b) {
-    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-}
-bool Near(const Vec3& a, const Vec3& b) {
-    return std::fabs(a[0] - b[0]) < 1e-3 && std::fabs(a[1] - b[1]) < 1e-3 && std::fabs(a[2] - b[2]) < 1e-3;
-}
 std::string Name(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
 /// A decoded file: its geometry and sample format (the samples are in the
@@ -137,10 +121,8 @@ Decoded Decode(const std::string& path, std::vector<char>& buffer) {
 struct Slice {
     std::string path;
     DicomLayout layout;
-    unsigned rows = 0, columns = 0;
     long frames = 1;
-    std::vector<double> position, orientation;
-    double along = 0;  ///< position along the slice normal, mm
+    SliceHeader header;
 };
 
 std::vector<double> Numbers(const char* text) {
@@ -190,30 +172,33 @@ std::vector<Slice> LargestSeries(const std::string& folder) {
     gdcm::Scanner scanner;
     for (const gdcm::Tag& t : {kSeriesUid, kRows, kColumns, kFrames, kPosition, kOrientation}) scanner.AddTag(t);
     scanner.Scan(files);
-    std::map<std::string, std::vector<std::string>> series;
+    std::vector<Slice> images;
+    std::vector<SliceHeader> headers;
     for (const std::string& f : files) {
         if (!scanner.IsKey(f.c_str())) continue;  // no DICOM file
         if (!scanner.GetValue(f.c_str(), kRows) || !scanner.GetValue(f.c_str(), kColumns)) continue;  // no image
-        const char* uid = scanner.GetValue(f.c_str(), kSeriesUid);
-        series[uid ? uid : ""].push_back(f);
+        Slice s;
+        s.path = f;
+        s.layout = layouts[f];
+        if (const char* n = scanner.GetValue(f.c_str(), kFrames)) s.frames = std::max(1L, std::atol(n));
+        SliceHeader& h = s.header;
+        h.name = Name(f);
+        if (const char* uid = scanner.GetValue(f.c_str(), kSeriesUid)) h.seriesUid = uid;
+        h.rows = unsigned(std::atol(scanner.GetValue(f.c_str(), kRows)));
+        h.columns = unsigned(std::atol(scanner.GetValue(f.c_str(), kColumns)));
+        h.position = Numbers(scanner.GetValue(f.c_str(), kPosition));
+        h.orientation = Numbers(scanner.GetValue(f.c_str(), kOrientation));
+        headers.push_back(h);
+        images.push_back(std::move(s));
     }
+    const auto series = GroupBySeries(headers);
     if (series.empty()) Fail("Der Ordner " + folder + " enthält keine DICOM-Bilder.");
     auto largest = series.begin();
     for (auto it = series.begin(); it != series.end(); ++it) {
         if (it->second.size() > largest->second.size()) largest = it;
     }
     std::vector<Slice> slices;
-    for (const std::string& f : largest->second) {
-        Slice s;
-        s.path = f;
-        s.layout = layouts[f];
-        s.rows = unsigned(std::atol(scanner.GetValue(f.c_str(), kRows)));
-        s.columns = unsigned(std::atol(scanner.GetValue(f.c_str(), kColumns)));
-        if (const char* n = scanner.GetValue(f.c_str(), kFrames)) s.frames = std::max(1L, std::atol(n));
-        s.position = Numbers(scanner.GetValue(f.c_str(), kPosition));
-        s.orientation = Numbers(scanner.GetValue(f.c_str(), kOrientation));
-        slices.push_back(std::move(s));
-    }
+    for (std::size_t i : largest->second) slices.push_back(std::move(images[i]));
     return slices;
 }
 
@@ -232,7 +217,7 @@ Matrix3 VoxelToWorld(const Vec3& rowDir, const Vec3& colDir, const Vec3& normal,
 double PixelSpacing(double s) { return std::isfinite(s) && s > 0 ? s : 1.0; }
 
 /// A single file of several frames, one after another along the normal.
-NiftiVolume OneFile(const std::string& path, const std::string& folder, std::uint8_t* out) {
+ConvertedVolume OneFile(const std::string& path, const std::string& folder, std::uint8_t* out) {
     std::vector<char> buffer;
     const Decoded d = Decode(path, buffer);
     if (d.frames < 2) Fail("Die Serie hat nur eine Schicht; das ist kein Volumen.");
@@ -301,7 +286,7 @@ void NativeSamples(const Series& series, std::size_t k, std::vector<unsigned cha
 /// An uncompressed series in two cheap passes over the files: the window
 /// from the samples first, then each slice straight to its greys, without
 /// a grid of intermediate values.
-NiftiVolume StreamNative(const Series& series, std::uint8_t* out, const DicomProgress& progress) {
+ConvertedVolume StreamNative(const Series& series, std::uint8_t* out, const DicomProgress& progress) {
     const std::uint64_t plane = std::uint64_t(series.dims[0]) * std::uint64_t(series.dims[1]);
     const std::size_t n = series.slices.size();
     std::vector<unsigned char> buffers[2];
@@ -333,7 +318,7 @@ bool AsStated(const Decoded& d, const DicomLayout& l) {
 
 /// Decodes the slices two at a time and resamples each into the grid as it
 /// comes.
-NiftiVolume Stream(Series& series, const Decoded& head, std::uint8_t* out, const DicomProgress& progress) {
+ConvertedVolume Stream(Series& series, const Decoded& head, std::uint8_t* out, const DicomProgress& progress) {
     PlaneStream stream(series.dims, series.voxelToWorld, series.folder, std::nullopt, out);
     std::atomic<int> done{0};
     const std::size_t n = series.slices.size();
@@ -346,7 +331,7 @@ NiftiVolume Stream(Series& series, const Decoded& head, std::uint8_t* out, const
             const std::vector<char>& samples = k == 0 ? series.firstSamples : buffer;
             if (d.columns != series.dims[0] || d.rows != series.dims[1] || d.frames != 1)
                 Fail("Die Schichten der Serie sind verschieden groß (" + d.name + ").");
-            if (!Near(d.rowDir, series.rowDir) || !Near(d.colDir, series.colDir))
+            if (!SameDirection(d.rowDir, series.rowDir) || !SameDirection(d.colDir, series.colDir))
                 Fail("Die Schichten der Serie sind verschieden ausgerichtet (" + d.name + ").");
             Typed(d.format, samples.data(), [&](auto typed) { stream.Add(std::int64_t(k), typed, d.scaling); });
             if (progress) progress(++done, int(n));
@@ -372,7 +357,7 @@ std::vector<double> DicomFileSamples(const std::string& path) {
     return v;
 }
 
-NiftiVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out, const DicomProgress& progress) {
+ConvertedVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out, const DicomProgress& progress) {
     // The decoders allocate and free large buffers for every file; kept in
     // the heap instead of being returned to the system each time, they are
     // not faulted in and cleared again file after file.
@@ -384,59 +369,21 @@ NiftiVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out, co
         if (all.size() != 1) Fail("Die Serie mischt Dateien mit mehreren Bildern; das wird nicht unterstützt.");
         return OneFile(all.front().path, folder, out);
     }
-    if (all.size() < 2) Fail("Die Serie hat nur eine Schicht; das ist kein Volumen.");
-
-    // The plan from the headers: every slice of one size and orientation,
-    // at a finite position.
-    const Slice& first = all.front();
-    for (const Slice& s : all) {
-        if (s.orientation.size() != 6 || s.position.size() != 3 ||
-            !std::all_of(s.position.begin(), s.position.end(), [](double p) { return std::fabs(p) <= kMaxPosition; }) ||
-            !std::all_of(s.orientation.begin(), s.orientation.end(), [](double c) { return std::fabs(c) <= 1.5; }))
-            Fail("Die DICOM-Datei " + Name(s.path) + " hat keine gültige Lage im Raum (Position, Ausrichtung).");
-        if (s.rows != first.rows || s.columns != first.columns)
-            Fail("Die Schichten der Serie sind verschieden groß (" + Name(s.path) + ").");
-    }
-    const Vec3 rowDir{first.orientation[0], first.orientation[1], first.orientation[2]};
-    const Vec3 colDir{first.orientation[3], first.orientation[4], first.orientation[5]};
-    for (const Slice& s : all) {
-        if (!Near({s.orientation[0], s.orientation[1], s.orientation[2]}, rowDir) ||
-            !Near({s.orientation[3], s.orientation[4], s.orientation[5]}, colDir))
-            Fail("Die Schichten der Serie sind verschieden ausgerichtet (" + Name(s.path) + ").");
-    }
-    const Vec3 normal = Cross(rowDir, colDir);
-    if (!(Dot(normal, normal) > 0.5)) Fail("Die Serie hat keine gültige Bildorientierung.");
-    for (Slice& s : all) s.along = Dot({s.position[0], s.position[1], s.position[2]}, normal);
-    std::stable_sort(all.begin(), all.end(), [](const Slice& a, const Slice& b) { return a.along < b.along; });
-    // Of slices at one position, the first by file name.
+    // The plan from the headers alone: which slices, in which order, at
+    // what distance.
+    std::vector<SliceHeader> headers;
+    for (const Slice& s : all) headers.push_back(s.header);
+    const SeriesPlan plan = PlanSeries(headers);
     std::vector<Slice> slices;
-    for (Slice& s : all)
-        if (slices.empty() || s.along - slices.back().along > kSamePosition) slices.push_back(std::move(s));
-    if (slices.size() < 2) Fail("Die Schichten der Serie liegen alle an derselben Position; das ist kein Volumen.");
-    std::vector<double> gaps;
-    for (std::size_t k = 1; k < slices.size(); ++k) gaps.push_back(slices[k].along - slices[k - 1].along);
-    std::vector<double> sorted = gaps;
-    // The lower median: of two gaps the smaller counts as the step.
-    const std::size_t middle = (sorted.size() - 1) / 2;
-    std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(middle), sorted.end());
-    const double median = sorted[middle];
-    for (std::size_t k = 0; k < gaps.size(); ++k) {
-        if (std::fabs(gaps[k] - median) > kGapTolerance * median) {
-            char text[160];
-            std::snprintf(text, sizeof text, "%.3g mm statt %.3g mm", gaps[k], median);
-            Fail("Die Schichten der Serie liegen ungleichmäßig: zwischen " + Name(slices[k].path) + " und " +
-                 Name(slices[k + 1].path) + " sind es " + text + ".");
-        }
-    }
+    for (std::size_t i : plan.order) slices.push_back(std::move(all[i]));
     const std::size_t n = slices.size();
-    const double step = (slices.back().along - slices.front().along) / double(n - 1);
 
     // The first file decides the pixel spacing; then every file is decoded
     // and resampled in position order, two at a time.
-    Series series{folder, std::move(slices), {first.columns, first.rows, std::int64_t(n)}, rowDir, colDir, {}, {}};
+    Series series{folder, std::move(slices), {plan.columns, plan.rows, std::int64_t(n)}, plan.rowDir, plan.colDir, {}, {}};
     const Decoded head = Decode(series.slices.front().path, series.firstSamples);
-    const double spacing[3] = {PixelSpacing(head.spacing[0]), PixelSpacing(head.spacing[1]), step};
-    series.voxelToWorld = VoxelToWorld(rowDir, colDir, normal, spacing);
+    const double spacing[3] = {PixelSpacing(head.spacing[0]), PixelSpacing(head.spacing[1]), plan.step};
+    series.voxelToWorld = VoxelToWorld(plan.rowDir, plan.colDir, plan.normal, spacing);
     // Uncompressed slices are read from the files as they lie, when the
     // decoder sees the first one as its header states (samples and
     // scaling) and the others state the same: it would see them alike.
@@ -451,7 +398,7 @@ NiftiVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out, co
 
 void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result) {
     try {
-        const NiftiVolume v = ReadDicomSeriesHere(folder, result.voxels, [&](int done, int total) {
+        const ConvertedVolume v = ReadDicomSeriesHere(folder, result.voxels, [&](int done, int total) {
             result.filesTotal.store(total, std::memory_order_relaxed);
             int seen = result.filesDone.load(std::memory_order_relaxed);  // two threads report: keep the larger
             while (seen < done && !result.filesDone.compare_exchange_weak(seen, done, std::memory_order_relaxed)) {
@@ -475,6 +422,6 @@ void ConvertDicomSeries(const std::string& folder,
     ConvertDicomSeriesApart(folder, use);
 }
 
-NiftiVolume ConvertDicomSeries(const std::string& folder) { return ConvertDicomSeriesApart(folder); }
+ConvertedVolume ConvertDicomSeries(const std::string& folder) { return ConvertDicomSeriesApart(folder); }
 
 }  // namespace zx

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/nifti.h"
+#include "convert/converted_volume.h"
 
 namespace zx {
 
@@ -24,7 +24,7 @@ namespace zx {
 ///
 /// The series is read by the reader program zerebrix-dicom in a process of
 /// its own: GDCM ends the whole process on some damaged files.
-NiftiVolume ConvertDicomSeries(const std::string& folder);
+ConvertedVolume ConvertDicomSeries(const std::string& folder);
 
 /// The same, handing the volume (16 MiB, `planes` planes of `edge` mm) to
 /// `use`.
@@ -40,8 +40,8 @@ using DicomProgress = std::function<void(int done, int total)>;
 /// grid as they come, so memory does not grow with the series. A damaged
 /// file may end this process (GDCM assertions). `progress` is called from
 /// the decoding threads, one call per file.
-NiftiVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out,
-                                const DicomProgress& progress = {});
+ConvertedVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out,
+                                    const DicomProgress& progress = {});
 
 /// The decoded samples of one DICOM file after Rescale Slope/Intercept,
 /// row by row (all frames): what the series reader takes from it.

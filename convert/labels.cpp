@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "base/volume_geometry.h"
+
 namespace zx {
 
 namespace {
@@ -30,7 +32,7 @@ Vec3 Apply(const Matrix3& m, const Vec3& v) {
 
 }  // namespace
 
-NiftiVolume ConvertLabels(const std::string& atlasPath, const std::string& headPath) {
+ConvertedVolume ConvertLabels(const std::string& atlasPath, const std::string& headPath) {
     const NiftiImage head = ReadNiftiImage(headPath, false);
     const NiftiImage atlas = ReadNiftiImage(atlasPath, true);
     const ViewerGrid grid = PlanViewerGrid(head.dims, head.voxelToWorld, headPath);
@@ -49,15 +51,15 @@ NiftiVolume ConvertLabels(const std::string& atlasPath, const std::string& headP
     const Vec3 constant = Apply(toAtlas, {head.origin[0] - atlas.origin[0], head.origin[1] - atlas.origin[1],
                                           head.origin[2] - atlas.origin[2]});
 
-    NiftiVolume out;
-    out.voxels.assign(std::size_t(256) * 256 * 256, 0);
+    ConvertedVolume out;
+    out.voxels.assign(kVolumeBytes, 0);
     out.planes = grid.count[0];
     out.voxelEdgeMm = grid.edge;
-    const int y0 = (256 - grid.count[1]) / 2, z0 = (256 - grid.count[2]) / 2;
+    const int y0 = (kEdge - grid.count[1]) / 2, z0 = (kEdge - grid.count[2]) / 2;
     const std::int64_t nx = atlas.dims[0], ny = atlas.dims[1], nz = atlas.dims[2];
     for (int x = 0; x < grid.count[0]; ++x) {
         for (int z = 0; z < grid.count[2]; ++z) {
-            std::uint8_t* row = out.voxels.data() + std::size_t(x) * 65536 + std::size_t(z + z0) * 256 + y0;
+            std::uint8_t* row = out.voxels.data() + VoxelIndex(x, y0, z + z0);
             for (int y = 0; y < grid.count[1]; ++y) {
                 Vec3 p;
                 for (int k = 0; k < 3; ++k) p[k] = term[0][x][k] + term[1][y][k] + term[2][z][k] + constant[k];

@@ -30,6 +30,6 @@ NiftiImage ReadNiftiImage(const std::string& path, bool withValues);
 
 /// The atlas's labels (0…255; larger numbers become 0) on the grid that
 /// ConvertNifti(head) produces, in the .vmr layout.
-NiftiVolume ConvertLabels(const std::string& atlasPath, const std::string& headPath);
+ConvertedVolume ConvertLabels(const std::string& atlasPath, const std::string& headPath);
 
 }  // namespace zx

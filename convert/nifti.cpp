@@ -490,7 +490,7 @@ Scaling MakeScaling(const Header& h) {
 }
 
 template <typename T>
-NiftiVolume Convert(InputFile& in, const Header& h, const Extent& e, const std::string& path) {
+ConvertedVolume Convert(InputFile& in, const Header& h, const Extent& e, const std::string& path) {
     std::optional<Window> window;
     if (std::isfinite(h.calMin) && std::isfinite(h.calMax) && h.calMax > h.calMin) {
         window = Window{h.calMin, h.calMax};
@@ -542,7 +542,7 @@ double NiftiImage::Value(std::size_t i) const {
     }
 }
 
-NiftiVolume ConvertNifti(const std::string& path) {
+ConvertedVolume ConvertNifti(const std::string& path) {
     InputFile in(path);
     const Header header = ReadHeader(in, path);
     const Extent extent = ValidateHeader(header, path);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/volume_geometry.h"
+
 namespace zx {
 
 namespace {
@@ -79,11 +81,11 @@ std::uint8_t Grey(int x, int y, int z) {
 }  // namespace
 
 std::vector<std::uint8_t> MakeHeadPhantom() {
-    std::vector<std::uint8_t> v(std::size_t(256) * 65536);
-    for (int x = 0; x < 256; ++x) {
-        for (int z = 0; z < 256; ++z) {
-            std::uint8_t* row = v.data() + std::size_t(x) * 65536 + std::size_t(z) * 256;
-            for (int y = 0; y < 256; ++y) row[y] = Grey(x, y, z);
+    std::vector<std::uint8_t> v(kVolumeBytes);
+    for (int x = 0; x < kEdge; ++x) {
+        for (int z = 0; z < kEdge; ++z) {
+            std::uint8_t* row = v.data() + VoxelIndex(x, 0, z);
+            for (int y = 0; y < kEdge; ++y) row[y] = Grey(x, y, z);
         }
     }
     return v;

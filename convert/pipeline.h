@@ -1,18 +1,18 @@
-// The one way from a 3-D image with a voxel-to-world matrix to the viewer's
-// volume, shared by every outside format (NIfTI files, DICOM series):
-// orientation to the viewer's axes by the nearest permutation and flips,
-// isotropic resampling into 256³, and a grey window.
+// What every outside format (NIfTI files, DICOM series, atlas labels)
+// shares on the way from a 3-D image with a voxel-to-world matrix to the
+// viewer's volume: the viewer grid (orientation to the viewer's axes by the
+// nearest permutation and flips, cubic voxels that fit into 256³) and the
+// grey window. PlaneStream resamples the image onto that grid.
 #pragma once
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "convert/nifti.h"
+#include "convert/converted_volume.h"
 
 namespace zx {
 
@@ -33,17 +33,6 @@ struct Scaling {
 /// Values from `low` to `high` spread over the greys 0…255.
 struct Window {
     double low = 0, high = 0;
-};
-
-/// A 3-D image as a reader delivers it: samples of type T (host byte
-/// order, array axis 0 fastest, possibly unaligned), its sizes and geometry.
-template <typename T>
-struct ImageData {
-    const unsigned char* raw = nullptr;
-    std::array<std::int64_t, 3> dims{};
-    Matrix3 voxelToWorld{};
-    Scaling scaling;
-    std::optional<Window> window;  ///< none: the 0.5–99.5 percentiles of the image
 };
 
 /// Where the viewer's voxels lie in an image: along viewer axis a (x, y,
@@ -76,13 +65,5 @@ inline std::uint8_t ToGrey(double v, const Window& window, double gain) {
     grey = grey >= 0.0 ? std::min(grey, 255.0) : 0.0;
     return static_cast<std::uint8_t>(grey + 0.5);
 }
-
-/// Reorients, resamples onto cubic voxels that fit into 256³ (planes in x
-/// from 0, centred in y and z) and windows the image. `path` names the
-/// input in messages (ConvertError).
-/// With `out` (16 MiB, zeroed) the voxels are written there and the
-/// result's `voxels` stays empty.
-template <typename T>
-NiftiVolume ToViewerVolume(const ImageData<T>& image, const std::string& path, std::uint8_t* out = nullptr);
 
 }  // namespace zx

@@ -10,11 +10,11 @@
 #include <limits>
 #include <type_traits>
 
+#include "base/volume_geometry.h"
+
 namespace zx {
 namespace {
 
-constexpr int kGrid = 256;
-constexpr std::size_t kVolumeBytes = std::size_t{kGrid} * kGrid * kGrid;
 constexpr std::size_t kHuge = std::size_t{2} << 20;  // a large page
 // A plane index needs a few bytes of bookkeeping: more planes than this are
 // no image this viewer can show.
@@ -192,11 +192,11 @@ bool PlaneStream::Done(std::int64_t k) const {
 void PlaneStream::Emit(std::int64_t lower, std::int64_t upper) {
     // Strides of the viewer axes in the volume (x, y, z) and in the float
     // grid, and the place of the first voxel.
-    const std::int64_t volume[3] = {std::int64_t{kGrid} * kGrid, 1, kGrid};
+    const std::int64_t volume[3] = {std::int64_t(kPlaneBytes), 1, kEdge};
     const std::int64_t compact[3] = {std::int64_t{grid_.count[1]} * grid_.count[2], 1, grid_.count[1]};
     const std::int64_t* stride = window_ ? volume : compact;
     const std::int64_t origin =
-        window_ ? std::int64_t((kGrid - grid_.count[1]) / 2) + std::int64_t((kGrid - grid_.count[2]) / 2) * kGrid : 0;
+        window_ ? std::int64_t((kEdge - grid_.count[1]) / 2) + std::int64_t((kEdge - grid_.count[2]) / 2) * kEdge : 0;
     const std::size_t nu = axisU_.weight.size(), nv = axisV_.weight.size();
     for (std::size_t o = 0; o < lower_.size(); ++o) {
         if (lower_[o] != lower) continue;
@@ -241,17 +241,17 @@ int PlaneStream::HolderSlot(std::int64_t k) const {
     throw ConvertError(path_ + ": interner Fehler (Schicht fehlt)");
 }
 
-NiftiVolume PlaneStream::Finish() {
+ConvertedVolume PlaneStream::Finish() {
     for (std::size_t k = 0; k < ready_.size(); ++k)
         if (!ready_[k]) throw ConvertError(path_ + ": das Bild ist unvollständig");
-    NiftiVolume volume;
+    ConvertedVolume volume;
     volume.planes = grid_.count[0];
     volume.voxelEdgeMm = grid_.edge;
     if (!window_) {
         const Window window = windowSamples_->Result();
         const double gain = window.high > window.low ? 255.0 / (window.high - window.low) : 0.0;
         const int nx = grid_.count[0], ny = grid_.count[1], nz = grid_.count[2];
-        const int y0 = (kGrid - ny) / 2, z0 = (kGrid - nz) / 2;
+        const int y0 = (kEdge - ny) / 2, z0 = (kEdge - nz) / 2;
         const float* v = values_.get();
         // The floats already turned into greys go back to the system as the
         // greys fill the volume: the two together never take much more
@@ -260,7 +260,7 @@ NiftiVolume PlaneStream::Finish() {
         std::size_t returned = 0;
         for (int x = 0; x < nx; ++x) {
             for (int z = 0; z < nz; ++z) {
-                std::uint8_t* row = out_ + std::size_t(x) * kGrid * kGrid + std::size_t(z + z0) * kGrid + y0;
+                std::uint8_t* row = out_ + VoxelIndex(x, y0, z + z0);
                 for (int y = 0; y < ny; ++y) row[y] = ToGrey(*v++, window, gain);
             }
             const std::size_t used = std::size_t(reinterpret_cast<const unsigned char*>(v) - base) / kHuge * kHuge;

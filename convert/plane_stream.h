@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/converted_volume.h"
 #include "convert/pipeline.h"
 #include "convert/window_samples.h"
 
@@ -23,8 +24,9 @@ namespace zx {
 
 class PlaneStream {
 public:
-    /// An image of these sizes and geometry; `window` as in ImageData (none:
-    /// the percentiles of the image). `out`: 16 MiB, zeroed, or null for a
+    /// An image of these sizes and geometry, its values spread over the
+    /// greys by `window` (none: the 0.5–99.5 percentiles of the image, as
+    /// WindowSamples finds them). `out`: 16 MiB, zeroed, or null for a
     /// volume of the stream's own. Throws ConvertError for unusable geometry.
     PlaneStream(const std::array<std::int64_t, 3>& dims, const Matrix3& voxelToWorld,
                 const std::string& path, std::optional<Window> window, std::uint8_t* out = nullptr);
@@ -45,7 +47,7 @@ public:
 
     /// The volume after all planes: planes, voxel edge, and voxels unless
     /// they went to `out`.
-    NiftiVolume Finish();
+    ConvertedVolume Finish();
 
     const ViewerGrid& Grid() const { return grid_; }
 

@@ -210,7 +210,7 @@ int DicomSeries(const QStringList& a) {
     CheckOutput(a[1], {a[0]}, true);
     // Read by the reader program in a process of its own, bounded in memory
     // and time, as the viewer reads a series.
-    const zx::NiftiVolume v = zx::ConvertDicomSeriesApart(QFile::encodeName(a[0]).toStdString());
+    const zx::ConvertedVolume v = zx::ConvertDicomSeriesApart(QFile::encodeName(a[0]).toStdString());
     WriteVolume(a[1], v.voxels.data(), v.planes, v.voxelEdgeMm);
     return 0;
 }
@@ -220,7 +220,7 @@ int Labels(const QStringList& a) {
         throw UsageError{QStringLiteral("labels erwartet ATLAS, --like KOPF und ZIEL.vmr")};
     }
     CheckOutput(a[3], {a[0], a[2]}, true);
-    const zx::NiftiVolume v = zx::ConvertLabels(QFile::encodeName(a[0]).toStdString(), QFile::encodeName(a[2]).toStdString());
+    const zx::ConvertedVolume v = zx::ConvertLabels(QFile::encodeName(a[0]).toStdString(), QFile::encodeName(a[2]).toStdString());
     WriteVolume(a[3], v.voxels.data(), v.planes, v.voxelEdgeMm);
     return 0;
 }
@@ -383,7 +383,7 @@ int Render(const QStringList& a) {
 int Nifti(const QStringList& a) {
     if (a.size() != 2) throw UsageError{QStringLiteral("nifti erwartet QUELLE und ZIEL.vmr")};
     CheckOutput(a[1], {a[0]}, true);
-    const zx::NiftiVolume v = zx::ConvertNifti(QFile::encodeName(a[0]).toStdString());
+    const zx::ConvertedVolume v = zx::ConvertNifti(QFile::encodeName(a[0]).toStdString());
     WriteVolume(a[1], v.voxels.data(), v.planes, v.voxelEdgeMm);
     return 0;
 }

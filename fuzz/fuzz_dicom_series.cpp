@@ -117,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!own.empty()) Put(folder + QStringLiteral("/input.dcm"), reinterpret_cast<const char*>(own.data()), own.size());
     std::memset(volume.data(), 0, volume.size());
     try {
-        const zx::NiftiVolume v = zx::ReadDicomSeriesHere(folder.toStdString(), volume.data());
+        const zx::ConvertedVolume v = zx::ReadDicomSeriesHere(folder.toStdString(), volume.data());
         zxfuzz::Check(v.planes >= 1 && v.planes <= 256 && v.voxelEdgeMm > 0);
         for (std::size_t i = std::size_t(v.planes) * 65536; i < volume.size(); i += 4099) zxfuzz::Check(volume[i] == 0);
     } catch (const zx::ConvertError&) {

@@ -6,7 +6,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const zxfuzz::InputFile in(data, size, ".nii");
     try {
-        const zx::NiftiVolume v = zx::ConvertNifti(in.Path().toStdString());
+        const zx::ConvertedVolume v = zx::ConvertNifti(in.Path().toStdString());
         zxfuzz::Check(v.planes >= 1 && v.planes <= 256 && v.voxels.size() == 16777216u);
         for (std::size_t i = std::size_t(v.planes) * 65536; i < v.voxels.size(); i += 4099) {
             zxfuzz::Check(v.voxels[i] == 0);

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <cmath>
 
+#include "core/volume/file_names.h"
 #include "core/volume/runtime_error.h"
 #include "core/volume/vmr_file.h"
 #include "core/volume/volume.h"
@@ -34,8 +35,7 @@ const QList<QStringList>& NameRows() {
 }  // namespace
 
 QString LabelFileFor(const QString& volumeFile, const char* key) {
-    const QFileInfo info(volumeFile);
-    return info.path() + u'/' + info.completeBaseName() + u'.' + QString::fromLatin1(key) + QStringLiteral(".vmr");
+    return ReplaceExtension(volumeFile, u'.' + QString::fromLatin1(key) + QStringLiteral(".vmr"));
 }
 
 bool AtlasSet::Load(const QString& volumeFile) {

@@ -60,7 +60,7 @@ void TForm1::OpenConverted(const QString& path, bool dicomFolder) {
                     StatusBar1->repaint();
                 });
         } else {
-            const NiftiVolume v = ConvertNifti(name);
+            const ConvertedVolume v = ConvertNifti(name);
             std::memcpy(Volume.data(), v.voxels.data(), kVolumeBytes);
             planes = v.planes;
             edge = v.voxelEdgeMm;

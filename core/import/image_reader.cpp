@@ -52,6 +52,131 @@ bool TImageReader::IsBmpName(const QString& path) {
     return dot > slash && path.mid(dot).toUpper() == QLatin1String(".BMP");
 }
 
+namespace {
+
+/// Where the scan stopped: the last block that held bytes, and the four
+/// bytes at the last even position of the last block scanned.
+struct ScanEnd {
+    const std::uint8_t* block = nullptr;
+    int n = 0;
+    std::uint8_t key[4];
+    bool haveKey = false;
+};
+
+/// Every even position of block `b` (`n` bytes at file offset `offset`) is
+/// a possible element start, inside values too; an element whose bytes
+/// cross the end of the block is not recognised.
+void ScanBlock(TImageReader& r, const std::uint8_t* b, int n, qint64 offset, QString& caption, ScanEnd& end) {
+    for (int p = 0; p + 3 < n; p += 2) {
+        const std::uint8_t* e = b + p;
+        switch (e[0]) {
+            case 0x28:
+                if (e[1] != 0x00 || p + 9 >= n) break;
+                if (e[2] == 0x10 && e[3] == 0x00) {
+                    r.Rows = Le16(e + 8);
+                    caption = QStringLiteral("Rows: ") + QString::number(r.Rows);
+                } else if (e[2] == 0x11 && e[3] == 0x00) {
+                    r.Columns = Le16(e + 8);
+                    caption += QStringLiteral(" Columns: ") + QString::number(r.Columns);
+                } else if (e[2] == 0x00 && e[3] == 0x01) {
+                    r.BitsAllocated = Le16(e + 8);
+                }
+                break;
+            case 0x02:
+                if (Is(e, 0x02, 0x00, 0x10, 0x00) && p + 7 < n && e[4] == 'U' && e[5] == 'I') {
+                    const int len = Le16(e + 6);
+                    if (p + 8 + len <= n) {
+                        r.TransferSyntax = QString::fromLatin1(reinterpret_cast<const char*>(e + 8), len);
+                        while (r.TransferSyntax.endsWith(QChar(0)) || r.TransferSyntax.endsWith(u' '))
+                            r.TransferSyntax.chop(1);
+                    }
+                }
+                break;
+            case 0xE0:
+                if (Is(e, 0xE0, 0x7F, 0x10, 0x00) && p + 7 < n) {
+                    // Explicit VR little endian puts "OW"/"OB", two reserved
+                    // bytes and a 4-byte length behind the tag.
+                    const bool explicitVr = (e[4] == 'O' && (e[5] == 'W' || e[5] == 'B'));
+                    if (!explicitVr) {
+                        r.PixelDataLen = Le32(e + 4);
+                        r.PixelDataPos = std::int32_t(offset + p + 8);
+                        r.IsDicom = true;
+                    } else if (p + 11 < n) {
+                        r.PixelDataLen = Le32(e + 8);
+                        r.PixelDataPos = std::int32_t(offset + p + 12);
+                        r.IsDicom = true;
+                    }
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    if (n >= 4) {
+        std::memcpy(end.key, b + ((n - 4) & ~1), 4);
+        end.haveKey = true;
+    }
+    if (n > 0) {
+        end.block = b;
+        end.n = n;
+    }
+}
+
+/// Blocks of 1024 bytes from offset 0 until the Pixel Data element or the
+/// end of the file. The file is read 256 blocks at a time and the bytes
+/// are compared directly; only the last position's key and the last block
+/// are kept, in TagText and HeaderBuf.
+void ScanFile(TImageReader& r, const InputFile& file, QString& caption) {
+    constexpr std::size_t kBlock = 1024, kChunk = 256 * kBlock;
+    std::vector<std::uint8_t> chunk(kChunk);
+    ScanEnd end;
+    for (qint64 offset = 0;;) {
+        const std::size_t got = file.ReadAt(chunk.data(), kChunk, offset);
+        std::size_t pos = 0;
+        bool done = false;
+        // A chunk shorter than asked for ends at the end of the file: its
+        // blocks are followed by one that delivers nothing.
+        while (pos < got || got < kChunk) {
+            const int n = int(std::min(kBlock, got - pos));
+            r.BytesRead = n;
+            ScanBlock(r, chunk.data() + pos, n, offset + qint64(pos), caption, end);
+            if (n == 0 || r.IsDicom) {
+                done = true;
+                break;
+            }
+            pos += std::size_t(n);
+        }
+        if (done) break;
+        offset += qint64(got);
+    }
+    if (end.block) std::memcpy(r.HeaderBuf.data(), end.block, std::size_t(end.n));
+    if (end.haveKey) r.TagText = Key(end.key);
+}
+
+/// What this reader cannot show is refused before a sample is read: the
+/// previous rows, columns and caption come back, and the file counts as
+/// no DICOM image.
+void RefuseWhatCannotBeShown(TImageReader& r, std::uint16_t oldRows, std::uint16_t oldColumns,
+                             const QString& oldCaption, QString& caption) {
+    auto refuse = [&](const QString& text) {
+        r.Rows = oldRows;
+        r.Columns = oldColumns;
+        caption = oldCaption;
+        r.IsDicom = false;
+        throw RuntimeError(text);
+    };
+    if (r.TransferSyntax == QLatin1String("1.2.840.10008.1.2.2")) refuse(Utf8(texts::kDicomBigEndian));
+    const bool plain = r.TransferSyntax.isEmpty() || r.TransferSyntax == QLatin1String("1.2.840.10008.1.2") ||
+                       r.TransferSyntax == QLatin1String("1.2.840.10008.1.2.1");
+    if (!plain || (r.IsDicom && r.PixelDataLen == -1)) refuse(Utf8(texts::kDicomCompressed));
+    // Also without pixel data: the old samples would be drawn at this size.
+    if (std::int64_t(r.Rows) * r.Columns > kPixBufSamples) {
+        refuse(Utf8(texts::kDicomTooLargeFmt).arg(r.Columns).arg(r.Rows));
+    }
+}
+
+}  // namespace
+
 void TImageReader::OpenAFile(const QString& path, QString& caption) {
     const InputFile file(path);
     // Nothing this reader shows needs more than its sample buffer plus a
@@ -66,109 +191,8 @@ void TImageReader::OpenAFile(const QString& path, QString& caption) {
     IsDicom = false;
     BitsAllocated = 16;
     TransferSyntax.clear();
-    // Blocks of 1024 bytes from offset 0; every even position is a possible
-    // element start, inside values too. An element whose bytes cross the
-    // end of the block is not recognised. The file is read 256 blocks at a
-    // time and the bytes are compared directly; only the last position's
-    // key and the last block are kept in TagText and HeaderBuf.
-    constexpr std::size_t kBlock = 1024, kChunk = 256 * kBlock;
-    std::vector<std::uint8_t> chunk(kChunk);
-    const std::uint8_t* lastBlock = nullptr;
-    int lastN = 0;
-    std::uint8_t lastKey[4];
-    bool haveKey = false;
-    auto scanBlock = [&](const std::uint8_t* b, int n, qint64 offset) {
-        for (int p = 0; p + 3 < n; p += 2) {
-            const std::uint8_t* e = b + p;
-            switch (e[0]) {
-                case 0x28:
-                    if (e[1] != 0x00 || p + 9 >= n) break;
-                    if (e[2] == 0x10 && e[3] == 0x00) {
-                        Rows = Le16(e + 8);
-                        caption = QStringLiteral("Rows: ") + QString::number(Rows);
-                    } else if (e[2] == 0x11 && e[3] == 0x00) {
-                        Columns = Le16(e + 8);
-                        caption += QStringLiteral(" Columns: ") + QString::number(Columns);
-                    } else if (e[2] == 0x00 && e[3] == 0x01) {
-                        BitsAllocated = Le16(e + 8);
-                    }
-                    break;
-                case 0x02:
-                    if (Is(e, 0x02, 0x00, 0x10, 0x00) && p + 7 < n && e[4] == 'U' && e[5] == 'I') {
-                        const int len = Le16(e + 6);
-                        if (p + 8 + len <= n) {
-                            TransferSyntax = QString::fromLatin1(reinterpret_cast<const char*>(e + 8), len);
-                            while (TransferSyntax.endsWith(QChar(0)) || TransferSyntax.endsWith(u' '))
-                                TransferSyntax.chop(1);
-                        }
-                    }
-                    break;
-                case 0xE0:
-                    if (Is(e, 0xE0, 0x7F, 0x10, 0x00) && p + 7 < n) {
-                        // Explicit VR little endian puts "OW"/"OB", two reserved
-                        // bytes and a 4-byte length behind the tag.
-                        const bool explicitVr = (e[4] == 'O' && (e[5] == 'W' || e[5] == 'B'));
-                        if (!explicitVr) {
-                            PixelDataLen = Le32(e + 4);
-                            PixelDataPos = std::int32_t(offset + p + 8);
-                            IsDicom = true;
-                        } else if (p + 11 < n) {
-                            PixelDataLen = Le32(e + 8);
-                            PixelDataPos = std::int32_t(offset + p + 12);
-                            IsDicom = true;
-                        }
-                    }
-                    break;
-                default:
-                    break;
-            }
-        }
-        if (n >= 4) {
-            std::memcpy(lastKey, b + ((n - 4) & ~1), 4);
-            haveKey = true;
-        }
-        if (n > 0) {
-            lastBlock = b;
-            lastN = n;
-        }
-    };
-    for (qint64 offset = 0;;) {
-        const std::size_t got = file.ReadAt(chunk.data(), kChunk, offset);
-        std::size_t pos = 0;
-        bool end = false;
-        // A chunk shorter than asked for ends at the end of the file: its
-        // blocks are followed by one that delivers nothing.
-        while (pos < got || got < kChunk) {
-            const int n = int(std::min(kBlock, got - pos));
-            BytesRead = n;
-            scanBlock(chunk.data() + pos, n, offset + qint64(pos));
-            if (n == 0 || IsDicom) {
-                end = true;
-                break;
-            }
-            pos += std::size_t(n);
-        }
-        if (end) break;
-        offset += qint64(got);
-    }
-    if (lastBlock) std::memcpy(HeaderBuf.data(), lastBlock, std::size_t(lastN));
-    if (haveKey) TagText = Key(lastKey);
-    // What this reader cannot show is refused before a sample is read.
-    auto refuse = [&](const QString& text) {
-        Rows = oldRows;
-        Columns = oldColumns;
-        caption = oldCaption;
-        IsDicom = false;
-        throw RuntimeError(text);
-    };
-    if (TransferSyntax == QLatin1String("1.2.840.10008.1.2.2")) refuse(Utf8(texts::kDicomBigEndian));
-    const bool plain = TransferSyntax.isEmpty() || TransferSyntax == QLatin1String("1.2.840.10008.1.2") ||
-                       TransferSyntax == QLatin1String("1.2.840.10008.1.2.1");
-    if (!plain || (IsDicom && PixelDataLen == -1)) refuse(Utf8(texts::kDicomCompressed));
-    // Also without pixel data: the old samples would be drawn at this size.
-    if (std::int64_t(Rows) * Columns > kPixBufSamples) {
-        refuse(Utf8(texts::kDicomTooLargeFmt).arg(Columns).arg(Rows));
-    }
+    ScanFile(*this, file, caption);
+    RefuseWhatCannotBeShown(*this, oldRows, oldColumns, oldCaption, caption);
     if (!IsDicom) return;
     ReadImgFromFile(path);
 }

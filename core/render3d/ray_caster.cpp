@@ -291,11 +291,11 @@ bool RayCaster::Shade(const Ray& ray, const Sample& s, float alpha, float acc[4]
                   : 1.0f;
     const float d2 = diffuse * diffuse, d4 = d2 * d2, d8 = d4 * d4;
     const float shade = 0.18f + 0.82f * diffuse;
-    const float spec = 60.0f * d8 * d8;
+    const float highlight = 60.0f * d8 * d8;
     const float w = (1.0f - acc[3]) * alpha;
-    acc[0] += w * (238.0f * shade + spec);
-    acc[1] += w * (206.0f * shade + spec);
-    acc[2] += w * (178.0f * shade + spec);
+    acc[0] += w * (238.0f * shade + highlight);
+    acc[1] += w * (206.0f * shade + highlight);
+    acc[2] += w * (178.0f * shade + highlight);
     acc[3] += w;
     if constexpr (pick) {
         if (!hit.voxel && acc[3] >= 0.5f) {

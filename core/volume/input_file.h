@@ -9,14 +9,13 @@
 #include <QString>
 #include <cstddef>
 
+#include "base/posix_file.h"
+
 namespace zx {
 
 class InputFile {
 public:
     explicit InputFile(const QString& path);
-    ~InputFile();
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
 
     /// The file's size when it was opened.
     qint64 Size() const { return size_; }
@@ -25,7 +24,7 @@ public:
     std::size_t ReadAt(void* dst, std::size_t count, qint64 offset) const;
 
 private:
-    int fd_ = -1;
+    UniqueFd fd_;
     qint64 size_ = 0;
 };
 

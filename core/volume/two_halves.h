@@ -1,6 +1,6 @@
 // Work on a range split in two halves, one on a second thread: for the
-// volume copies and the resampling, which are bound by memory traffic that
-// two cores move faster than one.
+// section copies and the 3-D view's preparation, which are bound by memory
+// traffic that two cores move faster than one.
 #pragma once
 
 #include <system_error>

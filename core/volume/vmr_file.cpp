@@ -13,6 +13,7 @@
 #include <memory>
 #include <new>
 
+#include "base/posix_file.h"
 #include "core/volume/input_file.h"
 #include "core/volume/runtime_error.h"
 #include "core/volume/volume.h"
@@ -30,14 +31,6 @@ std::uint8_t* StagingVolume() {
 }
 
 namespace {
-
-/// Closes a file descriptor on every way out.
-struct Fd {
-    int fd = -1;
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
-    }
-};
 
 /// Writes up to `count` bytes; returns how many went out before the device
 /// stopped taking them (disk full gives a short count without an error).
@@ -85,31 +78,28 @@ int WriteVmr(const QString& path, const std::uint8_t* volume, int sliceCount,
     // when every plane is on disk.
     const int slash = name.lastIndexOf('/');
     QByteArray tmpl = (slash >= 0 ? name.left(slash + 1) : QByteArray()) + ".zerebrix-XXXXXX";
-    Fd f;
-    f.fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (f.fd < 0) RaiseIoError(errno);
+    UniqueFd f(::mkostemp(tmpl.data(), O_CLOEXEC));
+    if (!f.Valid()) RaiseIoError(errno);
     try {
         // The new file gets the old file's permissions, or the usual ones.
         struct stat old {};
         if (::stat(name.constData(), &old) == 0) {
-            ::fchmod(f.fd, old.st_mode & 07777);
+            ::fchmod(f.Get(), old.st_mode & 07777);
         } else {
             const mode_t mask = ::umask(0);
             ::umask(mask);
-            ::fchmod(f.fd, 0666 & ~mask);
+            ::fchmod(f.Get(), 0666 & ~mask);
         }
         const int count = std::clamp(sliceCount, 1, kEdge);
         for (int k = 0; k < count; ++k) {
-            if (WriteFully(f.fd, volume + std::size_t(k) * kPlaneBytes, kPlaneBytes) !=
+            if (WriteFully(f.Get(), volume + std::size_t(k) * kPlaneBytes, kPlaneBytes) !=
                 kPlaneBytes) {
                 RaiseIoError(ENOSPC);
             }
             if (progress) progress();
         }
-        if (::fsync(f.fd) != 0) RaiseIoError(errno);
-        const int fd = f.fd;
-        f.fd = -1;
-        if (::close(fd) != 0) RaiseIoError(errno);
+        if (::fsync(f.Get()) != 0) RaiseIoError(errno);
+        if (!f.Close()) RaiseIoError(errno);
         if (std::rename(tmpl.constData(), name.constData()) != 0) RaiseIoError(errno);
         return count;
     } catch (...) {

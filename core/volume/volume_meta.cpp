@@ -6,16 +6,12 @@
 #include <cerrno>
 #include <cmath>
 
+#include "core/volume/file_names.h"
 #include "core/volume/runtime_error.h"
 
 namespace zx {
 
-QString MetaFileFor(const QString& volumePath) {
-    const QFileInfo fi(volumePath);
-    const QString suffix = fi.suffix();
-    const QString stem = suffix.isEmpty() ? volumePath : volumePath.left(volumePath.size() - suffix.size() - 1);
-    return stem + QStringLiteral(".zxm");
-}
+QString MetaFileFor(const QString& volumePath) { return ReplaceExtension(volumePath, QStringLiteral(".zxm")); }
 
 VolumeMeta ReadVolumeMeta(const QString& volumePath) {
     VolumeMeta meta;

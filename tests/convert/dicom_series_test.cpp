@@ -21,7 +21,7 @@ namespace {
 
 using Vec3 = std::array<double, 3>;
 
-struct SliceSpec {
+struct SliceFields {
     std::string series = "1.2.3.4";
     unsigned rows = 32, columns = 32;
     Vec3 origin{0, 0, 0}, rowDir{1, 0, 0}, colDir{0, 1, 0};
@@ -32,7 +32,7 @@ struct SliceSpec {
 /// Writes one CT slice with GDCM whose every sample is `value` plus the
 /// column (so the columns can be told apart); with `frames` > 1, a
 /// multi-frame file of slices 1 mm apart, frame f holding value + 100 · f.
-void WriteSlice(const std::string& path, const SliceSpec& s, int value, unsigned frames = 1) {
+void WriteSlice(const std::string& path, const SliceFields& s, int value, unsigned frames = 1) {
     gdcm::ImageWriter w;
     gdcm::Image& im = w.GetImage();
     im.SetNumberOfDimensions(frames > 1 ? 3 : 2);
@@ -85,12 +85,12 @@ protected:
     }
     /// An axial series of `n` slices 2 mm apart, in shuffled file names;
     /// slice k (k = 0 lowest) holds 100 · (k + 1).
-    void AxialSeries(const std::string& folder, int n, SliceSpec s = {}) {
+    void AxialSeries(const std::string& folder, int n, SliceFields s = {}) {
         std::vector<int> order(static_cast<std::size_t>(n));
         for (int k = 0; k < n; ++k) order[std::size_t(k)] = k;
         std::shuffle(order.begin(), order.end(), std::mt19937(5));
         for (int k = 0; k < n; ++k) {
-            SliceSpec t = s;
+            SliceFields t = s;
             t.origin = {0, 0, 2.0 * order[std::size_t(k)]};
             WriteSlice(folder + "/f" + std::to_string(k * 7919 % 101), t,
                        100 * (order[std::size_t(k)] + 1));
@@ -105,7 +105,7 @@ protected:
         }
         return std::string("(kein Fehler)");
     }
-    static std::uint8_t At(const zx::NiftiVolume& v, int x, int y, int z) {
+    static std::uint8_t At(const zx::ConvertedVolume& v, int x, int y, int z) {
         return v.voxels[std::size_t(x) * 65536 + std::size_t(z) * 256 + std::size_t(y)];
     }
 };
@@ -113,7 +113,7 @@ protected:
 TEST_F(DicomSeries, SlicesAreSortedByPositionAndALocalizerIsLeftOut) {
     const std::string folder = Folder("axial");
     AxialSeries(folder, 12);
-    SliceSpec scout;
+    SliceFields scout;
     scout.series = "9.9.9";
     scout.rows = scout.columns = 16;
     WriteSlice(folder + "/scout", scout, 4000);
@@ -121,7 +121,7 @@ TEST_F(DicomSeries, SlicesAreSortedByPositionAndALocalizerIsLeftOut) {
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.write("keine DICOM-Datei");
     text.close();
-    const zx::NiftiVolume v = zx::ConvertDicomSeries(folder);
+    const zx::ConvertedVolume v = zx::ConvertDicomSeries(folder);
     EXPECT_EQ(v.planes, 32);  // x: 32 columns of 1 mm
     // Viewer z runs from superior to inferior: the highest slice comes first.
     int previous = 256, changes = 0;
@@ -136,7 +136,7 @@ TEST_F(DicomSeries, SlicesAreSortedByPositionAndALocalizerIsLeftOut) {
 }
 
 TEST_F(DicomSeries, RescaleAndCompressedSlicesGiveTheSameVolume) {
-    SliceSpec s;
+    SliceFields s;
     s.slope = 2;
     s.intercept = -1024;
     const std::string plain = Folder("plain"), mixed = Folder("mixed");
@@ -145,7 +145,7 @@ TEST_F(DicomSeries, RescaleAndCompressedSlicesGiveTheSameVolume) {
     // Two slices of the second folder again, RLE and JPEG lossless encoded.
     for (auto [name, syntax] : {std::pair{"rle", gdcm::TransferSyntax::RLELossless},
                                 {"jpeg", gdcm::TransferSyntax::JPEGLosslessProcess14_1}}) {
-        SliceSpec t = s;
+        SliceFields t = s;
         t.syntax = syntax;
         const int k = std::string(name) == "rle" ? 1 : 4;
         t.origin = {0, 0, 2.0 * k};
@@ -170,7 +170,7 @@ TEST_F(DicomSeries, AMultiFrameFileGivesTheVolumeOfItsSingleSlices) {
     // series are refused with a message, never read half.
     auto write = [&](const std::string& folder, std::initializer_list<std::pair<int, unsigned>> files) {
         for (const auto& [k, frames] : files) {
-            SliceSpec s;
+            SliceFields s;
             s.origin = {0, 0, double(k)};
             WriteSlice(folder + "/f" + std::to_string(k), s, 100 * (k + 1), frames);
         }
@@ -179,7 +179,7 @@ TEST_F(DicomSeries, AMultiFrameFileGivesTheVolumeOfItsSingleSlices) {
     write(singles, {{0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}});
     write(frames, {{0, 6}});
     write(mixed, {{0, 1}, {1, 2}, {3, 1}, {4, 1}, {5, 1}});
-    const zx::NiftiVolume reference = zx::ConvertDicomSeries(singles);
+    const zx::ConvertedVolume reference = zx::ConvertDicomSeries(singles);
     EXPECT_EQ(reference.planes, 32);
     EXPECT_EQ(zx::ConvertDicomSeries(frames).voxels, reference.voxels);
     try {
@@ -200,10 +200,10 @@ TEST_F(DicomSeries, TheReaderProgramGivesTheSameVolumeAndMessages) {
     ASSERT_FALSE(zx::DicomReaderPath().empty());
     const std::string folder = Folder("apart");
     AxialSeries(folder, 5);
-    const zx::NiftiVolume apart = zx::ConvertDicomSeriesApart(folder);
-    zx::NiftiVolume here;
+    const zx::ConvertedVolume apart = zx::ConvertDicomSeriesApart(folder);
+    zx::ConvertedVolume here;
     here.voxels.assign(std::size_t{1} << 24, 0);
-    const zx::NiftiVolume read = zx::ReadDicomSeriesHere(folder, here.voxels.data());
+    const zx::ConvertedVolume read = zx::ReadDicomSeriesHere(folder, here.voxels.data());
     here.planes = read.planes;
     here.voxelEdgeMm = read.voxelEdgeMm;
     EXPECT_EQ(apart.voxels, here.voxels);
@@ -231,14 +231,14 @@ TEST_F(DicomSeries, RefusalsSpeakGerman) {
     EXPECT_NE(message(one).find("nur eine Schicht"), std::string::npos);
     const std::string sizes = Folder("sizes");
     AxialSeries(sizes, 3);
-    SliceSpec small;
+    SliceFields small;
     small.rows = 16;
     small.origin = {0, 0, 20};
     WriteSlice(sizes + "/small", small, 5);
     EXPECT_NE(message(sizes).find("verschieden groß"), std::string::npos);
     const std::string turned = Folder("turned");
     AxialSeries(turned, 3);
-    SliceSpec sag;
+    SliceFields sag;
     sag.rowDir = {0, 1, 0};
     sag.colDir = {0, 0, -1};
     WriteSlice(turned + "/sag", sag, 5);
@@ -298,7 +298,7 @@ TEST_F(DicomSeries, HostileSeriesAreRefusedAndDuplicatePositionsKeptOnce) {
     // Slices at 0, 1 and 100 mm: the gap is named, not stretched.
     const std::string uneven = Folder("uneven");
     for (double z : {0.0, 1.0, 100.0}) {
-        SliceSpec s;
+        SliceFields s;
         s.origin = {0, 0, z};
         WriteSlice(uneven + "/z" + std::to_string(int(z)), s, 7);
     }
@@ -307,7 +307,7 @@ TEST_F(DicomSeries, HostileSeriesAreRefusedAndDuplicatePositionsKeptOnce) {
     // Positions no scanner writes.
     const std::string far = Folder("far");
     for (double z : {-1e308, 1e308}) {
-        SliceSpec s;
+        SliceFields s;
         s.origin = {0, 0, z};
         WriteSlice(far + "/p" + std::to_string(z > 0), s, 7);
     }
@@ -316,7 +316,7 @@ TEST_F(DicomSeries, HostileSeriesAreRefusedAndDuplicatePositionsKeptOnce) {
     const std::string once = Folder("once"), twice = Folder("twice");
     AxialSeries(once, 4);
     AxialSeries(twice, 4);
-    SliceSpec copy;
+    SliceFields copy;
     copy.origin = {0, 0, 2};
     WriteSlice(twice + "/zz", copy, 200);
     EXPECT_EQ(zx::ConvertDicomSeries(twice).voxels, zx::ConvertDicomSeries(once).voxels);

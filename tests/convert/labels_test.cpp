@@ -2,11 +2,11 @@
 // orientation and origin the atlas has.
 #include <gtest/gtest.h>
 
-#include <QByteArray>
-#include <cstring>
+#include <cmath>
 
 #include "convert/labels.h"
 #include "convert/nifti.h"
+#include "support/nifti_writer.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -14,26 +14,17 @@ namespace {
 /// A NIfTI-1 image of 8-bit values with an sform: row r of the transform is
 /// srow[r]; value(i, j, k) gives the voxels.
 template <class F>
-QByteArray Nifti(std::array<int, 3> n, std::array<std::array<float, 4>, 3> srow, F value) {
-    QByteArray h(352, '\0');
-    auto put16 = [&](int at, int v) { std::int16_t x = std::int16_t(v); std::memcpy(h.data() + at, &x, 2); };
-    auto putF = [&](int at, float v) { std::memcpy(h.data() + at, &v, 4); };
-    std::int32_t size = 348;
-    std::memcpy(h.data(), &size, 4);
-    const int dims[8] = {3, n[0], n[1], n[2], 1, 1, 1, 1};
-    for (int i = 0; i < 8; ++i) put16(40 + 2 * i, dims[i]);
-    put16(70, 2);
-    put16(72, 8);
-    for (int i = 0; i < 4; ++i) putF(76 + 4 * i, i == 0 ? 1.0f : std::fabs(srow[i - 1][i - 1]));
-    putF(108, 352.0f);
-    put16(254, 2);  // sform_code
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 4; ++c) putF(280 + 16 * r + 4 * c, srow[std::size_t(r)][std::size_t(c)]);
-    std::memcpy(h.data() + 344, "n+1\0", 4);
+std::vector<std::uint8_t> Nifti(std::array<int, 3> n, std::array<std::array<double, 4>, 3> srow, F value) {
+    zxtest::NiftiFields s;
+    s.dim = {3, n[0], n[1], n[2], 1, 1, 1, 1};
+    s.pixdim = {1, std::fabs(srow[0][0]), std::fabs(srow[1][1]), std::fabs(srow[2][2]), 0, 0, 0, 0};
+    s.sformCode = 2;
+    s.srow = srow;
+    std::vector<double> values;
     for (int k = 0; k < n[2]; ++k)
         for (int j = 0; j < n[1]; ++j)
-            for (int i = 0; i < n[0]; ++i) h.append(char(value(i, j, k)));
-    return h;
+            for (int i = 0; i < n[0]; ++i) values.push_back(value(i, j, k));
+    return zxtest::NiftiFile(s, values);
 }
 
 TEST(Labels, EveryViewerVoxelGetsTheLabelOfItsPointInSpace) {
@@ -47,9 +38,9 @@ TEST(Labels, EveryViewerVoxelGetsTheLabelOfItsPointInSpace) {
     // One voxel larger, x flipped, a different origin: the same world.
     const auto flipped = dir.Write("flip.nii", Nifti({21, 25, 17}, {{{-1, 0, 0, 10}, {0, 1, 0, -13}, {0, 0, 1, -9}}},
                                                      [](int i, int, int) { return 10 - i + 20; }));
-    const zx::NiftiVolume volume = zx::ConvertNifti(head.toStdString());
+    const zx::ConvertedVolume volume = zx::ConvertNifti(head.toStdString());
     for (const QString& atlas : {same, flipped}) {
-        const zx::NiftiVolume labels = zx::ConvertLabels(atlas.toStdString(), head.toStdString());
+        const zx::ConvertedVolume labels = zx::ConvertLabels(atlas.toStdString(), head.toStdString());
         ASSERT_EQ(labels.planes, volume.planes);
         // Viewer x runs from the right (world +x) to the left: plane x is at
         // world x = 9 − x, label 29 − x.
@@ -70,10 +61,9 @@ TEST(Labels, AnAtlasBeyond512MiBIsRefusedBeforeItsDataIsRead) {
     zxtest::TempDir dir;
     const auto head = dir.Write("head.nii", Nifti({4, 4, 4}, {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}}},
                                                   [](int, int, int) { return 1; }));
-    QByteArray big = Nifti({1, 1, 1}, {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}}}, [](int, int, int) { return 1; });
-    const std::int16_t dims[3] = {1024, 1024, 513};  // 513 MiB of labels declared, one byte present
-    std::memcpy(big.data() + 42, dims, sizeof dims);
-    const auto atlas = dir.Write("big.nii", big);
+    zxtest::NiftiFields big;
+    big.dim = {3, 1024, 1024, 513, 1, 1, 1, 1};  // 513 MiB of labels declared, one byte present
+    const auto atlas = dir.Write("big.nii", zxtest::NiftiFile(big, {1}));
     try {
         zx::ConvertLabels(atlas.toStdString(), head.toStdString());
         ADD_FAILURE() << "accepted";

@@ -17,6 +17,7 @@
 #include "convert/dicom_series.h"
 #include "convert/nifti.h"
 #include "support/dicom_bytes.h"
+#include "support/nifti_writer.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -136,28 +137,16 @@ namespace {
 
 /// A 4 × 4 × 4 uint8 NIfTI-1 image in RAS order with one bright voxel at
 /// the right-anterior-superior corner (i = 3, j = 3, k = 3).
-QByteArray TinyNifti() {
-    QByteArray h(352, 0);
-    auto put32 = [&](int off, qint32 v) { std::memcpy(h.data() + off, &v, 4); };
-    auto put16 = [&](int off, qint16 v) { std::memcpy(h.data() + off, &v, 2); };
-    auto putF = [&](int off, float v) { std::memcpy(h.data() + off, &v, 4); };
-    put32(0, 348);
-    const qint16 dims[8] = {3, 4, 4, 4, 1, 1, 1, 1};
-    for (int i = 0; i < 8; ++i) put16(40 + 2 * i, dims[i]);
-    put16(70, 2);  // uint8
-    put16(72, 8);
-    for (int i = 0; i < 4; ++i) putF(76 + 4 * i, 1.0f);
-    putF(108, 352.0f);  // vox_offset
-    std::memcpy(h.data() + 344, "n+1\0", 4);
-    QByteArray data(64, char(10));
-    data[3 + 4 * 3 + 16 * 3] = char(250);  // i = 3 is the patient's right in RAS
-    return h + data;
+std::vector<std::uint8_t> TinyNifti() {
+    std::vector<double> values(64, 10);
+    values[3 + 4 * 3 + 16 * 3] = 250;  // i = 3 is the patient's right in RAS
+    return zxtest::NiftiFile(zxtest::NiftiFields{}, values);
 }
 
 }  // namespace
 
 /// The file's bytes equal the first `planes` planes of `voxels`.
-::testing::AssertionResult SameVolume(const QByteArray& file, const zx::NiftiVolume& v) {
+::testing::AssertionResult SameVolume(const QByteArray& file, const zx::ConvertedVolume& v) {
     if (file.size() != qsizetype(v.planes) * 65536)
         return ::testing::AssertionFailure() << file.size() << " bytes for " << v.planes << " planes";
     if (std::all_of(file.begin(), file.end(), [](char c) { return c == 0; }))

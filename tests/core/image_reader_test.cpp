@@ -12,7 +12,7 @@
 namespace {
 
 using zxtest::DicomFile;
-using zxtest::DicomSpec;
+using zxtest::DicomFields;
 
 class Reader : public ::testing::Test {
 protected:
@@ -50,7 +50,7 @@ TEST_F(Reader, ImplicitFileGivesCaptionSamplesAndTheStatisticsWithTheirDivisor) 
 }
 
 TEST_F(Reader, ExplicitLayoutReadsSamplesBehindTheTwelveByteHeaderAndWidensEightBits) {
-    DicomSpec s;
+    DicomFields s;
     s.explicitVr = true;
     s.transferSyntax = "1.2.840.10008.1.2.1";
     Open(DicomFile(s, {11, 22, 33, 44}));
@@ -113,7 +113,7 @@ TEST_F(Reader, WindowArithmetic) {
 
 TEST_F(Reader, ShortFilesKeepOlderSamplesAndNeverDivideByZero) {
     Open(DicomFile({}, std::vector<std::uint16_t>(16, 500)));
-    DicomSpec s;
+    DicomFields s;
     s.pixelLength = 131072;  // claims more than the file holds
     QByteArray f = DicomFile(s, {});
     f.append(char(3));  // one byte behind the tag
@@ -138,17 +138,17 @@ TEST_F(Reader, RefusesWhatItCannotShowAndKeepsItsState) {
         EXPECT_EQ(r->PixBuf[2], 3);
         EXPECT_EQ(caption, QStringLiteral("vorher"));
     };
-    DicomSpec big;
+    DicomFields big;
     big.rows = big.columns = 1100;
     check(DicomFile(big, {}), "zu groß");
-    DicomSpec encapsulated;
+    DicomFields encapsulated;
     encapsulated.explicitVr = true;
     encapsulated.pixelLength = -1;
     check(DicomFile(encapsulated, {}), "komprimierte");
-    DicomSpec jpeg;
+    DicomFields jpeg;
     jpeg.transferSyntax = "1.2.840.10008.1.2.4.50";
     check(DicomFile(jpeg, {1}), "komprimierte");
-    DicomSpec bigEndian;
+    DicomFields bigEndian;
     bigEndian.transferSyntax = "1.2.840.10008.1.2.2";
     check(DicomFile(bigEndian, {1}), "Big-Endian");
     EXPECT_THROW(Open(QByteArray(), "missing/none.dcm"), zx::RuntimeError);

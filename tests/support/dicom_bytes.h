@@ -9,7 +9,7 @@
 
 namespace zxtest {
 
-struct DicomSpec {
+struct DicomFields {
     int rows = 256, columns = 256;
     bool explicitVr = false;
     int bitsAllocated = 16;
@@ -42,7 +42,7 @@ inline QByteArray U16(int v) {
 }
 
 /// A whole file; `samples` are written as 16-bit (or 8-bit) values.
-inline QByteArray DicomFile(const DicomSpec& s, const std::vector<std::uint16_t>& samples) {
+inline QByteArray DicomFile(const DicomFields& s, const std::vector<std::uint16_t>& samples) {
     QByteArray f(128, '\0');
     f += "DICM";
     if (!s.transferSyntax.isEmpty()) {

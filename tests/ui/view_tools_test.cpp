@@ -13,27 +13,20 @@
 #include "core/render/sections.h"
 #include "core/volume/volume_meta.h"
 #include "support/app_fixture.h"
+#include "support/nifti_writer.h"
 #include "widgets/image_view.h"
 
 namespace {
 
 /// A NIfTI-1 file of 20 × 24 × 16 bytes with voxels of 0.5 × 0.5 × 2 mm:
 /// the viewer's cubic voxels then have an edge of 0.5 mm.
-QByteArray AnisotropicNifti() {
-    QByteArray h(352, '\0');
-    auto put16 = [&](int at, int v) { h[at] = char(v & 0xff), h[at + 1] = char((v >> 8) & 0xff); };
-    auto putF = [&](int at, float v) { std::memcpy(h.data() + at, &v, 4); };
-    put16(0, 348);
-    const int dims[8] = {3, 20, 24, 16, 1, 1, 1, 1};
-    for (int i = 0; i < 8; ++i) put16(40 + 2 * i, dims[i]);
-    put16(70, 2);  // uint8
-    put16(72, 8);
-    const float pixdim[4] = {1.0f, 0.5f, 0.5f, 2.0f};
-    for (int i = 0; i < 4; ++i) putF(76 + 4 * i, pixdim[i]);
-    putF(108, 352.0f);
-    std::memcpy(h.data() + 344, "n+1\0", 4);
-    for (int v = 0; v < 20 * 24 * 16; ++v) h.append(char(40 + v % 200));
-    return h;
+zxtest::Bytes AnisotropicNifti() {
+    zxtest::NiftiFields f;
+    f.dim = {3, 20, 24, 16, 1, 1, 1, 1};
+    f.pixdim = {1, 0.5, 0.5, 2, 0, 0, 0, 0};
+    std::vector<double> values(20 * 24 * 16);
+    for (std::size_t v = 0; v < values.size(); ++v) values[v] = double(40 + v % 200);
+    return zxtest::NiftiFile(f, values);
 }
 
 class ViewTools : public zxtest::AppFixture {
