@@ -12,6 +12,7 @@
 #include "core/render/sections.h"
 #include "core/texts.h"
 #include "core/volume/bmp_stack.h"
+#include "core/volume/file_names.h"
 #include "core/volume/info_file.h"
 #include "core/volume/runtime_error.h"
 #include "core/volume/vmr_file.h"
@@ -28,15 +29,6 @@ namespace zx {
 namespace {
 
 QString Utf8(const char* s) { return QString::fromUtf8(s); }
-
-/// The path with its extension (from the last dot of the file name on)
-/// replaced by `ext`, or `ext` appended when the name has none.
-QString ChangeFileExt(const QString& path, const QString& ext) {
-    const int slash = int(path.lastIndexOf(u'/'));
-    const int dot = int(path.lastIndexOf(u'.'));
-    if (dot > slash) return path.left(dot) + ext;
-    return path + ext;
-}
 
 /// The extension of the file name with its dot, or empty.
 QString ExtractFileExt(const QString& path) {
@@ -75,7 +67,7 @@ void TForm1::OpenChosenFiles() {
     } else {
         const QString fileName = OpenDialog1.FileName;
         HourGlass hourglass;
-        InfoFileName = ChangeFileExt(fileName, QStringLiteral(".zxi"));
+        InfoFileName = ReplaceExtension(fileName, QStringLiteral(".zxi"));
         InfoBmpLoaded = false;
         if (QFileInfo(InfoFileName).isFile()) ReadInfoFileOfVolume();
         const QString ext = ExtractFileExt(fileName);
