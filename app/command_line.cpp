@@ -63,8 +63,10 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     CommandLine cl;
     for (int i = 1; i < argc; ++i) {
         const QString a = QString::fromLocal8Bit(argv[i]);
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) return Ends(0, QString::fromUtf8(kUsage));
-        if (a == QLatin1String("--version")) return Ends(0, QStringLiteral("zerebrix (Zerebrix-MR) " ZX_VERSION "\n"));
+        if (a == QLatin1String("--help") || a == QLatin1String("-h"))
+            return Ends(0, QString::fromUtf8(kUsage));
+        if (a == QLatin1String("--version"))
+            return Ends(0, QStringLiteral("zerebrix (Zerebrix-MR) " ZX_VERSION "\n"));
         if (a == QLatin1String("--neurological")) {
             cl.options.neurological = true;
             continue;
@@ -73,7 +75,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             if (i + 1 >= argc) return Misuse(a + QStringLiteral(" braucht einen Wert"));
             const QString value = QString::fromLocal8Bit(argv[++i]);
             if (a == QLatin1String("--screenshot")) {
-                if (value.isEmpty()) return Misuse(QStringLiteral("--screenshot braucht einen Dateinamen"));
+                if (value.isEmpty())
+                    return Misuse(QStringLiteral("--screenshot braucht einen Dateinamen"));
                 cl.screenshot = value;
                 continue;
             }
@@ -84,16 +87,22 @@ CommandLine ParseCommandLine(int argc, char** argv) {
                 p[std::size_t(k)] = xyz[k].toInt(&ok);
                 ok = ok && p[std::size_t(k)] >= 0 && p[std::size_t(k)] <= 255;
             }
-            if (!ok) return Misuse(QStringLiteral("--at erwartet X,Y,Z mit Werten von 0 bis 255, nicht '%1'").arg(value));
+            if (!ok)
+                return Misuse(
+                    QStringLiteral("--at erwartet X,Y,Z mit Werten von 0 bis 255, nicht '%1'")
+                        .arg(value));
             cl.at = p;
             continue;
         }
-        if (a.startsWith(u'-') && a.size() > 1) return Misuse(QStringLiteral("unbekannte Option '%1'").arg(a));
+        if (a.startsWith(u'-') && a.size() > 1)
+            return Misuse(QStringLiteral("unbekannte Option '%1'").arg(a));
         if (!cl.path.isEmpty()) return Misuse(QStringLiteral("nur eine Datei oder ein Ordner"));
-        if (!QFileInfo::exists(a)) return Misuse(QStringLiteral("Datei oder Ordner nicht gefunden: %1").arg(a));
+        if (!QFileInfo::exists(a))
+            return Misuse(QStringLiteral("Datei oder Ordner nicht gefunden: %1").arg(a));
         cl.path = a;
     }
-    if (cl.at && cl.screenshot.isEmpty()) return Misuse(QStringLiteral("--at gilt nur mit --screenshot"));
+    if (cl.at && cl.screenshot.isEmpty())
+        return Misuse(QStringLiteral("--at gilt nur mit --screenshot"));
     return cl;
 }
 
@@ -120,7 +129,8 @@ int RunScreenshot(const CommandLine& cl) {
             rc = 1;
         } else {
             QSaveFile out(cl.screenshot);
-            if (!out.open(QIODevice::WriteOnly) || !w.ClientPicture(true).save(&out, "PNG") || !out.commit()) {
+            if (!out.open(QIODevice::WriteOnly) || !w.ClientPicture(true).save(&out, "PNG") ||
+                !out.commit()) {
                 std::fprintf(stderr, "zerebrix: %s kann nicht geschrieben werden\n",
                              cl.screenshot.toUtf8().constData());
                 rc = 1;

@@ -11,12 +11,12 @@
 namespace zx {
 
 struct CommandLine {
-    QString path;                       ///< file or folder to open at start, or empty
-    QString screenshot;                 ///< --screenshot OUT.png
+    QString path;                          ///< file or folder to open at start, or empty
+    QString screenshot;                    ///< --screenshot OUT.png
     std::optional<std::array<int, 3>> at;  ///< --at X,Y,Z
-    StartOptions options;               ///< --neurological: left on the screen's left
-    std::optional<int> exitCode;        ///< set when the program ends right away
-    QString message;                    ///< what it prints then (stdout for 0, else stderr)
+    StartOptions options;                  ///< --neurological: left on the screen's left
+    std::optional<int> exitCode;           ///< set when the program ends right away
+    QString message;                       ///< what it prints then (stdout for 0, else stderr)
 };
 
 /// Reads the arguments; --help and --version end with 0, an unknown option,

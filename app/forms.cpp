@@ -6,15 +6,15 @@
 #include <QTimer>
 #include <QTranslator>
 
-#include "dialogs/import_bmp_dialog.h"
 #include "app/main_window.h"
 #include "core/texts.h"
-#include "widgets/guard.h"
 #include "dialogs/about_box.h"
 #include "dialogs/help_dialog.h"
+#include "dialogs/import_bmp_dialog.h"
 #include "dialogs/options_dialog.h"
 #include "export/web_export_dialog.h"
 #include "import/new_bmp_form.h"
+#include "widgets/guard.h"
 
 namespace zx {
 

@@ -18,13 +18,13 @@
 #include "core/render/crosshair.h"
 #include "core/render/sections.h"
 #include "core/texts.h"
+#include "dialogs/options_dialog.h"
+#include "teach/atlas.h"
 #include "widgets/guard.h"
 #include "widgets/image_view.h"
 #include "widgets/list_box.h"
 #include "widgets/status_bar.h"
 #include "widgets/up_down.h"
-#include "dialogs/options_dialog.h"
-#include "teach/atlas.h"
 
 namespace zx {
 
@@ -54,8 +54,9 @@ QLabel* MakeViewLabel(QWidget* parent, const char* name, const char* text, int x
     f.setBold(true);
     l->setFont(f);
     l->setAttribute(Qt::WA_TransparentForMouseEvents);
-    l->setStyleSheet(axis ? QStringLiteral("color: rgb(220, 220, 220); background: rgba(0, 0, 0, 150);")
-                          : QStringLiteral("color: white; background: rgba(0, 0, 0, 150);"));
+    l->setStyleSheet(
+        axis ? QStringLiteral("color: rgb(220, 220, 220); background: rgba(0, 0, 0, 150);")
+             : QStringLiteral("color: white; background: rgba(0, 0, 0, 150);"));
     l->setAlignment(Qt::AlignCenter);
     l->adjustSize();
     l->move(x, y);
@@ -122,9 +123,11 @@ void TForm1::BuildControls() {
     // so the import commands' filter numbers stay) and are left out of the
     // volume filter.
     QStringList labels;
-    for (const AtlasKind& k : kAtlases) labels << QStringLiteral("*.%1.vmr").arg(QLatin1String(k.key));
-    OpenDialog1.Filter = QString::fromUtf8(texts::kOpenFilter) + QStringLiteral("|Atlas-Beschriftungen (%1)|%2")
-                                                                     .arg(labels.join(u' '), labels.join(u';'));
+    for (const AtlasKind& k : kAtlases)
+        labels << QStringLiteral("*.%1.vmr").arg(QLatin1String(k.key));
+    OpenDialog1.Filter =
+        QString::fromUtf8(texts::kOpenFilter) +
+        QStringLiteral("|Atlas-Beschriftungen (%1)|%2").arg(labels.join(u' '), labels.join(u';'));
     OpenDialog1.HiddenByFirstFilter = labels;
     OpenDialog1.DefaultExt = QStringLiteral("bmp");
     OpenDialog1.AllowMultiSelect = true;
@@ -323,13 +326,15 @@ void TForm1::ConnectViews() {
         const int n = int(&h - handlers) + 1;
         // A component may take the event first (a measuring mode, the
         // display window's drag); the view's own handler then stays out.
-        auto taken = [this, n, view = h.view](ViewMouse::Kind k, TMouseButton b, TShiftState s, int x, int y) {
+        auto taken = [this, n, view = h.view](ViewMouse::Kind k, TMouseButton b, TShiftState s,
+                                              int x, int y) {
             const QPoint p = Scaled(view, x, y);
             return Components->MouseInView(ViewMouse{k, n, b, s, p.x(), p.y()});
         };
         // Each event is one action: the components hear of the point once,
         // after the view's handler.
-        h.view->OnMouseDown = [this, f = h.down, taken](TMouseButton b, TShiftState s, int x, int y) {
+        h.view->OnMouseDown = [this, f = h.down, taken](TMouseButton b, TShiftState s, int x,
+                                                        int y) {
             AsOneAction([&] {
                 if (taken(ViewMouse::Press, b, s, x, y)) return;
                 (this->*f)(b, s, x, y);
@@ -343,7 +348,8 @@ void TForm1::ConnectViews() {
                 PointMoved();
             });
         };
-        h.view->OnMouseUp = [this, f = h.up, n, taken](TMouseButton b, TShiftState s, int x, int y) {
+        h.view->OnMouseUp = [this, f = h.up, n, taken](TMouseButton b, TShiftState s, int x,
+                                                       int y) {
             AsOneAction([&] {
                 if (taken(ViewMouse::Release, b, s, x, y)) return;
                 (this->*f)(b, s, x, y);
@@ -475,7 +481,8 @@ void TForm1::RenderCor(int y) {
 
 void TForm1::RenderTra(int z) {
     Image3->Rebuild(TraBmp, [&](QImage& bmp, QImage* mirror, const QRgb* table) {
-        RenderTransversalFromCopy(Copies.Transversal(), z, SliceCount, SliceOffset, bmp, mirror, table);
+        RenderTransversalFromCopy(Copies.Transversal(), z, SliceCount, SliceOffset, bmp, mirror,
+                                  table);
     });
 }
 

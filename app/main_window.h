@@ -113,10 +113,10 @@ public:
     /// Volume laid out for the coronal and the transversal view, so that
     /// their sections are contiguous blocks. Rebuilt by VolumeChanged only.
     SectionCopies Copies;
-    int SliceCount = 0;               ///< valid x planes, 0…256
-    int SliceOffset = 0;              ///< column of plane 0 in the coronal and transversal views
-    int Xg = 0, Yg = 0, Zg = 0;       ///< the crosshair point, each 0…255
-    int LastSagX = 0, LastSagY = 0;   ///< last pointer position handled by each view
+    int SliceCount = 0;              ///< valid x planes, 0…256
+    int SliceOffset = 0;             ///< column of plane 0 in the coronal and transversal views
+    int Xg = 0, Yg = 0, Zg = 0;      ///< the crosshair point, each 0…255
+    int LastSagX = 0, LastSagY = 0;  ///< last pointer position handled by each view
     int LastCorX = 0, LastCorY = 0;
     int LastTraX = 0, LastTraY = 0;
     int StepCount = 0;           ///< newest entry of Steps, 0…1500

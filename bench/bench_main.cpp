@@ -22,21 +22,21 @@
 #include "components/learning/learning.h"
 #include "components/orientation/orientation_letters.h"
 #include "components/rulers/rulers.h"
-#include "core/import/image_reader.h"
-#include "core/render/section_copies.h"
 #include "convert/dicom_series.h"
 #include "convert/nifti.h"
 #include "convert/phantom.h"
+#include "core/import/image_reader.h"
+#include "core/render/section_copies.h"
 #include "core/render/sections.h"
 #include "core/render3d/render3d.h"
 #include "core/volume/vmr_file.h"
 #include "core/volume/volume.h"
-#include "widgets/image_view.h"
-#include "widgets/list_box.h"
-#include "widgets/radio_group.h"
 #include "import/new_bmp_form.h"
 #include "support/dicom_bytes.h"
 #include "teach/atlas.h"
+#include "widgets/image_view.h"
+#include "widgets/list_box.h"
+#include "widgets/radio_group.h"
 
 namespace {
 
@@ -225,7 +225,8 @@ void BM_DragSequenceWithTools(benchmark::State& state) {
     zx::TForm1& w = *SharedForms().Form1;
     const int view = int(state.range(0));
     const int plane = view == 1 ? w.Xg : view == 2 ? w.Yg : w.Zg;
-    w.Components->Find<zx::TRulers>()->Measurements = {{view, plane, {{20, 20}, {200, 180}}}, {view, plane, {{40, 200}, {120, 120}, {220, 60}}}};
+    w.Components->Find<zx::TRulers>()->Measurements = {
+        {view, plane, {{20, 20}, {200, 180}}}, {view, plane, {{40, 200}, {120, 120}, {220, 60}}}};
     w.Components->Find<zx::TDisplayWindowTool>()->SetWindow({110, 140, zx::ColourMap::Grey});
     w.Components->Find<zx::TOrientationLetters>()->SetNeurological(true, false);
     BM_DragSequence(state);
@@ -435,7 +436,8 @@ struct CtSeries {
             for (int r = 0; r < 512; ++r)
                 for (int c = 0; c < 512; ++c) {
                     const int d = (r - 256) * (r - 256) + (c - 256) * (c - 256);
-                    samples[std::size_t(r * 512 + c)] = std::int16_t(d < 200 * 200 ? 1000 + int(rng() % 80) : 0);
+                    samples[std::size_t(r * 512 + c)] =
+                        std::int16_t(d < 200 * 200 ? 1000 + int(rng() % 80) : 0);
                 }
             gdcm::ImageWriter w;
             gdcm::Image& im = w.GetImage();
@@ -451,19 +453,23 @@ struct CtSeries {
             im.SetSpacing(1, 0.7);
             im.SetIntercept(-1024);
             gdcm::DataElement pixels(gdcm::Tag(0x7fe0, 0x0010));
-            pixels.SetByteValue(reinterpret_cast<const char*>(samples.data()), std::uint32_t(samples.size() * 2));
+            pixels.SetByteValue(reinterpret_cast<const char*>(samples.data()),
+                                std::uint32_t(samples.size() * 2));
             im.SetDataElement(pixels);
             im.SetTransferSyntax(gdcm::TransferSyntax::ExplicitVRLittleEndian);
             gdcm::DataSet& ds = w.GetFile().GetDataSet();
-            ds.Replace(gdcm::Attribute<0x0008, 0x0016>{"1.2.840.10008.5.1.4.1.1.2"}.GetAsDataElement());
+            ds.Replace(
+                gdcm::Attribute<0x0008, 0x0016>{"1.2.840.10008.5.1.4.1.1.2"}.GetAsDataElement());
             ds.Replace(gdcm::Attribute<0x0020, 0x000e>{"1.2.3.4"}.GetAsDataElement());
             if (mixed) {
                 gdcm::ImageChangeTransferSyntax change;
-                change.SetTransferSyntax(k % 2 ? gdcm::TransferSyntax::JPEG2000Lossless : gdcm::TransferSyntax::RLELossless);
+                change.SetTransferSyntax(k % 2 ? gdcm::TransferSyntax::JPEG2000Lossless
+                                               : gdcm::TransferSyntax::RLELossless);
                 change.SetInput(im);
                 if (change.Change()) im = change.GetOutput();
             }
-            const QByteArray name = QFile::encodeName(dir.filePath(QStringLiteral("ct%1.dcm").arg(k, 3, 10, QLatin1Char('0'))));
+            const QByteArray name = QFile::encodeName(
+                dir.filePath(QStringLiteral("ct%1.dcm").arg(k, 3, 10, QLatin1Char('0'))));
             w.SetFileName(name.constData());
             w.Write();
         }
@@ -475,7 +481,8 @@ struct CtSeries {
 void ReadSeries(benchmark::State& state, const CtSeries& series) {
     static std::vector<std::uint8_t> volume(zx::kVolumeBytes);
     const std::string folder = QFile::encodeName(series.dir.path()).toStdString();
-    for (auto _ : state) benchmark::DoNotOptimize(zx::ReadDicomSeriesHere(folder, volume.data()).planes);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(zx::ReadDicomSeriesHere(folder, volume.data()).planes);
 }
 void BM_ReadCtSeries(benchmark::State& state) {
     static const CtSeries series(360, false);

@@ -21,11 +21,11 @@ TComponent* Make(const ViewerContext& viewer, QObject* parent) {
 /// The components, in the order they add their menus and hear of changes.
 /// A new component is one line here.
 constexpr Maker kComponents[] = {
-    Make<TLearning>,           // "Lernen": atlas read-out, colours, self-test
-    Make<TOrientationLetters>, // edge letters, neurological display
-    Make<TRulers>,             // distances and angles
-    Make<TDisplayWindowTool>,  // brightness, contrast, colour map
-    Make<TView3D>,             // the 3-D head with the sections cut in
+    Make<TLearning>,            // "Lernen": atlas read-out, colours, self-test
+    Make<TOrientationLetters>,  // edge letters, neurological display
+    Make<TRulers>,              // distances and angles
+    Make<TDisplayWindowTool>,   // brightness, contrast, colour map
+    Make<TView3D>,              // the 3-D head with the sections cut in
 };
 
 }  // namespace
@@ -100,7 +100,8 @@ QJsonObject TComponentSet::SaveState() const {
 void TComponentSet::LoadState(const QJsonObject& state) {
     for (TComponent* c : all_) {
         const QString key = c->StateKey();
-        if (!key.isEmpty() && state.value(key).isObject()) c->LoadState(state.value(key).toObject());
+        if (!key.isEmpty() && state.value(key).isObject())
+            c->LoadState(state.value(key).toObject());
     }
 }
 

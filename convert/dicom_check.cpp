@@ -42,14 +42,16 @@ struct Mapped {
 };
 
 bool LongLength(std::string_view vr) {
-    for (const char* v : {"OB", "OD", "OF", "OL", "OV", "OW", "SQ", "SV", "UC", "UN", "UR", "UT", "UV"})
+    for (const char* v :
+         {"OB", "OD", "OF", "OL", "OV", "OW", "SQ", "SV", "UC", "UN", "UR", "UT", "UV"})
         if (vr == v) return true;
     return false;
 }
 
 bool KnownVr(std::string_view vr) {
-    static constexpr const char* kShort[] = {"AE", "AS", "AT", "CS", "DA", "DS", "DT", "FL", "FD", "IS",
-                                             "LO", "LT", "PN", "SH", "SL", "SS", "ST", "TM", "UI", "UL", "US"};
+    static constexpr const char* kShort[] = {"AE", "AS", "AT", "CS", "DA", "DS", "DT",
+                                             "FL", "FD", "IS", "LO", "LT", "PN", "SH",
+                                             "SL", "SS", "ST", "TM", "UI", "UL", "US"};
     for (const char* v : kShort)
         if (vr == v) return true;
     return LongLength(vr);
@@ -83,7 +85,8 @@ struct Nesting {
 /// An item, an item delimiter or a sequence delimiter (group FFFE) whose
 /// value starts at `pos`: a compressed fragment is stepped over, an item
 /// opened, a delimiter closes what it ends.
-void StepItem(const Walker& w, std::uint16_t element, std::uint32_t length, std::size_t& pos, Nesting& nesting) {
+void StepItem(const Walker& w, std::uint16_t element, std::uint32_t length, std::size_t& pos,
+              Nesting& nesting) {
     std::vector<std::size_t>& open = nesting.open;
     if (element == 0xe000) {
         if (length != kUndefined && length > w.size - pos) w.Broken();
@@ -94,7 +97,8 @@ void StepItem(const Walker& w, std::uint16_t element, std::uint32_t length, std:
         }
     } else if (element == 0xe0dd && nesting.inFragments) {
         nesting.inFragments = false;
-    } else if ((element == 0xe00d || element == 0xe0dd) && !open.empty() && open.back() == SIZE_MAX) {
+    } else if ((element == 0xe00d || element == 0xe0dd) && !open.empty() &&
+               open.back() == SIZE_MAX) {
         open.pop_back();
     }
 }
@@ -140,8 +144,8 @@ struct ImageFacts {
 
 /// An element of group 0028 (image pixel description) of the data set,
 /// its value of `length` ≥ 2 bytes at `pos`.
-void NoteImageElement(const Walker& w, std::uint16_t element, std::size_t pos, std::uint32_t length, bool big,
-                      ImageFacts& facts, DicomLayout& layout) {
+void NoteImageElement(const Walker& w, std::uint16_t element, std::size_t pos, std::uint32_t length,
+                      bool big, ImageFacts& facts, DicomLayout& layout) {
     const unsigned char* value = w.p + pos;
     const std::uint16_t us = w.U16(pos, big);
     if (element == 0x0010) facts.rows = us;
@@ -151,14 +155,16 @@ void NoteImageElement(const Walker& w, std::uint16_t element, std::size_t pos, s
     if (element == 0x0101) facts.stored = us;
     if (element == 0x0103) facts.representation = us;
     if (element == 0x1052 || element == 0x1053) {
-        const std::string text(reinterpret_cast<const char*>(value), std::min<std::uint32_t>(length, 32));
+        const std::string text(reinterpret_cast<const char*>(value),
+                               std::min<std::uint32_t>(length, 32));
         char* end = nullptr;
         const double v = std::strtod(text.c_str(), &end);
         if (end == text.c_str()) facts.scalingRead = false;
         (element == 0x1052 ? layout.intercept : layout.slope) = v;
     }
     if (element == 0x0008) {
-        const std::string text(reinterpret_cast<const char*>(value), std::min<std::uint32_t>(length, 16));
+        const std::string text(reinterpret_cast<const char*>(value),
+                               std::min<std::uint32_t>(length, 16));
         const long long n = std::atoll(text.c_str());
         facts.frames = n > 1 ? std::uint64_t(n) : 1;
     }
@@ -167,18 +173,20 @@ void NoteImageElement(const Walker& w, std::uint16_t element, std::size_t pos, s
 /// The walk's findings checked against the file: the decoded image's size
 /// against the limit, the uncompressed samples against the bytes declared
 /// for them; and whether the samples can be read as they lie.
-DicomLayout Finish(const Walker& w, const ImageFacts& f, const std::string& syntax, DicomLayout layout) {
+DicomLayout Finish(const Walker& w, const ImageFacts& f, const std::string& syntax,
+                   DicomLayout layout) {
     const std::uint64_t values = std::uint64_t(f.rows) * f.columns * f.samples;
     if (double(values) * ((f.bits + 7) / 8) * double(f.frames) > double(kMaxDicomImageBytes))
-        throw ConvertError("Die DICOM-Datei " + w.name + " ist zu groß (Datei zu groß: mehr als 512 MiB Bilddaten).");
+        throw ConvertError("Die DICOM-Datei " + w.name +
+                           " ist zu groß (Datei zu groß: mehr als 512 MiB Bilddaten).");
     const std::uint64_t bytes = (values * f.bits + 7) / 8 * f.frames;
     if (f.pixelLength >= 0 && !f.encapsulated && std::uint64_t(f.pixelLength) < bytes) w.Broken();
     layout.bits = int(f.bits);
     layout.signedSamples = f.representation == 1;
-    layout.native = (syntax == "1.2.840.10008.1.2" || syntax == "1.2.840.10008.1.2.1") && f.pixelLength >= 0 &&
-                    !f.encapsulated && f.samples == 1 && f.frames == 1 && (f.bits == 8 || f.bits == 16) &&
-                    f.stored == f.bits && f.representation <= 1 && f.scalingRead && std::isfinite(layout.slope) &&
-                    std::isfinite(layout.intercept);
+    layout.native = (syntax == "1.2.840.10008.1.2" || syntax == "1.2.840.10008.1.2.1") &&
+                    f.pixelLength >= 0 && !f.encapsulated && f.samples == 1 && f.frames == 1 &&
+                    (f.bits == 8 || f.bits == 16) && f.stored == f.bits && f.representation <= 1 &&
+                    f.scalingRead && std::isfinite(layout.slope) && std::isfinite(layout.intercept);
     return layout;
 }
 
@@ -189,10 +197,11 @@ bool HasDicomPreamble(const std::string& path) {
     return file.size >= 132 && std::memcmp(file.data + 128, "DICM", 4) == 0;
 }
 
-const unsigned char* ReadNativeSamples(const std::string& path, const DicomLayout& layout, std::uint64_t bytes,
-                                       std::vector<unsigned char>& buffer) {
+const unsigned char* ReadNativeSamples(const std::string& path, const DicomLayout& layout,
+                                       std::uint64_t bytes, std::vector<unsigned char>& buffer) {
     auto broken = [&] {
-        throw ConvertError("Die DICOM-Datei " + path.substr(path.find_last_of('/') + 1) + " kann nicht dekodiert werden.");
+        throw ConvertError("Die DICOM-Datei " + path.substr(path.find_last_of('/') + 1) +
+                           " kann nicht dekodiert werden.");
     };
     // Read, not mapped: the kernel copies whole pages at full speed, where
     // a fresh mapping is faulted in and fetched from memory page by page.
@@ -200,7 +209,9 @@ const unsigned char* ReadNativeSamples(const std::string& path, const DicomLayou
     if (!fd.Valid()) broken();
     // A file shorter than its samples ends the reading early.
     buffer.resize(std::size_t(bytes));
-    if (ReadFullyAt(fd.Get(), buffer.data(), buffer.size(), layout.pixelOffset) != ssize_t(buffer.size())) broken();
+    if (ReadFullyAt(fd.Get(), buffer.data(), buffer.size(), layout.pixelOffset) !=
+        ssize_t(buffer.size()))
+        broken();
     return buffer.data();
 }
 
@@ -214,7 +225,8 @@ DicomLayout CheckDicomFile(const std::string& path, const std::string& name) {
     // The file meta group is explicit little endian; the transfer syntax
     // it names decides the rest. Without one, the first element tells.
     std::string syntax;
-    bool explicitVr = pos == 132 || (file.size >= 6 && KnownVr({reinterpret_cast<const char*>(file.data) + 4, 2}));
+    bool explicitVr = pos == 132 || (file.size >= 6 &&
+                                     KnownVr({reinterpret_cast<const char*>(file.data) + 4, 2}));
     bool big = false;
     bool metaDone = pos != 132;
     Nesting nesting;
@@ -258,9 +270,11 @@ DicomLayout CheckDicomFile(const std::string& path, const std::string& name) {
         }
         if (group == 0x0002 && element == 0x0010) {
             syntax.assign(reinterpret_cast<const char*>(file.data + pos), length);
-            while (!syntax.empty() && (syntax.back() == '\0' || syntax.back() == ' ')) syntax.pop_back();
+            while (!syntax.empty() && (syntax.back() == '\0' || syntax.back() == ' '))
+                syntax.pop_back();
         }
-        if (top && group == 0x0028 && length >= 2) NoteImageElement(w, element, pos, length, b, facts, layout);
+        if (top && group == 0x0028 && length >= 2)
+            NoteImageElement(w, element, pos, length, b, facts, layout);
         if (top && group == 0x7fe0 && element == 0x0010) {
             facts.pixelLength = length;
             layout.pixelOffset = pos;

@@ -27,7 +27,7 @@ struct DicomLayout {
     bool native = false;
     bool signedSamples = false;
     int bits = 0;
-    std::uint64_t pixelOffset = 0;  ///< where the samples start in the file
+    std::uint64_t pixelOffset = 0;    ///< where the samples start in the file
     double slope = 1, intercept = 0;  ///< Rescale Slope and Intercept
 };
 DicomLayout CheckDicomFile(const std::string& path, const std::string& name);
@@ -35,8 +35,8 @@ DicomLayout CheckDicomFile(const std::string& path, const std::string& name);
 /// The native samples of the file (`bytes` of them, `rows` × `columns`
 /// samples), read into `buffer`. Throws ConvertError when the file no
 /// longer holds them.
-const unsigned char* ReadNativeSamples(const std::string& path, const DicomLayout& layout, std::uint64_t bytes,
-                                       std::vector<unsigned char>& buffer);
+const unsigned char* ReadNativeSamples(const std::string& path, const DicomLayout& layout,
+                                       std::uint64_t bytes, std::vector<unsigned char>& buffer);
 
 /// Whether the file starts with the DICOM preamble and "DICM".
 bool HasDicomPreamble(const std::string& path);

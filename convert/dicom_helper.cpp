@@ -118,10 +118,10 @@ ConvertedVolume ConvertDicomSeriesApart(const std::string& folder,
     return v;
 }
 
-void ConvertDicomSeriesApart(const std::string& folder,
-                             const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use,
-                             std::chrono::milliseconds timeLimit,
-                             const std::function<void(int done, int total)>& progress) {
+void ConvertDicomSeriesApart(
+    const std::string& folder,
+    const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use,
+    std::chrono::milliseconds timeLimit, const std::function<void(int done, int total)>& progress) {
     const std::string reader = DicomReaderPath();
     if (reader.empty()) Fail("Der DICOM-Leser zerebrix-dicom ist nicht installiert.");
     // The result block: memory shared with the reader through a descriptor
@@ -130,10 +130,11 @@ void ConvertDicomSeriesApart(const std::string& folder,
     if (!mem.Valid() || ::ftruncate(mem.Get(), sizeof(DicomSeriesResult)) != 0) {
         Fail("Kein Speicher für die DICOM-Serie.");
     }
-    const UniqueFd high(::fcntl(mem.Get(), F_DUPFD_CLOEXEC, 10));  // never the number it is moved to
+    const UniqueFd high(
+        ::fcntl(mem.Get(), F_DUPFD_CLOEXEC, 10));  // never the number it is moved to
     if (!high.Valid()) Fail("Kein Speicher für die DICOM-Serie.");
-    void* block =
-        ::mmap(nullptr, sizeof(DicomSeriesResult), PROT_READ | PROT_WRITE, MAP_SHARED, mem.Get(), 0);
+    void* block = ::mmap(nullptr, sizeof(DicomSeriesResult), PROT_READ | PROT_WRITE, MAP_SHARED,
+                         mem.Get(), 0);
     if (block == MAP_FAILED) Fail("Kein Speicher für die DICOM-Serie.");
     struct Unmap {
         void* p;
@@ -160,7 +161,8 @@ void ConvertDicomSeriesApart(const std::string& folder,
     // The reader counts the files it has decoded in the result block.
     const auto tick = [&] {
         if (progress)
-            progress(result->filesDone.load(std::memory_order_relaxed), result->filesTotal.load(std::memory_order_relaxed));
+            progress(result->filesDone.load(std::memory_order_relaxed),
+                     result->filesTotal.load(std::memory_order_relaxed));
     };
     if (!WaitAtMost(pid, timeLimit, wstatus, waited, tick)) {
         ::kill(pid, SIGKILL);
@@ -169,7 +171,8 @@ void ConvertDicomSeriesApart(const std::string& folder,
         Fail("Der DICOM-Leser hat den Ordner " + folder + " nicht innerhalb von " +
              std::to_string((timeLimit.count() + 999) / 1000) + " s gelesen und wurde beendet.");
     }
-    CheckDicomSeriesResult(folder, *result, waited == pid && WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+    CheckDicomSeriesResult(folder, *result,
+                           waited == pid && WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
     use(result->voxels, result->planes, result->edge);
 }
 

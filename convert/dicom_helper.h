@@ -27,10 +27,11 @@ ConvertedVolume ConvertDicomSeriesApart(
 
 /// The same, handing the reader's volume to `use` where the reader left it
 /// (16 MiB, `planes` planes of `edge` mm), without a copy.
-void ConvertDicomSeriesApart(const std::string& folder,
-                             const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use,
-                             std::chrono::milliseconds timeLimit = kDicomReaderTimeLimit,
-                             const std::function<void(int done, int total)>& progress = {});
+void ConvertDicomSeriesApart(
+    const std::string& folder,
+    const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use,
+    std::chrono::milliseconds timeLimit = kDicomReaderTimeLimit,
+    const std::function<void(int done, int total)>& progress = {});
 
 /// The reader program's path: in ../libexec/zerebrix of an installed
 /// program, beside the running program, or, for programs inside the build

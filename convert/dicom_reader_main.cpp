@@ -62,9 +62,9 @@ void LimitResources() {
 
 int main(int argc, char** argv) {
     if (argc != 5 || std::strcmp(argv[1], "--result-fd") != 0 || std::strcmp(argv[3], "--") != 0) {
-        std::fprintf(
-            stderr,
-            "zerebrix-dicom: wird vom Betrachter so gestartet: zerebrix-dicom --result-fd FD -- ORDNER\n");
+        std::fprintf(stderr,
+                     "zerebrix-dicom: wird vom Betrachter so gestartet: zerebrix-dicom --result-fd "
+                     "FD -- ORDNER\n");
         return 2;
     }
     char* end = nullptr;

@@ -31,7 +31,8 @@ void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result)
 /// Checks the block of a finished reader process (`exited`: it ended
 /// normally). Throws ConvertError with the reader's message, or a German
 /// message naming the folder when the reader failed.
-void CheckDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result, bool exited);
+void CheckDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result,
+                            bool exited);
 
 /// The checked block's volume, copied out of it.
 ConvertedVolume TakeDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result,

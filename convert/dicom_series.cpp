@@ -9,15 +9,15 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <exception>
-#include <optional>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -42,7 +42,9 @@ const gdcm::Tag kOrientation(0x0020, 0x0037);
 
 [[noreturn]] void Fail(const std::string& text) { throw ConvertError(text); }
 
-std::string Name(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+std::string Name(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
 
 /// A decoded file: its geometry and sample format (the samples are in the
 /// buffer the caller gave).
@@ -62,8 +64,10 @@ bool Supported(const gdcm::PixelFormat& f) {
         case gdcm::PixelFormat::UINT16:
         case gdcm::PixelFormat::INT16:
         case gdcm::PixelFormat::UINT32:
-        case gdcm::PixelFormat::INT32: return f.GetSamplesPerPixel() == 1;
-        default: return false;
+        case gdcm::PixelFormat::INT32:
+            return f.GetSamplesPerPixel() == 1;
+        default:
+            return false;
     }
 }
 
@@ -71,13 +75,20 @@ bool Supported(const gdcm::PixelFormat& f) {
 template <typename F>
 void Typed(const gdcm::PixelFormat& f, const char* data, F&& use) {
     switch (f.GetScalarType()) {
-        case gdcm::PixelFormat::UINT8: return use(reinterpret_cast<const std::uint8_t*>(data));
-        case gdcm::PixelFormat::INT8: return use(reinterpret_cast<const std::int8_t*>(data));
-        case gdcm::PixelFormat::UINT16: return use(reinterpret_cast<const std::uint16_t*>(data));
-        case gdcm::PixelFormat::INT16: return use(reinterpret_cast<const std::int16_t*>(data));
-        case gdcm::PixelFormat::UINT32: return use(reinterpret_cast<const std::uint32_t*>(data));
-        case gdcm::PixelFormat::INT32: return use(reinterpret_cast<const std::int32_t*>(data));
-        default: break;
+        case gdcm::PixelFormat::UINT8:
+            return use(reinterpret_cast<const std::uint8_t*>(data));
+        case gdcm::PixelFormat::INT8:
+            return use(reinterpret_cast<const std::int8_t*>(data));
+        case gdcm::PixelFormat::UINT16:
+            return use(reinterpret_cast<const std::uint16_t*>(data));
+        case gdcm::PixelFormat::INT16:
+            return use(reinterpret_cast<const std::int16_t*>(data));
+        case gdcm::PixelFormat::UINT32:
+            return use(reinterpret_cast<const std::uint32_t*>(data));
+        case gdcm::PixelFormat::INT32:
+            return use(reinterpret_cast<const std::int32_t*>(data));
+        default:
+            break;
     }
 }
 
@@ -108,9 +119,11 @@ Decoded Decode(const std::string& path, std::vector<char>& buffer) {
     }
     d.scaling = Scaling{image.GetSlope(), image.GetIntercept()};
     const std::uint64_t length = image.GetBufferLength();
-    const std::uint64_t needed = std::uint64_t(d.columns) * d.rows * d.frames * d.format.GetPixelSize();
+    const std::uint64_t needed =
+        std::uint64_t(d.columns) * d.rows * d.frames * d.format.GetPixelSize();
     if (length > kMaxDicomImageBytes || needed > kMaxDicomImageBytes)
-        Fail("Die DICOM-Datei " + name + " ist zu groß (Datei zu groß: mehr als 512 MiB Bilddaten).");
+        Fail("Die DICOM-Datei " + name +
+             " ist zu groß (Datei zu groß: mehr als 512 MiB Bilddaten).");
     if (length < needed || length == 0) broken();
     buffer.resize(std::size_t(length));
     if (!image.GetBuffer(buffer.data())) broken();
@@ -147,7 +160,8 @@ std::vector<double> Numbers(const char* text) {
 /// what their headers say.
 std::vector<Slice> LargestSeries(const std::string& folder) {
     std::error_code ec;
-    if (!std::filesystem::is_directory(folder, ec)) Fail("Der Ordner " + folder + " existiert nicht.");
+    if (!std::filesystem::is_directory(folder, ec))
+        Fail("Der Ordner " + folder + " existiert nicht.");
     gdcm::Directory::FilenamesType files;
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
         if (entry.is_regular_file(ec)) files.push_back(entry.path().string());
@@ -170,17 +184,20 @@ std::vector<Slice> LargestSeries(const std::string& folder) {
     if (files.empty()) Fail("Der Ordner " + folder + " enthält keine DICOM-Bilder.");
     gdcm::Trace::WarningOff();  // files that are no DICOM are expected here
     gdcm::Scanner scanner;
-    for (const gdcm::Tag& t : {kSeriesUid, kRows, kColumns, kFrames, kPosition, kOrientation}) scanner.AddTag(t);
+    for (const gdcm::Tag& t : {kSeriesUid, kRows, kColumns, kFrames, kPosition, kOrientation})
+        scanner.AddTag(t);
     scanner.Scan(files);
     std::vector<Slice> images;
     std::vector<SliceHeader> headers;
     for (const std::string& f : files) {
         if (!scanner.IsKey(f.c_str())) continue;  // no DICOM file
-        if (!scanner.GetValue(f.c_str(), kRows) || !scanner.GetValue(f.c_str(), kColumns)) continue;  // no image
+        if (!scanner.GetValue(f.c_str(), kRows) || !scanner.GetValue(f.c_str(), kColumns))
+            continue;  // no image
         Slice s;
         s.path = f;
         s.layout = layouts[f];
-        if (const char* n = scanner.GetValue(f.c_str(), kFrames)) s.frames = std::max(1L, std::atol(n));
+        if (const char* n = scanner.GetValue(f.c_str(), kFrames))
+            s.frames = std::max(1L, std::atol(n));
         SliceHeader& h = s.header;
         h.name = Name(f);
         if (const char* uid = scanner.GetValue(f.c_str(), kSeriesUid)) h.seriesUid = uid;
@@ -202,7 +219,8 @@ std::vector<Slice> LargestSeries(const std::string& folder) {
     return slices;
 }
 
-Matrix3 VoxelToWorld(const Vec3& rowDir, const Vec3& colDir, const Vec3& normal, const double spacing[3]) {
+Matrix3 VoxelToWorld(const Vec3& rowDir, const Vec3& colDir, const Vec3& normal,
+                     const double spacing[3]) {
     // Array axes in LPS patient coordinates, turned into RAS (x and y negated).
     Matrix3 m{};
     const Vec3 axes[3] = {rowDir, colDir, normal};
@@ -223,12 +241,15 @@ ConvertedVolume OneFile(const std::string& path, const std::string& folder, std:
     if (d.frames < 2) Fail("Die Serie hat nur eine Schicht; das ist kein Volumen.");
     const Vec3 normal = Cross(d.rowDir, d.colDir);
     if (!(Dot(normal, normal) > 0.5)) Fail("Die Serie hat keine gültige Bildorientierung.");
-    const double spacing[3] = {PixelSpacing(d.spacing[0]), PixelSpacing(d.spacing[1]), PixelSpacing(d.spacing[2])};
-    PlaneStream stream({d.columns, d.rows, d.frames}, VoxelToWorld(d.rowDir, d.colDir, normal, spacing), folder,
-                       std::nullopt, out);
+    const double spacing[3] = {PixelSpacing(d.spacing[0]), PixelSpacing(d.spacing[1]),
+                               PixelSpacing(d.spacing[2])};
+    PlaneStream stream({d.columns, d.rows, d.frames},
+                       VoxelToWorld(d.rowDir, d.colDir, normal, spacing), folder, std::nullopt,
+                       out);
     const std::size_t frameBytes = std::size_t(d.columns) * d.rows * d.format.GetPixelSize();
     for (unsigned f = 0; f < d.frames; ++f) {
-        Typed(d.format, buffer.data() + f * frameBytes, [&](auto samples) { stream.Add(f, samples, d.scaling); });
+        Typed(d.format, buffer.data() + f * frameBytes,
+              [&](auto samples) { stream.Add(f, samples, d.scaling); });
     }
     return stream.Finish();
 }
@@ -271,12 +292,14 @@ void OnTwoThreads(std::size_t n, F&& work, const std::function<void()>& stop = {
 /// Calls `use` with the uncompressed samples of slice k in their stored
 /// type, read into `buffer`, and the slice's scaling.
 template <typename F>
-void NativeSamples(const Series& series, std::size_t k, std::vector<unsigned char>& buffer, F&& use) {
+void NativeSamples(const Series& series, std::size_t k, std::vector<unsigned char>& buffer,
+                   F&& use) {
     const Slice& s = series.slices[k];
     const std::uint64_t plane = std::uint64_t(series.dims[0]) * std::uint64_t(series.dims[1]);
     const DicomLayout& l = s.layout;
     const Scaling scaling{l.slope, l.intercept};
-    const unsigned char* p = ReadNativeSamples(s.path, l, plane * std::uint64_t(l.bits / 8), buffer);
+    const unsigned char* p =
+        ReadNativeSamples(s.path, l, plane * std::uint64_t(l.bits / 8), buffer);
     if (l.bits == 8 && l.signedSamples) use(reinterpret_cast<const std::int8_t*>(p), scaling);
     if (l.bits == 8 && !l.signedSamples) use(reinterpret_cast<const std::uint8_t*>(p), scaling);
     if (l.bits == 16 && l.signedSamples) use(reinterpret_cast<const std::int16_t*>(p), scaling);
@@ -286,22 +309,25 @@ void NativeSamples(const Series& series, std::size_t k, std::vector<unsigned cha
 /// An uncompressed series in two cheap passes over the files: the window
 /// from the samples first, then each slice straight to its greys, without
 /// a grid of intermediate values.
-ConvertedVolume StreamNative(const Series& series, std::uint8_t* out, const DicomProgress& progress) {
+ConvertedVolume StreamNative(const Series& series, std::uint8_t* out,
+                             const DicomProgress& progress) {
     const std::uint64_t plane = std::uint64_t(series.dims[0]) * std::uint64_t(series.dims[1]);
     const std::size_t n = series.slices.size();
     std::vector<unsigned char> buffers[2];
     WindowSamples samples(plane * n);
     OnTwoThreads(n, [&](std::size_t k, int thread) {
-        NativeSamples(series, k, buffers[thread],
-                      [&](auto typed, const Scaling& scaling) { samples.Add(k * plane, typed, plane, scaling); });
+        NativeSamples(series, k, buffers[thread], [&](auto typed, const Scaling& scaling) {
+            samples.Add(k * plane, typed, plane, scaling);
+        });
     });
     PlaneStream stream(series.dims, series.voxelToWorld, series.folder, samples.Result(), out);
     std::atomic<int> done{0};
     OnTwoThreads(
         n,
         [&](std::size_t k, int thread) {
-            NativeSamples(series, k, buffers[thread],
-                          [&](auto typed, const Scaling& scaling) { stream.Add(std::int64_t(k), typed, scaling); });
+            NativeSamples(series, k, buffers[thread], [&](auto typed, const Scaling& scaling) {
+                stream.Add(std::int64_t(k), typed, scaling);
+            });
             if (progress) progress(++done, int(n));
         },
         [&] { stream.Abort(); });
@@ -311,14 +337,16 @@ ConvertedVolume StreamNative(const Series& series, std::uint8_t* out, const Dico
 /// Whether the decoder saw the file as its header describes it.
 bool AsStated(const Decoded& d, const DicomLayout& l) {
     const auto type = d.format.GetScalarType();
-    const auto expected = l.bits == 8 ? (l.signedSamples ? gdcm::PixelFormat::INT8 : gdcm::PixelFormat::UINT8)
-                                      : (l.signedSamples ? gdcm::PixelFormat::INT16 : gdcm::PixelFormat::UINT16);
+    const auto expected =
+        l.bits == 8 ? (l.signedSamples ? gdcm::PixelFormat::INT8 : gdcm::PixelFormat::UINT8)
+                    : (l.signedSamples ? gdcm::PixelFormat::INT16 : gdcm::PixelFormat::UINT16);
     return type == expected && d.scaling.slope == l.slope && d.scaling.inter == l.intercept;
 }
 
 /// Decodes the slices two at a time and resamples each into the grid as it
 /// comes.
-ConvertedVolume Stream(Series& series, const Decoded& head, std::uint8_t* out, const DicomProgress& progress) {
+ConvertedVolume Stream(Series& series, const Decoded& head, std::uint8_t* out,
+                       const DicomProgress& progress) {
     PlaneStream stream(series.dims, series.voxelToWorld, series.folder, std::nullopt, out);
     std::atomic<int> done{0};
     const std::size_t n = series.slices.size();
@@ -333,7 +361,8 @@ ConvertedVolume Stream(Series& series, const Decoded& head, std::uint8_t* out, c
                 Fail("Die Schichten der Serie sind verschieden groß (" + d.name + ").");
             if (!SameDirection(d.rowDir, series.rowDir) || !SameDirection(d.colDir, series.colDir))
                 Fail("Die Schichten der Serie sind verschieden ausgerichtet (" + d.name + ").");
-            Typed(d.format, samples.data(), [&](auto typed) { stream.Add(std::int64_t(k), typed, d.scaling); });
+            Typed(d.format, samples.data(),
+                  [&](auto typed) { stream.Add(std::int64_t(k), typed, d.scaling); });
             if (progress) progress(++done, int(n));
         },
         [&] { stream.Abort(); });
@@ -357,16 +386,19 @@ std::vector<double> DicomFileSamples(const std::string& path) {
     return v;
 }
 
-ConvertedVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out, const DicomProgress& progress) {
+ConvertedVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out,
+                                    const DicomProgress& progress) {
     // The decoders allocate and free large buffers for every file; kept in
     // the heap instead of being returned to the system each time, they are
     // not faulted in and cleared again file after file.
     ::mallopt(M_MMAP_THRESHOLD, 256 << 20);
     ::mallopt(M_TRIM_THRESHOLD, 512 << 20);
     std::vector<Slice> all = LargestSeries(folder);
-    const bool multiFrame = std::any_of(all.begin(), all.end(), [](const Slice& s) { return s.frames > 1; });
+    const bool multiFrame =
+        std::any_of(all.begin(), all.end(), [](const Slice& s) { return s.frames > 1; });
     if (multiFrame) {
-        if (all.size() != 1) Fail("Die Serie mischt Dateien mit mehreren Bildern; das wird nicht unterstützt.");
+        if (all.size() != 1)
+            Fail("Die Serie mischt Dateien mit mehreren Bildern; das wird nicht unterstützt.");
         return OneFile(all.front().path, folder, out);
     }
     // The plan from the headers alone: which slices, in which order, at
@@ -380,36 +412,45 @@ ConvertedVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out
 
     // The first file decides the pixel spacing; then every file is decoded
     // and resampled in position order, two at a time.
-    Series series{folder, std::move(slices), {plan.columns, plan.rows, std::int64_t(n)}, plan.rowDir, plan.colDir, {}, {}};
+    Series series{folder,      std::move(slices), {plan.columns, plan.rows, std::int64_t(n)},
+                  plan.rowDir, plan.colDir,       {},
+                  {}};
     const Decoded head = Decode(series.slices.front().path, series.firstSamples);
-    const double spacing[3] = {PixelSpacing(head.spacing[0]), PixelSpacing(head.spacing[1]), plan.step};
+    const double spacing[3] = {PixelSpacing(head.spacing[0]), PixelSpacing(head.spacing[1]),
+                               plan.step};
     series.voxelToWorld = VoxelToWorld(plan.rowDir, plan.colDir, plan.normal, spacing);
     // Uncompressed slices are read from the files as they lie, when the
     // decoder sees the first one as its header states (samples and
     // scaling) and the others state the same: it would see them alike.
     const DicomLayout& l = series.slices.front().layout;
-    const bool native = AsStated(head, l) && std::all_of(series.slices.begin(), series.slices.end(), [&](const Slice& s) {
-        return s.layout.native && s.layout.bits == l.bits && s.layout.signedSamples == l.signedSamples &&
-               s.layout.slope == l.slope && s.layout.intercept == l.intercept;
-    });
+    const bool native =
+        AsStated(head, l) &&
+        std::all_of(series.slices.begin(), series.slices.end(), [&](const Slice& s) {
+            return s.layout.native && s.layout.bits == l.bits &&
+                   s.layout.signedSamples == l.signedSamples && s.layout.slope == l.slope &&
+                   s.layout.intercept == l.intercept;
+        });
     if (native) return StreamNative(series, out, progress);
     return Stream(series, head, out, progress);
 }
 
 void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result) {
     try {
-        const ConvertedVolume v = ReadDicomSeriesHere(folder, result.voxels, [&](int done, int total) {
-            result.filesTotal.store(total, std::memory_order_relaxed);
-            int seen = result.filesDone.load(std::memory_order_relaxed);  // two threads report: keep the larger
-            while (seen < done && !result.filesDone.compare_exchange_weak(seen, done, std::memory_order_relaxed)) {
-            }
-        });
+        const ConvertedVolume v =
+            ReadDicomSeriesHere(folder, result.voxels, [&](int done, int total) {
+                result.filesTotal.store(total, std::memory_order_relaxed);
+                int seen = result.filesDone.load(
+                    std::memory_order_relaxed);  // two threads report: keep the larger
+                while (seen < done && !result.filesDone.compare_exchange_weak(
+                                          seen, done, std::memory_order_relaxed)) {
+                }
+            });
         result.planes = v.planes;
         result.edge = v.voxelEdgeMm;
         result.status = 0;
     } catch (const std::bad_alloc&) {
-        std::snprintf(result.message, sizeof result.message, "Nicht genug Arbeitsspeicher für die DICOM-Serie (%s).",
-                      folder.c_str());
+        std::snprintf(result.message, sizeof result.message,
+                      "Nicht genug Arbeitsspeicher für die DICOM-Serie (%s).", folder.c_str());
         result.status = 1;
     } catch (const std::exception& e) {
         std::snprintf(result.message, sizeof result.message, "%s", e.what());
@@ -417,11 +458,14 @@ void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result)
     }
 }
 
-void ConvertDicomSeries(const std::string& folder,
-                        const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use) {
+void ConvertDicomSeries(
+    const std::string& folder,
+    const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use) {
     ConvertDicomSeriesApart(folder, use);
 }
 
-ConvertedVolume ConvertDicomSeries(const std::string& folder) { return ConvertDicomSeriesApart(folder); }
+ConvertedVolume ConvertDicomSeries(const std::string& folder) {
+    return ConvertDicomSeriesApart(folder);
+}
 
 }  // namespace zx

@@ -28,8 +28,9 @@ ConvertedVolume ConvertDicomSeries(const std::string& folder);
 
 /// The same, handing the volume (16 MiB, `planes` planes of `edge` mm) to
 /// `use`.
-void ConvertDicomSeries(const std::string& folder,
-                        const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use);
+void ConvertDicomSeries(
+    const std::string& folder,
+    const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use);
 
 /// Called while a series is read: files decoded so far and in all.
 using DicomProgress = std::function<void(int done, int total)>;

@@ -15,7 +15,8 @@ Matrix3 Inverse(const Matrix3& m, const std::string& path) {
     const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
                        m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
                        m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
-    if (!std::isfinite(det) || det == 0) throw ConvertError(path + ": ungültige Lage im Raum (Matrix)");
+    if (!std::isfinite(det) || det == 0)
+        throw ConvertError(path + ": ungültige Lage im Raum (Matrix)");
     Matrix3 r{};
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) {
@@ -26,7 +27,8 @@ Matrix3 Inverse(const Matrix3& m, const std::string& path) {
 }
 
 Vec3 Apply(const Matrix3& m, const Vec3& v) {
-    return {m[0][0] * v[0] + m[0][1] * v[1] + m[0][2] * v[2], m[1][0] * v[0] + m[1][1] * v[1] + m[1][2] * v[2],
+    return {m[0][0] * v[0] + m[0][1] * v[1] + m[0][2] * v[2],
+            m[1][0] * v[0] + m[1][1] * v[1] + m[1][2] * v[2],
             m[2][0] * v[0] + m[2][1] * v[1] + m[2][2] * v[2]};
 }
 
@@ -48,8 +50,9 @@ ConvertedVolume ConvertLabels(const std::string& atlasPath, const std::string& h
             term[a].push_back(Apply(toAtlas, {column[0] * f, column[1] * f, column[2] * f}));
         }
     }
-    const Vec3 constant = Apply(toAtlas, {head.origin[0] - atlas.origin[0], head.origin[1] - atlas.origin[1],
-                                          head.origin[2] - atlas.origin[2]});
+    const Vec3 constant =
+        Apply(toAtlas, {head.origin[0] - atlas.origin[0], head.origin[1] - atlas.origin[1],
+                        head.origin[2] - atlas.origin[2]});
 
     ConvertedVolume out;
     out.voxels.assign(kVolumeBytes, 0);
@@ -62,8 +65,10 @@ ConvertedVolume ConvertLabels(const std::string& atlasPath, const std::string& h
             std::uint8_t* row = out.voxels.data() + VoxelIndex(x, y0, z + z0);
             for (int y = 0; y < grid.count[1]; ++y) {
                 Vec3 p;
-                for (int k = 0; k < 3; ++k) p[k] = term[0][x][k] + term[1][y][k] + term[2][z][k] + constant[k];
-                const double i = std::nearbyint(p[0]), j = std::nearbyint(p[1]), l = std::nearbyint(p[2]);
+                for (int k = 0; k < 3; ++k)
+                    p[k] = term[0][x][k] + term[1][y][k] + term[2][z][k] + constant[k];
+                const double i = std::nearbyint(p[0]), j = std::nearbyint(p[1]),
+                             l = std::nearbyint(p[2]);
                 if (!(i >= 0 && j >= 0 && l >= 0 && i < nx && j < ny && l < nz)) continue;
                 const double v = atlas.Value(std::size_t(i) + std::size_t(j) * std::size_t(nx) +
                                              std::size_t(l) * std::size_t(nx * ny));

@@ -1,9 +1,5 @@
 #include "convert/nifti.h"
 
-#include "convert/labels.h"
-#include "convert/pipeline.h"
-#include "convert/plane_stream.h"
-
 #include <zlib.h>
 
 #include <algorithm>
@@ -19,6 +15,10 @@
 #include <sstream>
 #include <system_error>
 #include <type_traits>
+
+#include "convert/labels.h"
+#include "convert/pipeline.h"
+#include "convert/plane_stream.h"
 
 namespace zx {
 namespace {
@@ -53,31 +53,47 @@ enum DataType : int {
 
 std::string DescribeDataType(int code) {
     switch (code) {
-        case 0: return "unbekannt";
-        case 1: return "binär (1 Bit)";
-        case 32: return "complex64";
-        case 128: return "RGB24";
-        case 1024: return "int64";
-        case 1280: return "uint64";
-        case 1536: return "float128";
-        case 1792: return "complex128";
-        case 2048: return "complex256";
-        case 2304: return "RGBA32";
-        default: return "Code " + std::to_string(code);
+        case 0:
+            return "unbekannt";
+        case 1:
+            return "binär (1 Bit)";
+        case 32:
+            return "complex64";
+        case 128:
+            return "RGB24";
+        case 1024:
+            return "int64";
+        case 1280:
+            return "uint64";
+        case 1536:
+            return "float128";
+        case 1792:
+            return "complex128";
+        case 2048:
+            return "complex256";
+        case 2304:
+            return "RGBA32";
+        default:
+            return "Code " + std::to_string(code);
     }
 }
 
 int BytesPerVoxel(int datatype) {
     switch (datatype) {
         case kUInt8:
-        case kInt8: return 1;
+        case kInt8:
+            return 1;
         case kInt16:
-        case kUInt16: return 2;
+        case kUInt16:
+            return 2;
         case kInt32:
         case kUInt32:
-        case kFloat32: return 4;
-        case kFloat64: return 8;
-        default: return 0;
+        case kFloat32:
+            return 4;
+        case kFloat64:
+            return 8;
+        default:
+            return 0;
     }
 }
 
@@ -95,11 +111,15 @@ public:
         if (!std::filesystem::is_regular_file(status)) Fail(path_, "ist keine gewöhnliche Datei");
 
         file_ = std::fopen(path.c_str(), "rb");
-        if (!file_) Fail(path_, std::string("Datei kann nicht geöffnet werden (") + std::strerror(errno) + ")");
+        if (!file_)
+            Fail(path_,
+                 std::string("Datei kann nicht geöffnet werden (") + std::strerror(errno) + ")");
 
         unsigned char magic[2] = {0, 0};
         const std::size_t got = std::fread(magic, 1, 2, file_);
-        if (std::ferror(file_)) Fail(path_, std::string("Datei kann nicht gelesen werden (") + std::strerror(errno) + ")");
+        if (std::ferror(file_))
+            Fail(path_,
+                 std::string("Datei kann nicht gelesen werden (") + std::strerror(errno) + ")");
         if (got == 2 && magic[0] == 0x1f && magic[1] == 0x8b) {
             std::fclose(file_);
             file_ = nullptr;
@@ -107,7 +127,8 @@ public:
             if (!gz_) Fail(path_, "gzip-komprimierte Datei kann nicht geöffnet werden");
             gzbuffer(gz_, 256 * 1024);
         } else {
-            if (std::fseek(file_, 0, SEEK_END) != 0) Fail(path_, "Dateigröße kann nicht bestimmt werden");
+            if (std::fseek(file_, 0, SEEK_END) != 0)
+                Fail(path_, "Dateigröße kann nicht bestimmt werden");
             const long size = std::ftell(file_);
             if (size < 0) Fail(path_, "Dateigröße kann nicht bestimmt werden");
             plainSize_ = static_cast<std::uint64_t>(size);
@@ -177,8 +198,8 @@ private:
     [[noreturn]] void CorruptGzip() {
         int err = Z_OK;
         const char* msg = gzerror(gz_, &err);
-        Fail(path_, std::string("die gzip-komprimierten Daten sind beschädigt (zlib: ") + (msg ? msg : "?") +
-                        ")");
+        Fail(path_, std::string("die gzip-komprimierten Daten sind beschädigt (zlib: ") +
+                        (msg ? msg : "?") + ")");
     }
 
     [[noreturn]] void ShortRead(const char* what) {
@@ -186,10 +207,12 @@ private:
             int err = Z_OK;
             const char* msg = gzerror(gz_, &err);
             if (err != Z_OK)
-                Fail(path_, std::string("die gzip-komprimierte Datei ist abgeschnitten oder beschädigt, beim Lesen von: ") +
+                Fail(path_, std::string("die gzip-komprimierte Datei ist abgeschnitten oder "
+                                        "beschädigt, beim Lesen von: ") +
                                 what + " (zlib: " + (msg ? msg : "?") + ")");
         }
-        Fail(path_, std::string("die Datei endet zu früh: sie ist kürzer, als es verlangt: ") + what);
+        Fail(path_,
+             std::string("die Datei endet zu früh: sie ist kürzer, als es verlangt: ") + what);
     }
 
     std::string path_;
@@ -242,8 +265,10 @@ Header ReadHeader(InputFile& in, const std::string& path) {
     } else if (sizeBE == 348 || sizeBE == 540) {
         h.bigEndian = true;
     } else {
-        Fail(path, "keine NIfTI-Datei: das Feld der Kopfgröße ist " + std::to_string(sizeLE) +
-                       " (erwartet 348 für NIfTI-1 oder 540 für NIfTI-2, in beliebiger Byte-Reihenfolge)");
+        Fail(
+            path,
+            "keine NIfTI-Datei: das Feld der Kopfgröße ist " + std::to_string(sizeLE) +
+                " (erwartet 348 für NIfTI-1 oder 540 für NIfTI-2, in beliebiger Byte-Reihenfolge)");
     }
     const std::int32_t size = h.bigEndian ? sizeBE : sizeLE;
     h.nifti2 = size == 540;
@@ -254,7 +279,9 @@ Header ReadHeader(InputFile& in, const std::string& path) {
     if (!h.nifti2) {
         const char* magic = reinterpret_cast<const char*>(buf + 344);
         if (std::memcmp(magic, "ni1\0", 4) == 0)
-            Fail(path, "ist der Kopf eines getrennten .hdr/.img-Paars; gelesen werden nur einteilige NIfTI-Dateien (.nii)");
+            Fail(path,
+                 "ist der Kopf eines getrennten .hdr/.img-Paars; gelesen werden nur einteilige "
+                 "NIfTI-Dateien (.nii)");
         if (std::memcmp(magic, "n+1\0", 4) != 0)
             Fail(path, "keine NIfTI-1-Datei: die Kennung (magic) ist nicht \"n+1\"");
         for (int i = 0; i < 8; ++i) {
@@ -281,9 +308,13 @@ Header ReadHeader(InputFile& in, const std::string& path) {
     } else {
         const char* magic = reinterpret_cast<const char*>(buf + 4);
         if (std::memcmp(magic, "ni2\0", 4) == 0)
-            Fail(path, "ist der Kopf eines getrennten .hdr/.img-Paars; gelesen werden nur einteilige NIfTI-Dateien (.nii)");
+            Fail(path,
+                 "ist der Kopf eines getrennten .hdr/.img-Paars; gelesen werden nur einteilige "
+                 "NIfTI-Dateien (.nii)");
         if (std::memcmp(magic, "n+2\0\r\n\032\n", 8) != 0)
-            Fail(path, "keine NIfTI-2-Datei: die Kennung (magic) ist nicht \"n+2\" mit den erwarteten Prüfbytes");
+            Fail(path,
+                 "keine NIfTI-2-Datei: die Kennung (magic) ist nicht \"n+2\" mit den erwarteten "
+                 "Prüfbytes");
         h.datatype = Field<std::int16_t>(buf, 12, be);
         for (int i = 0; i < 8; ++i) {
             h.dim[i] = Field<std::int64_t>(buf, 16 + 8 * i, be);
@@ -319,7 +350,8 @@ struct Extent {
 Extent ValidateHeader(const Header& h, const std::string& path) {
     const std::int64_t rank = h.dim[0];
     if (rank < 1 || rank > 7)
-        Fail(path, "ungültige Zahl der Dimensionen (dim[0] = " + std::to_string(rank) + ", erlaubt sind 1 bis 7)");
+        Fail(path, "ungültige Zahl der Dimensionen (dim[0] = " + std::to_string(rank) +
+                       ", erlaubt sind 1 bis 7)");
 
     Extent e;
     for (int a = 0; a < 3; ++a) {
@@ -333,7 +365,8 @@ Extent ValidateHeader(const Header& h, const std::string& path) {
     e.bytesPerVoxel = BytesPerVoxel(h.datatype);
     if (e.bytesPerVoxel == 0)
         Fail(path, "nicht unterstützter Voxel-Datentyp (" + DescribeDataType(h.datatype) +
-                       "); unterstützt sind uint8, int8, int16, uint16, int32, uint32, float32 und float64");
+                       "); unterstützt sind uint8, int8, int16, uint16, int32, uint32, float32 und "
+                       "float64");
 
     // Overflow-safe size check, done before anything is allocated.
     std::uint64_t bytes = static_cast<std::uint64_t>(e.bytesPerVoxel);
@@ -341,8 +374,8 @@ Extent ValidateHeader(const Header& h, const std::string& path) {
         const auto n = static_cast<std::uint64_t>(e.n[a]);
         if (n > kMaxImageBytes / bytes) {
             std::ostringstream msg;
-            msg << "Datei zu groß: " << e.n[0] << " x " << e.n[1] << " x " << e.n[2] << " Voxel zu je "
-                << e.bytesPerVoxel << " Byte überschreiten die Grenze von 2 GiB";
+            msg << "Datei zu groß: " << e.n[0] << " x " << e.n[1] << " x " << e.n[2]
+                << " Voxel zu je " << e.bytesPerVoxel << " Byte überschreiten die Grenze von 2 GiB";
             Fail(path, msg.str());
         }
         bytes *= n;
@@ -362,8 +395,9 @@ void CheckDataPresent(InputFile& in, const Header& h, const Extent& e, const std
             Fail(path, "der Datenbeginn (vox_offset " + std::to_string(h.voxOffset) +
                            ") liegt hinter dem Dateiende (" + std::to_string(*size) + " Bytes)");
         if (*size - h.voxOffset < e.bytes)
-            Fail(path, "die Datei enthält weniger Bilddaten (" + std::to_string(*size - h.voxOffset) +
-                           " Bytes), als der Dateikopf verspricht (" + std::to_string(e.bytes) + ")");
+            Fail(path,
+                 "die Datei enthält weniger Bilddaten (" + std::to_string(*size - h.voxOffset) +
+                     " Bytes), als der Dateikopf verspricht (" + std::to_string(e.bytes) + ")");
     }
     in.SkipTo(h.voxOffset, "der Datenbeginn (vox_offset) im Dateikopf");
 }
@@ -414,14 +448,14 @@ void StreamPlanes(InputFile& in, const Header& h, const Extent& e, const Scaling
         in.ReadExactly(slab.data(), slab.size(), "die Bilddaten, die der Dateikopf verspricht");
         ToHostOrder(h, sizeof(T), slab.data(), slab.size());
         for (std::int64_t j = 0; j < count; ++j)
-            stream.Add(k + j, reinterpret_cast<const T*>(slab.data() + std::size_t(j) * planeBytes), scaling);
+            stream.Add(k + j, reinterpret_cast<const T*>(slab.data() + std::size_t(j) * planeBytes),
+                       scaling);
     }
 }
 
 // ---------------------------------------------------------------------------
 // Geometry: voxel index (i, j, k) -> RAS+ world millimetres
 // (+x toward the patient's right, +y anterior, +z superior).
-
 
 double SafeSpacing(double v) {
     v = std::fabs(v);
@@ -530,15 +564,24 @@ double NiftiImage::Value(std::size_t i) const {
         return scaling.Apply(static_cast<double>(v));
     };
     switch (datatype) {
-        case kUInt8: return at(std::uint8_t{});
-        case kInt8: return at(std::int8_t{});
-        case kInt16: return at(std::int16_t{});
-        case kUInt16: return at(std::uint16_t{});
-        case kInt32: return at(std::int32_t{});
-        case kUInt32: return at(std::uint32_t{});
-        case kFloat32: return at(float{});
-        case kFloat64: return at(double{});
-        default: return 0;
+        case kUInt8:
+            return at(std::uint8_t{});
+        case kInt8:
+            return at(std::int8_t{});
+        case kInt16:
+            return at(std::int16_t{});
+        case kUInt16:
+            return at(std::uint16_t{});
+        case kInt32:
+            return at(std::int32_t{});
+        case kUInt32:
+            return at(std::uint32_t{});
+        case kFloat32:
+            return at(float{});
+        case kFloat64:
+            return at(double{});
+        default:
+            return 0;
     }
 }
 
@@ -547,15 +590,24 @@ ConvertedVolume ConvertNifti(const std::string& path) {
     const Header header = ReadHeader(in, path);
     const Extent extent = ValidateHeader(header, path);
     switch (header.datatype) {
-        case kUInt8: return Convert<std::uint8_t>(in, header, extent, path);
-        case kInt8: return Convert<std::int8_t>(in, header, extent, path);
-        case kInt16: return Convert<std::int16_t>(in, header, extent, path);
-        case kUInt16: return Convert<std::uint16_t>(in, header, extent, path);
-        case kInt32: return Convert<std::int32_t>(in, header, extent, path);
-        case kUInt32: return Convert<std::uint32_t>(in, header, extent, path);
-        case kFloat32: return Convert<float>(in, header, extent, path);
-        case kFloat64: return Convert<double>(in, header, extent, path);
-        default: Fail(path, "nicht unterstützter Voxel-Datentyp");
+        case kUInt8:
+            return Convert<std::uint8_t>(in, header, extent, path);
+        case kInt8:
+            return Convert<std::int8_t>(in, header, extent, path);
+        case kInt16:
+            return Convert<std::int16_t>(in, header, extent, path);
+        case kUInt16:
+            return Convert<std::uint16_t>(in, header, extent, path);
+        case kInt32:
+            return Convert<std::int32_t>(in, header, extent, path);
+        case kUInt32:
+            return Convert<std::uint32_t>(in, header, extent, path);
+        case kFloat32:
+            return Convert<float>(in, header, extent, path);
+        case kFloat64:
+            return Convert<double>(in, header, extent, path);
+        default:
+            Fail(path, "nicht unterstützter Voxel-Datentyp");
     }
 }
 

@@ -20,8 +20,8 @@ struct Ellipsoid {
 
 /// Small deterministic noise, −range…range, from the voxel position.
 int Noise(int x, int y, int z, int range) {
-    std::uint32_t h = std::uint32_t(x) * 73856093u ^ std::uint32_t(y) * 19349663u ^
-                      std::uint32_t(z) * 83492791u;
+    std::uint32_t h =
+        std::uint32_t(x) * 73856093u ^ std::uint32_t(y) * 19349663u ^ std::uint32_t(z) * 83492791u;
     h ^= h >> 13;
     h *= 0x5bd1e995u;
     h ^= h >> 15;

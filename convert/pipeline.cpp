@@ -17,9 +17,9 @@ constexpr std::size_t kMaxPercentileSamples = std::size_t{1} << 21;
 // How one viewer axis is read from the array.
 struct AxisMap {
     int arrayAxis = 0;
-    bool flip = false;       // viewer index grows while the array index falls
-    double spacing = 1;      // mm between array samples along this axis
-    std::int64_t size = 1;   // array samples along this axis
+    bool flip = false;      // viewer index grows while the array index falls
+    double spacing = 1;     // mm between array samples along this axis
+    std::int64_t size = 1;  // array samples along this axis
 };
 
 // Nearest permutation (with flips) of the array axes onto the viewer axes.
@@ -29,7 +29,8 @@ std::array<AxisMap, 3> Reorient(const Matrix3& m, const std::array<std::int64_t,
     double length[3];
     Matrix3 cosines{};
     for (int col = 0; col < 3; ++col) {
-        length[col] = std::sqrt(m[0][col] * m[0][col] + m[1][col] * m[1][col] + m[2][col] * m[2][col]);
+        length[col] =
+            std::sqrt(m[0][col] * m[0][col] + m[1][col] * m[1][col] + m[2][col] * m[2][col]);
         for (int row = 0; row < 3; ++row) cosines[row][col] = m[row][col] / length[col];
     }
     // Try all six permutations; the best one maximises the summed alignment,
@@ -86,7 +87,8 @@ double Percentile(std::vector<float>& v, double p) {
     std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(lower), v.end());
     const double lo = v[lower];
     if (lower + 1 >= v.size()) return lo;
-    const double hi = *std::min_element(v.begin() + static_cast<std::ptrdiff_t>(lower) + 1, v.end());
+    const double hi =
+        *std::min_element(v.begin() + static_cast<std::ptrdiff_t>(lower) + 1, v.end());
     return lo + (hi - lo) * (rank - static_cast<double>(lower));
 }
 
@@ -100,7 +102,8 @@ ViewerGrid PlanViewerGrid(const std::array<std::int64_t, 3>& dims, const Matrix3
     for (int col = 0; col < 3; ++col) {
         double length = 0;
         for (int row = 0; row < 3; ++row) {
-            if (!std::isfinite(voxelToWorld[row][col])) throw ConvertError(path + ": ungültige Lage im Raum (keine endliche Zahl)");
+            if (!std::isfinite(voxelToWorld[row][col]))
+                throw ConvertError(path + ": ungültige Lage im Raum (keine endliche Zahl)");
             length += voxelToWorld[row][col] * voxelToWorld[row][col];
         }
         length = std::sqrt(length);
@@ -118,9 +121,11 @@ ViewerGrid PlanViewerGrid(const std::array<std::int64_t, 3>& dims, const Matrix3
     }
     ViewerGrid g;
     g.edge = std::max(smallestSpacing, largestExtent / kEdge);
-    if (!std::isfinite(g.edge) || g.edge <= 0) throw ConvertError(path + ": ungültige Voxelabstände");
+    if (!std::isfinite(g.edge) || g.edge <= 0)
+        throw ConvertError(path + ": ungültige Voxelabstände");
     for (int a = 0; a < 3; ++a) {
-        const double cells = std::round(static_cast<double>(axes[a].size) * axes[a].spacing / g.edge);
+        const double cells =
+            std::round(static_cast<double>(axes[a].size) * axes[a].spacing / g.edge);
         g.count[a] = static_cast<int>(std::clamp(cells, 1.0, static_cast<double>(kEdge)));
         g.arrayAxis[a] = axes[a].arrayAxis;
         g.index[a] = ArrayIndices(axes[a], g.count[a], g.edge);

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <new>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <type_traits>
 
 #include "base/volume_geometry.h"
@@ -32,7 +32,8 @@ T Load(const T* p) {
 PlaneStream::PlaneStream(const std::array<std::int64_t, 3>& dims, const Matrix3& voxelToWorld,
                          const std::string& path, std::optional<Window> window, std::uint8_t* out)
     : dims_(dims), path_(path), window_(window), out_(out) {
-    if (dims[2] > kMaxPlanes) throw ConvertError(path + ": Datei zu groß (mehr als 4194304 Schichten)");
+    if (dims[2] > kMaxPlanes)
+        throw ConvertError(path + ": Datei zu groß (mehr als 4194304 Schichten)");
     grid_ = PlanViewerGrid(dims, voxelToWorld, path);
     for (int a = 0; a < 3; ++a) {
         if (grid_.arrayAxis[a] == 0) u_ = a;
@@ -79,13 +80,14 @@ PlaneStream::PlaneStream(const std::array<std::int64_t, 3>& dims, const Matrix3&
     } else {
         // Every voxel is written once, so the grid is not cleared first; in
         // 2 MiB pages where the system offers them (far fewer page faults).
-        const std::size_t bytes =
-            std::size_t(grid_.count[0]) * std::size_t(grid_.count[1]) * std::size_t(grid_.count[2]) * sizeof(float);
+        const std::size_t bytes = std::size_t(grid_.count[0]) * std::size_t(grid_.count[1]) *
+                                  std::size_t(grid_.count[2]) * sizeof(float);
         void* p = std::aligned_alloc(kHuge, (bytes + kHuge - 1) / kHuge * kHuge);
         if (!p) throw std::bad_alloc();
         ::madvise(p, bytes, MADV_HUGEPAGE);
         values_.reset(static_cast<float*>(p));
-        windowSamples_ = std::make_unique<WindowSamples>(std::uint64_t(dims[0]) * std::uint64_t(dims[1]) * std::uint64_t(dims[2]));
+        windowSamples_ = std::make_unique<WindowSamples>(
+            std::uint64_t(dims[0]) * std::uint64_t(dims[1]) * std::uint64_t(dims[2]));
     }
 }
 
@@ -109,7 +111,8 @@ void PlaneStream::Add(std::int64_t k, const T* samples, const Scaling& scaling) 
         {
             std::unique_lock<std::mutex> lock(mutex_);
             changed_.wait(lock, [&] {
-                return aborted_ || ((k < kSlots || released_[std::size_t(k - kSlots)]) && holder_[slot] < 0);
+                return aborted_ ||
+                       ((k < kSlots || released_[std::size_t(k - kSlots)]) && holder_[slot] < 0);
             });
             if (aborted_) throw ConvertError(path_ + ": abgebrochen");
             holder_[slot] = k;
@@ -119,8 +122,9 @@ void PlaneStream::Add(std::int64_t k, const T* samples, const Scaling& scaling) 
         r.resize(nu * nv);
         // Integer samples are interpolated as stored and scaled once: the
         // scaling is linear, and finite for every stored value here.
-        const bool linear = std::is_integral_v<T> && std::isfinite(scaling.slope) && std::isfinite(scaling.inter) &&
-                            std::isfinite(std::fabs(scaling.slope) * 4294967296.0 + std::fabs(scaling.inter));
+        const bool linear =
+            std::is_integral_v<T> && std::isfinite(scaling.slope) && std::isfinite(scaling.inter) &&
+            std::isfinite(std::fabs(scaling.slope) * 4294967296.0 + std::fabs(scaling.inter));
         if (linear) {
             // Each output row blends its two image rows first, over the
             // columns it reads, in one contiguous (vectorised) pass; the
@@ -142,11 +146,14 @@ void PlaneStream::Add(std::int64_t k, const T* samples, const Scaling& scaling) 
                 float* out = r.data() + b * nu;
                 for (std::size_t a = 0; a < nu; ++a) {
                     const double p = m[axisU_.first[a]], q = m[axisU_.second[a]];
-                    out[a] = float((p + (q - p) * axisU_.weight[a]) * scaling.slope + scaling.inter);
+                    out[a] =
+                        float((p + (q - p) * axisU_.weight[a]) * scaling.slope + scaling.inter);
                 }
             }
         } else {
-            auto value = [&](std::int64_t at) { return scaling.Apply(static_cast<double>(Load(samples + at))); };
+            auto value = [&](std::int64_t at) {
+                return scaling.Apply(static_cast<double>(Load(samples + at)));
+            };
             for (std::size_t b = 0; b < nv; ++b) {
                 const std::int64_t v0 = axisV_.first[b], v1 = axisV_.second[b];
                 const double wv = axisV_.weight[b];
@@ -175,7 +182,8 @@ void PlaneStream::Ready(std::int64_t k, int slot) {
     if (k > 0 && ready_[std::size_t(k - 1)]) Emit(k - 1, k);
     if (k + 1 < dims_[2] && ready_[std::size_t(k + 1)]) Emit(k, k + 1);
     // A resampled plane is kept until both neighbours have used it.
-    for (std::int64_t j = std::max<std::int64_t>(0, k - 1); j <= std::min(k + 1, dims_[2] - 1); ++j) {
+    for (std::int64_t j = std::max<std::int64_t>(0, k - 1); j <= std::min(k + 1, dims_[2] - 1);
+         ++j) {
         if (released_[std::size_t(j)] || !Done(j)) continue;
         released_[std::size_t(j)] = 1;
         for (std::int64_t& h : holder_)
@@ -193,10 +201,12 @@ void PlaneStream::Emit(std::int64_t lower, std::int64_t upper) {
     // Strides of the viewer axes in the volume (x, y, z) and in the float
     // grid, and the place of the first voxel.
     const std::int64_t volume[3] = {std::int64_t(kPlaneBytes), 1, kEdge};
-    const std::int64_t compact[3] = {std::int64_t{grid_.count[1]} * grid_.count[2], 1, grid_.count[1]};
+    const std::int64_t compact[3] = {std::int64_t{grid_.count[1]} * grid_.count[2], 1,
+                                     grid_.count[1]};
     const std::int64_t* stride = window_ ? volume : compact;
-    const std::int64_t origin =
-        window_ ? std::int64_t((kEdge - grid_.count[1]) / 2) + std::int64_t((kEdge - grid_.count[2]) / 2) * kEdge : 0;
+    const std::int64_t origin = window_ ? std::int64_t((kEdge - grid_.count[1]) / 2) +
+                                              std::int64_t((kEdge - grid_.count[2]) / 2) * kEdge
+                                        : 0;
     const std::size_t nu = axisU_.weight.size(), nv = axisV_.weight.size();
     for (std::size_t o = 0; o < lower_.size(); ++o) {
         if (lower_[o] != lower) continue;
@@ -220,17 +230,26 @@ void PlaneStream::Emit(std::int64_t lower, std::int64_t upper) {
                 const float* pa = a + m * outerStep;
                 const float* pb = b + m * outerStep;
                 for (std::size_t n = 0; n < inner; ++n)
-                    write(rowBase + std::int64_t(n) * innerStride, blend(pa[n * innerStep], pb[n * innerStep]));
+                    write(rowBase + std::int64_t(n) * innerStride,
+                          blend(pa[n * innerStep], pb[n * innerStep]));
             }
         };
         auto same = [](float p, float) { return double(p); };
         auto between = [w](float p, float q) { return double(p) + (double(q) - double(p)) * w; };
         auto grey = [this](std::int64_t at, double v) { out_[at] = ToGrey(v, *window_, gain_); };
-        auto value = [this](std::int64_t at, double v) { values_[std::size_t(at)] = static_cast<float>(v); };
+        auto value = [this](std::int64_t at, double v) {
+            values_[std::size_t(at)] = static_cast<float>(v);
+        };
         if (window_) {
-            if (w == 0) rows(same, grey); else rows(between, grey);
+            if (w == 0)
+                rows(same, grey);
+            else
+                rows(between, grey);
         } else {
-            if (w == 0) rows(same, value); else rows(between, value);
+            if (w == 0)
+                rows(same, value);
+            else
+                rows(between, value);
         }
     }
 }
@@ -263,7 +282,8 @@ ConvertedVolume PlaneStream::Finish() {
                 std::uint8_t* row = out_ + VoxelIndex(x, y0, z + z0);
                 for (int y = 0; y < ny; ++y) row[y] = ToGrey(*v++, window, gain);
             }
-            const std::size_t used = std::size_t(reinterpret_cast<const unsigned char*>(v) - base) / kHuge * kHuge;
+            const std::size_t used =
+                std::size_t(reinterpret_cast<const unsigned char*>(v) - base) / kHuge * kHuge;
             if (used > returned) {
                 ::madvise(base + returned, used - returned, MADV_DONTNEED);
                 returned = used;

@@ -52,7 +52,7 @@ public:
     const ViewerGrid& Grid() const { return grid_; }
 
 private:
-    struct Axis {  // along one in-plane viewer axis
+    struct Axis {                                 // along one in-plane viewer axis
         std::vector<std::int64_t> first, second;  // sample offsets within the plane
         std::vector<double> weight;
     };
@@ -74,7 +74,7 @@ private:
         void operator()(float* p) const;
     };
     std::unique_ptr<float[], FreeValues> values_;  ///< output voxels before the window is known
-    int u_ = 0, v_ = 0, s_ = 0;  ///< viewer axes of array axes 0, 1, 2
+    int u_ = 0, v_ = 0, s_ = 0;                    ///< viewer axes of array axes 0, 1, 2
     Axis axisU_, axisV_;
     std::vector<std::int64_t> lower_;  ///< per output index along s: the plane below it
     std::vector<double> sWeight_;      ///< … and the weight of the plane above
@@ -82,14 +82,14 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     bool aborted_ = false;
-    std::vector<std::uint8_t> ready_;     ///< per plane: given
-    std::vector<std::uint8_t> released_;  ///< per plane: its slot is free again
-    std::vector<std::uint8_t> used_;      ///< per plane: some output voxel reads it
-    std::array<std::int64_t, kSlots> holder_{};  ///< plane in each slot, −1 free
-    std::array<std::vector<float>, kSlots> slots_;  ///< resampled planes
+    std::vector<std::uint8_t> ready_;                 ///< per plane: given
+    std::vector<std::uint8_t> released_;              ///< per plane: its slot is free again
+    std::vector<std::uint8_t> used_;                  ///< per plane: some output voxel reads it
+    std::array<std::int64_t, kSlots> holder_{};       ///< plane in each slot, −1 free
+    std::array<std::vector<float>, kSlots> slots_;    ///< resampled planes
     std::array<std::vector<double>, kSlots> blends_;  ///< per slot: two image rows blended
-    std::int64_t uFrom_ = 0, uTo_ = 0;  ///< the image columns the output reads
-    std::unique_ptr<WindowSamples> windowSamples_;  ///< while the window is unknown
+    std::int64_t uFrom_ = 0, uTo_ = 0;                ///< the image columns the output reads
+    std::unique_ptr<WindowSamples> windowSamples_;    ///< while the window is unknown
 };
 
 }  // namespace zx

@@ -15,7 +15,8 @@ WindowSamples::WindowSamples(std::uint64_t voxels)
       maximum_(-std::numeric_limits<double>::infinity()) {}
 
 template <typename T>
-void WindowSamples::Add(std::uint64_t first, const T* samples, std::uint64_t count, const Scaling& scaling) {
+void WindowSamples::Add(std::uint64_t first, const T* samples, std::uint64_t count,
+                        const Scaling& scaling) {
     auto load = [&](std::uint64_t i) {
         T v;
         std::memcpy(&v, samples + (i - first), sizeof(T));
@@ -33,10 +34,12 @@ void WindowSamples::Add(std::uint64_t first, const T* samples, std::uint64_t cou
                    c.count.size() == kValues;
         });
         if (it == counted_.end()) {
-            counted_.push_back({scaling.slope, scaling.inter, kLowest, std::vector<std::uint64_t>(kValues)});
+            counted_.push_back(
+                {scaling.slope, scaling.inter, kLowest, std::vector<std::uint64_t>(kValues)});
             it = counted_.end() - 1;
         }
-        for (std::uint64_t i = from; i < first + count; i += stride_) ++it->count[std::size_t(int(load(i)) - kLowest)];
+        for (std::uint64_t i = from; i < first + count; i += stride_)
+            ++it->count[std::size_t(int(load(i)) - kLowest)];
     } else {
         std::vector<float> picked;
         double minimum = std::numeric_limits<double>::infinity(), maximum = -minimum;
@@ -98,9 +101,11 @@ Window WindowSamples::Result() {
 
 template void WindowSamples::Add(std::uint64_t, const std::uint8_t*, std::uint64_t, const Scaling&);
 template void WindowSamples::Add(std::uint64_t, const std::int8_t*, std::uint64_t, const Scaling&);
-template void WindowSamples::Add(std::uint64_t, const std::uint16_t*, std::uint64_t, const Scaling&);
+template void WindowSamples::Add(std::uint64_t, const std::uint16_t*, std::uint64_t,
+                                 const Scaling&);
 template void WindowSamples::Add(std::uint64_t, const std::int16_t*, std::uint64_t, const Scaling&);
-template void WindowSamples::Add(std::uint64_t, const std::uint32_t*, std::uint64_t, const Scaling&);
+template void WindowSamples::Add(std::uint64_t, const std::uint32_t*, std::uint64_t,
+                                 const Scaling&);
 template void WindowSamples::Add(std::uint64_t, const std::int32_t*, std::uint64_t, const Scaling&);
 template void WindowSamples::Add(std::uint64_t, const float*, std::uint64_t, const Scaling&);
 template void WindowSamples::Add(std::uint64_t, const double*, std::uint64_t, const Scaling&);

@@ -17,8 +17,8 @@
 // leave no output file behind.
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QImage>
+#include <QSaveFile>
 #include <QString>
 #include <QStringList>
 #include <algorithm>
@@ -29,23 +29,23 @@
 #include <optional>
 #include <vector>
 
+#include "convert/dicom_helper.h"
+#include "convert/labels.h"
+#include "convert/nifti.h"
+#include "convert/phantom.h"
+#include "core/display/orientation.h"
+#include "core/export/output_batch.h"
+#include "core/export/output_check.h"
+#include "core/export/series.h"
+#include "core/import/image_reader.h"
 #include "core/render/sections.h"
 #include "core/render3d/render3d.h"
 #include "core/volume/bmp_stack.h"
 #include "core/volume/bmp_write.h"
 #include "core/volume/runtime_error.h"
-#include "core/display/orientation.h"
 #include "core/volume/vmr_file.h"
-#include "core/volume/volume_meta.h"
 #include "core/volume/volume.h"
-#include "convert/dicom_helper.h"
-#include "convert/labels.h"
-#include "convert/nifti.h"
-#include "convert/phantom.h"
-#include "core/export/output_batch.h"
-#include "core/export/output_check.h"
-#include "core/export/series.h"
-#include "core/import/image_reader.h"
+#include "core/volume/volume_meta.h"
 
 namespace {
 
@@ -101,7 +101,8 @@ auto InFile(const QString& path, F f) {
 void CheckOutputs(const QStringList& outs, const QStringList& inputs, bool volume) {
     for (const QString& out : outs) {
         if (out.isEmpty()) throw UsageError{QStringLiteral("Der Name der Ausgabedatei ist leer")};
-        if (volume && !out.endsWith(QLatin1String(".vmr")) && !out.endsWith(QLatin1String(".VMR"))) {
+        if (volume && !out.endsWith(QLatin1String(".vmr")) &&
+            !out.endsWith(QLatin1String(".VMR"))) {
             throw UsageError{QString::fromUtf8("Die Ausgabe „%1“ muss auf .vmr enden").arg(out)};
         }
     }
@@ -157,7 +158,9 @@ int Phantom(const QStringList& a) {
 }
 
 int Section(const QStringList& a) {
-    if (a.size() != 4) throw UsageError{QString::fromUtf8("section erwartet VOLUMEN, eine Schnittebenen-Option und ZIEL")};
+    if (a.size() != 4)
+        throw UsageError{
+            QString::fromUtf8("section erwartet VOLUMEN, eine Schnittebenen-Option und ZIEL")};
     CheckOutput(a[3], {a[0]}, false);
     const QString& opt = a[1];
     if (opt != QLatin1String("--sag") && opt != QLatin1String("--cor") &&
@@ -171,7 +174,8 @@ int Section(const QStringList& a) {
     QImage bmp = zx::NewSectionBitmap();
     if (opt == QLatin1String("--sag")) zx::RenderSagittal(volume.data(), plane, bmp);
     if (opt == QLatin1String("--cor")) zx::RenderCoronal(volume.data(), plane, count, offset, bmp);
-    if (opt == QLatin1String("--tra")) zx::RenderTransversal(volume.data(), plane, count, offset, bmp);
+    if (opt == QLatin1String("--tra"))
+        zx::RenderTransversal(volume.data(), plane, count, offset, bmp);
     InFile(a[3], [&] { zx::SaveBmp24(bmp, a[3]); });
     return 0;
 }
@@ -181,23 +185,35 @@ int Stack(const QStringList& a) {
     std::optional<zx::Orientation> o;
     int depth = 1;
     for (; i < a.size() && a[i].startsWith(QLatin1String("--")); ++i) {
-        if (a[i] == QLatin1String("--sag")) o = zx::Orientation::Sag;
-        else if (a[i] == QLatin1String("--cor")) o = zx::Orientation::Cor;
-        else if (a[i] == QLatin1String("--tra")) o = zx::Orientation::Tra;
-        else if (a[i] == QLatin1String("--depth") && i + 1 < a.size()) depth = ParseInt(a[++i], 1, 4, "Die Tiefe");
-        else throw UsageError{QString::fromUtf8("Unbekannte Option „%1“").arg(a[i])};
+        if (a[i] == QLatin1String("--sag"))
+            o = zx::Orientation::Sag;
+        else if (a[i] == QLatin1String("--cor"))
+            o = zx::Orientation::Cor;
+        else if (a[i] == QLatin1String("--tra"))
+            o = zx::Orientation::Tra;
+        else if (a[i] == QLatin1String("--depth") && i + 1 < a.size())
+            depth = ParseInt(a[++i], 1, 4, "Die Tiefe");
+        else
+            throw UsageError{QString::fromUtf8("Unbekannte Option „%1“").arg(a[i])};
     }
     if (!o) throw UsageError{QStringLiteral("stack braucht --sag, --cor oder --tra")};
-    if (a.size() - i < 3) throw UsageError{QStringLiteral("stack braucht ZIEL.vmr und mindestens zwei Bilder")};
+    if (a.size() - i < 3)
+        throw UsageError{QStringLiteral("stack braucht ZIEL.vmr und mindestens zwei Bilder")};
     const QString out = a[i];
     const QStringList files = a.mid(i + 1);
     CheckOutput(out, files, true);
     const int t = zx::StackDepthTotal(int(files.size()), depth);
-    if (t > 255) throw UsageError{QString::fromUtf8("Zu viele Schichten: %1 Bilder × Tiefe %2 = %3, höchstens 255").arg(files.size()).arg(depth).arg(t)};
+    if (t > 255)
+        throw UsageError{
+            QString::fromUtf8("Zu viele Schichten: %1 Bilder × Tiefe %2 = %3, höchstens 255")
+                .arg(files.size())
+                .arg(depth)
+                .arg(t)};
     std::vector<std::uint8_t> volume(zx::kVolumeBytes, 0);
     int done = 0;  // pictures read so far: a failure names the next one
     try {
-        zx::AssembleStack(files, depth, *o, volume.data(), [&](int i, const QString&) { done = i + 1; });
+        zx::AssembleStack(files, depth, *o, volume.data(),
+                          [&](int i, const QString&) { done = i + 1; });
     } catch (const zx::RuntimeError& e) {
         throw zx::RuntimeError(files.value(done) + QStringLiteral(": ") + e.text());
     }
@@ -206,11 +222,13 @@ int Stack(const QStringList& a) {
 }
 
 int DicomSeries(const QStringList& a) {
-    if (a.size() != 2) throw UsageError{QStringLiteral("dicom-series erwartet ORDNER und ZIEL.vmr")};
+    if (a.size() != 2)
+        throw UsageError{QStringLiteral("dicom-series erwartet ORDNER und ZIEL.vmr")};
     CheckOutput(a[1], {a[0]}, true);
     // Read by the reader program in a process of its own, bounded in memory
     // and time, as the viewer reads a series.
-    const zx::ConvertedVolume v = zx::ConvertDicomSeriesApart(QFile::encodeName(a[0]).toStdString());
+    const zx::ConvertedVolume v =
+        zx::ConvertDicomSeriesApart(QFile::encodeName(a[0]).toStdString());
     WriteVolume(a[1], v.voxels.data(), v.planes, v.voxelEdgeMm);
     return 0;
 }
@@ -220,7 +238,8 @@ int Labels(const QStringList& a) {
         throw UsageError{QStringLiteral("labels erwartet ATLAS, --like KOPF und ZIEL.vmr")};
     }
     CheckOutput(a[3], {a[0], a[2]}, true);
-    const zx::ConvertedVolume v = zx::ConvertLabels(QFile::encodeName(a[0]).toStdString(), QFile::encodeName(a[2]).toStdString());
+    const zx::ConvertedVolume v = zx::ConvertLabels(QFile::encodeName(a[0]).toStdString(),
+                                                    QFile::encodeName(a[2]).toStdString());
     WriteVolume(a[3], v.voxels.data(), v.planes, v.voxelEdgeMm);
     return 0;
 }
@@ -231,14 +250,19 @@ int Dicom(const QStringList& a) {
     auto reader = std::make_unique<zx::TImageReader>();  // 2 MiB of samples: not on the stack
     bool automatic = false;
     for (int i = 2; i < a.size(); ++i) {
-        if (a[i] == QLatin1String("--auto")) automatic = true;
-        else if (a[i] == QLatin1String("--center") && i + 1 < a.size()) reader->WinCenter = ParseInt(a[++i], -1000000, 1000000, "Die Fenstermitte");
-        else if (a[i] == QLatin1String("--width") && i + 1 < a.size()) reader->WinWidth = ParseInt(a[++i], 1, 2000000, "Die Fensterbreite");
-        else throw UsageError{QString::fromUtf8("Unbekannte Option „%1“").arg(a[i])};
+        if (a[i] == QLatin1String("--auto"))
+            automatic = true;
+        else if (a[i] == QLatin1String("--center") && i + 1 < a.size())
+            reader->WinCenter = ParseInt(a[++i], -1000000, 1000000, "Die Fenstermitte");
+        else if (a[i] == QLatin1String("--width") && i + 1 < a.size())
+            reader->WinWidth = ParseInt(a[++i], 1, 2000000, "Die Fensterbreite");
+        else
+            throw UsageError{QString::fromUtf8("Unbekannte Option „%1“").arg(a[i])};
     }
     QString caption;
     InFile(a[0], [&] { reader->OpenAFile(a[0], caption); });
-    if (!reader->IsDicom) throw zx::RuntimeError(a[0] + QStringLiteral(": keine DICOM-Bilddaten gefunden"));
+    if (!reader->IsDicom)
+        throw zx::RuntimeError(a[0] + QStringLiteral(": keine DICOM-Bilddaten gefunden"));
     if (automatic) reader->AutoWindow();
     reader->CalcWindow();
     InFile(a[1], [&] { zx::SaveBmp24(reader->CopyBufToPic(), a[1]); });
@@ -284,7 +308,8 @@ int Web(const QStringList& a) {
     const int n = ReadVolume(a[0], volume);
     const int offset = (kEdge - n) / 2;
     const QString folder = a[1].endsWith(u'/') ? a[1] : a[1] + u'/';
-    const std::vector<zx::WebPicture> plan = zx::WebExportPlan(start[0], start[1], start[2], interval, offset);
+    const std::vector<zx::WebPicture> plan =
+        zx::WebExportPlan(start[0], start[1], start[2], interval, offset);
     QStringList outs;
     for (const zx::WebPicture& p : plan) outs << folder + p.name;
     CheckOutputs(outs, {a[0]}, false);
@@ -340,9 +365,13 @@ int Render(const QStringList& a) {
         if (i + 1 >= a.size()) throw UsageError{QStringLiteral("Wert fehlt nach '%1'").arg(opt)};
         const QString& value = a[++i];
         if (opt == QLatin1String("--mode")) {
-            if (value == QLatin1String("surface")) o.mode = zx::Render3DMode::Surface;
-            else if (value == QLatin1String("mip")) o.mode = zx::Render3DMode::Mip;
-            else throw UsageError{QStringLiteral("--mode erwartet surface oder mip, nicht '%1'").arg(value)};
+            if (value == QLatin1String("surface"))
+                o.mode = zx::Render3DMode::Surface;
+            else if (value == QLatin1String("mip"))
+                o.mode = zx::Render3DMode::Mip;
+            else
+                throw UsageError{
+                    QStringLiteral("--mode erwartet surface oder mip, nicht '%1'").arg(value)};
         } else if (opt == QLatin1String("--azimuth")) {
             o.camera.azimuth = ParseDegrees(value, 3600, "der Azimut");
         } else if (opt == QLatin1String("--elevation")) {
@@ -354,7 +383,8 @@ int Render(const QStringList& a) {
             size = ParseInt(value, 16, 2048, "--size");
         } else if (opt == QLatin1String("--ramp")) {
             const std::vector<int> r = ParseList(value, 2, 0, 255, "--ramp");
-            if (r[0] >= r[1]) throw UsageError{QStringLiteral("--ramp: LOW muss kleiner als HIGH sein")};
+            if (r[0] >= r[1])
+                throw UsageError{QStringLiteral("--ramp: LOW muss kleiner als HIGH sein")};
             ramp = zx::OpacityRamp{r[0], r[1]};
         } else {
             throw UsageError{QStringLiteral("unbekannte Option '%1'").arg(opt)};

@@ -37,7 +37,8 @@ inline constexpr char kNoDefaultPrinter[] = "Zur Zeit ist kein Standard-Drucker 
 inline constexpr char kSlicesRead[] = " Datensätze gelesen.";
 inline constexpr char kLoadingFile[] = " ... lade die Datei ";
 inline constexpr char kCrosshairStatus[] = " Fadenkreuz: x: %1;  y: %2;  z: %3";
-inline constexpr char kCopyright[] = "Zerebrix-MR 1.0  (c) Zerebrix-Projekt - Lehr- und Lernsoftware";
+inline constexpr char kCopyright[] =
+    "Zerebrix-MR 1.0  (c) Zerebrix-Projekt - Lehr- und Lernsoftware";
 
 // Open command and info file.
 inline constexpr char kWrongExtensionA[] = "Falsche Dateiendung \"";

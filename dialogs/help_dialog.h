@@ -12,8 +12,8 @@ class THelpDlg : public QDialog {
     Q_OBJECT
 public:
     THelpDlg();
-    QLabel* Image1;           ///< the program picture
-    QLabel* Label1;           ///< navy title
+    QLabel* Image1;             ///< the program picture
+    QLabel* Label1;             ///< navy title
     QPlainTextEdit* RichEdit1;  ///< the help text, read-only
 };
 

@@ -15,10 +15,9 @@ TImportBmpDlg::TImportBmpDlg() {
     Label1 = new QLabel(QStringLiteral("0 Dateien ausgewählt. "), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(16, 8, 281, 17);
-    RadioGroup1 = new TRadioGroup(QStringLiteral("Orientierung: "),
-                                  {QStringLiteral("&SAG"), QStringLiteral("&COR"),
-                                   QStringLiteral("&TRA")},
-                                  3, this);
+    RadioGroup1 = new TRadioGroup(
+        QStringLiteral("Orientierung: "),
+        {QStringLiteral("&SAG"), QStringLiteral("&COR"), QStringLiteral("&TRA")}, 3, this);
     RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
     RadioGroup1->setGeometry(16, 32, 281, 49);
     RadioGroup2 = new TRadioGroup(QString::fromUtf8("Bildtiefe: "),

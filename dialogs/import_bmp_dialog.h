@@ -17,11 +17,11 @@ class TImportBmpDlg : public QDialog {
     Q_OBJECT
 public:
     TImportBmpDlg();
-    QLabel* Label1;             ///< number of chosen files
-    TRadioGroup* RadioGroup1;   ///< "Orientierung: " SAG / COR / TRA
-    TRadioGroup* RadioGroup2;   ///< "Bildtiefe: " 1 … 4 planes per picture
-    QPushButton* Button1;       ///< "&Import", closes with OK
-    QPushButton* Button2;       ///< "A&bbruch", closes with Cancel
+    QLabel* Label1;            ///< number of chosen files
+    TRadioGroup* RadioGroup1;  ///< "Orientierung: " SAG / COR / TRA
+    TRadioGroup* RadioGroup2;  ///< "Bildtiefe: " 1 … 4 planes per picture
+    QPushButton* Button1;      ///< "&Import", closes with OK
+    QPushButton* Button2;      ///< "A&bbruch", closes with Cancel
 
     Orientation ChosenOrientation() const;
     int Depth() const;  ///< 1…4

@@ -13,10 +13,10 @@ struct AdoptedVolume {
     /// The 16 MiB of voxels to take; null when they were read into the
     /// main window's volume in place already (a volume file).
     const std::uint8_t* voxels = nullptr;
-    int planes = 0;          ///< valid x planes, 0…256
-    double edgeMm = 0;       ///< voxel edge in mm, 0 when unknown
-    QString fileName;        ///< the volume file, empty when there is none
-    QString caption;         ///< the main window's caption
+    int planes = 0;            ///< valid x planes, 0…256
+    double edgeMm = 0;         ///< voxel edge in mm, 0 when unknown
+    QString fileName;          ///< the volume file, empty when there is none
+    QString caption;           ///< the main window's caption
     bool infoPicture = false;  ///< an info file's picture was read with it
     /// The status bar's text afterwards; empty keeps what it shows.
     QString status;

@@ -6,8 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "dialogs/main_window_port.h"
 #include "core/volume/runtime_error.h"
+#include "dialogs/main_window_port.h"
 #include "widgets/guard.h"
 #include "widgets/up_down.h"
 
@@ -83,10 +83,12 @@ TOptDlg::TOptDlg(TMainWindowPort& main) : main_(main) {
     connect(CrLenUpDown, &TUpDown::Click, this, Slot([this](bool) { CrLenUpDownClick(); }));
     connect(CrThickUpDown, &TUpDown::Click, this, Slot([this](bool) { CrThickUpDownClick(); }));
     connect(CrGapUpDown, &TUpDown::Click, this, Slot([this](bool) { CrGapUpDownClick(); }));
-    connect(CrossLen, &QLineEdit::textChanged, this, Slot([this](const QString&) { CrossLenChange(); }));
+    connect(CrossLen, &QLineEdit::textChanged, this,
+            Slot([this](const QString&) { CrossLenChange(); }));
     connect(CrossThick, &QLineEdit::textChanged, this,
             Slot([this](const QString&) { CrossThickChange(); }));
-    connect(CrossGap, &QLineEdit::textChanged, this, Slot([this](const QString&) { CrossGapChange(); }));
+    connect(CrossGap, &QLineEdit::textChanged, this,
+            Slot([this](const QString&) { CrossGapChange(); }));
     connect(Button1, &QPushButton::clicked, this, Slot([this] { Button1Click(); }));
 }
 
@@ -94,9 +96,7 @@ CrossParams TOptDlg::Cross() const {
     return {CrLenUpDown->Position(), CrThickUpDown->Position(), CrGapUpDown->Position()};
 }
 
-void TOptDlg::ShowInfoPanelClick() {
-    main_.ShowInfoPanel(ShowInfoPanel->isChecked());
-}
+void TOptDlg::ShowInfoPanelClick() { main_.ShowInfoPanel(ShowInfoPanel->isChecked()); }
 
 void TOptDlg::ShowNavPanelClick() { main_.ShowNavPanel(ShowNavPanel->isChecked()); }
 

@@ -19,8 +19,8 @@ public:
     TWebExportDlg();
     QLabel *Label1, *Label2, *Label3, *Label4;
     QLineEdit *Edit1, *Edit2, *Edit3, *Edit4;  ///< start X, Y, Z and the interval
-    QCheckBox* CheckBox1;                      ///< shown disabled; no function
-    QPushButton* ExportButton;
+    QCheckBox *CheckBox1;                      ///< shown disabled; no function
+    QPushButton *ExportButton;
     QLabel *PathLabel, *InfoLabel;
     QPushButton *OKBtn, *CancelBtn;
     TSaveDialog SaveDialog1;  ///< used only to pick the target folder

@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QImage rgb = img.convertToFormat(QImage::Format_RGB32);
     for (int r = 0; r < 256; r += 37)
         for (int c = 0; c < 256; c += 41) {
-            const int expected = (r < rgb.height() && c < rgb.width()) ? qRed(rgb.pixel(c, r)) : 255;
+            const int expected =
+                (r < rgb.height() && c < rgb.width()) ? qRed(rgb.pixel(c, r)) : 255;
             zxfuzz::Check(volume[zx::VoxelIndex(0, c, r)] == expected);
         }
     return 0;

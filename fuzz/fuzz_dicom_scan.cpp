@@ -2,8 +2,8 @@
 // sample buffer, a found image fits it, and the picture has its size.
 #include <memory>
 
-#include "core/volume/runtime_error.h"
 #include "core/import/image_reader.h"
+#include "core/volume/runtime_error.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         zxfuzz::Check(reader->BytesRead >= 0 && reader->BytesRead <= 2 * zx::kPixBufSamples);
     }
     const QImage pic = reader->CopyBufToPic();
-    if (reader->Rows && reader->Columns && std::int64_t(reader->Rows) * reader->Columns <= 1 << 20) {
+    if (reader->Rows && reader->Columns &&
+        std::int64_t(reader->Rows) * reader->Columns <= 1 << 20) {
         zxfuzz::Check(pic.width() == reader->Columns && pic.height() == reader->Rows);
     }
     return 0;

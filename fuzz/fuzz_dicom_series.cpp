@@ -12,9 +12,8 @@
 #include <gdcmImageWriter.h>
 #include <unistd.h>
 
-#include <cstdio>
-
 #include <QDir>
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -26,10 +25,10 @@
 // The harness's own code is built with NDEBUG, so an assertion that fails
 // is one of the libraries'. This definition takes the place of the C
 // library's for them.
-extern "C" [[noreturn]] void __assert_fail(const char* assertion, const char* file, unsigned int line,
-                                           const char*) noexcept {
-    std::fprintf(stderr, "fuzz_dicom_series: library assertion, an expected refusal: %s:%u: %s\n", file,
-                 line, assertion);
+extern "C" [[noreturn]] void __assert_fail(const char* assertion, const char* file,
+                                           unsigned int line, const char*) noexcept {
+    std::fprintf(stderr, "fuzz_dicom_series: library assertion, an expected refusal: %s:%u: %s\n",
+                 file, line, assertion);
     _exit(0);
 }
 
@@ -50,9 +49,11 @@ std::string Slice(unsigned columns, unsigned rows, int z, gdcm::TransferSyntax::
     im.SetSlope(1);
     im.SetIntercept(-1024);
     std::vector<std::int16_t> samples(std::size_t(columns) * rows);
-    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = std::int16_t(i * 37 % 3000 + z * 100);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = std::int16_t(i * 37 % 3000 + z * 100);
     gdcm::DataElement pixels(gdcm::Tag(0x7fe0, 0x0010));
-    pixels.SetByteValue(reinterpret_cast<const char*>(samples.data()), uint32_t(samples.size() * 2));
+    pixels.SetByteValue(reinterpret_cast<const char*>(samples.data()),
+                        uint32_t(samples.size() * 2));
     im.SetDataElement(pixels);
     im.SetTransferSyntax(gdcm::TransferSyntax::ExplicitVRLittleEndian);
     gdcm::DataSet& ds = w.GetFile().GetDataSet();
@@ -76,9 +77,11 @@ std::string Slice(unsigned columns, unsigned rows, int z, gdcm::TransferSyntax::
 std::vector<std::string>& Templates() {
     static std::vector<std::string> all = [] {
         std::vector<std::string> t;
-        for (auto syntax : {gdcm::TransferSyntax::ExplicitVRLittleEndian, gdcm::TransferSyntax::ImplicitVRLittleEndian,
-                            gdcm::TransferSyntax::ExplicitVRBigEndian, gdcm::TransferSyntax::RLELossless,
-                            gdcm::TransferSyntax::JPEG2000Lossless, gdcm::TransferSyntax::JPEGLSLossless})
+        for (auto syntax :
+             {gdcm::TransferSyntax::ExplicitVRLittleEndian,
+              gdcm::TransferSyntax::ImplicitVRLittleEndian,
+              gdcm::TransferSyntax::ExplicitVRBigEndian, gdcm::TransferSyntax::RLELossless,
+              gdcm::TransferSyntax::JPEG2000Lossless, gdcm::TransferSyntax::JPEGLSLossless})
             for (unsigned size : {24u, 12u})
                 for (int z : {0, 1, 2, 3}) t.push_back(Slice(size + 8, size, z, syntax));
         return t;
@@ -105,21 +108,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider p(data, size);
     const int extra = p.ConsumeIntegralInRange(1, 4);
     for (int i = 0; i < extra; ++i) {
-        std::string file = templates[p.ConsumeIntegralInRange<std::size_t>(0, templates.size() - 1)];
+        std::string file =
+            templates[p.ConsumeIntegralInRange<std::size_t>(0, templates.size() - 1)];
         for (int edits = p.ConsumeIntegralInRange(0, 3); edits > 0; --edits) {
             const std::size_t at = p.ConsumeIntegral<std::uint16_t>() % file.size();
             file[at] = char(p.ConsumeIntegral<std::uint8_t>());
         }
-        if (const std::uint16_t cut = p.ConsumeIntegral<std::uint16_t>(); cut % 4 == 1) file.resize(cut % file.size());
+        if (const std::uint16_t cut = p.ConsumeIntegral<std::uint16_t>(); cut % 4 == 1)
+            file.resize(cut % file.size());
         Put(folder + QStringLiteral("/t%1.dcm").arg(i), file.data(), file.size());
     }
     const std::vector<std::uint8_t> own = p.ConsumeRemainingBytes<std::uint8_t>();
-    if (!own.empty()) Put(folder + QStringLiteral("/input.dcm"), reinterpret_cast<const char*>(own.data()), own.size());
+    if (!own.empty())
+        Put(folder + QStringLiteral("/input.dcm"), reinterpret_cast<const char*>(own.data()),
+            own.size());
     std::memset(volume.data(), 0, volume.size());
     try {
         const zx::ConvertedVolume v = zx::ReadDicomSeriesHere(folder.toStdString(), volume.data());
         zxfuzz::Check(v.planes >= 1 && v.planes <= 256 && v.voxelEdgeMm > 0);
-        for (std::size_t i = std::size_t(v.planes) * 65536; i < volume.size(); i += 4099) zxfuzz::Check(volume[i] == 0);
+        for (std::size_t i = std::size_t(v.planes) * 65536; i < volume.size(); i += 4099)
+            zxfuzz::Check(volume[i] == 0);
     } catch (const zx::ConvertError&) {
     }
     QDir(folder).removeRecursively();

@@ -13,7 +13,10 @@ namespace {
 std::string Head() {
     static const std::string path = [] {
         QByteArray h(352, '\0');
-        auto put16 = [&](int at, int v) { const std::int16_t x = std::int16_t(v); std::memcpy(h.data() + at, &x, 2); };
+        auto put16 = [&](int at, int v) {
+            const std::int16_t x = std::int16_t(v);
+            std::memcpy(h.data() + at, &x, 2);
+        };
         auto putF = [&](int at, float v) { std::memcpy(h.data() + at, &v, 4); };
         const std::int32_t size = 348;
         std::memcpy(h.data(), &size, 4);
@@ -45,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         const zx::ConvertedVolume v = zx::ConvertLabels(in.Path().toStdString(), Head());
         zxfuzz::Check(v.planes >= 1 && v.planes <= 256 && v.voxels.size() == 16777216u);
-        for (std::size_t i = std::size_t(v.planes) * 65536; i < v.voxels.size(); i += 4099) zxfuzz::Check(v.voxels[i] == 0);
+        for (std::size_t i = std::size_t(v.planes) * 65536; i < v.voxels.size(); i += 4099)
+            zxfuzz::Check(v.voxels[i] == 0);
     } catch (const zx::ConvertError&) {
     }
     return 0;

@@ -16,7 +16,8 @@ namespace zxfuzz {
 class InputFile {
 public:
     InputFile(const std::uint8_t* data, std::size_t size, const char* suffix = "") {
-        path_ = QStringLiteral("/dev/shm/zxfuzz-%1%2").arg(::getpid()).arg(QString::fromLatin1(suffix));
+        path_ =
+            QStringLiteral("/dev/shm/zxfuzz-%1%2").arg(::getpid()).arg(QString::fromLatin1(suffix));
         QFile f(path_);
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) std::abort();
         f.write(reinterpret_cast<const char*>(data), qint64(size));

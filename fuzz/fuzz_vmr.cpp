@@ -16,6 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t used = std::min(size, zx::kVolumeBytes);
     zxfuzz::Check(planes == int((used + zx::kPlaneBytes - 1) / zx::kPlaneBytes));
     zxfuzz::Check(std::memcmp(volume.data(), data, used) == 0);
-    for (std::size_t i = used; i < std::min(zx::kVolumeBytes, used + 4096); ++i) zxfuzz::Check(volume[i] == 0xA5);
+    for (std::size_t i = used; i < std::min(zx::kVolumeBytes, used + 4096); ++i)
+        zxfuzz::Check(volume[i] == 0xA5);
     return 0;
 }

@@ -10,20 +10,20 @@
 #include <QToolButton>
 #include <cstring>
 
-#include "core/volume/volume.h"
-#include "dialogs/main_window_port.h"
-#include "widgets/prompter.h"
+#include "core/import/volume_assembly.h"
 #include "core/texts.h"
 #include "core/volume/bmp_stack.h"
 #include "core/volume/bmp_write.h"
 #include "core/volume/runtime_error.h"
 #include "core/volume/vmr_file.h"
+#include "core/volume/volume.h"
+#include "dialogs/main_window_port.h"
 #include "widgets/guard.h"
 #include "widgets/hourglass.h"
 #include "widgets/image_view.h"
 #include "widgets/list_box.h"
+#include "widgets/prompter.h"
 #include "widgets/radio_group.h"
-#include "core/import/volume_assembly.h"
 
 namespace zx {
 
@@ -104,16 +104,18 @@ void TNewBmpForm::BuildControls() {
     MoveDwnButton->setArrowType(Qt::DownArrow);
     MoveDwnButton->setGeometry(236, 56, 23, 25);
     MoveDwnButton->setToolTip(QStringLiteral("nach unten verschieben"));
-    RadioGroupSort = Named(new TRadioGroup(QStringLiteral("Sort..: "),
-                                           {QStringLiteral("&a..z"), QStringLiteral("1..&9")}, 1, this),
-                           "RadioGroupSort");
+    RadioGroupSort =
+        Named(new TRadioGroup(QStringLiteral("Sort..: "),
+                              {QStringLiteral("&a..z"), QStringLiteral("1..&9")}, 1, this),
+              "RadioGroupSort");
     RadioGroupSort->setGeometry(208, 88, 53, 59);
     RadioGroupSort->SetItemIndex(0);
     RadioGroupSort->setEnabled(false);
     RadioGroupSort->setToolTip(QStringLiteral("Sortierung: alphabetisch oder numerisch"));
-    RadioGroupSkal = Named(new TRadioGroup(QStringLiteral("Skal.:"),
-                                           {QStringLiteral("a&us"), QStringLiteral("&ein")}, 1, this),
-                           "RadioGroupSkal");
+    RadioGroupSkal =
+        Named(new TRadioGroup(QStringLiteral("Skal.:"),
+                              {QStringLiteral("a&us"), QStringLiteral("&ein")}, 1, this),
+              "RadioGroupSkal");
     RadioGroupSkal->setGeometry(208, 150, 53, 59);
     RadioGroupSkal->SetItemIndex(0);
     RadioGroupSkal->setToolTip(QStringLiteral("Skalierung aus- oder einschalten."));
@@ -122,15 +124,16 @@ void TNewBmpForm::BuildControls() {
     Edit1 = Named(new QLineEdit(QStringLiteral("256"), SizeBox), "Edit1");
     Edit1->setGeometry(6, 14, 36, 19);
     SizeButton = Button(SizeBox, "SizeButton", "setzen", {46, 13, 44, 21});
-    RadioGroup1 = Named(new TRadioGroup(QStringLiteral("Orientierung: "),
-                                        {QStringLiteral("&SAG"), QStringLiteral("&COR"), QStringLiteral("&TRA")},
-                                        3, this),
-                        "RadioGroup1");
+    RadioGroup1 = Named(
+        new TRadioGroup(QStringLiteral("Orientierung: "),
+                        {QStringLiteral("&SAG"), QStringLiteral("&COR"), QStringLiteral("&TRA")}, 3,
+                        this),
+        "RadioGroup1");
     RadioGroup1->setGeometry(8, 214, 153, 35);
     RadioGroup1->SetItemIndex(0);
     RadioGroup2 = Named(new TRadioGroup(QStringLiteral("Bildtiefe (Schichten): "),
-                                        {QStringLiteral("&1"), QStringLiteral("&2"), QStringLiteral("&3"),
-                                         QStringLiteral("&4")},
+                                        {QStringLiteral("&1"), QStringLiteral("&2"),
+                                         QStringLiteral("&3"), QStringLiteral("&4")},
                                         4, this),
                         "RadioGroup2");
     RadioGroup2->setGeometry(8, 253, 153, 35);
@@ -159,7 +162,8 @@ void TNewBmpForm::BuildControls() {
                           "Speichert das angezeigte Bild als Bitmap");
     btn_SaveSer = Button(this, "btn_SaveSer", "Serie speichern", {440, 544, 97, 17},
                          "Speichert die ausgewählte Bildserie als Bitmaps");
-    CancelButton = Button(this, "CancelButton", "A&bbruch", {8, 562, 57, 23}, "Bildimport abbrechen.");
+    CancelButton =
+        Button(this, "CancelButton", "A&bbruch", {8, 562, 57, 23}, "Bildimport abbrechen.");
     OKButton = Button(this, "OKButton", "O&K", {72, 562, 57, 23}, "Bildimport starten.");
     QuadLabel = Label(this, "QuadLabel", "Auswahl: [0; 0]", 140, 568);
     QuadLabel->setMinimumWidth(160);
@@ -199,9 +203,13 @@ void TNewBmpForm::ConnectHandlers() {
     connect(btn_SaveImg1, &QPushButton::clicked, this, Slot([this] { btn_SaveImg1Click(); }));
     connect(btn_SaveSer, &QPushButton::clicked, this, Slot([this] { btn_SaveSerClick(); }));
     connect(Save2Button, &QPushButton::clicked, this, Slot([this] { Save2ButtonClick(); }));
-    Image1->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { Image1MouseDown(b, s, x, y); };
+    Image1->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) {
+        Image1MouseDown(b, s, x, y);
+    };
     Image1->OnMouseMove = [this](TShiftState s, int x, int y) { Image1MouseMove(s, x, y); };
-    Image1->OnMouseUp = [this](TMouseButton b, TShiftState s, int x, int y) { Image1MouseUp(b, s, x, y); };
+    Image1->OnMouseUp = [this](TMouseButton b, TShiftState s, int x, int y) {
+        Image1MouseUp(b, s, x, y);
+    };
     Image1->OnClick = [this] { Image1Click(); };
 }
 
@@ -392,9 +400,7 @@ QImage TNewBmpForm::RenderQuadArea() const {
     return area;
 }
 
-void TNewBmpForm::CopyQuadToPreview() {
-    Image2->TakePicture(RenderQuadArea());
-}
+void TNewBmpForm::CopyQuadToPreview() { Image2->TakePicture(RenderQuadArea()); }
 
 // ---- Square drag and grey-window drag ----------------------------------------
 
@@ -483,10 +489,10 @@ void TNewBmpForm::OKButtonClick() {
     const int d = RadioGroup2->ItemIndex() + 1;
     const int total = n * d;
     if (total > main_.StackCapacity()) {
-        prompter().MessageDlg(MsgKind::Error, Utf8(texts::kTitleError),
-                              Utf8(texts::kTooManySlicesA) + QString::number(total) +
-                                  Utf8(texts::kTooManySlicesB),
-                              mbCancel);
+        prompter().MessageDlg(
+            MsgKind::Error, Utf8(texts::kTitleError),
+            Utf8(texts::kTooManySlicesA) + QString::number(total) + Utf8(texts::kTooManySlicesB),
+            mbCancel);
         return;
     }
     const int orientation = RadioGroup1->ItemIndex();
@@ -545,7 +551,9 @@ void TNewBmpForm::btn_SaveSerClick() {
     struct Report {
         QLabel* label;
         const int& count;
-        ~Report() { label->setText(QString::number(count) + QStringLiteral(" Bitmaps gespeichert.")); }
+        ~Report() {
+            label->setText(QString::number(count) + QStringLiteral(" Bitmaps gespeichert."));
+        }
     } report{QuadLabel, k};
     for (int i = 0; i < FileListBox->count(); ++i) {
         FileListBox->setCurrentRow(i);
@@ -558,6 +566,8 @@ void TNewBmpForm::btn_SaveSerClick() {
     }
 }
 
-void TNewBmpForm::Save2ButtonClick() { SaveBmp24(Image2->Picture(), QStringLiteral("save256.bmp")); }
+void TNewBmpForm::Save2ButtonClick() {
+    SaveBmp24(Image2->Picture(), QStringLiteral("save256.bmp"));
+}
 
 }  // namespace zx

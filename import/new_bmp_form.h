@@ -8,8 +8,8 @@
 
 #include <QDialog>
 
-#include "widgets/shift_state.h"
 #include "core/import/image_reader.h"
+#include "widgets/shift_state.h"
 
 class QFrame;
 class QGroupBox;
@@ -33,8 +33,8 @@ public:
     ~TNewBmpForm() override;
 
     // ---- Controls -------------------------------------------------------
-    QLabel* Label2;           ///< number of files
-    TListBox* FileListBox;    ///< bare file names; the current item is shown
+    QLabel* Label2;         ///< number of files
+    TListBox* FileListBox;  ///< bare file names; the current item is shown
     QPushButton* DelButton;
     QToolButton *MoveUpButton, *MoveDwnButton;
     TRadioGroup* RadioGroupSort;  ///< shown only, disabled
@@ -59,16 +59,16 @@ public:
     QPushButton *btn_Update, *btn_AutoCenter;
 
     // ---- The square and the drags ---------------------------------------
-    int Tag = 0;               ///< import destination: 0 Volume, else OverlayVolume
-    bool QuadDrawn = false;    ///< the outline is drawn now
-    bool QuadForced = false;   ///< Image1Click draws the square (QuadViewButtonClick only)
-    bool QuadDragging = false; ///< a drag of the square is in progress
-    bool QuadDragStart = false;///< the next move anchors the drag
-    int LastX = 0, LastY = 0;  ///< pointer position in Image1, for both drags
-    int QuadX = 0, QuadY = 0;  ///< the square's top-left corner, window coordinates
+    int Tag = 0;                 ///< import destination: 0 Volume, else OverlayVolume
+    bool QuadDrawn = false;      ///< the outline is drawn now
+    bool QuadForced = false;     ///< Image1Click draws the square (QuadViewButtonClick only)
+    bool QuadDragging = false;   ///< a drag of the square is in progress
+    bool QuadDragStart = false;  ///< the next move anchors the drag
+    int LastX = 0, LastY = 0;    ///< pointer position in Image1, for both drags
+    int QuadX = 0, QuadY = 0;    ///< the square's top-left corner, window coordinates
     int QuadDrawnX = 0, QuadDrawnY = 0;    ///< where the outline was drawn last
     int QuadOriginX = 0, QuadOriginY = 0;  ///< the corner when the drag was anchored
-    bool Windowing = false;    ///< a right-button drag of the grey window is in progress
+    bool Windowing = false;  ///< a right-button drag of the grey window is in progress
 
     // ---- Handlers -------------------------------------------------------
     void FormCreate();

@@ -52,7 +52,8 @@ bool AtlasSet::Load(const QString& volumeFile) {
         }
         for (const QStringList& row : NameRows()) {
             const int label = row[1].toInt();
-            if (row[0] == QLatin1String(kind.key) && label > 0 && label < 256) a.names[std::size_t(label)] = row[3];
+            if (row[0] == QLatin1String(kind.key) && label > 0 && label < 256)
+                a.names[std::size_t(label)] = row[3];
         }
         atlases_.push_back(std::move(a));
     }
@@ -80,12 +81,24 @@ std::uint32_t RegionColour(int label, int alpha) {
     const double h = hue / 60.0, xpart = c * (1 - std::fabs(std::fmod(h, 2.0) - 1));
     double r = 0, g = 0, b = 0;
     switch (int(h)) {
-        case 0: r = c, g = xpart; break;
-        case 1: r = xpart, g = c; break;
-        case 2: g = c, b = xpart; break;
-        case 3: g = xpart, b = c; break;
-        case 4: r = xpart, b = c; break;
-        default: r = c, b = xpart; break;
+        case 0:
+            r = c, g = xpart;
+            break;
+        case 1:
+            r = xpart, g = c;
+            break;
+        case 2:
+            g = c, b = xpart;
+            break;
+        case 3:
+            g = xpart, b = c;
+            break;
+        case 4:
+            r = xpart, b = c;
+            break;
+        default:
+            r = c, b = xpart;
+            break;
     }
     const double m = v - c;
     auto byte = [&](double u) { return std::uint32_t(std::lround((u + m) * 255)); };

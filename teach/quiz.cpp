@@ -39,7 +39,8 @@ Quiz::Verdict Quiz::Answer(int x, int y, int z) {
             const std::uint8_t* row = labels + VoxelIndex(px, 0, pz);
             for (int py = 0; py < 256; ++py) {
                 if (row[py] != wanted) continue;
-                const std::int64_t d = std::int64_t(px - x) * (px - x) + std::int64_t(py - y) * (py - y) +
+                const std::int64_t d = std::int64_t(px - x) * (px - x) +
+                                       std::int64_t(py - y) * (py - y) +
                                        std::int64_t(pz - z) * (pz - z);
                 if (d < best) best = d, v.inside = {px, py, pz};
             }
@@ -51,10 +52,11 @@ Quiz::Verdict Quiz::Answer(int x, int y, int z) {
         ++score_;
     } else {
         const long mm = std::lround(std::sqrt(double(best)));
-        v.text = QStringLiteral("Nicht ganz: Sie haben %1 gezeigt; gesucht war %2 (%3 mm entfernt).")
-                     .arg(shown ? atlases_.Name(atlas_, shown) : QStringLiteral("keine Region"),
-                          atlases_.Name(atlas_, wanted))
-                     .arg(mm);
+        v.text =
+            QStringLiteral("Nicht ganz: Sie haben %1 gezeigt; gesucht war %2 (%3 mm entfernt).")
+                .arg(shown ? atlases_.Name(atlas_, shown) : QStringLiteral("keine Region"),
+                     atlases_.Name(atlas_, wanted))
+                .arg(mm);
         missed_ << atlases_.Name(atlas_, wanted);
     }
     ++current_;

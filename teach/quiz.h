@@ -27,8 +27,8 @@ public:
 
     struct Verdict {
         bool right = false;
-        QString text;                    ///< "Richtig!" or "Nicht ganz: …"
-        std::array<int, 3> inside{};     ///< the wanted region's voxel nearest to the point
+        QString text;                 ///< "Richtig!" or "Nicht ganz: …"
+        std::array<int, 3> inside{};  ///< the wanted region's voxel nearest to the point
     };
     /// Judges the point (x, y, z) for the current question and moves on.
     Verdict Answer(int x, int y, int z);

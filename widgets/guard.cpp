@@ -2,9 +2,9 @@
 
 #include <new>
 
-#include "widgets/prompter.h"
 #include "core/texts.h"
 #include "core/volume/runtime_error.h"
+#include "widgets/prompter.h"
 
 namespace zx {
 

@@ -1,8 +1,8 @@
 #include "widgets/image_view.h"
 
 #include <QMouseEvent>
-#include <QWheelEvent>
 #include <QPainter>
+#include <QWheelEvent>
 #include <cstring>
 
 #include "core/render/sections.h"
@@ -43,7 +43,8 @@ void TImage::AssignPicture(const QImage& src) {
     pictureKey_ = picture_.cacheKey();
 }
 
-void TImage::Rebuild(QImage& clean, const std::function<void(QImage&, QImage*, const QRgb*)>& render) {
+void TImage::Rebuild(QImage& clean,
+                     const std::function<void(QImage&, QImage*, const QRgb*)>& render) {
     const bool mirrored = source_ == &clean && sourceKey_ == clean.cacheKey() &&
                           pictureKey_ == picture_.cacheKey() && picture_.size() == clean.size() &&
                           picture_.format() == clean.format();
@@ -163,8 +164,8 @@ void TImage::mouseDoubleClickEvent(QMouseEvent* e) {
     const QPoint pos(ColumnOf(e->position().toPoint().x()), e->position().toPoint().y());
     if (OnMouseDown) {
         Guarded([&] {
-            OnMouseDown(ButtonFromQt(e->button()),
-                        ShiftFromQt(e->buttons(), e->modifiers(), true), pos.x(), pos.y());
+            OnMouseDown(ButtonFromQt(e->button()), ShiftFromQt(e->buttons(), e->modifiers(), true),
+                        pos.x(), pos.y());
         });
     }
 }
@@ -181,8 +182,8 @@ void TImage::mouseReleaseEvent(QMouseEvent* e) {
     const QPoint pos(ColumnOf(e->position().toPoint().x()), e->position().toPoint().y());
     if (OnMouseUp) {
         Guarded([&] {
-            OnMouseUp(ButtonFromQt(e->button()), ShiftFromQt(e->buttons(), e->modifiers()),
-                      pos.x(), pos.y());
+            OnMouseUp(ButtonFromQt(e->button()), ShiftFromQt(e->buttons(), e->modifiers()), pos.x(),
+                      pos.y());
         });
     }
     if (OnClick && e->button() == Qt::LeftButton && rect().contains(pos)) Guarded(OnClick);

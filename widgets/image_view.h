@@ -78,7 +78,7 @@ public:
     std::function<void(TShiftState, int, int)> OnMouseMove;
     std::function<void(TMouseButton, TShiftState, int, int)> OnMouseUp;
     std::function<void()> OnClick;
-    std::function<void(int steps)> OnWheel;     ///< wheel turned: + away from the user
+    std::function<void(int steps)> OnWheel;    ///< wheel turned: + away from the user
     std::function<void(bool inside)> OnHover;  ///< the pointer entered or left
 
 protected:
@@ -105,7 +105,7 @@ private:
     qint64 pictureKey_ = 0;
     std::vector<QRect> crosses_;
     static inline bool hideLayers_ = false;  ///< set while a LayersHidden lives
-    int wheelAngle_ = 0;  ///< wheel turn not yet a whole step (1/8 degree)
+    int wheelAngle_ = 0;                     ///< wheel turn not yet a whole step (1/8 degree)
     /// Schedules a repaint of picture rectangle `r`.
     void UpdatePicture(const QRect& r);
     /// Mouse x as a picture column, mirrored back when mirrored.

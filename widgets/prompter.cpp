@@ -3,13 +3,13 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QFileSystemModel>
-#include <QSortFilterProxyModel>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
 
 #include "core/texts.h"
 
@@ -21,7 +21,8 @@ namespace {
 /// first name filter is chosen.
 class HideWhileFirstFilter : public QSortFilterProxyModel {
 public:
-    HideWhileFirstFilter(QFileDialog& fd, const QStringList& hidden) : QSortFilterProxyModel(&fd), fd_(fd) {
+    HideWhileFirstFilter(QFileDialog& fd, const QStringList& hidden)
+        : QSortFilterProxyModel(&fd), fd_(fd) {
         for (const QString& p : hidden)
             hidden_.push_back(QRegularExpression(QRegularExpression::wildcardToRegularExpression(p),
                                                  QRegularExpression::CaseInsensitiveOption));
@@ -49,8 +50,7 @@ private:
 /// The real dialogs, with German titles and buttons.
 class DefaultPrompter : public Prompter {
 public:
-    int MessageDlg(MsgKind kind, const QString& title, const QString& text,
-                   int buttons) override {
+    int MessageDlg(MsgKind kind, const QString& title, const QString& text, int buttons) override {
         QMessageBox box;
         box.setWindowTitle(title);
         box.setText(text);
@@ -80,9 +80,13 @@ public:
                                   {mbCancel, texts::kButtonCancel, QMessageBox::RejectRole}};
         QList<QPair<QAbstractButton*, int>> made;
         for (const Choice& c : choices) {
-            if (buttons & c.flag) made.append({box.addButton(QString::fromUtf8(c.text), c.role), c.flag});
+            if (buttons & c.flag)
+                made.append({box.addButton(QString::fromUtf8(c.text), c.role), c.flag});
         }
-        if (made.isEmpty()) made.append({box.addButton(QString::fromUtf8(texts::kButtonOk), QMessageBox::AcceptRole), mbOK});
+        if (made.isEmpty())
+            made.append(
+                {box.addButton(QString::fromUtf8(texts::kButtonOk), QMessageBox::AcceptRole),
+                 mbOK});
         box.exec();
         for (const auto& [button, flag] : made) {
             if (box.clickedButton() == button) return flag;

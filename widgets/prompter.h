@@ -31,8 +31,8 @@ struct TOpenDialog {
     /// Name patterns ("*.aal.vmr") the first filter leaves out although
     /// its own pattern takes them: the label volumes beside a head.
     QStringList HiddenByFirstFilter;
-    QString FileName;  ///< the chosen (first) file, or a name set beforehand
-    QStringList Files; ///< every file chosen at the last use
+    QString FileName;   ///< the chosen (first) file, or a name set beforehand
+    QStringList Files;  ///< every file chosen at the last use
 };
 
 /// Settings and result of a save-file dialog.

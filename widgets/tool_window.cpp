@@ -12,8 +12,12 @@ QPoint ToolWindowPosition(const QRect& avail, const QRect& main, const QSize& to
     const int w = tool.width(), h = tool.height();
     // Exclusive right and bottom edges of the available area.
     const int right = avail.x() + avail.width(), bottom = avail.y() + avail.height();
-    const auto clampX = [&](int x) { return std::clamp(x, avail.left(), std::max(avail.left(), right - w)); };
-    const auto clampY = [&](int y) { return std::clamp(y, avail.top(), std::max(avail.top(), bottom - h)); };
+    const auto clampX = [&](int x) {
+        return std::clamp(x, avail.left(), std::max(avail.left(), right - w));
+    };
+    const auto clampY = [&](int y) {
+        return std::clamp(y, avail.top(), std::max(avail.top(), bottom - h));
+    };
     const int mainRight = main.x() + main.width(), mainBottom = main.y() + main.height();
     QPoint at;
     if (mainRight + gap + w <= right && h <= avail.height()) {
@@ -39,7 +43,8 @@ void PlaceToolWindow(QWidget* tool, const QWidget* main) {
     // borders as wide as the main window's.
     const QRect mainFrame = main->frameGeometry();
     const QRect mainClient = main->geometry();
-    const QPoint offset(std::max(1, mainClient.x() - mainFrame.x()), std::max(22, mainClient.y() - mainFrame.y()));
+    const QPoint offset(std::max(1, mainClient.x() - mainFrame.x()),
+                        std::max(22, mainClient.y() - mainFrame.y()));
     const QSize margins(offset.x() + std::max(1, mainFrame.right() - mainClient.right()),
                         offset.y() + std::max(2, mainFrame.bottom() - mainClient.bottom()));
     const bool framed = tool->frameGeometry() != tool->geometry();
@@ -55,8 +60,10 @@ void KeepToolWindowOnScreen(QWidget* tool) {
     if (!screen) return;
     const QRect avail = screen->availableGeometry();
     const QRect frame = tool->frameGeometry();
-    const int x = std::clamp(frame.x(), avail.left(), std::max(avail.left(), avail.x() + avail.width() - frame.width()));
-    const int y = std::clamp(frame.y(), avail.top(), std::max(avail.top(), avail.y() + avail.height() - frame.height()));
+    const int x = std::clamp(frame.x(), avail.left(),
+                             std::max(avail.left(), avail.x() + avail.width() - frame.width()));
+    const int y = std::clamp(frame.y(), avail.top(),
+                             std::max(avail.top(), avail.y() + avail.height() - frame.height()));
     if (QPoint(x, y) != frame.topLeft()) tool->move(x, y);
 }
 

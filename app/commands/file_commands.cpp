@@ -6,19 +6,19 @@
 
 #include "app/forms.h"
 #include "app/main_window.h"
+#include "core/export/output_batch.h"
+#include "core/export/output_check.h"
+#include "core/export/series.h"
 #include "core/texts.h"
 #include "core/volume/runtime_error.h"
 #include "core/volume/vmr_file.h"
 #include "core/volume/volume_meta.h"
+#include "export/web_export_dialog.h"
+#include "import/new_bmp_form.h"
 #include "widgets/hourglass.h"
 #include "widgets/image_view.h"
 #include "widgets/list_box.h"
 #include "widgets/status_bar.h"
-#include "core/export/output_batch.h"
-#include "core/export/output_check.h"
-#include "core/export/series.h"
-#include "export/web_export_dialog.h"
-#include "import/new_bmp_form.h"
 
 namespace zx {
 
@@ -45,11 +45,12 @@ void TForm1::Speichern1Click() {
                            [&] { StatusBar1->SetSimpleText(status); });
     // The voxel edge beside the volume file, for the rulers of a later open.
     WriteVolumeMeta(VolumeFileName, {VoxelEdgeMm});
-    prompter().MessageDlg(MsgKind::Plain, QString(),
-                          QString::number(k) +
-                              Utf8(" Datensätze geschrieben.  ACHTUNG: Format (noch) nicht kompatibel "
-                                   "zum BrainVoyager!"),
-                          mbOK);
+    prompter().MessageDlg(
+        MsgKind::Plain, QString(),
+        QString::number(k) +
+            Utf8(" Datensätze geschrieben.  ACHTUNG: Format (noch) nicht kompatibel "
+                 "zum BrainVoyager!"),
+        mbOK);
 }
 
 void TForm1::Speichernunter1Click() {
@@ -75,8 +76,9 @@ void TForm1::Exportieren1Click() {
     HourGlass hourglass;
     const int answer = prompter().MessageDlg(
         MsgKind::Confirmation, Utf8(texts::kTitleConfirmation),
-        QStringLiteral("Sie können die sagittale oder die transversale Bildserie exportieren. Wollen "
-                       "Sie die Sagittalbilder exportieren ?"),
+        QStringLiteral(
+            "Sie können die sagittale oder die transversale Bildserie exportieren. Wollen "
+            "Sie die Sagittalbilder exportieren ?"),
         mbYes | mbNo | mbCancel);
     if (answer == mbCancel) return;
     QStringList outputs;
@@ -86,11 +88,13 @@ void TForm1::Exportieren1Click() {
     auto progress = [this](const QString& name) {
         StatusBar1->SetSimpleText(QStringLiteral(" ... exportiere die Datei ") + name);
     };
-    const int count = answer == mbYes
-                          ? ExportSagittalSeries(Volume.data(), SliceCount, base, SagBmp, progress)
-                          : ExportTransversalSeries(Volume.data(), SliceCount, base, TraBmp, progress);
+    const int count =
+        answer == mbYes
+            ? ExportSagittalSeries(Volume.data(), SliceCount, base, SagBmp, progress)
+            : ExportTransversalSeries(Volume.data(), SliceCount, base, TraBmp, progress);
     prompter().MessageDlg(MsgKind::Information, Utf8(texts::kTitleInformation),
-                          QString::number(count) + QStringLiteral(" Bitmapdateien exportiert."), mbOK);
+                          QString::number(count) + QStringLiteral(" Bitmapdateien exportiert."),
+                          mbOK);
 }
 
 // ---- Web export ----------------------------------------------------------------
@@ -106,15 +110,16 @@ void TForm1::InsWebexportieren1Click() {
     // anything is written; the plan is so bounded by the volume.
     const QString refusal = WebExportRefusal(startX, startY, startZ, interval);
     if (!refusal.isEmpty()) throw RuntimeError(refusal);
-    const std::vector<WebPicture> plan = WebExportPlan(startX, startY, startZ, interval, SliceOffset);
+    const std::vector<WebPicture> plan =
+        WebExportPlan(startX, startY, startZ, interval, SliceOffset);
     QStringList outputs;
     for (const WebPicture& p : plan) outputs << dlg.ExportPath + p.name;
     RefuseOutputsAmong(outputs, {VolumeFileName, InfoFileName});
     HourGlass hourglass;
     if (SliceCount < 255) {
         prompter().MessageDlg(MsgKind::Plain, QString(),
-                              QStringLiteral("Achtung: Sag-Serie um ") + QString::number(SliceOffset) +
-                                  QStringLiteral(" verschoben"),
+                              QStringLiteral("Achtung: Sag-Serie um ") +
+                                  QString::number(SliceOffset) + QStringLiteral(" verschoben"),
                               mbOK);
     }
     QLineEdit* const edits[4] = {nullptr, xg_Ed, yg_Ed, zg_Ed};
@@ -125,7 +130,7 @@ void TForm1::InsWebexportieren1Click() {
         RenderAll();
         batch.Add(views[p.view]->Picture(), dlg.ExportPath + p.name);
         StatusBar1->SetSimpleText((p.leftOfData ? QStringLiteral(" ... Exportiere die Datei ")
-                                              : QStringLiteral(" ... exportiere die Datei ")) +
+                                                : QStringLiteral(" ... exportiere die Datei ")) +
                                   p.name);
     }
     batch.Commit();
@@ -204,9 +209,9 @@ void TForm1::UeberlagerungEntfernen1Click() {
 }
 
 void TForm1::Spotsetzen1Click() {
-    prompter().MessageDlg(MsgKind::Information, Utf8(texts::kTitleInformation),
-                          QStringLiteral("Position: Xg= %1; Yg= %2; Zg= %3").arg(Xg).arg(Yg).arg(Zg),
-                          mbOK);
+    prompter().MessageDlg(
+        MsgKind::Information, Utf8(texts::kTitleInformation),
+        QStringLiteral("Position: Xg= %1; Yg= %2; Zg= %3").arg(Xg).arg(Yg).arg(Zg), mbOK);
 }
 
 }  // namespace zx

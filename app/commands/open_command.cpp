@@ -2,13 +2,13 @@
 // pictures, then re-centring and redrawing.
 #include <QFileInfo>
 #include <QLineEdit>
-#include <algorithm>
 #include <QPainter>
+#include <algorithm>
 #include <cstring>
 
 #include "app/forms.h"
-#include "dialogs/import_bmp_dialog.h"
 #include "app/main_window.h"
+#include "core/import/image_reader.h"
 #include "core/render/sections.h"
 #include "core/texts.h"
 #include "core/volume/bmp_stack.h"
@@ -17,12 +17,12 @@
 #include "core/volume/runtime_error.h"
 #include "core/volume/vmr_file.h"
 #include "core/volume/volume_meta.h"
+#include "dialogs/import_bmp_dialog.h"
 #include "widgets/hourglass.h"
 #include "widgets/image_view.h"
 #include "widgets/list_box.h"
 #include "widgets/status_bar.h"
 #include "widgets/up_down.h"
-#include "core/import/image_reader.h"
 
 namespace zx {
 
@@ -100,9 +100,8 @@ bool IsVmrName(const QString& path) {
 void TForm1::OpenPaths(const QStringList& paths) {
     if (paths.size() == 1 && QFileInfo(paths[0]).isDir()) return OpenConverted(paths[0], true);
     if (paths.size() == 1 && IsNiftiName(paths[0])) return OpenConverted(paths[0], false);
-    const bool allBitmaps = std::all_of(paths.begin(), paths.end(), [](const QString& p) {
-        return TImageReader::IsBmpName(p);
-    });
+    const bool allBitmaps = std::all_of(
+        paths.begin(), paths.end(), [](const QString& p) { return TImageReader::IsBmpName(p); });
     if ((paths.size() == 1 && IsVmrName(paths[0])) || (paths.size() >= 2 && allBitmaps)) {
         OpenDialog1.Files = paths;
         OpenDialog1.FileName = paths[0];

@@ -3,20 +3,20 @@
 // command shows a volume file; files dropped on the window.
 #include <QDir>
 #include <QDropEvent>
-#include <QMimeData>
 #include <QFileInfo>
+#include <QMimeData>
 #include <cstring>
 
 #include "app/main_window.h"
+#include "convert/dicom_helper.h"
+#include "convert/nifti.h"
 #include "core/texts.h"
-#include "widgets/guard.h"
 #include "core/volume/runtime_error.h"
+#include "widgets/guard.h"
 #include "widgets/hourglass.h"
 #include "widgets/image_view.h"
 #include "widgets/list_box.h"
 #include "widgets/status_bar.h"
-#include "convert/dicom_helper.h"
-#include "convert/nifti.h"
 
 namespace zx {
 
@@ -54,9 +54,10 @@ void TForm1::OpenConverted(const QString& path, bool dicomFolder) {
                 [&](int done, int total) {
                     if (total <= 0 || done == shown) return;
                     shown = done;
-                    StatusBar1->SetSimpleText(QString::fromUtf8(" ... lese DICOM-Serie: %1 von %2 Dateien")
-                                                  .arg(done)
-                                                  .arg(total));
+                    StatusBar1->SetSimpleText(
+                        QString::fromUtf8(" ... lese DICOM-Serie: %1 von %2 Dateien")
+                            .arg(done)
+                            .arg(total));
                     StatusBar1->repaint();
                 });
         } else {
@@ -72,7 +73,8 @@ void TForm1::OpenConverted(const QString& path, bool dicomFolder) {
     AdoptedVolume v;  // the reader's volume, now in Volume
     v.planes = planes;
     v.edgeMm = edge;
-    v.caption = QString::fromUtf8(texts::kCaptionPrefix) + QFileInfo(QDir::cleanPath(path)).fileName();
+    v.caption =
+        QString::fromUtf8(texts::kCaptionPrefix) + QFileInfo(QDir::cleanPath(path)).fileName();
     v.status = QString::number(planes) + QString::fromUtf8(texts::kSlicesRead);
     AdoptVolume(v);
     FileListBox->clear();

@@ -1,14 +1,14 @@
 // The window modes "normal", "vergrößert" and "als Symbol", and the layout
 // of every view, label and panel from the view edge length V.
 #include <QApplication>
-#include <algorithm>
 #include <QFrame>
-#include <QLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QResizeEvent>
 #include <QScopedValueRollback>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 
 #include "app/main_window.h"
 #include "widgets/guard.h"
@@ -97,7 +97,8 @@ void TForm1::LayoutForClientHeight(int clientHeight, bool maximised, int clientW
         // Two rows of views as high as the client area allows, and as wide
         // as the two columns of views plus the panel column beside them.
         V = clientHeight / 2 - 18;
-        if (clientWidth > 0) V = std::min(V, (clientWidth - 2 * 8 - 2 * 10 - kPanelColumnWidth) / 2);
+        if (clientWidth > 0)
+            V = std::min(V, (clientWidth - 2 * 8 - 2 * 10 - kPanelColumnWidth) / 2);
         V = std::max(V, 64);
     }
     for (TImage* view : {Image1, Image2, Image3}) view->SetStretch(maximised);

@@ -40,7 +40,8 @@ void TForm1::MovePoint(int view, int dColumn, int dRow) {
     if (view < 1 || view > 3) return;
     const int current[3] = {Xg, Yg, Zg};
     const int c = columns[view], r = rows[view];
-    const bool moves = Limit(current[c] + dColumn) != current[c] || Limit(current[r] + dRow) != current[r];
+    const bool moves =
+        Limit(current[c] + dColumn) != current[c] || Limit(current[r] + dRow) != current[r];
     if (!moves) return;
     if (dColumn) SetCoordinate(c, current[c] + dColumn);
     if (dRow) SetCoordinate(r, current[r] + dRow);
@@ -53,13 +54,26 @@ bool TForm1::ViewKey(QKeyEvent* e) {
     // A coordinate edit with the focus keeps its keys.
     if (qobject_cast<QLineEdit*>(QApplication::focusWidget())) return false;
     switch (e->key()) {
-        case Qt::Key_PageUp: Guarded([&] { AsOneAction([&] { StepPlane(PointerView, 1); }); }); return true;
-        case Qt::Key_PageDown: Guarded([&] { AsOneAction([&] { StepPlane(PointerView, -1); }); }); return true;
-        case Qt::Key_Left: Guarded([&] { AsOneAction([&] { MovePoint(PointerView, -1, 0); }); }); return true;
-        case Qt::Key_Right: Guarded([&] { AsOneAction([&] { MovePoint(PointerView, 1, 0); }); }); return true;
-        case Qt::Key_Up: Guarded([&] { AsOneAction([&] { MovePoint(PointerView, 0, -1); }); }); return true;
-        case Qt::Key_Down: Guarded([&] { AsOneAction([&] { MovePoint(PointerView, 0, 1); }); }); return true;
-        default: return false;
+        case Qt::Key_PageUp:
+            Guarded([&] { AsOneAction([&] { StepPlane(PointerView, 1); }); });
+            return true;
+        case Qt::Key_PageDown:
+            Guarded([&] { AsOneAction([&] { StepPlane(PointerView, -1); }); });
+            return true;
+        case Qt::Key_Left:
+            Guarded([&] { AsOneAction([&] { MovePoint(PointerView, -1, 0); }); });
+            return true;
+        case Qt::Key_Right:
+            Guarded([&] { AsOneAction([&] { MovePoint(PointerView, 1, 0); }); });
+            return true;
+        case Qt::Key_Up:
+            Guarded([&] { AsOneAction([&] { MovePoint(PointerView, 0, -1); }); });
+            return true;
+        case Qt::Key_Down:
+            Guarded([&] { AsOneAction([&] { MovePoint(PointerView, 0, 1); }); });
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -7,12 +7,12 @@
 
 #include "app/forms.h"
 #include "app/main_window.h"
-#include "widgets/image_view.h"
 #include "core/texts.h"
 #include "core/volume/runtime_error.h"
 #include "dialogs/about_box.h"
 #include "dialogs/help_dialog.h"
 #include "dialogs/options_dialog.h"
+#include "widgets/image_view.h"
 
 namespace zx {
 

@@ -27,8 +27,8 @@ TDisplayWindowTool::TDisplayWindowTool(const ViewerContext& context, QObject* pa
     : TComponent(context, parent) {
     Fensterung1 = viewer.viewMenu->addAction(QStringLiteral("&Fensterung..."));
     Fensterung1->setObjectName(QStringLiteral("Fensterung1"));
-    Fensterung1->setStatusTip(
-        QStringLiteral("Helligkeit und Kontrast; auch mit Strg+Umschalt und linker Maustaste ziehen"));
+    Fensterung1->setStatusTip(QStringLiteral(
+        "Helligkeit und Kontrast; auch mit Strg+Umschalt und linker Maustaste ziehen"));
     connect(Fensterung1, &QAction::triggered, this, Slot([this] {
                 if (!WindowTool->isVisible()) PlaceToolWindow(WindowTool, viewer.window);
                 WindowTool->show();
@@ -118,7 +118,8 @@ void TDisplayWindowTool::ShowControls() {
     MapBox->setCurrentIndex(int(window_.map));
     int preset = 0;
     for (std::size_t i = 0; i < WindowPresets().size(); ++i)
-        if (WindowPresets()[i].centre == window_.centre && WindowPresets()[i].width == window_.width)
+        if (WindowPresets()[i].centre == window_.centre &&
+            WindowPresets()[i].width == window_.width)
             preset = int(i) + 1;
     PresetBox->setCurrentIndex(preset);
 }
@@ -131,11 +132,13 @@ QJsonObject TDisplayWindowTool::SaveState() const {
 
 void TDisplayWindowTool::LoadState(const QJsonObject& state) {
     DisplayWindow w = window_;
-    const QJsonValue centre = state.value(QStringLiteral("centre")), width = state.value(QStringLiteral("width"));
+    const QJsonValue centre = state.value(QStringLiteral("centre")),
+                     width = state.value(QStringLiteral("width"));
     if (centre.isDouble()) w.centre = centre.toInt(w.centre);
     if (width.isDouble()) w.width = width.toInt(w.width);
     const auto& names = ColourMapNames();
-    const auto map = std::find(names.begin(), names.end(), state.value(QStringLiteral("map")).toString());
+    const auto map =
+        std::find(names.begin(), names.end(), state.value(QStringLiteral("map")).toString());
     if (map != names.end()) w.map = ColourMap(map - names.begin());
     SetWindow(w);
 }

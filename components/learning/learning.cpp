@@ -5,21 +5,21 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QKeyEvent>
-#include <QMouseEvent>
-#include <QMainWindow>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <random>
 
-#include "widgets/prompter.h"
 #include "core/texts.h"
 #include "widgets/guard.h"
 #include "widgets/image_view.h"
+#include "widgets/prompter.h"
 #include "widgets/readout.h"
 #include "widgets/status_bar.h"
 #include "widgets/tool_window.h"
@@ -30,8 +30,7 @@ namespace {
 const char kOnlyStandardHead[] = "Atlas passt nur zum Standardkopf";
 }  // namespace
 
-TLearning::TLearning(const ViewerContext& context, QObject* parent)
-    : TComponent(context, parent) {
+TLearning::TLearning(const ViewerContext& context, QObject* parent) : TComponent(context, parent) {
     QMainWindow* const main = viewer.window;
     Lernen1 = new QMenu(QStringLiteral("&Lernen"), main);
     Lernen1->setObjectName(QStringLiteral("Lernen1"));
@@ -55,8 +54,10 @@ TLearning::TLearning(const ViewerContext& context, QObject* parent)
     RegionenEinfaerben1->setCheckable(true);
     Uebungstarten1 = Lernen1->addAction(QString::fromUtf8("&Übung starten..."));
     Uebungstarten1->setObjectName(QStringLiteral("Uebungstarten1"));
-    connect(AtlasAnzeigen1, &QAction::toggled, this, Slot([this](bool on) { AtlasAnzeigen1Click(on); }));
-    connect(RegionenEinfaerben1, &QAction::toggled, this, Slot([this](bool) { AtlasPointMoved(true); }));
+    connect(AtlasAnzeigen1, &QAction::toggled, this,
+            Slot([this](bool on) { AtlasAnzeigen1Click(on); }));
+    connect(RegionenEinfaerben1, &QAction::toggled, this,
+            Slot([this](bool) { AtlasPointMoved(true); }));
     connect(Uebungstarten1, &QAction::triggered, this, Slot([this] { Uebungstarten1Click(); }));
     // Why an entry is off: as a tooltip, and in the status bar while the
     // pointer rests on it (a menu sends no status tip for a disabled entry).
@@ -136,7 +137,8 @@ bool TLearning::AtlasAvailable() const {
 void TLearning::UpdateAtlasAvailability() {
     const bool available = AtlasAvailable();
     const QString hint = available ? QString() : QString::fromUtf8(kOnlyStandardHead);
-    for (QAction* a : {AtlasAnzeigen1, RegionenEinfaerben1, Uebungstarten1, AtlasWahl1->menuAction()}) {
+    for (QAction* a :
+         {AtlasAnzeigen1, RegionenEinfaerben1, Uebungstarten1, AtlasWahl1->menuAction()}) {
         a->setEnabled(available);
         a->setStatusTip(hint);
         a->setToolTip(hint);
@@ -208,17 +210,21 @@ void TLearning::AtlasPointMoved(bool force) {
         QStringList lines;
         // While a question is open the names would give the answer away.
         for (int i = 0; i < Atlases.Count(); ++i)
-            lines << (Asking() ? Atlases.Title(i) + QString::fromUtf8(": (während der Frage verborgen)")
-                               : Atlases.Line(i, Xg, Yg, Zg));
+            lines << (Asking()
+                          ? Atlases.Title(i) + QString::fromUtf8(": (während der Frage verborgen)")
+                          : Atlases.Line(i, Xg, Yg, Zg));
         AtlasReadout->setText(lines.join(u'\n'));
     }
     if (colours) {
         // Rebuild the layers of the views whose plane changed, or all three
         // when the region under the crosshair changed its outline.
         const bool all = force || Atlases.Label(ChosenAtlasIndex(), Xg, Yg, Zg) !=
-                                      (before[0] < 0 ? -1 : Atlases.Label(ChosenAtlasIndex(), before[0], before[1], before[2]));
+                                      (before[0] < 0 ? -1
+                                                     : Atlases.Label(ChosenAtlasIndex(), before[0],
+                                                                     before[1], before[2]));
         for (int v = 0; v < 3; ++v)
-            if (all || before[std::size_t(v)] != p[std::size_t(v)]) viewer.views[std::size_t(v)]->SetLayer(AtlasLayer(v + 1));
+            if (all || before[std::size_t(v)] != p[std::size_t(v)])
+                viewer.views[std::size_t(v)]->SetLayer(AtlasLayer(v + 1));
     } else if (force) {
         for (TImage* v : viewer.views) v->SetLayer(QImage());
     }
@@ -229,7 +235,8 @@ void TLearning::ShareLabels() {
     const std::uint8_t* labels = fill ? Atlases.Labels(ChosenAtlasIndex()) : nullptr;
     if (labels == viewer.labelLayer->labels) return;
     viewer.labelLayer->labels = labels;
-    for (int l = 0; l < 256; ++l) viewer.labelLayer->colours[std::size_t(l)] = l ? RegionColour(l, 96) : 0;
+    for (int l = 0; l < 256; ++l)
+        viewer.labelLayer->colours[std::size_t(l)] = l ? RegionColour(l, 96) : 0;
     viewer.displayChanged();
 }
 
@@ -238,7 +245,8 @@ QImage TLearning::AtlasLayer(int view) const {
     const int SliceCount = viewer.sliceCount, SliceOffset = viewer.sliceOffset;
     const int a = ChosenAtlasIndex();
     const bool fill = RegionenEinfaerben1->isChecked();
-    const int outlined = (ActiveQuiz && HighlightLabel > 0) ? HighlightLabel : Atlases.Label(a, Xg, Yg, Zg);
+    const int outlined =
+        (ActiveQuiz && HighlightLabel > 0) ? HighlightLabel : Atlases.Label(a, Xg, Yg, Zg);
     QImage layer(256, 256, QImage::Format_ARGB32_Premultiplied);
     layer.fill(Qt::transparent);
     auto label = [&](int c, int r) -> int {
@@ -253,8 +261,8 @@ QImage TLearning::AtlasLayer(int view) const {
         for (int c = 0; c < 256; ++c) {
             const int l = label(c, r);
             if (l <= 0) continue;
-            if (l == outlined && (label(c - 1, r) != l || label(c + 1, r) != l || label(c, r - 1) != l ||
-                                  label(c, r + 1) != l)) {
+            if (l == outlined && (label(c - 1, r) != l || label(c + 1, r) != l ||
+                                  label(c, r - 1) != l || label(c, r + 1) != l)) {
                 line[c] = 0xffffff00u;  // the outline: opaque yellow
             } else if (fill) {
                 line[c] = qPremultiply(RegionColour(l, 96));
@@ -287,8 +295,9 @@ void TLearning::Uebungstarten1Click() {
 
 void TLearning::ShowQuestion() {
     if (!ActiveQuiz || ActiveQuiz->Finished()) return;
-    const QString q = QStringLiteral("%1/%2  ").arg(ActiveQuiz->Current() + 1).arg(ActiveQuiz->Total()) +
-                      ActiveQuiz->Question();
+    const QString q =
+        QStringLiteral("%1/%2  ").arg(ActiveQuiz->Current() + 1).arg(ActiveQuiz->Total()) +
+        ActiveQuiz->Question();
     QuizFeedback = false;
     QuizLabel->setText(q);
     WeiterButton->hide();
@@ -304,7 +313,8 @@ void TLearning::QuizAnswer() {
     // region outlined and the crosshair moved into it.
     QuizFeedback = true;
     QuizLabel->setText(v.text);
-    WeiterButton->setText(ActiveQuiz->Finished() ? QStringLiteral("&Auswertung") : QStringLiteral("&Weiter"));
+    WeiterButton->setText(ActiveQuiz->Finished() ? QStringLiteral("&Auswertung")
+                                                 : QStringLiteral("&Weiter"));
     WeiterButton->show();
     HighlightLabel = wanted;
     viewer.moveTo(v.inside[0], v.inside[1], v.inside[2]);
@@ -330,7 +340,8 @@ void TLearning::EndQuiz() {
     WeiterButton->hide();
     SetButtonRoom(false);
     Uebungstarten1->setText(QString::fromUtf8("&Übung starten..."));
-    prompter().MessageDlg(MsgKind::Information, QString::fromUtf8(texts::kTitleInformation), summary, mbOK);
+    prompter().MessageDlg(MsgKind::Information, QString::fromUtf8(texts::kTitleInformation),
+                          summary, mbOK);
     AtlasPointMoved(true);
 }
 
@@ -344,7 +355,8 @@ void TLearning::ViewReleased(int, TMouseButton b) {
 }
 
 bool TLearning::KeyPressed(QKeyEvent* e) {
-    if (!ActiveQuiz || e->key() != Qt::Key_Escape || QApplication::activeModalWidget()) return false;
+    if (!ActiveQuiz || e->key() != Qt::Key_Escape || QApplication::activeModalWidget())
+        return false;
     Guarded([&] { EndQuiz(); });  // Escape ends the self-test early
     return true;
 }

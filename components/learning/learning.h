@@ -33,17 +33,17 @@ public:
     std::vector<QAction*> AtlasChoices;  ///< one per known atlas, in the "Atlas wählen" menu
     QWidget* AtlasWindow;                ///< the read-out window
     TReadout* AtlasReadout;              ///< one line per atlas for the point
-    QLabel* QuizLabel;                   ///< the self-test's question, then the verdict on the answer
-    QPushButton* WeiterButton;           ///< goes on from a verdict to the next question
+    QLabel* QuizLabel;          ///< the self-test's question, then the verdict on the answer
+    QPushButton* WeiterButton;  ///< goes on from a verdict to the next question
 
     // ---- State ------------------------------------------------------------
-    AtlasSet Atlases;                           ///< label volumes beside the volume file, loaded on use
-    int ChosenAtlas = 0;                        ///< index into kAtlases
+    AtlasSet Atlases;     ///< label volumes beside the volume file, loaded on use
+    int ChosenAtlas = 0;  ///< index into kAtlases
     std::array<int, 3> AtlasPoint{-1, -1, -1};  ///< the point the read-out shows
     std::unique_ptr<Quiz> ActiveQuiz;           ///< the running self-test, if any
     int HighlightLabel = 0;                     ///< region outlined after a self-test answer
     unsigned QuizSeed = 0;                      ///< fixed questions for tests; 0 draws at random
-    bool QuizFeedback = false;                  ///< a verdict is shown; the next click or "Weiter" goes on
+    bool QuizFeedback = false;  ///< a verdict is shown; the next click or "Weiter" goes on
 
     // ---- Commands -----------------------------------------------------------
     void AtlasAnzeigen1Click(bool on);

@@ -30,14 +30,16 @@ void DrawLetter(QPainter& p, const QString& letter, const QPoint& centre) {
 
 TOrientationLetters::TOrientationLetters(const ViewerContext& context, QObject* parent)
     : TComponent(context, parent) {
-    NeurologischeAnsicht1 = new QAction(QStringLiteral("&Neurologische Ansicht (links ist links)"), this);
+    NeurologischeAnsicht1 =
+        new QAction(QStringLiteral("&Neurologische Ansicht (links ist links)"), this);
     NeurologischeAnsicht1->setObjectName(QStringLiteral("NeurologischeAnsicht1"));
     NeurologischeAnsicht1->setCheckable(true);
-    NeurologischeAnsicht1->setStatusTip(
-        QStringLiteral("Koronar- und Transversalschnitt seitenverkehrt: die linke Körperseite links"));
+    NeurologischeAnsicht1->setStatusTip(QStringLiteral(
+        "Koronar- und Transversalschnitt seitenverkehrt: die linke Körperseite links"));
     viewer.viewMenu->addSeparator();
     viewer.viewMenu->addAction(NeurologischeAnsicht1);
-    connect(NeurologischeAnsicht1, &QAction::toggled, this, Slot([this](bool on) { SetNeurological(on); }));
+    connect(NeurologischeAnsicht1, &QAction::toggled, this,
+            Slot([this](bool on) { SetNeurological(on); }));
 
     for (int v = 1; v <= 3; ++v) {
         TImage* view = viewer.views[std::size_t(v - 1)];
@@ -77,7 +79,9 @@ void TOrientationLetters::ApplyStartOptions(const StartOptions& options) {
     if (options.neurological) SetNeurological(true, false);
 }
 
-QJsonObject TOrientationLetters::SaveState() const { return {{QStringLiteral("neurological"), Neurological()}}; }
+QJsonObject TOrientationLetters::SaveState() const {
+    return {{QStringLiteral("neurological"), Neurological()}};
+}
 
 void TOrientationLetters::LoadState(const QJsonObject& state) {
     const QJsonValue v = state.value(QStringLiteral("neurological"));

@@ -1,11 +1,9 @@
 #include "components/rulers/rulers.h"
 
-#include <QJsonArray>
-#include <optional>
-
 #include <QAction>
 #include <QActionGroup>
 #include <QHBoxLayout>
+#include <QJsonArray>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMainWindow>
@@ -13,16 +11,16 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <optional>
 
 #include "widgets/guard.h"
-#include "widgets/tool_window.h"
 #include "widgets/image_view.h"
 #include "widgets/status_bar.h"
+#include "widgets/tool_window.h"
 
 namespace zx {
 
-TRulers::TRulers(const ViewerContext& context, QObject* parent)
-    : TComponent(context, parent) {
+TRulers::TRulers(const ViewerContext& context, QObject* parent) : TComponent(context, parent) {
     QMenu* menu = viewer.viewMenu;
     StreckeMessen1 = menu->addAction(QStringLiteral("&Strecke messen"));
     StreckeMessen1->setObjectName(QStringLiteral("StreckeMessen1"));
@@ -32,7 +30,8 @@ TRulers::TRulers(const ViewerContext& context, QObject* parent)
     WinkelMessen1->setShortcut(QKeySequence(Qt::Key_W));
     for (QAction* a : {StreckeMessen1, WinkelMessen1}) {
         a->setCheckable(true);
-        a->setStatusTip(QString::fromUtf8("Messmodus: Punkte mit der linken Maustaste setzen, Esc beendet"));
+        a->setStatusTip(
+            QString::fromUtf8("Messmodus: Punkte mit der linken Maustaste setzen, Esc beendet"));
         viewer.window->addAction(a);  // the key works wherever the window has the focus
     }
     auto* modes = new QActionGroup(this);
@@ -87,13 +86,16 @@ TRulers::TRulers(const ViewerContext& context, QObject* parent)
                 p.drawText(box, Qt::AlignCenter, text);
             };
             for (int i = 0; i < int(Measurements.size()); ++i)
-                draw(Measurements[std::size_t(i)], i == Selected ? QColor(255, 128, 0) : QColor(0, 230, 255));
+                draw(Measurements[std::size_t(i)],
+                     i == Selected ? QColor(255, 128, 0) : QColor(0, 230, 255));
             draw(Pending, QColor(255, 255, 0));
         });
     }
 }
 
-int TRulers::Plane(int view) const { return view == 1 ? viewer.xg : view == 2 ? viewer.yg : viewer.zg; }
+int TRulers::Plane(int view) const {
+    return view == 1 ? viewer.xg : view == 2 ? viewer.yg : viewer.zg;
+}
 
 bool TRulers::MouseInView(const ViewMouse& m) {
     const bool angle = WinkelMessen1->isChecked();
@@ -176,7 +178,8 @@ namespace {
 /// A measurement as stored, or none when it is not one the views can show.
 std::optional<Measurement> MeasurementFrom(const QJsonValue& value) {
     const QJsonObject o = value.toObject();
-    const QJsonValue view = o.value(QStringLiteral("view")), plane = o.value(QStringLiteral("plane"));
+    const QJsonValue view = o.value(QStringLiteral("view")),
+                     plane = o.value(QStringLiteral("plane"));
     const QJsonArray points = o.value(QStringLiteral("points")).toArray();
     if (!view.isDouble() || !plane.isDouble() || points.size() < 2 || points.size() > 3) return {};
     Measurement m;
@@ -208,7 +211,8 @@ void TRulers::LoadState(const QJsonObject& state) {
 void TRulers::Refresh() {
     const QSignalBlocker block(MeasureList);
     MeasureList->clear();
-    for (const Measurement& m : Measurements) MeasureList->addItem(MeasurementEntry(m, viewer.edgeMm));
+    for (const Measurement& m : Measurements)
+        MeasureList->addItem(MeasurementEntry(m, viewer.edgeMm));
     MeasureList->setCurrentRow(Selected);
     for (TImage* v : viewer.views) v->update();
 }

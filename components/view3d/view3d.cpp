@@ -26,8 +26,9 @@ TView3DCanvas::TView3DCanvas(TView3D& owner, QWidget* parent) : QWidget(parent),
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(128, 128);
     setCursor(Qt::OpenHandCursor);
-    setToolTip(QString::fromUtf8("Ziehen: drehen · Mausrad: zoomen · Klick: Fadenkreuz dorthin · "
-                                 "Doppelklick: Ansicht zurücksetzen"));
+    setToolTip(
+        QString::fromUtf8("Ziehen: drehen · Mausrad: zoomen · Klick: Fadenkreuz dorthin · "
+                          "Doppelklick: Ansicht zurücksetzen"));
 }
 
 void TView3DCanvas::paintEvent(QPaintEvent*) {
@@ -111,8 +112,8 @@ TView3D::TView3D(const ViewerContext& context, QObject* parent) : TComponent(con
     layout->addWidget(Canvas, 1);
     auto* controls = new QFormLayout;
     ModeBox = new QComboBox(View3DWindow);
-    ModeBox->addItems({QString::fromUtf8("Oberfläche, aufgeschnitten"), QString::fromUtf8("Oberfläche"),
-                       QStringLiteral("Maximumprojektion (MIP)")});
+    ModeBox->addItems({QString::fromUtf8("Oberfläche, aufgeschnitten"),
+                       QString::fromUtf8("Oberfläche"), QStringLiteral("Maximumprojektion (MIP)")});
     RampLow = new QSpinBox(View3DWindow);
     RampHigh = new QSpinBox(View3DWindow);
     for (QSpinBox* s : {RampLow, RampHigh}) s->setRange(0, 255);

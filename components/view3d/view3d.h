@@ -62,7 +62,7 @@ public:
 
     QAction* Ansicht3D1;  ///< "Ansicht" › "3D-Ansicht"
     QWidget* View3DWindow;
-    TView3DCanvas* Canvas;     ///< in the window
+    TView3DCanvas* Canvas;      ///< in the window
     TView3DCanvas* SlotCanvas;  ///< in the enlarged layout's free part, when there is one
     QComboBox* ModeBox;         ///< "Oberfläche", "Oberfläche, aufgeschnitten", "MIP"
     QSpinBox *RampLow, *RampHigh;
@@ -89,7 +89,9 @@ public:
     void PointChanged() override;
     void VolumeChanged() override;
     void DisplayChanged() override;
-    void LayoutChanged(QWidget* freeCell, const QRect& free) override { PlaceInLayout(freeCell, free); }
+    void LayoutChanged(QWidget* freeCell, const QRect& free) override {
+        PlaceInLayout(freeCell, free);
+    }
 
 private:
     Renderer3D renderer_;

@@ -1,7 +1,7 @@
 #include "core/display/display_window.h"
 
-#include <algorithm>
 #include <QColor>
+#include <algorithm>
 #include <cmath>
 
 #include "core/volume/volume.h"
@@ -9,9 +9,9 @@
 namespace zx {
 
 const std::vector<QString>& ColourMapNames() {
-    static const std::vector<QString> names = {
-        QStringLiteral("Grau"), QString::fromUtf8("Heiß"), QStringLiteral("Kalt"),
-        QStringLiteral("Regenbogen"), QStringLiteral("Knochen")};
+    static const std::vector<QString> names = {QStringLiteral("Grau"), QString::fromUtf8("Heiß"),
+                                               QStringLiteral("Kalt"), QStringLiteral("Regenbogen"),
+                                               QStringLiteral("Knochen")};
     return names;
 }
 

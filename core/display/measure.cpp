@@ -25,10 +25,13 @@ QString Decimal(double v) { return QLocale(QLocale::German).toString(v, 'f', 1);
 }  // namespace
 
 QString MeasurementText(const Measurement& m, double edgeMm) {
-    if (m.IsAngle()) return Decimal(AngleDegrees(m.points[0], m.points[1], m.points[2])) + QString::fromUtf8("°");
+    if (m.IsAngle())
+        return Decimal(AngleDegrees(m.points[0], m.points[1], m.points[2])) +
+               QString::fromUtf8("°");
     if (m.points.size() < 2) return QString();
     const double d = DistanceVoxels(m.points[0], m.points[1]);
-    return edgeMm > 0 ? Decimal(d * edgeMm) + QStringLiteral(" mm") : Decimal(d) + QStringLiteral(" Voxel");
+    return edgeMm > 0 ? Decimal(d * edgeMm) + QStringLiteral(" mm")
+                      : Decimal(d) + QStringLiteral(" Voxel");
 }
 
 QString MeasurementEntry(const Measurement& m, double edgeMm) {
@@ -36,7 +39,8 @@ QString MeasurementEntry(const Measurement& m, double edgeMm) {
     return QStringLiteral("%1=%2: %3 %4")
         .arg(QString::fromLatin1(views[std::clamp(m.view, 1, 3)]))
         .arg(m.plane)
-        .arg(m.IsAngle() ? QStringLiteral("Winkel") : QStringLiteral("Strecke"), MeasurementText(m, edgeMm));
+        .arg(m.IsAngle() ? QStringLiteral("Winkel") : QStringLiteral("Strecke"),
+             MeasurementText(m, edgeMm));
 }
 
 }  // namespace zx

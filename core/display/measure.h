@@ -9,8 +9,8 @@
 namespace zx {
 
 struct Measurement {
-    int view = 1;   ///< 1 sagittal, 2 coronal, 3 transversal
-    int plane = 0;  ///< x, y or z of that view's section
+    int view = 1;                 ///< 1 sagittal, 2 coronal, 3 transversal
+    int plane = 0;                ///< x, y or z of that view's section
     std::vector<QPointF> points;  ///< two for a distance, three for an angle (vertex second)
     bool IsAngle() const { return points.size() == 3; }
 };

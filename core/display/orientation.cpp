@@ -6,12 +6,18 @@ namespace zx {
 
 Direction Opposite(Direction d) {
     switch (d) {
-        case Direction::R: return Direction::L;
-        case Direction::L: return Direction::R;
-        case Direction::A: return Direction::P;
-        case Direction::P: return Direction::A;
-        case Direction::S: return Direction::I;
-        case Direction::I: return Direction::S;
+        case Direction::R:
+            return Direction::L;
+        case Direction::L:
+            return Direction::R;
+        case Direction::A:
+            return Direction::P;
+        case Direction::P:
+            return Direction::A;
+        case Direction::S:
+            return Direction::I;
+        case Direction::I:
+            return Direction::S;
     }
     return d;
 }
@@ -22,9 +28,8 @@ QString Letter(Direction d) {
 }
 
 QString GermanName(Direction d) {
-    static const char* const names[] = {"rechts",    "links",
-                                        "anterior",  "posterior",
-                                        "superior (kranial)", "inferior (kaudal)"};
+    static const char* const names[] = {
+        "rechts", "links", "anterior", "posterior", "superior (kranial)", "inferior (kaudal)"};
     return QString::fromUtf8(names[int(d)]);
 }
 

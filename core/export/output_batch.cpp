@@ -1,11 +1,12 @@
 #include "core/export/output_batch.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <cstdio>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "core/texts.h"
 #include "core/volume/runtime_error.h"

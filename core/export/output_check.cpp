@@ -1,14 +1,16 @@
 #include "core/export/output_check.h"
 
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QFileInfo>
-#include <sys/stat.h>
 
 namespace zx {
 
 bool SameFile(const QString& a, const QString& b) {
     if (QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath()) return true;
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     return ::stat(QFile::encodeName(a).constData(), &sa) == 0 &&
            ::stat(QFile::encodeName(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev &&
            sa.st_ino == sb.st_ino;
@@ -24,7 +26,8 @@ QString OutputAmongInputs(const QStringList& outputs, const QStringList& inputs)
 }
 
 QString OutputIsInputText(const QString& output) {
-    return QStringLiteral("Die Ausgabe %1 würde eine der gelesenen Dateien überschreiben.").arg(output);
+    return QStringLiteral("Die Ausgabe %1 würde eine der gelesenen Dateien überschreiben.")
+        .arg(output);
 }
 
 }  // namespace zx

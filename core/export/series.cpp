@@ -60,13 +60,16 @@ std::vector<WebPicture> WebExportPlan(int startX, int startY, int startZ, int in
     // Positions in 64 bits, limited to the volume as the coordinate entry
     // limits a typed position: no interval can overflow them.
     auto at = [interval](int n, std::int64_t start) {
-        return int(std::clamp(std::int64_t(n - 1) * interval + start, std::int64_t(0), std::int64_t(255)));
+        return int(
+            std::clamp(std::int64_t(n - 1) * interval + start, std::int64_t(0), std::int64_t(255)));
     };
     int n = 1;
     // View columns left of the data (at most 128 with a start inside the
     // volume): the picture of plane 255.
-    for (; std::int64_t(n - 1) * interval + startX < sliceOffset; ++n) plan.push_back({1, 255, name("sag_", n), true});
-    for (; n <= 27; ++n) plan.push_back({1, at(n, std::int64_t(startX) - sliceOffset), name("sag_", n)});
+    for (; std::int64_t(n - 1) * interval + startX < sliceOffset; ++n)
+        plan.push_back({1, 255, name("sag_", n), true});
+    for (; n <= 27; ++n)
+        plan.push_back({1, at(n, std::int64_t(startX) - sliceOffset), name("sag_", n)});
     for (n = 1; n <= 27; ++n) plan.push_back({2, at(n, startY), name("cor_", n)});
     for (n = 1; n <= 27; ++n) plan.push_back({3, at(n, startZ), name("tra_", n)});
     return plan;

@@ -22,14 +22,15 @@ int ExportSagittalSeries(const std::uint8_t* volume, int sliceCount, const QStri
 /// columns (256 − sliceCount) div 2 on, the other columns as `traBmp` holds
 /// them; all or none, as the sagittal series.
 int ExportTransversalSeries(const std::uint8_t* volume, int sliceCount, const QString& base,
-                            QImage& traBmp, const std::function<void(const QString&)>& progress = {});
+                            QImage& traBmp,
+                            const std::function<void(const QString&)>& progress = {});
 
 /// One picture of the web export: view 1, 2 or 3 moved to `position` (the
 /// text put into that view's coordinate edit), saved as `name`.
 struct WebPicture {
     int view;
     int position;
-    QString name;  ///< "sag_n.bmp", "cor_n.bmp" or "tra_n.bmp"
+    QString name;             ///< "sag_n.bmp", "cor_n.bmp" or "tra_n.bmp"
     bool leftOfData = false;  ///< a sagittal picture of a view column left of the data
 };
 

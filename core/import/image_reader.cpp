@@ -66,7 +66,8 @@ struct ScanEnd {
 /// Every even position of block `b` (`n` bytes at file offset `offset`) is
 /// a possible element start, inside values too; an element whose bytes
 /// cross the end of the block is not recognised.
-void ScanBlock(TImageReader& r, const std::uint8_t* b, int n, qint64 offset, QString& caption, ScanEnd& end) {
+void ScanBlock(TImageReader& r, const std::uint8_t* b, int n, qint64 offset, QString& caption,
+               ScanEnd& end) {
     for (int p = 0; p + 3 < n; p += 2) {
         const std::uint8_t* e = b + p;
         switch (e[0]) {
@@ -86,8 +87,10 @@ void ScanBlock(TImageReader& r, const std::uint8_t* b, int n, qint64 offset, QSt
                 if (Is(e, 0x02, 0x00, 0x10, 0x00) && p + 7 < n && e[4] == 'U' && e[5] == 'I') {
                     const int len = Le16(e + 6);
                     if (p + 8 + len <= n) {
-                        r.TransferSyntax = QString::fromLatin1(reinterpret_cast<const char*>(e + 8), len);
-                        while (r.TransferSyntax.endsWith(QChar(0)) || r.TransferSyntax.endsWith(u' '))
+                        r.TransferSyntax =
+                            QString::fromLatin1(reinterpret_cast<const char*>(e + 8), len);
+                        while (r.TransferSyntax.endsWith(QChar(0)) ||
+                               r.TransferSyntax.endsWith(u' '))
                             r.TransferSyntax.chop(1);
                     }
                 }
@@ -165,8 +168,10 @@ void RefuseWhatCannotBeShown(TImageReader& r, std::uint16_t oldRows, std::uint16
         r.IsDicom = false;
         throw RuntimeError(text);
     };
-    if (r.TransferSyntax == QLatin1String("1.2.840.10008.1.2.2")) refuse(Utf8(texts::kDicomBigEndian));
-    const bool plain = r.TransferSyntax.isEmpty() || r.TransferSyntax == QLatin1String("1.2.840.10008.1.2") ||
+    if (r.TransferSyntax == QLatin1String("1.2.840.10008.1.2.2"))
+        refuse(Utf8(texts::kDicomBigEndian));
+    const bool plain = r.TransferSyntax.isEmpty() ||
+                       r.TransferSyntax == QLatin1String("1.2.840.10008.1.2") ||
                        r.TransferSyntax == QLatin1String("1.2.840.10008.1.2.1");
     if (!plain || (r.IsDicom && r.PixelDataLen == -1)) refuse(Utf8(texts::kDicomCompressed));
     // Also without pixel data: the old samples would be drawn at this size.

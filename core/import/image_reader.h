@@ -25,22 +25,22 @@ inline constexpr qint64 kMaxDicomFileBytes = qint64(kPixBufSamples) * 2 + (qint6
 class TImageReader {
 public:
     std::array<std::uint16_t, kPixBufSamples> PixBuf{};  ///< last image's samples, row by row
-    QString TagText;                     ///< element key at the scan position, e.g. "2800/1000"
-    std::int32_t BytesRead = 0;          ///< bytes of the last block or sample read
+    QString TagText;             ///< element key at the scan position, e.g. "2800/1000"
+    std::int32_t BytesRead = 0;  ///< bytes of the last block or sample read
     std::array<std::uint8_t, 1024> HeaderBuf{};  ///< the current header block
-    bool IsDicom = false;                ///< the shown image is a DICOM image with pixel data
-    std::int32_t PixelDataPos = 0;       ///< file offset of the first sample
-    std::int32_t PixelDataLen = 0;       ///< length behind the Pixel Data tag (sign used only)
-    std::uint16_t Columns = 512;         ///< image width in samples
-    std::uint16_t Rows = 512;            ///< image height in samples
-    std::int64_t MaxValue = 0;           ///< largest sample of the last image
-    std::int64_t MeanValue = 0;          ///< mean sample of the last image
-    std::int32_t WinCenter = 100;        ///< window centre c
-    std::int32_t WinWidth = 200;         ///< window width w
-    std::int32_t WinLow = 0;             ///< lowest sample of the window
-    std::int32_t WinRange = 0;           ///< sample units spread over the 256 grey levels
-    int BitsAllocated = 16;              ///< 8-bit samples are widened when read
-    QString TransferSyntax;              ///< from the file meta header, when present
+    bool IsDicom = false;           ///< the shown image is a DICOM image with pixel data
+    std::int32_t PixelDataPos = 0;  ///< file offset of the first sample
+    std::int32_t PixelDataLen = 0;  ///< length behind the Pixel Data tag (sign used only)
+    std::uint16_t Columns = 512;    ///< image width in samples
+    std::uint16_t Rows = 512;       ///< image height in samples
+    std::int64_t MaxValue = 0;      ///< largest sample of the last image
+    std::int64_t MeanValue = 0;     ///< mean sample of the last image
+    std::int32_t WinCenter = 100;   ///< window centre c
+    std::int32_t WinWidth = 200;    ///< window width w
+    std::int32_t WinLow = 0;        ///< lowest sample of the window
+    std::int32_t WinRange = 0;      ///< sample units spread over the 256 grey levels
+    int BitsAllocated = 16;         ///< 8-bit samples are widened when read
+    QString TransferSyntax;         ///< from the file meta header, when present
 
     /// ".BMP" in any letter case: the file goes to the bitmap reader.
     static bool IsBmpName(const QString& path);

@@ -10,9 +10,10 @@ namespace zx {
 
 void WriteImportPlanes(const QImage& preview, int i, int depth, int orientation, int offset,
                        std::uint8_t* volume) {
-    const QImage rgb = preview.format() == QImage::Format_RGB32 || preview.format() == QImage::Format_ARGB32
-                           ? preview
-                           : preview.convertToFormat(QImage::Format_RGB32);
+    const QImage rgb =
+        preview.format() == QImage::Format_RGB32 || preview.format() == QImage::Format_ARGB32
+            ? preview
+            : preview.convertToFormat(QImage::Format_RGB32);
     // red[r][c]: the value of preview pixel (c, r), and for transversal
     // planes its transpose redT[c][r]; black where the preview is smaller
     // than 256 × 256.
@@ -41,7 +42,8 @@ void WriteImportPlanes(const QImage& preview, int i, int depth, int orientation,
             default: {  // (x, y, z) = (c, r, o + p): for each x one row of 256 y
                 const int z = offset + p;
                 if (z < 0 || z >= kEdge) break;
-                for (int c = 0; c < kEdge; ++c) std::memcpy(volume + VoxelIndex(c, 0, z), redT[c], kEdge);
+                for (int c = 0; c < kEdge; ++c)
+                    std::memcpy(volume + VoxelIndex(c, 0, z), redT[c], kEdge);
                 break;
             }
         }

@@ -32,8 +32,8 @@ std::pair<int, int> Span(int a, int b) {
 
 }  // namespace
 
-void DrawCross(QImage& picture, int px, int py, int viewWidth, int viewHeight,
-               const CrossParams& p, std::vector<QRect>* drawn) {
+void DrawCross(QImage& picture, int px, int py, int viewWidth, int viewHeight, const CrossParams& p,
+               std::vector<QRect>* drawn) {
     if (p.thickness <= 0 || p.length <= 0 || picture.isNull()) return;
     px = std::clamp(px, 0, std::max(viewWidth - 1, 0));
     py = std::clamp(py, 0, std::max(viewHeight - 1, 0));

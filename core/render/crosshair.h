@@ -23,8 +23,8 @@ inline constexpr QRgb kCrossColor = 0xffff0000u;  // pure red
 /// of half side thickness div 2 and the centre pixel. Thickness or length 0
 /// draws nothing.
 /// When `drawn` is given, the rectangles filled (clipped) are added to it.
-void DrawCross(QImage& picture, int px, int py, int viewWidth, int viewHeight,
-               const CrossParams& p, std::vector<QRect>* drawn = nullptr);
+void DrawCross(QImage& picture, int px, int py, int viewWidth, int viewHeight, const CrossParams& p,
+               std::vector<QRect>* drawn = nullptr);
 
 /// Colour of a pixel of a shown picture; outside the picture reads as white.
 QRgb PixelAt(const QImage& picture, int px, int py);

@@ -72,10 +72,13 @@ inline void Transpose16(const __m128i r[16], __m128i t[16]) {
 /// Byte i of the result is lut[idx byte i], for the 16 bytes of `idx`: the
 /// 256-entry table in four registers, two permutes and a blend by the top
 /// bit. Only where the processor has AVX-512 VBMI (see kHasVbmi).
-[[gnu::target("avx512f,avx512bw,avx512vbmi")]] __m128i LookupBytes(const std::uint8_t* lut, __m128i idx) {
+[[gnu::target("avx512f,avx512bw,avx512vbmi")]] __m128i LookupBytes(const std::uint8_t* lut,
+                                                                   __m128i idx) {
     const __m512i i = _mm512_castsi128_si512(idx);
-    const __m512i lo = _mm512_permutex2var_epi8(_mm512_loadu_si512(lut), i, _mm512_loadu_si512(lut + 64));
-    const __m512i hi = _mm512_permutex2var_epi8(_mm512_loadu_si512(lut + 128), i, _mm512_loadu_si512(lut + 192));
+    const __m512i lo =
+        _mm512_permutex2var_epi8(_mm512_loadu_si512(lut), i, _mm512_loadu_si512(lut + 64));
+    const __m512i hi =
+        _mm512_permutex2var_epi8(_mm512_loadu_si512(lut + 128), i, _mm512_loadu_si512(lut + 192));
     return _mm512_castsi512_si128(_mm512_mask_blend_epi8(_mm512_movepi8_mask(i), lo, hi));
 }
 #pragma GCC diagnostic pop

@@ -22,10 +22,26 @@ static_assert(kB == 8 && kC == 4, "the march divides by shifts");
 void SinCos(double deg, float& s, float& c) {
     double r = std::fmod(deg, 360.0);
     if (r < 0) r += 360.0;
-    if (r == 0.0) { s = 0; c = 1; return; }
-    if (r == 90.0) { s = 1; c = 0; return; }
-    if (r == 180.0) { s = 0; c = -1; return; }
-    if (r == 270.0) { s = -1; c = 0; return; }
+    if (r == 0.0) {
+        s = 0;
+        c = 1;
+        return;
+    }
+    if (r == 90.0) {
+        s = 1;
+        c = 0;
+        return;
+    }
+    if (r == 180.0) {
+        s = 0;
+        c = -1;
+        return;
+    }
+    if (r == 270.0) {
+        s = -1;
+        c = 0;
+        return;
+    }
     const double rad = r * 3.14159265358979323846 / 180.0;
     s = float(std::sin(rad));
     c = float(std::cos(rad));
@@ -107,7 +123,8 @@ inline void VoxelGradient(const std::uint8_t* vol, int x, int y, int z, int coun
 
 /// Chebyshev distance transform of the empty bricks: two chamfer passes
 /// over the 26 neighbours, each pass with the 13 already visited.
-void ComputeEmptyDistances(const std::uint8_t* brickMax, std::uint8_t low, std::vector<std::uint8_t>& d) {
+void ComputeEmptyDistances(const std::uint8_t* brickMax, std::uint8_t low,
+                           std::vector<std::uint8_t>& d) {
     d.resize(std::size_t(kNB) * kNB * kNB);
     for (std::size_t i = 0; i < d.size(); ++i) d[i] = brickMax[i] <= low ? 255 : 0;
     const auto pass = [&](int s) {
@@ -123,7 +140,8 @@ void ComputeEmptyDistances(const std::uint8_t* brickMax, std::uint8_t low, std::
                         for (int dz = -1; dz <= (dx < 0 ? 1 : 0); ++dz) {
                             for (int dy = -1; dy <= (dx < 0 || dz < 0 ? 1 : -1); ++dy) {
                                 const int x = bx + s * dx, z = bz + s * dz, y = by + s * dy;
-                                if (x < 0 || x >= kNB || z < 0 || z >= kNB || y < 0 || y >= kNB) continue;
+                                if (x < 0 || x >= kNB || z < 0 || z >= kNB || y < 0 || y >= kNB)
+                                    continue;
                                 m = std::min(m, d[std::size_t((x * kNB + z) * kNB + y)] + 1);
                             }
                         }
@@ -139,7 +157,8 @@ void ComputeEmptyDistances(const std::uint8_t* brickMax, std::uint8_t low, std::
 
 }  // namespace
 
-std::shared_ptr<const std::vector<std::uint8_t>> Renderer3D::EmptyDistances(std::uint8_t low) const {
+std::shared_ptr<const std::vector<std::uint8_t>> Renderer3D::EmptyDistances(
+    std::uint8_t low) const {
     const std::lock_guard<std::mutex> lock(distanceLock_);
     if (!distances_ || distanceLow_ != low) {
         auto d = std::make_shared<std::vector<std::uint8_t>>();
@@ -192,9 +211,7 @@ RayCaster::RayCaster(const Renderer3D& r, const Render3DOptions& o, int size)
     const int low = std::clamp(o.ramp.low, 0, 255);
     const int high = std::max(o.ramp.high, low);
     for (int v = 0; v < 256; ++v) {
-        alpha_[v] = v <= low     ? 0.0f
-                    : v >= high ? 1.0f
-                                : float(v - low) / float(high - low);
+        alpha_[v] = v <= low ? 0.0f : v >= high ? 1.0f : float(v - low) / float(high - low);
     }
     skipBelow_ = std::uint8_t(low);
     if (o.mode == Render3DMode::Surface) emptyDistance_ = r.EmptyDistances(skipBelow_);
@@ -328,8 +345,8 @@ RayCaster::Hit RayCaster::Surface(const Ray& ray) const {
         const bool cut = cutOn_ && Slabs(ray, cutLo_, cutHi_, c0, c1, &axis) && c1 > b0;
         if (!cut) {
             March<pick>(ray, s0, s1, acc, hit);
-        } else if (!March<pick>(ray, s0, std::min(std::max(c0, b0), s1), acc, hit) &&
-                   c1 < b1 && axis >= 0) {
+        } else if (!March<pick>(ray, s0, std::min(std::max(c0, b0), s1), acc, hit) && c1 < b1 &&
+                   axis >= 0) {
             // The cut face where the ray leaves the removed octant: the
             // section plane's voxel, unshaded.
             int v[3];
@@ -393,7 +410,8 @@ RayCaster::Hit RayCaster::Mip(const Ray& ray) const {
                 t = std::max(t + 1.0f, FirstSample(BlockExit(ray, bx, by, bz, kB, off)));
                 continue;
             }
-            const int v = blocked[Renderer3D::BlockedX(x) + Renderer3D::BlockedZ(z) + Renderer3D::BlockedY(y)];
+            const int v = blocked[Renderer3D::BlockedX(x) + Renderer3D::BlockedZ(z) +
+                                  Renderer3D::BlockedY(y)];
             if (v > best) {
                 best = v;
                 if constexpr (pick) hit.voxel = Voxel{x, y, z};

@@ -38,9 +38,9 @@ private:
     /// Front-to-back compositing over the samples t = k + 0.5 in [ta, tb).
     /// Returns true once the ray is (nearly) opaque.
     struct Sample {
-        int ix, iy, iz;     // cell of voxel centres
-        float fx, fy, fz;   // position in the cell
-        float value;        // trilinear
+        int ix, iy, iz;    // cell of voxel centres
+        float fx, fy, fz;  // position in the cell
+        float value;       // trilinear
     };
     Sample SampleAt(const Ray& ray, float t) const;
     /// Composites sample `s` of opacity `alpha`, shaded; true once opaque.
@@ -53,8 +53,8 @@ private:
     const Render3DOptions& opt_;
     int size_;
     float right_[3], down_[3], fwd_[3];
-    float inv_[3];  // 1 / fwd_, or kFar along an axis the view is parallel to
-    float boxLo_[3], boxHi_[3];    // the planes that carry voxels
+    float inv_[3];               // 1 / fwd_, or kFar along an axis the view is parallel to
+    float boxLo_[3], boxHi_[3];  // the planes that carry voxels
     bool cutOn_ = false;
     float cutLo_[3], cutHi_[3];  // the removed octant
     int cutVoxel_[3] = {0, 0, 0};

@@ -28,28 +28,36 @@ void CellMaxima(const std::uint8_t* volume, int count, int cx0, int cx1, std::ui
     constexpr int kC = Renderer3D::kCell, kNC = Renderer3D::kCells;
     alignas(16) std::uint8_t bytes[256];
     const auto store = [&](const __m128i acc[16], std::uint8_t* out, int cx, int cz) {
-        for (int i = 0; i < 16; ++i) _mm_store_si128(reinterpret_cast<__m128i*>(bytes + 16 * i), acc[i]);
+        for (int i = 0; i < 16; ++i)
+            _mm_store_si128(reinterpret_cast<__m128i*>(bytes + 16 * i), acc[i]);
         for (int cy = 0; cy < kNC; ++cy)
-            out[(cx * kNC + cz) * kNC + cy] = *std::max_element(bytes + cy * kC, bytes + cy * kC + kC);
+            out[(cx * kNC + cz) * kNC + cy] =
+                *std::max_element(bytes + cy * kC, bytes + cy * kC + kC);
     };
     for (int cx = cx0; cx < cx1; ++cx) {
         for (int cz = 0; cz < kNC; ++cz) {
             __m128i own[16], border[16];
             for (int i = 0; i < 16; ++i) own[i] = border[i] = _mm_setzero_si128();
-            const int x1 = std::min(cx * kC + kC + 1, count), z1 = std::min(cz * kC + kC + 1, kEdge);
+            const int x1 = std::min(cx * kC + kC + 1, count),
+                      z1 = std::min(cz * kC + kC + 1, kEdge);
             for (int x = std::max(cx * kC - 1, 0); x < x1; ++x) {
                 for (int z = std::max(cz * kC - 1, 0); z < z1; ++z) {
                     const std::uint8_t* row = volume + VoxelIndex(x, 0, z);
-                    const bool inner = x >= cx * kC && x < cx * kC + kC && z >= cz * kC && z < cz * kC + kC;
+                    const bool inner =
+                        x >= cx * kC && x < cx * kC + kC && z >= cz * kC && z < cz * kC + kC;
                     for (int i = 0; i < 16; ++i) {
-                        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 16 * i));
+                        const __m128i v =
+                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 16 * i));
                         const __m128i before =
-                            i > 0 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 16 * i - 1))
+                            i > 0 ? _mm_loadu_si128(
+                                        reinterpret_cast<const __m128i*>(row + 16 * i - 1))
                                   : _mm_slli_si128(v, 1);
                         const __m128i after =
-                            i < 15 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 16 * i + 1))
+                            i < 15 ? _mm_loadu_si128(
+                                         reinterpret_cast<const __m128i*>(row + 16 * i + 1))
                                    : _mm_srli_si128(v, 1);
-                        border[i] = _mm_max_epu8(border[i], _mm_max_epu8(v, _mm_max_epu8(before, after)));
+                        border[i] =
+                            _mm_max_epu8(border[i], _mm_max_epu8(v, _mm_max_epu8(before, after)));
                         if (inner) own[i] = _mm_max_epu8(own[i], v);
                     }
                 }
@@ -68,7 +76,8 @@ void Coarsen(const std::vector<std::uint8_t>& cells, std::vector<std::uint8_t>& 
             for (int by = 0; by < kNB; ++by) {
                 std::uint8_t m = 0;
                 for (int k = 0; k < 8; ++k) {
-                    const int x = 2 * bx + (k & 1), z = 2 * bz + ((k >> 1) & 1), y = 2 * by + (k >> 2);
+                    const int x = 2 * bx + (k & 1), z = 2 * bz + ((k >> 1) & 1),
+                              y = 2 * by + (k >> 2);
                     m = std::max(m, cells[std::size_t((x * kNC + z) * kNC + y)]);
                 }
                 bricks[std::size_t((bx * kNB + bz) * kNB + by)] = m;
@@ -105,7 +114,8 @@ void Renderer3D::SetVolume(const std::uint8_t* volume, int sliceCount) {
     volume_ = volume;
     sliceCount_ = std::clamp(sliceCount, 0, kEdge);
     sliceOffset_ = (kEdge - sliceCount_) / 2;
-    const std::size_t n = std::size_t(kNB) * kNB * kNB, cells = std::size_t(kCells) * kCells * kCells;
+    const std::size_t n = std::size_t(kNB) * kNB * kNB,
+                      cells = std::size_t(kCells) * kCells * kCells;
     {
         const std::lock_guard<std::mutex> lock(distanceLock_);
         distances_.reset();
@@ -122,7 +132,8 @@ void Renderer3D::SetVolume(const std::uint8_t* volume, int sliceCount) {
     Coarsen(cellRaw, brickRaw_);
     Coarsen(cellMax_, brickMax_);
     blocked_.resize(kVolumeBytes);
-    InTwoHalves(64, [&](int b0, int b1) { FillBlocks(volume_, sliceCount_, b0, b1, blocked_.data()); });
+    InTwoHalves(64,
+                [&](int b0, int b1) { FillBlocks(volume_, sliceCount_, b0, b1, blocked_.data()); });
 }
 
 OpacityRamp RampFromHistogram(const std::uint8_t* volume, int sliceCount) {

@@ -102,9 +102,15 @@ public:
     std::optional<Voxel> Pick(const Render3DOptions& options, int size, int px, int py) const;
 
     /// Voxel (x, y, z) in the blocked copy: the sum of one term per axis.
-    static constexpr std::size_t BlockedX(int x) { return std::size_t(x >> 2) * 262144 + std::size_t(x & 3) * 16; }
-    static constexpr std::size_t BlockedZ(int z) { return std::size_t(z >> 2) * 4096 + std::size_t(z & 3) * 4; }
-    static constexpr std::size_t BlockedY(int y) { return std::size_t(y >> 2) * 64 + std::size_t(y & 3); }
+    static constexpr std::size_t BlockedX(int x) {
+        return std::size_t(x >> 2) * 262144 + std::size_t(x & 3) * 16;
+    }
+    static constexpr std::size_t BlockedZ(int z) {
+        return std::size_t(z >> 2) * 4096 + std::size_t(z & 3) * 4;
+    }
+    static constexpr std::size_t BlockedY(int y) {
+        return std::size_t(y >> 2) * 64 + std::size_t(y & 3);
+    }
 
     /// Brick grid edge in voxels (empty-space skipping), and the edge of
     /// the finer grid that skips inside bricks that are not empty.

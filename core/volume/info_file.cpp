@@ -43,7 +43,7 @@ bool RunsCoverEveryPixel(const QByteArray& b, std::uint32_t offset, std::int64_t
         const int n = std::uint8_t(b.at(qsizetype(p))), c = std::uint8_t(b.at(qsizetype(p + 1)));
         p += 2;
         if (n > 0) {
-            x += n;  // a run; pixels past the row's end are dropped
+            x += n;           // a run; pixels past the row's end are dropped
         } else if (c == 0) {  // end of line
             if (x < width) return false;
             x = 0;
@@ -52,7 +52,7 @@ bool RunsCoverEveryPixel(const QByteArray& b, std::uint32_t offset, std::int64_t
             return (y == height - 1 && x >= width) || y == height;
         } else if (c == 2) {
             return false;  // a jump leaves pixels unset
-        } else {  // c literal pixels, padded to a whole word
+        } else {           // c literal pixels, padded to a whole word
             const std::int64_t bytes = fourBits ? (c + 1) / 2 : c;
             p += bytes + (bytes & 1);
             if (p > size) return false;
@@ -76,7 +76,8 @@ bool PixelDataComplete(const QByteArray& b) {
     } else {
         return false;  // no header of the published format
     }
-    if (compression == 1 || compression == 2) return RunsCoverEveryPixel(b, offset, std::abs(width), std::abs(height), compression == 2);
+    if (compression == 1 || compression == 2)
+        return RunsCoverEveryPixel(b, offset, std::abs(width), std::abs(height), compression == 2);
     if (compression != 0 && compression != 3) return false;
     const std::int64_t rowBytes = ((std::abs(width) * bits + 31) / 32) * 4;
     const std::int64_t room = b.size() - std::int64_t(offset);

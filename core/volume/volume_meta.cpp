@@ -11,7 +11,9 @@
 
 namespace zx {
 
-QString MetaFileFor(const QString& volumePath) { return ReplaceExtension(volumePath, QStringLiteral(".zxm")); }
+QString MetaFileFor(const QString& volumePath) {
+    return ReplaceExtension(volumePath, QStringLiteral(".zxm"));
+}
 
 VolumeMeta ReadVolumeMeta(const QString& volumePath) {
     VolumeMeta meta;

@@ -36,7 +36,8 @@ TEST(ComponentState, LettersKeepTheMirrorWithoutRememberingIt) {
 TEST(ComponentState, RulersReadBackTheirMeasurementsAndLeaveOutUnsoundOnes) {
     zxtest::FakeViewer viewer;
     zx::TRulers rulers(viewer.Context());
-    rulers.Measurements = {{2, 90, {{10.5, 20}, {200, 180}}}, {3, 7, {{40, 200}, {120, 120}, {220, 60}}}};
+    rulers.Measurements = {{2, 90, {{10.5, 20}, {200, 180}}},
+                           {3, 7, {{40, 200}, {120, 120}, {220, 60}}}};
     const QJsonObject state = rulers.SaveState();
     zx::TRulers again(viewer.Context());
     again.LoadState(state);

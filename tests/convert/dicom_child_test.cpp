@@ -49,13 +49,17 @@ TEST_F(DicomChild, EveryFailureOfTheReaderIsRefusedInGerman) {
     EXPECT_NE(Refusal().find("an der der DICOM-Leser scheitert"), std::string::npos) << Refusal();
 
     Reader("planes", "printf '\\000\\000\\000\\000\\054\\001\\000\\000' >&3");  // 300 planes
-    EXPECT_NE(Refusal().find("ein unbrauchbares Ergebnis geliefert"), std::string::npos) << Refusal();
+    EXPECT_NE(Refusal().find("ein unbrauchbares Ergebnis geliefert"), std::string::npos)
+        << Refusal();
     Reader("status", "printf '\\007\\000\\000\\000\\005\\000\\000\\000' >&3");  // status 7
-    EXPECT_NE(Refusal().find("ein unbrauchbares Ergebnis geliefert"), std::string::npos) << Refusal();
+    EXPECT_NE(Refusal().find("ein unbrauchbares Ergebnis geliefert"), std::string::npos)
+        << Refusal();
     Reader("silent", "exit 0");  // the block left as the viewer prepared it
-    EXPECT_NE(Refusal().find("ein unbrauchbares Ergebnis geliefert"), std::string::npos) << Refusal();
+    EXPECT_NE(Refusal().find("ein unbrauchbares Ergebnis geliefert"), std::string::npos)
+        << Refusal();
 
-    ::setenv("ZEREBRIX_DICOM_READER", dir.Path(QStringLiteral("missing")).toLocal8Bit().constData(), 1);
+    ::setenv("ZEREBRIX_DICOM_READER", dir.Path(QStringLiteral("missing")).toLocal8Bit().constData(),
+             1);
     EXPECT_NE(Refusal().find("kann nicht gestartet werden"), std::string::npos) << Refusal();
 
     Reader("hangs", "exec sleep 30");
@@ -72,7 +76,8 @@ TEST_F(DicomChild, ZxconvertReportsTheReadersFailure) {
             {QStringLiteral("dicom-series"), dir.Root(), dir.Path(QStringLiteral("out.vmr"))});
     ASSERT_TRUE(p.waitForFinished(60000));
     EXPECT_EQ(p.exitCode(), 1);
-    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("DICOM-Leser scheitert")));
+    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError())
+                    .contains(QStringLiteral("DICOM-Leser scheitert")));
     EXPECT_FALSE(QFile::exists(dir.Path(QStringLiteral("out.vmr"))));
 }
 

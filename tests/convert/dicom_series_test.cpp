@@ -54,7 +54,8 @@ void WriteSlice(const std::string& path, const SliceFields& s, int value, unsign
     for (unsigned f = 0; f < frames; ++f)
         for (unsigned r = 0; r < s.rows; ++r)
             for (unsigned c = 0; c < s.columns; ++c)
-                samples[(f * s.rows + r) * s.columns + c] = std::int16_t(value + 100 * int(f) + int(c));
+                samples[(f * s.rows + r) * s.columns + c] =
+                    std::int16_t(value + 100 * int(f) + int(c));
     gdcm::DataElement pixels(gdcm::Tag(0x7fe0, 0x0010));
     pixels.SetByteValue(reinterpret_cast<const char*>(samples.data()),
                         uint32_t(samples.size() * 2));
@@ -168,14 +169,16 @@ TEST_F(DicomSeries, AMultiFrameFileGivesTheVolumeOfItsSingleSlices) {
     // Six axial slices 1 mm apart, slice k holding 100 · (k + 1): one a
     // file, and as one file of six frames. Several multi-frame files in one
     // series are refused with a message, never read half.
-    auto write = [&](const std::string& folder, std::initializer_list<std::pair<int, unsigned>> files) {
+    auto write = [&](const std::string& folder,
+                     std::initializer_list<std::pair<int, unsigned>> files) {
         for (const auto& [k, frames] : files) {
             SliceFields s;
             s.origin = {0, 0, double(k)};
             WriteSlice(folder + "/f" + std::to_string(k), s, 100 * (k + 1), frames);
         }
     };
-    const std::string singles = Folder("singles"), frames = Folder("frames"), mixed = Folder("mixed");
+    const std::string singles = Folder("singles"), frames = Folder("frames"),
+                      mixed = Folder("mixed");
     write(singles, {{0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}});
     write(frames, {{0, 6}});
     write(mixed, {{0, 1}, {1, 2}, {3, 1}, {4, 1}, {5, 1}});
@@ -277,7 +280,8 @@ TEST_F(DicomSeries, HostileSeriesAreRefusedAndDuplicatePositionsKeptOnce) {
         f.seek(0);
         f.write(bytes);
         f.close();
-        EXPECT_NE(message(folder).find("f0 kann nicht dekodiert werden"), std::string::npos) << message(folder);
+        EXPECT_NE(message(folder).find("f0 kann nicht dekodiert werden"), std::string::npos)
+            << message(folder);
     }
     // 65535 × 65535 samples declared: more than the reader takes from a file.
     const std::string huge = Folder("huge");
@@ -303,7 +307,8 @@ TEST_F(DicomSeries, HostileSeriesAreRefusedAndDuplicatePositionsKeptOnce) {
         WriteSlice(uneven + "/z" + std::to_string(int(z)), s, 7);
     }
     EXPECT_NE(message(uneven).find("ungleichmäßig: zwischen z1 und z100 sind es 99 mm statt 1 mm"),
-              std::string::npos) << message(uneven);
+              std::string::npos)
+        << message(uneven);
     // Positions no scanner writes.
     const std::string far = Folder("far");
     for (double z : {-1e308, 1e308}) {

@@ -39,7 +39,7 @@ const TypeCase kTypes[] = {
     {"uint8", zxtest::kNiftiUInt8, {0, 4}},
     {"int8", zxtest::kNiftiInt8, {-128, 4}},
     {"int16", zxtest::kNiftiInt16, {-30000, 900}},
-    {"uint16", zxtest::kNiftiUInt16, {1000, 1000}},          // above 32767: must not be read as signed
+    {"uint16", zxtest::kNiftiUInt16, {1000, 1000}},  // above 32767: must not be read as signed
     {"int32", zxtest::kNiftiInt32, {-2000000000, 60000000}},
     {"uint32", zxtest::kNiftiUInt32, {3000000000.0, 16000000}},  // above 2^31
     {"float32", zxtest::kNiftiFloat32, {-1.5, 0.25}},
@@ -58,7 +58,8 @@ void PrintTo(const TypeCase& c, std::ostream* os) { *os << c.name; }
 void PrintTo(const StorageCase& c, std::ostream* os) { *os << c.name; }
 
 class NiftiDataTypeTest : public NiftiTest,
-                          public ::testing::WithParamInterface<std::tuple<TypeCase, StorageCase>> {};
+                          public ::testing::WithParamInterface<std::tuple<TypeCase, StorageCase>> {
+};
 
 TEST_P(NiftiDataTypeTest, RampDecodesToExpectedGreyValues) {
     const auto& [type, storage] = GetParam();
@@ -77,7 +78,8 @@ TEST_P(NiftiDataTypeTest, RampDecodesToExpectedGreyValues) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllTypesAndStorages, NiftiDataTypeTest,
-                         ::testing::Combine(::testing::ValuesIn(kTypes), ::testing::ValuesIn(kStorages)),
+                         ::testing::Combine(::testing::ValuesIn(kTypes),
+                                            ::testing::ValuesIn(kStorages)),
                          [](const auto& info) {
                              return std::string(std::get<0>(info.param).name) + "_" +
                                     std::get<1>(info.param).name;
@@ -160,7 +162,8 @@ void ExpectFailure(const std::string& path, const std::string& fragment) {
     } catch (const zx::ConvertError& e) {
         const std::string message = e.what();
         EXPECT_NE(message.find(fragment), std::string::npos) << "message: " << message;
-        EXPECT_NE(message.find(path), std::string::npos) << "message should name the file: " << message;
+        EXPECT_NE(message.find(path), std::string::npos)
+            << "message should name the file: " << message;
     }
 }
 
@@ -172,8 +175,9 @@ TEST_F(NiftiTest, RejectsUnreadableFiles) {
 }
 
 TEST_F(NiftiTest, RejectsFilesThatAreNotNifti) {
-    const std::string text = "This is a plain text file, not an image at all. It is long enough for a header."
-                             + std::string(400, '.');
+    const std::string text =
+        "This is a plain text file, not an image at all. It is long enough for a header." +
+        std::string(400, '.');
     ExpectFailure(WriteBytes("text.nii", std::vector<unsigned char>(text.begin(), text.end())),
                   "keine NIfTI-Datei");
 
@@ -207,8 +211,9 @@ TEST_F(NiftiTest, RejectsTruncatedFiles) {
     const std::vector<unsigned char> full = zxtest::NiftiPlain(s, RampValues({0, 1}));
 
     // Header cut short.
-    ExpectFailure(WriteBytes("short.nii", std::vector<unsigned char>(full.begin(), full.begin() + 100)),
-                  "endet zu früh");
+    ExpectFailure(
+        WriteBytes("short.nii", std::vector<unsigned char>(full.begin(), full.begin() + 100)),
+        "endet zu früh");
     // Complete header, half the data.
     const std::vector<unsigned char> half(full.begin(), full.end() - 32);
     ExpectFailure(WriteBytes("half.nii", half), "weniger Bilddaten");
@@ -221,7 +226,8 @@ TEST_F(NiftiTest, RejectsTruncatedFiles) {
     std::mt19937 rng(3);
     for (double& x : noise) x = static_cast<double>(rng() % 256);
     const std::vector<unsigned char> gz = Gzip(zxtest::NiftiPlain(big, noise));
-    ExpectFailure(WriteBytes("cut.nii.gz", std::vector<unsigned char>(gz.begin(), gz.begin() + gz.size() / 2)),
+    ExpectFailure(WriteBytes("cut.nii.gz",
+                             std::vector<unsigned char>(gz.begin(), gz.begin() + gz.size() / 2)),
                   "abgeschnitten");
 
     // Gzip magic followed by garbage.
@@ -238,7 +244,8 @@ TEST_F(NiftiTest, RejectsInvalidDimensions) {
                 NiftiFields s;
                 s.version = version;
                 s.dim[axis] = bad;
-                ExpectFailure(WriteHeaderOnly("dims.nii", s, 64), "Dimension " + std::to_string(axis));
+                ExpectFailure(WriteHeaderOnly("dims.nii", s, 64),
+                              "Dimension " + std::to_string(axis));
             }
         }
         for (std::int64_t rank : {0, 8, -1}) {
@@ -279,7 +286,8 @@ TEST_F(NiftiTest, RejectsBadDataOffsets) {
         NiftiFields s;
         s.gzip = gzip;
         s.voxOffset = 5000;  // the file is far shorter
-        ExpectFailure(WriteHeaderOnly("past.nii", s, 64), gzip ? "endet zu früh" : "hinter dem Dateiende");
+        ExpectFailure(WriteHeaderOnly("past.nii", s, 64),
+                      gzip ? "endet zu früh" : "hinter dem Dateiende");
     }
     for (int version : {1, 2}) {
         NiftiFields s;
@@ -296,12 +304,14 @@ TEST_F(NiftiTest, RejectsBadDataOffsets) {
 
 TEST_F(NiftiTest, RejectsUnsupportedDataTypes) {
     for (int version : {1, 2}) {
-        for (int datatype : {0, 1, zxtest::kNiftiComplex64, zxtest::kNiftiRgb24, zxtest::kNiftiInt64, 12345}) {
+        for (int datatype :
+             {0, 1, zxtest::kNiftiComplex64, zxtest::kNiftiRgb24, zxtest::kNiftiInt64, 12345}) {
             SCOPED_TRACE(datatype);
             NiftiFields s;
             s.version = version;
             s.datatype = datatype;
-            ExpectFailure(WriteHeaderOnly("type.nii", s, 64 * 16), "nicht unterstützter Voxel-Datentyp");
+            ExpectFailure(WriteHeaderOnly("type.nii", s, 64 * 16),
+                          "nicht unterstützter Voxel-Datentyp");
         }
     }
 }

@@ -35,11 +35,11 @@ struct Marker {
 };
 
 const Marker kMarkers[] = {
-    {0, 0, 0, 250},                 // right, anterior, superior
-    {kR - 1, 0, 0, 200},            // left,  anterior, superior
-    {0, kA - 1, 0, 150},            // right, posterior, superior
-    {0, 0, kS - 1, 100},            // right, anterior, inferior
-    {kR - 1, kA - 1, kS - 1, 50},   // left,  posterior, inferior
+    {0, 0, 0, 250},                // right, anterior, superior
+    {kR - 1, 0, 0, 200},           // left,  anterior, superior
+    {0, kA - 1, 0, 150},           // right, posterior, superior
+    {0, 0, kS - 1, 100},           // right, anterior, inferior
+    {kR - 1, kA - 1, kS - 1, 50},  // left,  posterior, inferior
 };
 
 Volume ExpectedAnatomy() {
@@ -62,57 +62,97 @@ void SetSform(NiftiFields& s, std::array<std::array<double, 4>, 3> rows) {
 }
 
 const Layout kLayouts[] = {
-    {"RasWithoutTransform", {kR, kA, kS},
-     [](int r, int a, int s) { return std::array{kR - 1 - r, kA - 1 - a, kS - 1 - s}; },
+    {"RasWithoutTransform",
+     {kR, kA, kS},
+     [](int r, int a, int s) {
+         return std::array{kR - 1 - r, kA - 1 - a, kS - 1 - s};
+     },
      [](NiftiFields&) {}},
-    {"RasSform", {kR, kA, kS},
-     [](int r, int a, int s) { return std::array{kR - 1 - r, kA - 1 - a, kS - 1 - s}; },
-     [](NiftiFields& s) { SetSform(s, {{{1, 0, 0, -2}, {0, 1, 0, -3}, {0, 0, 1, 4}}}); }},
-    {"LpsSform", {kR, kA, kS},
-     [](int r, int a, int s) { return std::array{r, a, kS - 1 - s}; },
-     [](NiftiFields& s) { SetSform(s, {{{-1, 0, 0, 2}, {0, -1, 0, 3}, {0, 0, 1, -3}}}); }},
-    {"LpsQformHalfTurnAboutZ", {kR, kA, kS},
-     [](int r, int a, int s) { return std::array{r, a, kS - 1 - s}; },
+    {"RasSform",
+     {kR, kA, kS},
+     [](int r, int a, int s) {
+         return std::array{kR - 1 - r, kA - 1 - a, kS - 1 - s};
+     },
+     [](NiftiFields& s) {
+         SetSform(s, {{{1, 0, 0, -2}, {0, 1, 0, -3}, {0, 0, 1, 4}}});
+     }},
+    {"LpsSform",
+     {kR, kA, kS},
+     [](int r, int a, int s) {
+         return std::array{r, a, kS - 1 - s};
+     },
+     [](NiftiFields& s) {
+         SetSform(s, {{{-1, 0, 0, 2}, {0, -1, 0, 3}, {0, 0, 1, -3}}});
+     }},
+    {"LpsQformHalfTurnAboutZ",
+     {kR, kA, kS},
+     [](int r, int a, int s) {
+         return std::array{r, a, kS - 1 - s};
+     },
      [](NiftiFields& s) {
          s.qformCode = 1;
          s.quatern = {0, 0, 1};
      }},
-    {"QformQuarterTurnAboutZ", {kA, kR, kS},  // i: posterior->anterior, j: right->left
-     [](int r, int a, int s) { return std::array{kA - 1 - a, r, kS - 1 - s}; },
+    {"QformQuarterTurnAboutZ",
+     {kA, kR, kS},  // i: posterior->anterior, j: right->left
+     [](int r, int a, int s) {
+         return std::array{kA - 1 - a, r, kS - 1 - s};
+     },
      [](NiftiFields& s) {
          s.qformCode = 1;
          s.quatern = {0, 0, std::sqrt(0.5)};
      }},
-    {"QformThirdTurnAboutDiagonal", {kA, kS, kR},  // i -> anterior, j -> superior, k -> right
-     [](int r, int a, int s) { return std::array{kA - 1 - a, kS - 1 - s, kR - 1 - r}; },
+    {"QformThirdTurnAboutDiagonal",
+     {kA, kS, kR},  // i -> anterior, j -> superior, k -> right
+     [](int r, int a, int s) {
+         return std::array{kA - 1 - a, kS - 1 - s, kR - 1 - r};
+     },
      [](NiftiFields& s) {
          s.qformCode = 1;
          s.quatern = {0.5, 0.5, 0.5};
      }},
-    {"QformWithNegativeQfac", {kR, kA, kS},  // k runs toward inferior
-     [](int r, int a, int s) { return std::array{kR - 1 - r, kA - 1 - a, s}; },
+    {"QformWithNegativeQfac",
+     {kR, kA, kS},  // k runs toward inferior
+     [](int r, int a, int s) {
+         return std::array{kR - 1 - r, kA - 1 - a, s};
+     },
      [](NiftiFields& s) {
          s.qformCode = 1;
          s.pixdim[0] = -1;
      }},
-    {"PermutedSform", {kS, kR, kA},  // i: superior->inferior, j: left->right, k: anterior->posterior
-     [](int r, int a, int s) { return std::array{s, kR - 1 - r, a}; },
-     [](NiftiFields& s) { SetSform(s, {{{0, 1, 0, 0}, {0, 0, -1, 0}, {-1, 0, 0, 0}}}); }},
-    {"PermutedSlightlyObliqueSform", {kS, kR, kA},  // as above, rotated 12 degrees about z
-     [](int r, int a, int s) { return std::array{s, kR - 1 - r, a}; },
+    {"PermutedSform",
+     {kS, kR, kA},  // i: superior->inferior, j: left->right, k: anterior->posterior
+     [](int r, int a, int s) {
+         return std::array{s, kR - 1 - r, a};
+     },
      [](NiftiFields& s) {
-         const double c = std::cos(12 * std::numbers::pi / 180), n = std::sin(12 * std::numbers::pi / 180);
+         SetSform(s, {{{0, 1, 0, 0}, {0, 0, -1, 0}, {-1, 0, 0, 0}}});
+     }},
+    {"PermutedSlightlyObliqueSform",
+     {kS, kR, kA},  // as above, rotated 12 degrees about z
+     [](int r, int a, int s) {
+         return std::array{s, kR - 1 - r, a};
+     },
+     [](NiftiFields& s) {
+         const double c = std::cos(12 * std::numbers::pi / 180),
+                      n = std::sin(12 * std::numbers::pi / 180);
          // Columns (i, j, k) = R * (0,0,-1), R * (1,0,0), R * (0,-1,0).
          SetSform(s, {{{0, c, n, 0}, {0, n, -c, 0}, {-1, 0, 0, 0}}});
      }},
-    {"SformWinsOverQform", {kR, kA, kS},  // qform claims RAS, sform says LPS
-     [](int r, int a, int s) { return std::array{r, a, kS - 1 - s}; },
+    {"SformWinsOverQform",
+     {kR, kA, kS},  // qform claims RAS, sform says LPS
+     [](int r, int a, int s) {
+         return std::array{r, a, kS - 1 - s};
+     },
      [](NiftiFields& s) {
          s.qformCode = 1;
          SetSform(s, {{{-1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 1, 0}}});
      }},
-    {"QformUsedWhenSformCodeIsZero", {kR, kA, kS},  // stale sform rows are ignored
-     [](int r, int a, int s) { return std::array{r, a, kS - 1 - s}; },
+    {"QformUsedWhenSformCodeIsZero",
+     {kR, kA, kS},  // stale sform rows are ignored
+     [](int r, int a, int s) {
+         return std::array{r, a, kS - 1 - s};
+     },
      [](NiftiFields& s) {
          s.qformCode = 1;
          s.quatern = {0, 0, 1};
@@ -173,7 +213,8 @@ TEST_F(NiftiTest, ThickSlicesAreInterpolatedToCubicVoxels) {
         std::vector<double> values(256);
         for (int k = 0; k < 4; ++k) {
             const int fromBottom = topDown ? 3 - k : k;
-            for (int n = 0; n < 64; ++n) values[k * 64 + n] = 40 + 60 * fromBottom;  // top slice is 220
+            for (int n = 0; n < 64; ++n)
+                values[k * 64 + n] = 40 + 60 * fromBottom;  // top slice is 220
         }
         const zx::ConvertedVolume v = zx::ConvertNifti(Write("thick.nii", s, values));
 
@@ -185,7 +226,8 @@ TEST_F(NiftiTest, ThickSlicesAreInterpolatedToCubicVoxels) {
         const int expected[12] = {220, 220, 200, 180, 160, 140, 120, 100, 80, 60, 40, 40};
         for (int x : {0, 7})
             for (int y : {124, 131})
-                for (int row = 0; row < 12; ++row) EXPECT_EQ(At(v, x, y, 122 + row), expected[row]) << row;
+                for (int row = 0; row < 12; ++row)
+                    EXPECT_EQ(At(v, x, y, 122 + row), expected[row]) << row;
         EXPECT_EQ(At(v, 3, 127, 121), 0);
         EXPECT_EQ(At(v, 3, 127, 134), 0);
         EXPECT_EQ(At(v, 3, 123, 127), 0);
@@ -201,7 +243,8 @@ TEST_F(NiftiTest, FineVoxelsKeepTheirResolution) {
     s.pixdim = {1, 0.5, 0.5, 2, 0, 0, 0, 0};
     s.calMin = 0;
     s.calMax = 255;
-    const zx::ConvertedVolume v = zx::ConvertNifti(Write("fine.nii", s, std::vector<double>(1024, 255)));
+    const zx::ConvertedVolume v =
+        zx::ConvertNifti(Write("fine.nii", s, std::vector<double>(1024, 255)));
     EXPECT_EQ(v.planes, 16);
     EXPECT_DOUBLE_EQ(v.voxelEdgeMm, 0.5);
     // 8 mm in each direction -> 16 cubic voxels, rows/columns 120..135.
@@ -218,7 +261,8 @@ TEST_F(NiftiTest, LargeImageIsShrunkToFitWithUniformScale) {
     s.dim = {3, 300, 20, 10, 1, 1, 1, 1};
     s.calMin = 0;
     s.calMax = 255;
-    const zx::ConvertedVolume v = zx::ConvertNifti(Write("wide.nii", s, std::vector<double>(300 * 20 * 10, 200)));
+    const zx::ConvertedVolume v =
+        zx::ConvertNifti(Write("wide.nii", s, std::vector<double>(300 * 20 * 10, 200)));
     EXPECT_EQ(v.planes, 256);
     EXPECT_DOUBLE_EQ(v.voxelEdgeMm, 300.0 / 256);
     // round(20 / 1.171875) = 17 columns (119..135), round(10 / 1.171875) = 9 rows (123..131).
@@ -241,7 +285,8 @@ TEST_F(NiftiTest, ShrunkGridIsCentredOnTheImage) {
     s.calMin = 0;
     s.calMax = 255;
     std::vector<double> values(300 * 10 * 10);
-    for (std::size_t n = 0; n < values.size(); ++n) values[n] = 20.0 * static_cast<double>((n / 300) % 10);
+    for (std::size_t n = 0; n < values.size(); ++n)
+        values[n] = 20.0 * static_cast<double>((n / 300) % 10);
     const zx::ConvertedVolume v = zx::ConvertNifti(Write("ramp.nii", s, values));
     const int y0 = (zx::kEdge - 9) / 2;
     for (int x : {0, 128, 255}) {
@@ -263,7 +308,8 @@ TEST_F(NiftiTest, VoxelSizeComesFromTransformNotPixdim) {
     s.calMax = 255;
     s.sformCode = 1;
     s.srow = {{{2, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 6, 0}}};
-    const zx::ConvertedVolume v = zx::ConvertNifti(Write("sized.nii", s, std::vector<double>(64, 255)));
+    const zx::ConvertedVolume v =
+        zx::ConvertNifti(Write("sized.nii", s, std::vector<double>(64, 255)));
     EXPECT_EQ(v.planes, 4);
     EXPECT_DOUBLE_EQ(v.voxelEdgeMm, 2.0);
     int rows = 0;

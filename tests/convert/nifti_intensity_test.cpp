@@ -40,7 +40,8 @@ TEST_F(NiftiTest, ZeroOrInvalidSlopeMeansUnscaled) {
         s.sclInter = 1000;  // ignored together with the slope
         s.calMin = 0;
         s.calMax = 63;
-        const zx::ConvertedVolume v = zx::ConvertNifti(Write("unscaled.nii", s, RampValues({0, 1})));
+        const zx::ConvertedVolume v =
+            zx::ConvertNifti(Write("unscaled.nii", s, RampValues({0, 1})));
         EXPECT_TRUE(SameVolume(ExpectedRampVolume(), v.voxels));
     }
 }
@@ -55,10 +56,10 @@ TEST_F(NiftiTest, NanAndInfinityCountAsZero) {
         s.calMin = -10;  // 0 sits in the middle of the window
         s.calMax = 10;
         std::vector<double> values(64, -10);
-        values[0] = nan;     // i=0 j=0 k=0
-        values[1] = inf;     // i=1
-        values[2] = -inf;    // i=2
-        values[3] = 10;      // i=3: a finite reference
+        values[0] = nan;   // i=0 j=0 k=0
+        values[1] = inf;   // i=1
+        values[2] = -inf;  // i=2
+        values[3] = 10;    // i=3: a finite reference
         const zx::ConvertedVolume v = zx::ConvertNifti(Write("nan.nii", s, values));
         // Row j=0, k=0 lies at y=129, z=129; x = 3 - i.
         EXPECT_EQ(At(v, 3, 129, 129), 128);
@@ -83,7 +84,8 @@ TEST_F(NiftiTest, ExtremeValuesAndGainsGiveDefinedGreys) {
     t.version = 2;  // double-precision calibration fields
     t.calMin = 0;
     t.calMax = 5e-324;
-    const zx::ConvertedVolume b = zx::ConvertNifti(Write("gain.nii", t, std::vector<double>(64, 0)));
+    const zx::ConvertedVolume b =
+        zx::ConvertNifti(Write("gain.nii", t, std::vector<double>(64, 0)));
     EXPECT_GT(b.planes, 0);
 }
 
@@ -125,11 +127,11 @@ TEST_F(NiftiTest, WithoutCalibrationOutliersAreIgnoredByPercentileWindow) {
         const int pos = order[n];
         return At(v, 9 - pos % 10, 123 + 9 - (pos / 10) % 10, 123 + 9 - pos / 100);
     };
-    EXPECT_LE(grey(0), 1);      // 100
+    EXPECT_LE(grey(0), 1);           // 100
     EXPECT_NEAR(grey(495), 127, 2);  // ~150
-    EXPECT_GE(grey(991), 254);  // 200
-    EXPECT_EQ(grey(992), 0);    // dark outlier
-    EXPECT_EQ(grey(996), 255);  // bright outlier
+    EXPECT_GE(grey(991), 254);       // 200
+    EXPECT_EQ(grey(992), 0);         // dark outlier
+    EXPECT_EQ(grey(996), 255);       // bright outlier
 }
 
 TEST_F(NiftiTest, IntegerSamplesGetTheSameWindowAsTheSameValuesStoredAsFloats) {
@@ -137,7 +139,8 @@ TEST_F(NiftiTest, IntegerSamplesGetTheSameWindowAsTheSameValuesStoredAsFloats) {
     // greys must equal those of the sorted float samples, for a rising and
     // a falling rescale, outliers included.
     std::mt19937 rng(3);
-    for (auto [type, top] : {std::pair{zxtest::kNiftiInt16, 3000}, std::pair{zxtest::kNiftiUInt8, 255}}) {
+    for (auto [type, top] :
+         {std::pair{zxtest::kNiftiInt16, 3000}, std::pair{zxtest::kNiftiUInt8, 255}}) {
         for (double slope : {1.5, -2.0}) {
             SCOPED_TRACE(slope);
             NiftiFields s;

@@ -1,5 +1,7 @@
 // The plane-by-plane resampling against the plain whole-image reference,
 // and the grid plan's refusal of geometry no scanner writes.
+#include "convert/plane_stream.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -11,7 +13,6 @@
 #include <vector>
 
 #include "convert/pipeline.h"
-#include "convert/plane_stream.h"
 #include "support/reference_resampler.h"
 
 namespace {
@@ -34,7 +35,8 @@ TEST(PlaneStream, GivesTheReferenceResultPlaneByPlaneFromTwoThreads) {
         zx::PlaneStream stream(dims, image.voxelToWorld, "planes", image.window);
         const std::int64_t plane = dims[0] * dims[1];
         auto feed = [&](std::int64_t first) {
-            for (std::int64_t k = first; k < dims[2]; k += 2) stream.Add(k, samples.data() + k * plane, image.scaling);
+            for (std::int64_t k = first; k < dims[2]; k += 2)
+                stream.Add(k, samples.data() + k * plane, image.scaling);
         };
         std::thread other(feed, 1);
         feed(0);

@@ -1,6 +1,7 @@
 // The zxconvert command line: phantom, section, stack and nifti, with their
 // failures. Runs the real executable.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -8,14 +9,13 @@
 #include <QProcess>
 #include <algorithm>
 #include <cstring>
-#include <unistd.h>
 #include <utility>
 
+#include "convert/dicom_series.h"
+#include "convert/nifti.h"
 #include "core/render/sections.h"
 #include "core/volume/vmr_file.h"
 #include "core/volume/volume.h"
-#include "convert/dicom_series.h"
-#include "convert/nifti.h"
 #include "support/dicom_bytes.h"
 #include "support/nifti_writer.h"
 #include "support/temp_dir.h"
@@ -33,7 +33,8 @@ RunResult Zx(const QStringList& args) {
     p.start(QStringLiteral(ZXCONVERT_PATH), args);
     p.waitForFinished(120000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardError()), QString::fromUtf8(p.readAllStandardOutput())};
+            QString::fromUtf8(p.readAllStandardError()),
+            QString::fromUtf8(p.readAllStandardOutput())};
 }
 
 class Zxconvert : public ::testing::Test {
@@ -59,7 +60,10 @@ TEST_F(Zxconvert, SectionWritesWhatTheViewerRenders) {
     const auto bytes = zxtest::Pattern(180 * 65536, 6);
     const QString vol = dir.Write(QStringLiteral("v.vmr"), bytes);
     const QString out = dir.Path(QStringLiteral("cor.bmp"));
-    ASSERT_EQ(Zx({QStringLiteral("section"), vol, QStringLiteral("--cor"), QStringLiteral("77"), out}).code, 0);
+    ASSERT_EQ(
+        Zx({QStringLiteral("section"), vol, QStringLiteral("--cor"), QStringLiteral("77"), out})
+            .code,
+        0);
     EXPECT_EQ(QFile(out).size(), 196662);  // 24-bit, 256 × 256
     QImage bmp(out);
     ASSERT_EQ(bmp.size(), QSize(256, 256));
@@ -68,7 +72,8 @@ TEST_F(Zxconvert, SectionWritesWhatTheViewerRenders) {
     QImage expected = zx::NewSectionBitmap();
     zx::RenderCoronal(volume.data(), 77, 180, 38, expected);
     for (int r = 0; r < 256; r += 5)
-        for (int c = 0; c < 256; ++c) ASSERT_EQ(bmp.pixel(c, r) & 0xffffff, expected.pixel(c, r) & 0xffffff);
+        for (int c = 0; c < 256; ++c)
+            ASSERT_EQ(bmp.pixel(c, r) & 0xffffff, expected.pixel(c, r) & 0xffffff);
     EXPECT_EQ(bmp.pixel(10, 10) & 0xffffff, 0u);  // black margin left of plane 0
 }
 
@@ -81,8 +86,11 @@ TEST_F(Zxconvert, StackBuildsPlanesThroughTheSameAssembly) {
         img.save(files.back(), "BMP");
     }
     const QString out = dir.Path(QStringLiteral("s.vmr"));
-    ASSERT_EQ(Zx(QStringList{QStringLiteral("stack"), QStringLiteral("--sag"), QStringLiteral("--depth"),
-                             QStringLiteral("2"), out} + files).code, 0);
+    ASSERT_EQ(Zx(QStringList{QStringLiteral("stack"), QStringLiteral("--sag"),
+                             QStringLiteral("--depth"), QStringLiteral("2"), out} +
+                 files)
+                  .code,
+              0);
     QFile f(out);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray d = f.readAll();
@@ -91,7 +99,8 @@ TEST_F(Zxconvert, StackBuildsPlanesThroughTheSameAssembly) {
     EXPECT_EQ(std::uint8_t(d[5 * 65536 + 10]), 150);
 
     const QString cor = dir.Path(QStringLiteral("c.vmr"));
-    ASSERT_EQ(Zx(QStringList{QStringLiteral("stack"), QStringLiteral("--cor"), cor} + files).code, 0);
+    ASSERT_EQ(Zx(QStringList{QStringLiteral("stack"), QStringLiteral("--cor"), cor} + files).code,
+              0);
     EXPECT_EQ(QFile(cor).size(), 255 * 65536);
     // Pictures carry no size: the voxel edge is unknown.
     EXPECT_EQ(Zx({QStringLiteral("info"), out}).out,
@@ -109,12 +118,14 @@ TEST_F(Zxconvert, BadInputFailsClearlyAndLeavesNoFile) {
         {},
         {QStringLiteral("frobnicate")},
         {QStringLiteral("phantom")},
-        {QStringLiteral("section"), dir.Path(QStringLiteral("missing.vmr")), QStringLiteral("--sag"), QStringLiteral("3"), bmpOut},
+        {QStringLiteral("section"), dir.Path(QStringLiteral("missing.vmr")),
+         QStringLiteral("--sag"), QStringLiteral("3"), bmpOut},
         {QStringLiteral("section"), out, QStringLiteral("--sag"), QStringLiteral("256"), bmpOut},
         {QStringLiteral("section"), out, QStringLiteral("--oblique"), QStringLiteral("3"), bmpOut},
         {QStringLiteral("stack"), QStringLiteral("--sag"), out, good},
         {QStringLiteral("stack"), out, good, good},
-        {QStringLiteral("stack"), QStringLiteral("--tra"), QStringLiteral("--depth"), QStringLiteral("5"), out, good, good},
+        {QStringLiteral("stack"), QStringLiteral("--tra"), QStringLiteral("--depth"),
+         QStringLiteral("5"), out, good, good},
         {QStringLiteral("stack"), QStringLiteral("--sag"), out, good, notBmp},
         {QStringLiteral("nifti"), notBmp, out},
     };
@@ -125,7 +136,8 @@ TEST_F(Zxconvert, BadInputFailsClearlyAndLeavesNoFile) {
         EXPECT_FALSE(QFile::exists(out)) << args.join(u' ').toStdString();
         EXPECT_FALSE(QFile::exists(bmpOut)) << args.join(u' ').toStdString();
     }
-    QStringList many{QStringLiteral("stack"), QStringLiteral("--sag"), QStringLiteral("--depth"), QStringLiteral("2"), out};
+    QStringList many{QStringLiteral("stack"), QStringLiteral("--sag"), QStringLiteral("--depth"),
+                     QStringLiteral("2"), out};
     for (int i = 0; i < 128; ++i) many << good;
     EXPECT_NE(Zx(many).code, 0);
     EXPECT_FALSE(QFile::exists(out));
@@ -148,11 +160,13 @@ std::vector<std::uint8_t> TinyNifti() {
 /// The file's bytes equal the first `planes` planes of `voxels`.
 ::testing::AssertionResult SameVolume(const QByteArray& file, const zx::ConvertedVolume& v) {
     if (file.size() != qsizetype(v.planes) * 65536)
-        return ::testing::AssertionFailure() << file.size() << " bytes for " << v.planes << " planes";
+        return ::testing::AssertionFailure()
+               << file.size() << " bytes for " << v.planes << " planes";
     if (std::all_of(file.begin(), file.end(), [](char c) { return c == 0; }))
         return ::testing::AssertionFailure() << "an empty volume";
     if (std::memcmp(file.constData(), v.voxels.data(), std::size_t(file.size())) != 0)
-        return ::testing::AssertionFailure() << "the bytes differ from the conversion in this process";
+        return ::testing::AssertionFailure()
+               << "the bytes differ from the conversion in this process";
     return ::testing::AssertionSuccess();
 }
 
@@ -166,12 +180,14 @@ TEST_F(Zxconvert, NiftiAndDicomSeriesBecomeTheVolumeTheViewerShows) {
     const QByteArray d = f.readAll();
     EXPECT_TRUE(SameVolume(d, zx::ConvertNifti(in.toStdString())));
     // 4 voxels of 1 mm: the viewer's voxels keep the 1 mm edge.
-    EXPECT_TRUE(Zx({QStringLiteral("info"), out}).out.startsWith(QStringLiteral("planes: 4\nedge_mm: 1\n")));
+    EXPECT_TRUE(Zx({QStringLiteral("info"), out})
+                    .out.startsWith(QStringLiteral("planes: 4\nedge_mm: 1\n")));
     // The brightest voxel lies in the first plane (the patient's right),
     // in the upper rows and the front columns.
-    const int at = int(std::max_element(d.begin(), d.end(), [](char a, char b) {
-                           return std::uint8_t(a) < std::uint8_t(b);
-                       }) - d.begin());
+    const int at =
+        int(std::max_element(d.begin(), d.end(),
+                             [](char a, char b) { return std::uint8_t(a) < std::uint8_t(b); }) -
+            d.begin());
     EXPECT_LT(at / 65536, 4);
     EXPECT_LT((at % 65536) / 256, 128);
     EXPECT_LT(at % 256, 128);
@@ -181,9 +197,11 @@ TEST_F(Zxconvert, NiftiAndDicomSeriesBecomeTheVolumeTheViewerShows) {
     for (int k = 0; k < 3; ++k) {
         std::vector<std::uint16_t> samples(24 * 24);
         for (int i = 0; i < 24 * 24; ++i) samples[std::size_t(i)] = std::uint16_t(300 * k + i / 24);
-        dir.Write(QStringLiteral("serie/%1.dcm").arg(k), zxtest::AxialSlice(24, 24, 3.0 * k, samples));
+        dir.Write(QStringLiteral("serie/%1.dcm").arg(k),
+                  zxtest::AxialSlice(24, 24, 3.0 * k, samples));
     }
-    const QString serie = dir.Path(QStringLiteral("serie")), vmr = dir.Path(QStringLiteral("serie.vmr"));
+    const QString serie = dir.Path(QStringLiteral("serie")),
+                  vmr = dir.Path(QStringLiteral("serie.vmr"));
     const RunResult rs = Zx({QStringLiteral("dicom-series"), serie, vmr});
     ASSERT_EQ(rs.code, 0) << rs.err.toStdString();
     QFile fs(vmr);
@@ -195,17 +213,23 @@ TEST_F(Zxconvert, NiftiAndDicomSeriesBecomeTheVolumeTheViewerShows) {
 namespace {
 
 TEST_F(Zxconvert, DicomExportAndWebWriteWhatTheViewerWrites) {
-    const QString mr = QStringLiteral("/usr/lib/python3/dist-packages/pydicom/data/test_files/MR_small.dcm");
+    const QString mr =
+        QStringLiteral("/usr/lib/python3/dist-packages/pydicom/data/test_files/MR_small.dcm");
     const QString bmp = dir.Path(QStringLiteral("mr.bmp"));
-    ASSERT_EQ(Zx({QStringLiteral("dicom"), mr, bmp, QStringLiteral("--center"), QStringLiteral("1000"),
-                  QStringLiteral("--width"), QStringLiteral("2000")}).code, 0);
+    ASSERT_EQ(Zx({QStringLiteral("dicom"), mr, bmp, QStringLiteral("--center"),
+                  QStringLiteral("1000"), QStringLiteral("--width"), QStringLiteral("2000")})
+                  .code,
+              0);
     const QImage pic(bmp);
     ASSERT_EQ(pic.size(), QSize(64, 64));
     EXPECT_EQ(qRed(pic.pixel(20, 10)), 40);  // sample 316: 256 · 316 / 2000 = 40.4
 
     const auto bytes = zxtest::Pattern(180 * 65536, 3);
     const QString vol = dir.Write(QStringLiteral("v.vmr"), bytes);
-    ASSERT_EQ(Zx({QStringLiteral("export"), QStringLiteral("--tra"), vol, dir.Path(QStringLiteral("t-"))}).code, 0);
+    ASSERT_EQ(
+        Zx({QStringLiteral("export"), QStringLiteral("--tra"), vol, dir.Path(QStringLiteral("t-"))})
+            .code,
+        0);
     EXPECT_EQ(QFile(dir.Path(QStringLiteral("t-255.bmp"))).size(), 196662);
     const QImage t0(dir.Path(QStringLiteral("t-7.bmp")));
     EXPECT_EQ(qRed(t0.pixel(37, 5)), 0);  // left of the data
@@ -232,17 +256,23 @@ TEST_F(Zxconvert, RefusesOutputsThatWouldDestroyInputsAndHelps) {
     const QByteArray volume = QByteArray(2 * 65536, char(77));
     const QString x0 = dir.Write(QStringLiteral("x0.bmp"), volume);
     const QString vol = dir.Write(QStringLiteral("v.vmr"), volume);
-    ASSERT_EQ(::link(QFile::encodeName(vol).constData(), QFile::encodeName(dir.Path(QStringLiteral("h1.bmp"))).constData()), 0);
+    ASSERT_EQ(::link(QFile::encodeName(vol).constData(),
+                     QFile::encodeName(dir.Path(QStringLiteral("h1.bmp"))).constData()),
+              0);
     QDir(dir.Root()).mkdir(QStringLiteral("w"));
-    ASSERT_EQ(::link(QFile::encodeName(vol).constData(), QFile::encodeName(dir.Path(QStringLiteral("w/tra_2.bmp"))).constData()), 0);
+    ASSERT_EQ(::link(QFile::encodeName(vol).constData(),
+                     QFile::encodeName(dir.Path(QStringLiteral("w/tra_2.bmp"))).constData()),
+              0);
     const QList<QStringList> clashes = {
         {QStringLiteral("export"), QStringLiteral("--sag"), x0, dir.Path(QStringLiteral("x"))},
         {QStringLiteral("export"), QStringLiteral("--tra"), vol, dir.Path(QStringLiteral("h"))},
         {QStringLiteral("web"), vol, dir.Path(QStringLiteral("w"))},
         {QStringLiteral("web"), vol, QString()},  // would write into the root folder
         {QStringLiteral("web"), vol},
-        {QStringLiteral("web"), vol, dir.Path(QStringLiteral("w")), QStringLiteral("--start"), QStringLiteral("-100000,0,0")},
-        {QStringLiteral("web"), vol, dir.Path(QStringLiteral("w")), QStringLiteral("--start"), QStringLiteral("0,256,0")},
+        {QStringLiteral("web"), vol, dir.Path(QStringLiteral("w")), QStringLiteral("--start"),
+         QStringLiteral("-100000,0,0")},
+        {QStringLiteral("web"), vol, dir.Path(QStringLiteral("w")), QStringLiteral("--start"),
+         QStringLiteral("0,256,0")},
     };
     for (const QStringList& args : clashes) {
         const RunResult r = Zx(args);
@@ -259,11 +289,15 @@ TEST_F(Zxconvert, RefusesOutputsThatWouldDestroyInputsAndHelps) {
     // A volume without a single plane is nothing to show.
     const QString empty = dir.Write(QStringLiteral("empty.vmr"), QByteArray());
     const QString sec = dir.Path(QStringLiteral("sec.bmp"));
-    const RunResult r = Zx({QStringLiteral("section"), empty, QStringLiteral("--sag"), QStringLiteral("3"), sec});
+    const RunResult r =
+        Zx({QStringLiteral("section"), empty, QStringLiteral("--sag"), QStringLiteral("3"), sec});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("Die Volumendatei ist leer"))) << r.err.toStdString();
     EXPECT_FALSE(QFile::exists(sec));
-    EXPECT_EQ(Zx({QStringLiteral("export"), QStringLiteral("--sag"), empty, dir.Path(QStringLiteral("e"))}).code, 1);
+    EXPECT_EQ(Zx({QStringLiteral("export"), QStringLiteral("--sag"), empty,
+                  dir.Path(QStringLiteral("e"))})
+                  .code,
+              1);
 
     EXPECT_EQ(Zx({QStringLiteral("--help")}).code, 0);
     EXPECT_EQ(Zx({QStringLiteral("nifti"), QStringLiteral("--help")}).code, 0);
@@ -276,7 +310,8 @@ TEST_F(Zxconvert, AFailedExportLeavesTheFolderAsItWas) {
     root.mkdir(QStringLiteral("w"));
     dir.Write(QStringLiteral("w/sag_1.bmp"), QByteArray("old picture"));
     dir.Write(QStringLiteral("w/t-3.bmp"), QByteArray("old slice"));
-    root.mkdir(QStringLiteral("w/tra_5.bmp"));  // the web export's 59th picture cannot take its name
+    root.mkdir(
+        QStringLiteral("w/tra_5.bmp"));  // the web export's 59th picture cannot take its name
     root.mkdir(QStringLiteral("w/t-200.bmp"));
     const QDir w(dir.Path(QStringLiteral("w")));
     const QStringList before = w.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
@@ -287,10 +322,12 @@ TEST_F(Zxconvert, AFailedExportLeavesTheFolderAsItWas) {
     for (const QStringList& args : runs) {
         const RunResult r = Zx(args);
         EXPECT_EQ(r.code, 1) << args.join(u' ').toStdString();
-        EXPECT_TRUE(r.err.contains(QStringLiteral(".bmp kann nicht erstellt werden"))) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral(".bmp kann nicht erstellt werden")))
+            << r.err.toStdString();
         EXPECT_EQ(w.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
     }
-    for (const auto& [name, bytes] : {std::pair{"w/sag_1.bmp", "old picture"}, std::pair{"w/t-3.bmp", "old slice"}}) {
+    for (const auto& [name, bytes] :
+         {std::pair{"w/sag_1.bmp", "old picture"}, std::pair{"w/t-3.bmp", "old slice"}}) {
         QFile f(dir.Path(QString::fromLatin1(name)));
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_EQ(f.readAll(), QByteArray(bytes)) << name;
@@ -300,18 +337,24 @@ TEST_F(Zxconvert, AFailedExportLeavesTheFolderAsItWas) {
 TEST_F(Zxconvert, RenderWritesThe3DViewAndRefusesBadCalls) {
     const QString vol = dir.Path(QStringLiteral("p.vmr")), out = dir.Path(QStringLiteral("r.png"));
     ASSERT_EQ(Zx({QStringLiteral("phantom"), vol}).code, 0);
-    ASSERT_EQ(Zx({QStringLiteral("render"), vol, out, QStringLiteral("--size"), QStringLiteral("64"),
-                  QStringLiteral("--azimuth"), QStringLiteral("30"), QStringLiteral("--cut"),
-                  QStringLiteral("128,128,128")})
+    ASSERT_EQ(Zx({QStringLiteral("render"), vol, out, QStringLiteral("--size"),
+                  QStringLiteral("64"), QStringLiteral("--azimuth"), QStringLiteral("30"),
+                  QStringLiteral("--cut"), QStringLiteral("128,128,128")})
                   .code,
               0);
     const QImage png(out);
     ASSERT_EQ(png.size(), QSize(64, 64));
-    EXPECT_EQ(png.pixel(0, 0) & 0xffffff, 0u);  // background
+    EXPECT_EQ(png.pixel(0, 0) & 0xffffff, 0u);    // background
     EXPECT_NE(png.pixel(32, 32) & 0xffffff, 0u);  // head
     const QString bad = dir.Path(QStringLiteral("bad.png"));
-    EXPECT_EQ(Zx({QStringLiteral("render"), vol, bad, QStringLiteral("--mode"), QStringLiteral("x")}).code, 2);
-    EXPECT_EQ(Zx({QStringLiteral("render"), vol, bad, QStringLiteral("--cut"), QStringLiteral("1,2")}).code, 2);
+    EXPECT_EQ(
+        Zx({QStringLiteral("render"), vol, bad, QStringLiteral("--mode"), QStringLiteral("x")})
+            .code,
+        2);
+    EXPECT_EQ(
+        Zx({QStringLiteral("render"), vol, bad, QStringLiteral("--cut"), QStringLiteral("1,2")})
+            .code,
+        2);
     EXPECT_EQ(Zx({QStringLiteral("render"), vol, vol}).code, 2);
     EXPECT_EQ(Zx({QStringLiteral("render"), dir.Path(QStringLiteral("none.vmr")), bad}).code, 1);
     EXPECT_FALSE(QFile::exists(bad));

@@ -1,5 +1,7 @@
 // Bitmap stacks turned into planes: the orientation table, depth, centring,
 // pictures of other sizes, and the BMP variants a user may have.
+#include "core/volume/bmp_stack.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -9,7 +11,6 @@
 #include <QStandardPaths>
 #include <QtEndian>
 
-#include "core/volume/bmp_stack.h"
 #include "core/volume/runtime_error.h"
 #include "core/volume/volume.h"
 #include "support/temp_dir.h"
@@ -75,8 +76,9 @@ TEST_F(StackTest, SmallPicturesArePaddedWhiteAndLargeOnesCut) {
 
 TEST_F(StackTest, UnreadableFilesRaiseErrors) {
     const QString good = Picture("a.bmp", 256, 256, 0);
-    EXPECT_THROW(zx::AssembleStack({good, dir.Path("missing.bmp")}, 1, Orientation::Sag, volume.data()),
-                 zx::RuntimeError);
+    EXPECT_THROW(
+        zx::AssembleStack({good, dir.Path("missing.bmp")}, 1, Orientation::Sag, volume.data()),
+        zx::RuntimeError);
     const QString notBmp = dir.Write("volume.vmr", QByteArray(70000, 'x'));
     try {
         zx::AssembleStack({good, notBmp}, 1, Orientation::Sag, volume.data());
@@ -98,7 +100,8 @@ TEST_F(StackTest, BmpVariantsKeepTheRedComponent) {
     {
         QImage img(32, 16, QImage::Format_RGB32);
         for (int r = 0; r < 16; ++r)
-            for (int c = 0; c < 32; ++c) img.setPixel(c, r, c < 16 ? qRgb(200, 10, 10) : qRgb(40, 40, 40));
+            for (int c = 0; c < 32; ++c)
+                img.setPixel(c, r, c < 16 ? qRgb(200, 10, 10) : qRgb(40, 40, 40));
         img.setPixel(0, 0, qRgb(120, 0, 0));  // marks the top-left corner
         ASSERT_TRUE(img.save(ppm, "PPM"));
     }
@@ -107,10 +110,17 @@ TEST_F(StackTest, BmpVariantsKeepTheRedComponent) {
         QStringList args;
     };
     const Variant variants[] = {
-        {"pal8.bmp", {QStringLiteral("-type"), QStringLiteral("Palette"), QStringLiteral("-colors"), QStringLiteral("16"), QStringLiteral("BMP3:%1")}},
-        {"rgb24.bmp", {QStringLiteral("-type"), QStringLiteral("TrueColor"), QStringLiteral("BMP3:%1")}},
-        {"rgb32.bmp", {QStringLiteral("-type"), QStringLiteral("TrueColorAlpha"), QStringLiteral("-alpha"), QStringLiteral("on"), QStringLiteral("BMP:%1")}},
-        {"rle8.bmp", {QStringLiteral("-type"), QStringLiteral("Palette"), QStringLiteral("-compress"), QStringLiteral("RLE"), QStringLiteral("BMP3:%1")}},
+        {"pal8.bmp",
+         {QStringLiteral("-type"), QStringLiteral("Palette"), QStringLiteral("-colors"),
+          QStringLiteral("16"), QStringLiteral("BMP3:%1")}},
+        {"rgb24.bmp",
+         {QStringLiteral("-type"), QStringLiteral("TrueColor"), QStringLiteral("BMP3:%1")}},
+        {"rgb32.bmp",
+         {QStringLiteral("-type"), QStringLiteral("TrueColorAlpha"), QStringLiteral("-alpha"),
+          QStringLiteral("on"), QStringLiteral("BMP:%1")}},
+        {"rle8.bmp",
+         {QStringLiteral("-type"), QStringLiteral("Palette"), QStringLiteral("-compress"),
+          QStringLiteral("RLE"), QStringLiteral("BMP3:%1")}},
     };
     for (const Variant& v : variants) {
         const QString out = dir.Path(QString::fromLatin1(v.name));

@@ -1,9 +1,10 @@
 // Crosshair geometry: arms, gap, thickness, the centre square and clamping.
+#include "core/render/crosshair.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 
-#include "core/render/crosshair.h"
 #include "core/render/sections.h"
 
 namespace {
@@ -56,7 +57,8 @@ TEST(Crosshair, GapZeroArmsMeetAtTheCentre) {
 
 TEST(Crosshair, ThicknessThreeGivesWideArmsAndATwoByTwoSquare) {
     const Pixels red = Draw(100, 100, {30, 3, 10});
-    for (const auto& p : Pixels{{99, 99}, {100, 99}, {99, 100}, {100, 100}}) EXPECT_TRUE(red.count(p));
+    for (const auto& p : Pixels{{99, 99}, {100, 99}, {99, 100}, {100, 100}})
+        EXPECT_TRUE(red.count(p));
     EXPECT_FALSE(red.count({101, 101}));
     EXPECT_FALSE(red.count({98, 98}));
     // Upper arm: three columns wide, from distance 10 up to 29.

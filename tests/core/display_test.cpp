@@ -39,7 +39,7 @@ TEST(DisplayWindow, TableFollowsTheLinearWindow) {
     // Centre 100, width 51: black up to 74.5, white above 124.5.
     const zx::WindowTable t = zx::MakeWindowTable({100, 51, zx::ColourMap::Grey});
     EXPECT_EQ(t[74], qRgb(0, 0, 0));
-    EXPECT_EQ(t[75], qRgb(3, 3, 3));        // (75 − 99.5)/50 + 0.5 = 0.01
+    EXPECT_EQ(t[75], qRgb(3, 3, 3));         // (75 − 99.5)/50 + 0.5 = 0.01
     EXPECT_EQ(t[100], qRgb(130, 130, 130));  // 0.51
     EXPECT_EQ(t[124], qRgb(252, 252, 252));  // 0.99
     EXPECT_EQ(t[125], qRgb(255, 255, 255));

@@ -1,18 +1,19 @@
 // The import window's reader: the DICOM byte scan, the sample read and its
 // statistics, the grey window, and refusals of what it cannot show.
+#include "core/import/image_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
 
 #include "core/volume/runtime_error.h"
-#include "core/import/image_reader.h"
 #include "support/dicom_bytes.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-using zxtest::DicomFile;
 using zxtest::DicomFields;
+using zxtest::DicomFile;
 
 class Reader : public ::testing::Test {
 protected:
@@ -163,7 +164,8 @@ TEST_F(Reader, RefusesWhatItCannotShowAndKeepsItsState) {
         r->OpenAFile(path, caption);
         ADD_FAILURE() << "a file past the limit was scanned";
     } catch (const zx::RuntimeError& e) {
-        EXPECT_TRUE(e.text().startsWith(QString::fromUtf8("Datei zu groß"))) << e.text().toStdString();
+        EXPECT_TRUE(e.text().startsWith(QString::fromUtf8("Datei zu groß")))
+            << e.text().toStdString();
     }
     EXPECT_EQ(r->Rows, 256);
     // At the limit the whole file is scanned, 256 KiB at a time: a Rows
@@ -193,8 +195,10 @@ TEST(ReaderRealFiles, PydicomTestFilesShowTheirPixelValues) {
     };
     // Reference values as pydicom decodes them; the greys in the window
     // centre 500, width 1000 (samples 0 … 1000): 256 · value / 1000 rounded.
-    for (const Case& k : {Case{"MR_small.dcm", 64, 64, 10, 20, 316, 81}, Case{"MR_small_implicit.dcm", 64, 64, 10, 20, 316, 81},
-                          Case{"MR_small_padded.dcm", 64, 64, 0, 0, 905, 232}, Case{"CT_small.dcm", 128, 128, 10, 20, 185, 47}}) {
+    for (const Case& k : {Case{"MR_small.dcm", 64, 64, 10, 20, 316, 81},
+                          Case{"MR_small_implicit.dcm", 64, 64, 10, 20, 316, 81},
+                          Case{"MR_small_padded.dcm", 64, 64, 0, 0, 905, 232},
+                          Case{"CT_small.dcm", 128, 128, 10, 20, 185, 47}}) {
         const QString path = base + QString::fromLatin1(k.name);
         ASSERT_TRUE(QFile::exists(path)) << k.name << ": the install script brings python3-pydicom";
         auto r = std::make_unique<zx::TImageReader>();
@@ -210,7 +214,8 @@ TEST(ReaderRealFiles, PydicomTestFilesShowTheirPixelValues) {
     }
     auto r = std::make_unique<zx::TImageReader>();
     QString caption;
-    EXPECT_THROW(r->OpenAFile(base + QStringLiteral("MR_small_bigendian.dcm"), caption), zx::RuntimeError);
+    EXPECT_THROW(r->OpenAFile(base + QStringLiteral("MR_small_bigendian.dcm"), caption),
+                 zx::RuntimeError);
 }
 
 }  // namespace

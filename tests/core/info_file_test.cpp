@@ -1,10 +1,11 @@
 // The ".zxi" info file: tags, counts, the picture and damaged files.
+#include "core/volume/info_file.h"
+
 #include <gtest/gtest.h>
 
 #include <QBuffer>
 #include <QImage>
 
-#include "core/volume/info_file.h"
 #include "core/volume/runtime_error.h"
 #include "support/temp_dir.h"
 
@@ -49,13 +50,16 @@ class InfoFileTest : public ::testing::Test {
 protected:
     zxtest::TempDir dir;
     zx::InfoFile Read(const Builder& b) { return zx::ReadInfoFile(dir.Write("v.zxi", b.Bytes())); }
-    zx::InfoFile ReadBytes(const QByteArray& bytes) { return zx::ReadInfoFile(dir.Write("v.zxi", bytes)); }
+    zx::InfoFile ReadBytes(const QByteArray& bytes) {
+        return zx::ReadInfoFile(dir.Write("v.zxi", bytes));
+    }
 };
 
 TEST_F(InfoFileTest, GoodFileGivesCommentsInOrderAndThePicture) {
     const zx::InfoFile info = Read(Builder{});
     EXPECT_EQ(info.stop, Stop::None);
-    EXPECT_EQ(info.comments, (QStringList{QStringLiteral("Kopf, T1"), QStringLiteral("Ein Kommentar")}));
+    EXPECT_EQ(info.comments,
+              (QStringList{QStringLiteral("Kopf, T1"), QStringLiteral("Ein Kommentar")}));
     EXPECT_TRUE(info.bitmapsTagRead);
     EXPECT_EQ(info.picture.size(), QSize(200, 200));
     EXPECT_EQ(info.picture.pixel(150, 150) & 0xffffffu, qRgb(10, 20, 30) & 0xffffffu);

@@ -1,5 +1,7 @@
 // The 3-D view's ray caster: projections along the axes, the cut faces
 // against the section pictures, and picking.
+#include "core/render3d/render3d.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "core/render/sections.h"
-#include "core/render3d/render3d.h"
 #include "core/volume/volume.h"
 
 namespace {
@@ -21,7 +22,8 @@ std::vector<std::uint8_t> RandomVolume(bool sparse) {
     std::mt19937 rng(11);
     for (auto& b : v) {
         const unsigned r = rng();
-        b = sparse ? ((r & 63) == 0 ? std::uint8_t(1 + (r >> 8) % 255) : 0) : std::uint8_t(1 + r % 255);
+        b = sparse ? ((r & 63) == 0 ? std::uint8_t(1 + (r >> 8) % 255) : 0)
+                   : std::uint8_t(1 + r % 255);
     }
     return v;
 }
@@ -129,7 +131,8 @@ TEST(Render3D, PickFindsTheVoxelDrawnAtAPixel) {
     ASSERT_TRUE(v);
     EXPECT_EQ(vol[VoxelIndex(v->x, v->y, v->z)], 200);
     // Seen from the patient's left, in front and above: x + 1, y − 1, z − 1.
-    EXPECT_TRUE(vol[VoxelIndex(v->x + 1, v->y, v->z)] == 0 || vol[VoxelIndex(v->x, v->y - 1, v->z)] == 0 ||
+    EXPECT_TRUE(vol[VoxelIndex(v->x + 1, v->y, v->z)] == 0 ||
+                vol[VoxelIndex(v->x, v->y - 1, v->z)] == 0 ||
                 vol[VoxelIndex(v->x, v->y, v->z - 1)] == 0);
 }
 

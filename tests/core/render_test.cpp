@@ -99,15 +99,18 @@ TEST_P(SideSections, CoronalAndTransversalMatchTheReferenceAndKeepMargins) {
         zx::RenderCoronalFromCopy(CoronalCopy().data(), plane, m.count, m.offset, fromCopy);
         ASSERT_EQ(fromCopy, cor) << "coronal copy, plane " << plane;
         QImage traFromCopy = Marked();
-        zx::RenderTransversalFromCopy(TransversalCopy().data(), plane, m.count, m.offset, traFromCopy);
+        zx::RenderTransversalFromCopy(TransversalCopy().data(), plane, m.count, m.offset,
+                                      traFromCopy);
         ASSERT_EQ(traFromCopy, tra) << "transversal copy, plane " << plane;
         for (int r = 0; r < 256; ++r) {
             for (int c = 0; c < 256; ++c) {
                 const int k = c - m.offset;
                 const bool data = k >= 0 && k < m.count;
-                ASSERT_EQ(cor.pixel(c, r), data ? GreyToColor(vol[VoxelIndex(k, plane, r)]) : kMarker)
+                ASSERT_EQ(cor.pixel(c, r),
+                          data ? GreyToColor(vol[VoxelIndex(k, plane, r)]) : kMarker)
                     << "coronal " << plane << " c " << c << " r " << r;
-                ASSERT_EQ(tra.pixel(c, r), data ? GreyToColor(vol[VoxelIndex(k, r, plane)]) : kMarker)
+                ASSERT_EQ(tra.pixel(c, r),
+                          data ? GreyToColor(vol[VoxelIndex(k, r, plane)]) : kMarker)
                     << "transversal " << plane << " c " << c << " r " << r;
             }
         }

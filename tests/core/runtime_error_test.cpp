@@ -1,5 +1,7 @@
 // Integer conversion, the runtime's German messages, and what happens when
 // a writer or a split loop fails.
+#include "core/volume/runtime_error.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,7 +11,6 @@
 #include <thread>
 
 #include "core/volume/bmp_write.h"
-#include "core/volume/runtime_error.h"
 #include "core/volume/two_halves.h"
 #include "support/temp_dir.h"
 
@@ -51,7 +52,8 @@ TEST(IoErrorText, MapsOperatingSystemErrors) {
 
 TEST(SaveBmp24, TheMessageKeepsQtsReason) {
     zxtest::TempDir dir;
-    const QString path = dir.Write(QStringLiteral("datei"), QByteArray("x")) + QStringLiteral("/bild.bmp");
+    const QString path =
+        dir.Write(QStringLiteral("datei"), QByteArray("x")) + QStringLiteral("/bild.bmp");
     QImage picture(4, 4, QImage::Format_RGB32);
     try {
         zx::SaveBmp24(picture, path);  // its folder is a file

@@ -6,8 +6,6 @@
 
 #include <QDir>
 #include <csignal>
-
-#include <QDir>
 #include <cstring>
 
 #include "core/volume/runtime_error.h"
@@ -132,8 +130,10 @@ TEST(VmrWriter, AWriteFailingPartWayLeavesTheOldFileByteForByte) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray now = f.readAll();
-    EXPECT_TRUE(now == QByteArray(reinterpret_cast<const char*>(old.data()), qsizetype(old.size())));
-    EXPECT_EQ(QDir(dir.Root()).entryList(QDir::Files | QDir::Hidden).size(), 1);  // no temporary file left
+    EXPECT_TRUE(now ==
+                QByteArray(reinterpret_cast<const char*>(old.data()), qsizetype(old.size())));
+    EXPECT_EQ(QDir(dir.Root()).entryList(QDir::Files | QDir::Hidden).size(),
+              1);  // no temporary file left
 }
 
 TEST(VmrFifo, APipeIsRefusedWithoutWaiting) {

@@ -13,7 +13,7 @@ struct DicomFields {
     int rows = 256, columns = 256;
     bool explicitVr = false;
     int bitsAllocated = 16;
-    QByteArray transferSyntax;  ///< empty: no meta header at all
+    QByteArray transferSyntax;      ///< empty: no meta header at all
     std::int32_t pixelLength = -2;  ///< -2: the length of the samples
 };
 
@@ -22,7 +22,8 @@ inline void PutLe(QByteArray& b, std::uint32_t v, int bytes) {
 }
 
 /// One element (group, element) with a value, in the chosen layout.
-inline QByteArray Element(int group, int element, const char* vr, const QByteArray& value, bool explicitVr) {
+inline QByteArray Element(int group, int element, const char* vr, const QByteArray& value,
+                          bool explicitVr) {
     QByteArray b;
     PutLe(b, std::uint32_t(group), 2);
     PutLe(b, std::uint32_t(element), 2);
@@ -55,7 +56,8 @@ inline QByteArray DicomFile(const DicomFields& s, const std::vector<std::uint16_
     f += Element(0x0028, 0x0100, "US", U16(s.bitsAllocated), s.explicitVr);
     QByteArray pixels;
     for (std::uint16_t v : samples) PutLe(pixels, v, s.bitsAllocated == 8 ? 1 : 2);
-    const std::uint32_t len = s.pixelLength == -2 ? std::uint32_t(pixels.size()) : std::uint32_t(s.pixelLength);
+    const std::uint32_t len =
+        s.pixelLength == -2 ? std::uint32_t(pixels.size()) : std::uint32_t(s.pixelLength);
     PutLe(f, 0x7FE0, 2);
     PutLe(f, 0x0010, 2);
     if (s.explicitVr) {
@@ -76,7 +78,8 @@ inline QByteArray Text(const char* text, char pad = ' ') {
 /// One axial CT slice of a series, explicit little endian with a full file
 /// meta header: `rows` × `columns` 16-bit samples at the height `zMm`
 /// (image position 0\\0\\zMm, rows along x, columns along y).
-inline QByteArray AxialSlice(int rows, int columns, double zMm, const std::vector<std::uint16_t>& samples) {
+inline QByteArray AxialSlice(int rows, int columns, double zMm,
+                             const std::vector<std::uint16_t>& samples) {
     const char* ct = "1.2.840.10008.5.1.4.1.1.2";
     QByteArray meta;  // version 00 01: OB, two reserved bytes, a 4-byte length
     PutLe(meta, 0x0002, 2), PutLe(meta, 0x0001, 2), meta += "OB", PutLe(meta, 0, 2);
@@ -92,7 +95,8 @@ inline QByteArray AxialSlice(int rows, int columns, double zMm, const std::vecto
     f += Element(0x0008, 0x0016, "UI", Text(ct, '\0'), true);
     f += Element(0x0008, 0x0060, "CS", Text("CT"), true);
     f += Element(0x0020, 0x000E, "UI", Text("1.2.3.4", '\0'), true);
-    f += Element(0x0020, 0x0032, "DS", Text(QByteArray("0\\0\\" + QByteArray::number(zMm)).constData()), true);
+    f += Element(0x0020, 0x0032, "DS",
+                 Text(QByteArray("0\\0\\" + QByteArray::number(zMm)).constData()), true);
     f += Element(0x0020, 0x0037, "DS", Text("1\\0\\0\\0\\1\\0"), true);
     f += Element(0x0028, 0x0002, "US", U16(1), true);
     f += Element(0x0028, 0x0004, "CS", Text("MONOCHROME2"), true);

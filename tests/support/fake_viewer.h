@@ -58,7 +58,10 @@ struct FakeViewer {
                 .menuBar = menuBar,
                 .viewMenu = viewMenu,
                 .helpMenu = helpMenu,
-                .moveTo = [this](int x, int y, int z) { moves.push_back({x, y, z}); },
+                .moveTo =
+                    [this](int x, int y, int z) {
+                        moves.push_back({x, y, z});
+                    },
                 .redisplay = [this] { ++redisplays; },
                 .displayChanged = [this] { ++displayChanges; }};
     }

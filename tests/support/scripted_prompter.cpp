@@ -56,16 +56,15 @@ bool ScriptedPrompter::SaveFile(zx::TSaveDialog& dlg) {
 }
 
 int ScriptedPrompter::ShowModal(QDialog& dlg) {
-    record.push_back({QStringLiteral("modal"), zx::MsgKind::Plain, dlg.objectName(),
-                      dlg.windowTitle(), 0});
+    record.push_back(
+        {QStringLiteral("modal"), zx::MsgKind::Plain, dlg.objectName(), dlg.windowTitle(), 0});
     if (modalAnswers.empty()) return QDialog::Rejected;
     auto a = modalAnswers.front();
     modalAnswers.pop_front();
     return a(dlg);
 }
 
-bool ScriptedPrompter::InputQuery(const QString& caption, const QString& prompt,
-                                  QString& value) {
+bool ScriptedPrompter::InputQuery(const QString& caption, const QString& prompt, QString& value) {
     record.push_back({QStringLiteral("input"), zx::MsgKind::Plain, caption, prompt, 0});
     if (inputAnswers.empty()) return false;
     const std::optional<QString> a = inputAnswers.front();

@@ -15,7 +15,7 @@
 namespace zxtest {
 
 struct Prompt {
-    QString kind;   ///< "message", "open", "save", "modal", "input", "print", "setup"
+    QString kind;  ///< "message", "open", "save", "modal", "input", "print", "setup"
     zx::MsgKind msgKind = zx::MsgKind::Plain;
     QString title;  ///< message title, or the dialog's object name
     QString text;
@@ -31,10 +31,10 @@ public:
     std::deque<int> messageAnswers;                      ///< default: the first button offered
     std::deque<std::optional<QStringList>> openAnswers;  ///< nullopt = cancel; default cancel
     std::deque<std::optional<QString>> saveAnswers;
-    std::deque<std::optional<QString>> folderAnswers;  ///< nullopt = cancel; default cancel
+    std::deque<std::optional<QString>> folderAnswers;       ///< nullopt = cancel; default cancel
     std::deque<std::function<int(QDialog&)>> modalAnswers;  ///< default: reject
     std::deque<std::optional<QString>> inputAnswers;
-    std::function<bool(QPrinter&, int&)> printAnswer;       ///< default: cancel
+    std::function<bool(QPrinter&, int&)> printAnswer;  ///< default: cancel
 
     std::vector<Prompt> record;
     /// The prompts that were message boxes.

@@ -34,7 +34,8 @@ template <class Grey>
                 return ::testing::AssertionFailure()
                        << what << ": pixel (" << offset + k << ", " << r << ") is "
                        << QString::asprintf("#%06x", line[offset + k] & mask).toStdString()
-                       << ", the volume says " << QString::asprintf("#%06x", want & mask).toStdString();
+                       << ", the volume says "
+                       << QString::asprintf("#%06x", want & mask).toStdString();
         }
     }
     return ::testing::AssertionSuccess();
@@ -42,7 +43,8 @@ template <class Grey>
 
 /// The columns of the coronal and transversal pictures beside the planes
 /// are black: nothing of a wider volume shown before stays there.
-inline ::testing::AssertionResult SidesBlack(const char* what, const QImage& bmp, int offset, int count) {
+inline ::testing::AssertionResult SidesBlack(const char* what, const QImage& bmp, int offset,
+                                             int count) {
     for (int r = 0; r < 256; ++r) {
         const auto* line = reinterpret_cast<const QRgb*>(bmp.constScanLine(r));
         for (int c = 0; c < 256; ++c)
@@ -56,24 +58,26 @@ inline ::testing::AssertionResult SidesBlack(const char* what, const QImage& bmp
 /// Section `plane` of `view` (1 sagittal, 2 coronal, 3 transversal) of
 /// the volume, as the main window must draw it, black beside the planes. While the overlay is on,
 /// the sagittal red byte mixes in the overlay and is left out.
-inline ::testing::AssertionResult SectionShows(const zx::TForm1& f, int view, const QImage& bmp, int plane) {
+inline ::testing::AssertionResult SectionShows(const zx::TForm1& f, int view, const QImage& bmp,
+                                               int plane) {
     const std::uint8_t* v = f.Volume.data();
     const std::size_t p = std::size_t(plane);
     switch (view) {
         case 1:
             return PictureShows(
-                "sagittal", bmp, 0, 256, [&](int c, int r) { return v[p * 65536 + std::size_t(r) * 256 + std::size_t(c)]; },
+                "sagittal", bmp, 0, 256,
+                [&](int c, int r) { return v[p * 65536 + std::size_t(r) * 256 + std::size_t(c)]; },
                 !f.OverlayShown);
         case 2: {
-            auto shown = PictureShows("coronal", bmp, f.SliceOffset, f.SliceCount, [&](int k, int r) {
-                return v[std::size_t(k) * 65536 + std::size_t(r) * 256 + p];
-            });
+            auto shown = PictureShows(
+                "coronal", bmp, f.SliceOffset, f.SliceCount,
+                [&](int k, int r) { return v[std::size_t(k) * 65536 + std::size_t(r) * 256 + p]; });
             return shown ? SidesBlack("coronal", bmp, f.SliceOffset, f.SliceCount) : shown;
         }
         default: {
-            auto shown = PictureShows("transversal", bmp, f.SliceOffset, f.SliceCount, [&](int k, int r) {
-                return v[std::size_t(k) * 65536 + p * 256 + std::size_t(r)];
-            });
+            auto shown = PictureShows(
+                "transversal", bmp, f.SliceOffset, f.SliceCount,
+                [&](int k, int r) { return v[std::size_t(k) * 65536 + p * 256 + std::size_t(r)]; });
             return shown ? SidesBlack("transversal", bmp, f.SliceOffset, f.SliceCount) : shown;
         }
     }
@@ -99,7 +103,8 @@ inline ::testing::AssertionResult SectionsShowSomePlanes(const zx::TForm1& f) {
         const auto atPoint = SectionShows(f, view, *bmps[view - 1], planes[view - 1]);
         bool found = bool(atPoint);
         for (int p = 0; p < 256 && !found; ++p) found = SectionShows(f, view, *bmps[view - 1], p);
-        if (!found) return ::testing::AssertionFailure() << atPoint.message() << " (nor any other plane)";
+        if (!found)
+            return ::testing::AssertionFailure() << atPoint.message() << " (nor any other plane)";
     }
     return ::testing::AssertionSuccess();
 }

@@ -30,7 +30,8 @@ inline QString SmallDicomSeries(TempDir& dir) {
     QDir(dir.Root()).mkdir(QStringLiteral("serie"));
     for (int k = 0; k < 4; ++k) {
         std::vector<std::uint16_t> samples(32 * 32);
-        for (int i = 0; i < 32 * 32; ++i) samples[std::size_t(i)] = std::uint16_t(100 * (k + 1) + i % 32);
+        for (int i = 0; i < 32 * 32; ++i)
+            samples[std::size_t(i)] = std::uint16_t(100 * (k + 1) + i % 32);
         dir.Write(QStringLiteral("serie/s%1").arg(3 - k), AxialSlice(32, 32, 2.0 * k, samples));
     }
     return dir.Path(QStringLiteral("serie"));

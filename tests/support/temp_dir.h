@@ -23,8 +23,8 @@ public:
         return p;
     }
     QString Write(const QString& name, const std::vector<std::uint8_t>& bytes) const {
-        return Write(name, QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                                      qsizetype(bytes.size())));
+        return Write(
+            name, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
     }
 
 private:

@@ -4,11 +4,11 @@
 // stay hidden, and a region reaching an edge is outlined there.
 #include <QAction>
 
+#include "components/learning/learning.h"
 #include "core/volume/volume.h"
+#include "support/app_fixture.h"
 #include "widgets/image_view.h"
 #include "widgets/up_down.h"
-#include "components/learning/learning.h"
-#include "support/app_fixture.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ TEST_F(AtlasLayerEdges, TheFirstAndLastPlaneColumnsCarryTheLabelsAndNothingBeyon
         ASSERT_EQ(form->SliceCount, planes);
         const int o = form->SliceOffset;
         ASSERT_EQ(o, (256 - planes) / 2);
-        MoveTo(5, 120, 120);  // inside the region: it is outlined
+        MoveTo(5, 120, 120);          // inside the region: it is outlined
         const int last = planes - 1;  // planes 170 … last carry the label
         for (const QImage* layer : {&form->Image2->Layer(), &form->Image3->Layer()}) {
             ASSERT_EQ(layer->size(), QSize(256, 256)) << planes;
@@ -63,9 +63,9 @@ TEST_F(AtlasLayerEdges, TheFirstAndLastPlaneColumnsCarryTheLabelsAndNothingBeyon
             if (o > 0) {
                 EXPECT_EQ(Kind(*layer, o - 1, r), 0) << planes;
             }
-            EXPECT_EQ(Kind(*layer, o, r), 2) << planes;        // plane 0: its left edge
+            EXPECT_EQ(Kind(*layer, o, r), 2) << planes;  // plane 0: its left edge
             EXPECT_EQ(Kind(*layer, o + 1, r), 1) << planes;
-            EXPECT_EQ(Kind(*layer, o + 9, r), 2) << planes;    // plane 9
+            EXPECT_EQ(Kind(*layer, o + 9, r), 2) << planes;  // plane 9
             EXPECT_EQ(Kind(*layer, o + 10, r), 0) << planes;
             EXPECT_EQ(Kind(*layer, o + 169, r), 0) << planes;
             EXPECT_EQ(Kind(*layer, o + 170, r), 2) << planes;

@@ -9,8 +9,8 @@
 
 #include "app/command_line.h"
 #include "core/render/sections.h"
-#include "widgets/image_view.h"
 #include "support/app_fixture.h"
+#include "widgets/image_view.h"
 
 namespace {
 
@@ -31,8 +31,9 @@ protected:
         prompter.record.clear();
     }
     void Wheel(zx::TImage* view, int notches) {
-        QWheelEvent e(QPointF(50, 50), view->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, 120 * notches),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent e(QPointF(50, 50), view->mapToGlobal(QPointF(50, 50)), QPoint(),
+                      QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                      false);
         QApplication::sendEvent(view, &e);
     }
 };
@@ -43,10 +44,13 @@ TEST(CommandLine, HelpVersionAndMisuse) {
     EXPECT_EQ(Parse({QStringLiteral("--farbe")}).exitCode, 2);
     EXPECT_EQ(Parse({QStringLiteral("/gibt/es/nicht.vmr")}).exitCode, 2);
     EXPECT_EQ(Parse({QStringLiteral("--screenshot")}).exitCode, 2);
-    EXPECT_EQ(Parse({QStringLiteral("--screenshot"), QStringLiteral("a.png"), QStringLiteral("--at"),
-                     QStringLiteral("1,2,300")}).exitCode, 2);
-    const zx::CommandLine ok = Parse({QStringLiteral("--screenshot"), QStringLiteral("a.png"), QStringLiteral("--at"),
-                                      QStringLiteral("1,2,3"), QStringLiteral("/")});
+    EXPECT_EQ(Parse({QStringLiteral("--screenshot"), QStringLiteral("a.png"),
+                     QStringLiteral("--at"), QStringLiteral("1,2,300")})
+                  .exitCode,
+              2);
+    const zx::CommandLine ok =
+        Parse({QStringLiteral("--screenshot"), QStringLiteral("a.png"), QStringLiteral("--at"),
+               QStringLiteral("1,2,3"), QStringLiteral("/")});
     EXPECT_FALSE(ok.exitCode);
     EXPECT_EQ(ok.path, QStringLiteral("/"));
     EXPECT_EQ((*ok.at)[2], 3);
@@ -56,8 +60,8 @@ TEST_F(Desktop, TheScreenshotShowsTheSectionsAtThePointAndFailuresWriteNothing) 
     const QString png = dir.Path(QStringLiteral("bild.png"));
     QProcess p;
     p.setWorkingDirectory(dir.Root());
-    p.start(QStringLiteral(ZEREBRIX_PATH), {QStringLiteral("--screenshot"), png, QStringLiteral("--at"),
-                                            QStringLiteral("90,100,120")});
+    p.start(QStringLiteral(ZEREBRIX_PATH), {QStringLiteral("--screenshot"), png,
+                                            QStringLiteral("--at"), QStringLiteral("90,100,120")});
     ASSERT_TRUE(p.waitForFinished(60000));
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     const QImage shot(png);
@@ -71,7 +75,8 @@ TEST_F(Desktop, TheScreenshotShowsTheSectionsAtThePointAndFailuresWriteNothing) 
     bad.setWorkingDirectory(dir.Root());
     const QString none = dir.Path(QStringLiteral("nie.png"));
     QDir(dir.Root()).mkdir(QStringLiteral("leer"));  // no DICOM series: the error, no picture
-    bad.start(QStringLiteral(ZEREBRIX_PATH), {QStringLiteral("--screenshot"), none, dir.Path(QStringLiteral("leer"))});
+    bad.start(QStringLiteral(ZEREBRIX_PATH),
+              {QStringLiteral("--screenshot"), none, dir.Path(QStringLiteral("leer"))});
     ASSERT_TRUE(bad.waitForFinished(60000));
     EXPECT_NE(bad.exitCode(), 0);
     EXPECT_FALSE(QFile::exists(none));

@@ -9,15 +9,15 @@
 #include <QTest>
 
 #include "core/render/crosshair.h"
+#include "dialogs/about_box.h"
+#include "dialogs/help_dialog.h"
+#include "dialogs/options_dialog.h"
+#include "support/app_fixture.h"
 #include "widgets/image_view.h"
 #include "widgets/list_box.h"
 #include "widgets/status_bar.h"
 #include "widgets/tool_window.h"
 #include "widgets/up_down.h"
-#include "dialogs/about_box.h"
-#include "dialogs/help_dialog.h"
-#include "dialogs/options_dialog.h"
-#include "support/app_fixture.h"
 
 namespace {
 
@@ -40,7 +40,9 @@ protected:
         form->RefreshX();  // crosshairs in all three views at (128, 128, 128)
         prompter.record.clear();
     }
-    bool Red(zx::TImage* view, int x, int y) { return view->Picture().pixel(x, y) == zx::kCrossColor; }
+    bool Red(zx::TImage* view, int x, int y) {
+        return view->Picture().pixel(x, y) == zx::kCrossColor;
+    }
 };
 
 // ---- Options dialog ----------------------------------------------------------
@@ -136,13 +138,12 @@ TEST_F(Dialogs, NormalLayoutReproducesTheDesign) {
         QWidget* w;
         QPoint designed;
     };
-    const Place places[] = {{form->SAG_Label, {126, 12}}, {form->COR_Label, {390, 12}},
-                            {form->TRA_Label, {390, 276}}, {form->y_Label1, {252, 244}},
-                            {form->x_Label1, {520, 244}},  {form->z_Label2, {280, 4}},
-                            {form->x_Label2, {520, 508}},  {form->y_Label2, {280, 268}},
-                            {form->z_Label1, {14, 4}},     {form->FileListBox, {8, 376}},
-                            {form->InfoPanel, {8, 502}},   {form->NavPanel, {188, 268}},
-                            {form->BtnPanel, {8, 268}}};
+    const Place places[] = {
+        {form->SAG_Label, {126, 12}},  {form->COR_Label, {390, 12}}, {form->TRA_Label, {390, 276}},
+        {form->y_Label1, {252, 244}},  {form->x_Label1, {520, 244}}, {form->z_Label2, {280, 4}},
+        {form->x_Label2, {520, 508}},  {form->y_Label2, {280, 268}}, {form->z_Label1, {14, 4}},
+        {form->FileListBox, {8, 376}}, {form->InfoPanel, {8, 502}},  {form->NavPanel, {188, 268}},
+        {form->BtnPanel, {8, 268}}};
     for (const Place& p : places) {
         EXPECT_NEAR(p.w->x(), p.designed.x(), 2) << p.w->objectName().toStdString();
         EXPECT_NEAR(p.w->y(), p.designed.y(), 2) << p.w->objectName().toStdString();
@@ -169,7 +170,7 @@ TEST_F(Dialogs, EnlargedLayoutIsAGridOfViewsWithTheFreeCellAndAPanelColumn) {
     EXPECT_EQ(form->Image1->width(), 469);
     form->LayoutForClientHeight(975, true, 1000);
     EXPECT_EQ(form->Image1->width(), 353);
-    EXPECT_EQ(form->BtnPanel->x(), 734);  // 2 · 353 + 28
+    EXPECT_EQ(form->BtnPanel->x(), 734);      // 2 · 353 + 28
     form->LayoutForClientHeight(545, false);  // back to the designed places
     EXPECT_TRUE(form->View3DRect().isEmpty());
     EXPECT_FALSE(form->View3DSlot->isVisibleTo(form));
@@ -225,10 +226,11 @@ TEST_F(Dialogs, TheWindowManagersMaximiseLeadsToTheEnlargedLayout) {
 TEST_F(Dialogs, ReadOutsAndLabelsShowWholeInTheProgramFont) {
     EXPECT_EQ(QFontInfo(form->ColorLabel->font()).family(), QStringLiteral("Liberation Sans"));
     EXPECT_EQ(QFontInfo(form->SAG_Label->font()).family(), QStringLiteral("Liberation Sans"));
-    const std::pair<QLabel*, const char*> widest[] = {{form->ColorLabel, "Color:  R:255 G:255 B:255"},
-                                                      {form->xLabel, "x: 255"},
-                                                      {form->yLabel, "y: 255"},
-                                                      {form->OrientLabel, "COR"}};
+    const std::pair<QLabel*, const char*> widest[] = {
+        {form->ColorLabel, "Color:  R:255 G:255 B:255"},
+        {form->xLabel, "x: 255"},
+        {form->yLabel, "y: 255"},
+        {form->OrientLabel, "COR"}};
     for (const auto& [label, text] : widest) {
         EXPECT_LE(label->fontMetrics().horizontalAdvance(QString::fromLatin1(text)), label->width())
             << text;
@@ -267,7 +269,10 @@ TEST_F(Dialogs, EachCopyIsAJobOfItsOwn) {
         ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << i;
         const QByteArray data = f.readAll();
         EXPECT_TRUE(data.startsWith("%PDF")) << i;
-        EXPECT_EQ(data.count("/Type /Page\n") + data.count("/Type /Page\r") + data.count("/Type /Page "), 1) << i;
+        EXPECT_EQ(
+            data.count("/Type /Page\n") + data.count("/Type /Page\r") + data.count("/Type /Page "),
+            1)
+            << i;
         EXPECT_TRUE(data.contains("/Subtype /Image")) << i;
     }
     EXPECT_EQ(form->Printer->copyCount(), 1);
@@ -299,7 +304,8 @@ TEST_F(Dialogs, APrinterThatCannotStartReportsTheRuntimeMessage) {
     form->Drucken1->trigger();
     ASSERT_EQ(prompter.Messages().size(), 1u);
     EXPECT_EQ(prompter.Messages()[0].title, QStringLiteral("Zerebrix"));
-    EXPECT_EQ(prompter.Messages()[0].text, QString::fromUtf8("Zur Zeit ist kein Standard-Drucker gewählt."));
+    EXPECT_EQ(prompter.Messages()[0].text,
+              QString::fromUtf8("Zur Zeit ist kein Standard-Drucker gewählt."));
 }
 
 TEST_F(Dialogs, ThePrintedPictureIsTheClientAreaAsShown) {
@@ -320,11 +326,14 @@ TEST_F(Dialogs, HelpWindowIsModelessAndOpensOnce) {
     EXPECT_FALSE(help->isModal());
     EXPECT_EQ(help->windowTitle(), QStringLiteral("Zerebrix Hilfe"));
     int helpWindows = 0;
-    for (QWidget* w : QApplication::topLevelWidgets()) helpWindows += qobject_cast<zx::THelpDlg*>(w) != nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        helpWindows += qobject_cast<zx::THelpDlg*>(w) != nullptr;
     EXPECT_EQ(helpWindows, 1);
     EXPECT_TRUE(help->RichEdit1->isReadOnly());
-    EXPECT_TRUE(help->RichEdit1->toPlainText().startsWith(QStringLiteral("Produktspezifikation Zerebrix-MR:")));
-    EXPECT_TRUE(help->RichEdit1->toPlainText().contains(QString::fromUtf8("- Lupe mit einstellbarer Vergrößerung")));
+    EXPECT_TRUE(help->RichEdit1->toPlainText().startsWith(
+        QStringLiteral("Produktspezifikation Zerebrix-MR:")));
+    EXPECT_TRUE(help->RichEdit1->toPlainText().contains(
+        QString::fromUtf8("- Lupe mit einstellbarer Vergrößerung")));
     EXPECT_EQ(help->Image1->pixmap().size(), QSize(100, 124));  // the JPEG decodes
     help->hide();
 }

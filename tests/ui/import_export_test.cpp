@@ -1,25 +1,25 @@
 // The import window (list, square, assembly, saves) and the main window's
 // save, export and import commands, driven through the menus.
+#include <sys/resource.h>
+
 #include <QDir>
 #include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <sys/resource.h>
-
 #include <csignal>
 #include <cstring>
 #include <map>
 
 #include "core/render/sections.h"
-#include "widgets/image_view.h"
-#include "widgets/list_box.h"
-#include "widgets/radio_group.h"
 #include "export/web_export_dialog.h"
 #include "import/new_bmp_form.h"
 #include "support/app_fixture.h"
 #include "support/dicom_bytes.h"
 #include "support/section_oracle.h"
+#include "widgets/image_view.h"
+#include "widgets/list_box.h"
+#include "widgets/radio_group.h"
 
 namespace {
 
@@ -55,7 +55,8 @@ protected:
         QStringList files;
         for (int i = 0; i < n; ++i) {
             const QString name = QStringLiteral("dcm/img%1.dcm").arg(i, 3, 10, QLatin1Char('0'));
-            files << dir.Write(name, zxtest::DicomFile({}, std::vector<std::uint16_t>(65536, std::uint16_t(i + 1))));
+            files << dir.Write(name, zxtest::DicomFile({}, std::vector<std::uint16_t>(
+                                                               65536, std::uint16_t(i + 1))));
         }
         return files;
     }
@@ -204,7 +205,8 @@ TEST_F(ImportExport, SaveAsAddsTheExtensionAndAFailedSaveKeepsTheOldFile) {
     EXPECT_EQ(QFile(form->VolumeFileName).size(), 180 * 65536);
     ASSERT_FALSE(prompter.Messages().empty());
     EXPECT_EQ(prompter.Messages().back().text,
-              QString::fromUtf8("180 Datensätze geschrieben.  ACHTUNG: Format (noch) nicht kompatibel zum BrainVoyager!"));
+              QString::fromUtf8("180 Datensätze geschrieben.  ACHTUNG: Format (noch) nicht "
+                                "kompatibel zum BrainVoyager!"));
     form->SliceCount = 0;
     form->Speichern1->trigger();
     EXPECT_EQ(QFile(form->VolumeFileName).size(), 65536);
@@ -251,8 +253,12 @@ TEST_F(ImportExport, SliceSeriesAndTheWebExportsWorkedExample) {
     QImage plane255 = zx::NewSectionBitmap(), plane8 = zx::NewSectionBitmap();
     zx::RenderSagittal(form->Volume.data(), 255, plane255);
     zx::RenderSagittal(form->Volume.data(), 8, plane8);
-    EXPECT_EQ(QImage(dir.Path(QStringLiteral("web/sag_4.bmp"))).convertToFormat(QImage::Format_RGB32), plane255);
-    EXPECT_EQ(QImage(dir.Path(QStringLiteral("web/sag_5.bmp"))).convertToFormat(QImage::Format_RGB32), plane8);
+    EXPECT_EQ(
+        QImage(dir.Path(QStringLiteral("web/sag_4.bmp"))).convertToFormat(QImage::Format_RGB32),
+        plane255);
+    EXPECT_EQ(
+        QImage(dir.Path(QStringLiteral("web/sag_5.bmp"))).convertToFormat(QImage::Format_RGB32),
+        plane8);
     EXPECT_EQ(QDir(dir.Path(QStringLiteral("web"))).entryList(QDir::Files).size(), 81);
 
     web.Edit4->setText(QStringLiteral("0"));  // refused before anything is written
@@ -285,7 +291,9 @@ TEST_F(ImportExport, RefusedAndFailedExportsLeaveTheFolderAsItWas) {
     EXPECT_EQ(exportOnce(), "Startpixel X muss zwischen 0 und 255 liegen, nicht -2147483647.");
     web.Edit1->setText(QStringLiteral("10"));
     web.Edit4->setText(QStringLiteral("2147483647"));  // every position past the first at the edge
-    EXPECT_EQ(exportOnce(), QStringLiteral("Datei %1 kann nicht erstellt werden.").arg(w.filePath(QStringLiteral("cor_3.bmp"))).toStdString());
+    EXPECT_EQ(exportOnce(), QStringLiteral("Datei %1 kann nicht erstellt werden.")
+                                .arg(w.filePath(QStringLiteral("cor_3.bmp")))
+                                .toStdString());
     QFile old(w.filePath(QStringLiteral("sag_1.bmp")));
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), QByteArray("old picture"));
@@ -296,7 +304,8 @@ TEST_F(ImportExport, RefusedAndFailedExportsLeaveTheFolderAsItWas) {
     web.OKBtn->click();
     EXPECT_NE(web.result(), int(QDialog::Accepted));
     ASSERT_EQ(prompter.Messages().size(), 1u);
-    EXPECT_EQ(prompter.Messages()[0].text, QStringLiteral("Startpixel Y muss zwischen 0 und 255 liegen, nicht 256"));
+    EXPECT_EQ(prompter.Messages()[0].text,
+              QStringLiteral("Startpixel Y muss zwischen 0 und 255 liegen, nicht 256"));
 
     // A series whose first picture would replace the shown volume's file.
     form->VolumeFileName = dir.Write(QStringLiteral("x0.bmp"), QByteArray("volume"));
@@ -305,7 +314,8 @@ TEST_F(ImportExport, RefusedAndFailedExportsLeaveTheFolderAsItWas) {
     prompter.record.clear();
     form->Exportieren1->trigger();
     EXPECT_EQ(prompter.Messages().back().text,
-              QString::fromUtf8("Die Ausgabe %1 würde eine der gelesenen Dateien überschreiben.").arg(form->VolumeFileName));
+              QString::fromUtf8("Die Ausgabe %1 würde eine der gelesenen Dateien überschreiben.")
+                  .arg(form->VolumeFileName));
     QFile vol(form->VolumeFileName);
     ASSERT_TRUE(vol.open(QIODevice::ReadOnly));
     EXPECT_EQ(vol.readAll(), QByteArray("volume"));

@@ -3,15 +3,15 @@
 // where no label volumes lie beside the volume.
 #include <QAction>
 #include <QLabel>
-#include <QPushButton>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 
+#include "components/learning/learning.h"
 #include "core/render/sections.h"
+#include "support/app_fixture.h"
 #include "widgets/image_view.h"
 #include "widgets/readout.h"
-#include "components/learning/learning.h"
-#include "support/app_fixture.h"
 
 namespace {
 
@@ -26,11 +26,12 @@ protected:
         auto box = [&](std::vector<std::uint8_t>& v, int label, int y0, int z0) {
             for (int x = 80; x <= 100; ++x)
                 for (int z = z0; z <= z0 + 20; ++z)
-                    for (int y = y0; y <= y0 + 20; ++y) v[VoxelIndex(x, y, z)] = std::uint8_t(label);
+                    for (int y = y0; y <= y0 + 20; ++y)
+                        v[VoxelIndex(x, y, z)] = std::uint8_t(label);
         };
-        box(aal, 1, 100, 100);  // Precentral_L
-        box(aal, 2, 150, 100);  // Precentral_R
-        box(aal, 57, 100, 150); // Postcentral_L
+        box(aal, 1, 100, 100);   // Precentral_L
+        box(aal, 2, 150, 100);   // Precentral_R
+        box(aal, 57, 100, 150);  // Postcentral_L
         dir.Write(QStringLiteral("MR_Kopf.aal.vmr"), aal);
         std::vector<std::uint8_t> jhu(zx::kVolumeBytes, 0);
         box(jhu, 3, 100, 100);  // Genu of the corpus callosum
@@ -38,24 +39,30 @@ protected:
         Start();
         prompter.record.clear();
     }
-    void ClickSag(int y, int z) { QTest::mouseClick(form->Image1, Qt::LeftButton, Qt::NoModifier, QPoint(y, z)); }
+    void ClickSag(int y, int z) {
+        QTest::mouseClick(form->Image1, Qt::LeftButton, Qt::NoModifier, QPoint(y, z));
+    }
 };
 
 TEST_F(Learn, TheReadOutFollowsEveryWayThePointMoves) {
     ASSERT_TRUE(zxtest::Component<zx::TLearning>(form)->AtlasAnzeigen1->isEnabled());
     zxtest::Component<zx::TLearning>(form)->AtlasAnzeigen1->setChecked(true);
     const QString outside = QString::fromUtf8("AAL: —\nJHU-Faserbahnen: —");
-    EXPECT_EQ(zxtest::Component<zx::TLearning>(form)->AtlasReadout->text(), outside);  // the start point (90, 128, 128)
-    ClickSag(110, 110);
     EXPECT_EQ(zxtest::Component<zx::TLearning>(form)->AtlasReadout->text(),
-              QStringLiteral("AAL: Gyrus praecentralis links\nJHU-Faserbahnen: Genu corporis callosi"));
+              outside);  // the start point (90, 128, 128)
+    ClickSag(110, 110);
+    EXPECT_EQ(
+        zxtest::Component<zx::TLearning>(form)->AtlasReadout->text(),
+        QStringLiteral("AAL: Gyrus praecentralis links\nJHU-Faserbahnen: Genu corporis callosi"));
     form->yg_Ed->setText(QStringLiteral("160"));  // typed
     form->yg_EdKeyUp();
-    EXPECT_TRUE(zxtest::Component<zx::TLearning>(form)->AtlasReadout->text().startsWith(QStringLiteral("AAL: Gyrus praecentralis rechts")));
+    EXPECT_TRUE(zxtest::Component<zx::TLearning>(form)->AtlasReadout->text().startsWith(
+        QStringLiteral("AAL: Gyrus praecentralis rechts")));
     form->StepPlane(1, 30);  // the wheel: x 120, outside the boxes
     EXPECT_EQ(zxtest::Component<zx::TLearning>(form)->AtlasReadout->text(), outside);
     form->BackBtnClick();  // a recorded step
-    EXPECT_TRUE(zxtest::Component<zx::TLearning>(form)->AtlasReadout->text().startsWith(QStringLiteral("AAL: Gyrus praecentralis")));
+    EXPECT_TRUE(zxtest::Component<zx::TLearning>(form)->AtlasReadout->text().startsWith(
+        QStringLiteral("AAL: Gyrus praecentralis")));
 }
 
 TEST_F(Learn, TheColourLayerLeavesTheCleanSectionsAndThePrintAlone) {
@@ -75,16 +82,20 @@ TEST_F(Learn, ASeededSelfTestJudgesClicksInTheQuestionLineAndSumsUp) {
     zxtest::Component<zx::TLearning>(form)->QuizSeed = 4;
     zxtest::Component<zx::TLearning>(form)->Uebungstarten1->trigger();
     ASSERT_TRUE(zxtest::Component<zx::TLearning>(form)->ActiveQuiz);
-    ASSERT_EQ(zxtest::Component<zx::TLearning>(form)->ActiveQuiz->Total(), 3);  // the three boxes, each over 500 voxels
+    ASSERT_EQ(zxtest::Component<zx::TLearning>(form)->ActiveQuiz->Total(),
+              3);  // the three boxes, each over 500 voxels
     const std::map<int, QPoint> centre = {{1, {110, 110}}, {2, {160, 110}}, {57, {110, 160}}};
     const QLabel* line = zxtest::Component<zx::TLearning>(form)->QuizLabel;
-    const QString hidden = QString::fromUtf8("AAL: (während der Frage verborgen)\n"
-                                             "JHU-Faserbahnen: (während der Frage verborgen)");
+    const QString hidden = QString::fromUtf8(
+        "AAL: (während der Frage verborgen)\n"
+        "JHU-Faserbahnen: (während der Frage verborgen)");
     EXPECT_TRUE(line->text().contains(QStringLiteral("Zeigen Sie: ")));
     // Right: the verdict in the question line, no box; the names come back.
-    ClickSag(centre.at(zxtest::Component<zx::TLearning>(form)->ActiveQuiz->Wanted()).x(), centre.at(zxtest::Component<zx::TLearning>(form)->ActiveQuiz->Wanted()).y());
+    ClickSag(centre.at(zxtest::Component<zx::TLearning>(form)->ActiveQuiz->Wanted()).x(),
+             centre.at(zxtest::Component<zx::TLearning>(form)->ActiveQuiz->Wanted()).y());
     EXPECT_EQ(line->text(), QStringLiteral("Richtig!"));
-    EXPECT_TRUE(zxtest::Component<zx::TLearning>(form)->AtlasReadout->text().startsWith(QStringLiteral("AAL: Gyrus")));
+    EXPECT_TRUE(zxtest::Component<zx::TLearning>(form)->AtlasReadout->text().startsWith(
+        QStringLiteral("AAL: Gyrus")));
     EXPECT_FALSE(zxtest::Component<zx::TLearning>(form)->WeiterButton->isHidden());
     // "Weiter": the next question, the names hidden wherever the point goes.
     QTest::mouseClick(zxtest::Component<zx::TLearning>(form)->WeiterButton, Qt::LeftButton);
@@ -98,11 +109,15 @@ TEST_F(Learn, ASeededSelfTestJudgesClicksInTheQuestionLineAndSumsUp) {
     const int other = wanted == 1 ? 2 : 1;
     ClickSag(centre.at(other).x(), centre.at(other).y());
     const QPoint w = centre.at(wanted), o = centre.at(other);
-    const int dy = std::max(0, std::abs(o.x() - w.x()) - 10), dz = std::max(0, std::abs(o.y() - w.y()) - 10);
+    const int dy = std::max(0, std::abs(o.x() - w.x()) - 10),
+              dz = std::max(0, std::abs(o.y() - w.y()) - 10);
     const long mm = std::lround(std::sqrt(double(dy * dy + dz * dz)));
     EXPECT_TRUE(line->text().startsWith(QStringLiteral("Nicht ganz: Sie haben ")));
-    EXPECT_TRUE(line->text().endsWith(QStringLiteral("(%1 mm entfernt).").arg(mm))) << line->text().toStdString();
-    EXPECT_EQ(form->Yg, w.x() + (o.x() > w.x() ? 10 : o.x() < w.x() ? -10 : 0));  // moved into the region
+    EXPECT_TRUE(line->text().endsWith(QStringLiteral("(%1 mm entfernt).").arg(mm)))
+        << line->text().toStdString();
+    EXPECT_EQ(form->Yg, w.x() + (o.x() > w.x()   ? 10
+                                 : o.x() < w.x() ? -10
+                                                 : 0));  // moved into the region
     // The next click in a view goes on; it answers nothing.
     ClickSag(centre.at(wanted).x(), centre.at(wanted).y());
     EXPECT_TRUE(line->text().startsWith(QStringLiteral("3/3  Zeigen Sie: ")));
@@ -116,19 +131,23 @@ TEST_F(Learn, ASeededSelfTestJudgesClicksInTheQuestionLineAndSumsUp) {
     ASSERT_EQ(score.size(), 4) << prompter.Messages()[0].text.toStdString();
     EXPECT_EQ(score[0], QStringLiteral("1 von 3 richtig"));
     EXPECT_EQ(score[1], QStringLiteral("Nicht gefunden:"));
-    EXPECT_TRUE(score[2].startsWith(QStringLiteral("Gyrus ")) && score[3].startsWith(QStringLiteral("Gyrus ")));
+    EXPECT_TRUE(score[2].startsWith(QStringLiteral("Gyrus ")) &&
+                score[3].startsWith(QStringLiteral("Gyrus ")));
     EXPECT_FALSE(zxtest::Component<zx::TLearning>(form)->ActiveQuiz);
 }
 
 TEST_F(Learn, EntriesAreOffForAVolumeWithoutLabels) {
-    prompter.openAnswers.push_back(QStringList{dir.Write(QStringLiteral("anders.vmr"), zxtest::Pattern(65536 * 20, 1))});
+    prompter.openAnswers.push_back(
+        QStringList{dir.Write(QStringLiteral("anders.vmr"), zxtest::Pattern(65536 * 20, 1))});
     form->ffnen1->trigger();
     EXPECT_FALSE(zxtest::Component<zx::TLearning>(form)->AtlasAnzeigen1->isEnabled());
-    EXPECT_EQ(zxtest::Component<zx::TLearning>(form)->AtlasAnzeigen1->statusTip(), QStringLiteral("Atlas passt nur zum Standardkopf"));
+    EXPECT_EQ(zxtest::Component<zx::TLearning>(form)->AtlasAnzeigen1->statusTip(),
+              QStringLiteral("Atlas passt nur zum Standardkopf"));
     EXPECT_FALSE(zxtest::Component<zx::TLearning>(form)->Uebungstarten1->isEnabled());
     // The reason shows as the entry's tooltip.
     EXPECT_TRUE(zxtest::Component<zx::TLearning>(form)->Lernen1->toolTipsVisible());
-    EXPECT_EQ(zxtest::Component<zx::TLearning>(form)->Uebungstarten1->toolTip(), QStringLiteral("Atlas passt nur zum Standardkopf"));
+    EXPECT_EQ(zxtest::Component<zx::TLearning>(form)->Uebungstarten1->toolTip(),
+              QStringLiteral("Atlas passt nur zum Standardkopf"));
 }
 
 }  // namespace

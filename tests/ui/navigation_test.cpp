@@ -4,9 +4,9 @@
 
 #include "core/render/crosshair.h"
 #include "core/render/sections.h"
+#include "support/app_fixture.h"
 #include "widgets/image_view.h"
 #include "widgets/status_bar.h"
-#include "support/app_fixture.h"
 
 namespace {
 
@@ -20,7 +20,9 @@ protected:
         Start();
         prompter.record.clear();
     }
-    bool Red(zx::TImage* view, int x, int y) { return view->Picture().pixel(x, y) == zx::kCrossColor; }
+    bool Red(zx::TImage* view, int x, int y) {
+        return view->Picture().pixel(x, y) == zx::kCrossColor;
+    }
     QRgb Voxel(int x, int y, int z) { return GreyToColor(form->Volume[VoxelIndex(x, y, z)]); }
     /// Whether the view shows coronal plane y (checked off the crosshair).
     bool ShowsCoronal(int y) {
@@ -32,7 +34,8 @@ protected:
                form->TraBmp.pixel(38 + 170, 250) == Voxel(170, 250, z);
     }
     bool ShowsSagittal(int x) {
-        return form->SagBmp.pixel(3, 5) == Voxel(x, 3, 5) && form->SagBmp.pixel(250, 251) == Voxel(x, 250, 251);
+        return form->SagBmp.pixel(3, 5) == Voxel(x, 3, 5) &&
+               form->SagBmp.pixel(250, 251) == Voxel(x, 250, 251);
     }
     void Click(zx::TImage* view, QPoint p, Qt::MouseButton b = Qt::LeftButton,
                Qt::KeyboardModifiers m = Qt::NoModifier) {
@@ -51,7 +54,8 @@ TEST_F(Navigation, CoronalClickMovesXAndZ) {
     EXPECT_TRUE(ShowsSagittal(62));
     EXPECT_TRUE(ShowsTransversal(60));
     EXPECT_EQ(form->StepCount, 2);
-    EXPECT_EQ(form->StatusBar1->SimpleText(), QStringLiteral(" Fadenkreuz: x: 62;  y: 128;  z: 60"));
+    EXPECT_EQ(form->StatusBar1->SimpleText(),
+              QStringLiteral(" Fadenkreuz: x: 62;  y: 128;  z: 60"));
 }
 
 TEST_F(Navigation, SagittalClickMovesYAndZAndRebuildsTheOthers) {
@@ -69,8 +73,10 @@ TEST_F(Navigation, OtherButtonsAndKeysNavigateAtTheReleaseOnly) {
     const struct {
         Qt::MouseButton button;
         Qt::KeyboardModifiers mods;
-    } cases[] = {{Qt::RightButton, Qt::NoModifier}, {Qt::LeftButton, Qt::ShiftModifier},
-                 {Qt::LeftButton, Qt::ControlModifier}, {Qt::LeftButton, Qt::AltModifier}};
+    } cases[] = {{Qt::RightButton, Qt::NoModifier},
+                 {Qt::LeftButton, Qt::ShiftModifier},
+                 {Qt::LeftButton, Qt::ControlModifier},
+                 {Qt::LeftButton, Qt::AltModifier}};
     int step = 1;
     int y = 30;
     for (const auto& c : cases) {
@@ -134,9 +140,9 @@ TEST_F(Navigation, DragLeftOfTheDataInTheCoronalView) {
     QTest::mousePress(form->Image2, Qt::LeftButton, Qt::NoModifier, {60, 100});
     QTest::mouseMove(form->Image2, {10, 100});
     EXPECT_TRUE(ShowsSagittal(0));
-    EXPECT_TRUE(Red(form->Image2, 10, 100 - 20));          // its own crosshair follows the pointer
-    EXPECT_TRUE(Red(form->Image3, 38, 128 - 20));          // the other stays at the first plane
-    EXPECT_EQ(form->Xg, 60 - 38);                          // not stored while dragging
+    EXPECT_TRUE(Red(form->Image2, 10, 100 - 20));  // its own crosshair follows the pointer
+    EXPECT_TRUE(Red(form->Image3, 38, 128 - 20));  // the other stays at the first plane
+    EXPECT_EQ(form->Xg, 60 - 38);                  // not stored while dragging
     QTest::mouseRelease(form->Image2, Qt::LeftButton, Qt::NoModifier, {10, 100});
     EXPECT_EQ(form->Xg, 0);
     EXPECT_EQ(form->Zg, 100);

@@ -48,7 +48,8 @@ TEST_F(Notifications, EveryActionIsToldOnce) {
     EXPECT_EQ(After([&] { QTest::mouseClick(form->BackBtn, Qt::LeftButton); }), (Counts{1, 0, 0}));
     EXPECT_EQ(After([&] { QTest::mouseClick(form->NextBtn, Qt::LeftButton); }), (Counts{1, 0, 0}));
     form->PointerView = 3;
-    if (QWidget* focus = QApplication::focusWidget()) focus->clearFocus();  // no edit keeps the keys
+    if (QWidget* focus = QApplication::focusWidget())
+        focus->clearFocus();  // no edit keeps the keys
     EXPECT_EQ(After([&] {
                   QKeyEvent key(QEvent::KeyPress, Qt::Key_PageUp, Qt::NoModifier);
                   QApplication::sendEvent(form, &key);

@@ -9,13 +9,13 @@
 #include <algorithm>
 #include <cstring>
 
-#include "dialogs/import_bmp_dialog.h"
 #include "core/render/sections.h"
+#include "dialogs/import_bmp_dialog.h"
+#include "support/app_fixture.h"
 #include "widgets/image_view.h"
 #include "widgets/list_box.h"
 #include "widgets/radio_group.h"
 #include "widgets/status_bar.h"
-#include "support/app_fixture.h"
 
 namespace {
 
@@ -78,9 +78,11 @@ protected:
         std::vector<std::uint8_t> fresh(zx::kVolumeBytes);
         zx::MakeCoronalCopy(form->Volume.data(), fresh.data());
         QImage expected = zx::NewSectionBitmap();
-        zx::RenderCoronal(form->Volume.data(), form->Yg, form->SliceCount, form->SliceOffset, expected);
+        zx::RenderCoronal(form->Volume.data(), form->Yg, form->SliceCount, form->SliceOffset,
+                          expected);
         QImage tra = zx::NewSectionBitmap();
-        zx::RenderTransversal(form->Volume.data(), form->Zg, form->SliceCount, form->SliceOffset, tra);
+        zx::RenderTransversal(form->Volume.data(), form->Zg, form->SliceCount, form->SliceOffset,
+                              tra);
         form->RenderTra(form->Zg);
         return std::memcmp(fresh.data(), form->Copies.Coronal(), zx::kVolumeBytes) == 0 &&
                form->CorBmp == expected && form->TraBmp == tra;
@@ -108,7 +110,8 @@ TEST_F(OpenCommand, OpensAChosenVolumeFileCentredWithoutCrosshair) {
     EXPECT_EQ(form->StepCount, 1);
     EXPECT_EQ(form->VolumeFileName, path);
     EXPECT_EQ(form->FileListBox->Items(), QStringList{path});
-    EXPECT_EQ(form->Image1->Picture().pixel(128, 128), GreyToColor(bytes[VoxelIndex(90, 128, 128)]));
+    EXPECT_EQ(form->Image1->Picture().pixel(128, 128),
+              GreyToColor(bytes[VoxelIndex(90, 128, 128)]));
     EXPECT_EQ(form->StatusBar1->SimpleText(), QString::fromUtf8("180 Datensätze gelesen."));
     EXPECT_TRUE(CoronalCopyMatchesVolume());
     // The fields show the point the views show; the old overlay is gone.
@@ -129,7 +132,8 @@ TEST_F(OpenCommand, TheOverlayOfADataImportCanBeRemoved) {
     form->UeberlagerungEntfernen1->trigger();
     EXPECT_FALSE(form->OverlayShown);
     EXPECT_FALSE(zx::OverlayVolume);
-    EXPECT_EQ(form->SagBmp.pixel(100, 100), GreyToColor(form->Volume[VoxelIndex(form->Xg, 100, 100)]));
+    EXPECT_EQ(form->SagBmp.pixel(100, 100),
+              GreyToColor(form->Volume[VoxelIndex(form->Xg, 100, 100)]));
     emit form->Datei1->aboutToShow();
     EXPECT_FALSE(form->UeberlagerungEntfernen1->isEnabled());
 }
@@ -152,8 +156,9 @@ TEST_F(OpenCommand, MixedCaseExtensionIsRefusedAndTheFileNameKept) {
     EXPECT_EQ(messages[0].msgKind, zx::MsgKind::Error);
     EXPECT_EQ(messages[0].title, QStringLiteral("Fehler"));
     EXPECT_EQ(messages[0].buttons, zx::mbOK);
-    EXPECT_EQ(messages[0].text,
-              QStringLiteral("Falsche Dateiendung \".Vmr\".  Erlaubt sind \".vmr\" oder \".VMR\" ."));
+    EXPECT_EQ(
+        messages[0].text,
+        QStringLiteral("Falsche Dateiendung \".Vmr\".  Erlaubt sind \".vmr\" oder \".VMR\" ."));
     // The unchanged volume is re-centred, and a later save would not hit the refused file.
     EXPECT_TRUE(VolumeIsDefault());
     EXPECT_EQ(form->SliceCount, 256);
@@ -192,7 +197,8 @@ protected:
     }
     static QByteArray Info(const QByteArray& commentsTag, int count, const QList<QByteArray>& lines,
                            const QByteArray& bitmapsTag, int pictures, const QByteArray& picture) {
-        QByteArray b = QByteArray("ZX0001") + ShortString("Titel") + ShortString(commentsTag) + Int32(count);
+        QByteArray b =
+            QByteArray("ZX0001") + ShortString("Titel") + ShortString(commentsTag) + Int32(count);
         for (const QByteArray& l : lines) b += ShortString(l);
         return b + ShortString(bitmapsTag) + Int32(pictures) + picture;
     }
@@ -203,7 +209,8 @@ TEST_F(InfoFiles, CommentsReplaceTheListAndTheGeneralQuadrantIsShown) {
     Open({volume});
     EXPECT_TRUE(prompter.Messages().empty());
     EXPECT_EQ(form->FileListBox->Items(),
-              (QStringList{QStringLiteral("Zeile c"), QStringLiteral("Zeile a"), QStringLiteral("Zeile b")}));
+              (QStringList{QStringLiteral("Zeile c"), QStringLiteral("Zeile a"),
+                           QStringLiteral("Zeile b")}));
     EXPECT_TRUE(form->InfoBmpLoaded);
     EXPECT_FALSE(form->Image4->isHidden());
     EXPECT_EQ(qRed(form->Image4->Picture().pixel(50, 50)), 40);
@@ -224,7 +231,8 @@ TEST_F(InfoFiles, WrongTagsAreReportedAndTheVolumeIsStillRead) {
     Open({volume});
     ASSERT_EQ(prompter.Messages().size(), 1u);
     EXPECT_EQ(prompter.Messages()[0].title, QStringLiteral("Fehler"));
-    EXPECT_EQ(prompter.Messages()[0].text, QStringLiteral("Falsche o. fehlende Kommentargruppe im InfoFile."));
+    EXPECT_EQ(prompter.Messages()[0].text,
+              QStringLiteral("Falsche o. fehlende Kommentargruppe im InfoFile."));
     EXPECT_EQ(form->SliceCount, 10);
 
     prompter.record.clear();
@@ -267,7 +275,8 @@ TEST_F(InfoFiles, TruncatedInfoFileIsReportedAsDamagedAndTheVolumeRead) {
     ASSERT_EQ(prompter.Messages().size(), 1u);
     EXPECT_EQ(prompter.Messages()[0].title, QStringLiteral("Fehler"));
     EXPECT_TRUE(prompter.Messages()[0].text.contains(QString::fromUtf8("beschädigt")));
-    EXPECT_EQ(form->FileListBox->Items(), (QStringList{QStringLiteral("eins"), QStringLiteral("zwei")}));
+    EXPECT_EQ(form->FileListBox->Items(),
+              (QStringList{QStringLiteral("eins"), QStringLiteral("zwei")}));
     EXPECT_EQ(form->SliceCount, 10);
     EXPECT_FALSE(form->InfoBmpLoaded);
 }
@@ -286,7 +295,8 @@ TEST_F(InfoFiles, APressShowsTheViewsQuadrant) {
 // ---- Bitmap stacks ---------------------------------------------------------
 
 TEST_F(OpenCommand, ThreePicturesAtDepthTwoFillSixSagittalPlanes) {
-    const QStringList files = {Picture(QStringLiteral("c.bmp"), 30), Picture(QStringLiteral("A.bmp"), 10),
+    const QStringList files = {Picture(QStringLiteral("c.bmp"), 30),
+                               Picture(QStringLiteral("A.bmp"), 10),
                                Picture(QStringLiteral("b.bmp"), 20)};
     AnswerImport(0, 2);
     Open(files);
@@ -295,8 +305,9 @@ TEST_F(OpenCommand, ThreePicturesAtDepthTwoFillSixSagittalPlanes) {
     EXPECT_EQ(forms->ImportBmpDlg->Label1->text(), QStringLiteral("3 Bilddateien ausgewählt."));
     EXPECT_TRUE(prompter.Messages().empty());
     // Sorted without regard to case: A, b, c.
-    EXPECT_EQ(form->FileListBox->Items(),
-              (QStringList{QStringLiteral("A.bmp"), QStringLiteral("b.bmp"), QStringLiteral("c.bmp")}));
+    EXPECT_EQ(
+        form->FileListBox->Items(),
+        (QStringList{QStringLiteral("A.bmp"), QStringLiteral("b.bmp"), QStringLiteral("c.bmp")}));
     EXPECT_EQ(form->Volume[VoxelIndex(0, 5, 5)], 10);
     EXPECT_EQ(form->Volume[VoxelIndex(1, 5, 5)], 10);
     EXPECT_EQ(form->Volume[VoxelIndex(2, 5, 5)], 20);
@@ -367,7 +378,8 @@ TEST_F(OpenCommand, WhatALoadLeavesInTheStagingBufferNeverShowsInTheViews) {
 
 TEST_F(OpenCommand, TwoVolumeFilesTakeTheStackPath) {
     AnswerImport(0, 1);
-    Open({dir.Write(QStringLiteral("a.vmr"), Pattern(65536, 1)), dir.Write(QStringLiteral("b.vmr"), Pattern(65536, 2))});
+    Open({dir.Write(QStringLiteral("a.vmr"), Pattern(65536, 1)),
+          dir.Write(QStringLiteral("b.vmr"), Pattern(65536, 2))});
     ASSERT_GE(prompter.record.size(), 2u);
     EXPECT_EQ(prompter.record[1].kind, QStringLiteral("modal"));
     EXPECT_EQ(prompter.record[1].title, QStringLiteral("ImportBmpDlg"));

@@ -6,12 +6,12 @@
 #include <QFileInfo>
 #include <cstring>
 
-#include "widgets/image_view.h"
-#include "widgets/list_box.h"
-#include "widgets/status_bar.h"
 #include "support/app_fixture.h"
 #include "support/section_oracle.h"
 #include "support/small_volumes.h"
+#include "widgets/image_view.h"
+#include "widgets/list_box.h"
+#include "widgets/status_bar.h"
 
 namespace {
 
@@ -29,7 +29,8 @@ protected:
 };
 
 TEST_F(OpenFormats, ANiftiFileIsShownCentredWithoutAFileName) {
-    prompter.openAnswers.push_back(QStringList{dir.Write(QStringLiteral("kopf.nii"), zxtest::SmallNifti())});
+    prompter.openAnswers.push_back(
+        QStringList{dir.Write(QStringLiteral("kopf.nii"), zxtest::SmallNifti())});
     form->NiftiOeffnen1->trigger();
     EXPECT_TRUE(prompter.Messages().empty());
     EXPECT_EQ(form->SliceCount, 20);
@@ -86,15 +87,18 @@ TEST_F(OpenFormats, DicomFoldersAndDroppedFilesDrawEverySectionFromTheNewVolume)
 }
 
 TEST_F(OpenFormats, FailuresKeepTheVolumeNameAndCaption) {
-    prompter.openAnswers.push_back(QStringList{dir.Write(QStringLiteral("kaputt.nii"), QByteArray(400, 'x'))});
+    prompter.openAnswers.push_back(
+        QStringList{dir.Write(QStringLiteral("kaputt.nii"), QByteArray(400, 'x'))});
     form->NiftiOeffnen1->trigger();
     QDir(dir.Root()).mkdir(QStringLiteral("leer"));
     prompter.folderAnswers.push_back(dir.Path(QStringLiteral("leer")));
     form->DicomSerieOeffnen1->trigger();
     const auto messages = prompter.Messages();
     ASSERT_EQ(messages.size(), 2u);
-    EXPECT_TRUE(messages[0].text.contains(QStringLiteral("keine NIfTI-Datei"))) << messages[0].text.toStdString();
-    EXPECT_TRUE(messages[1].text.contains(QStringLiteral("ist leer"))) << messages[1].text.toStdString();
+    EXPECT_TRUE(messages[0].text.contains(QStringLiteral("keine NIfTI-Datei")))
+        << messages[0].text.toStdString();
+    EXPECT_TRUE(messages[1].text.contains(QStringLiteral("ist leer")))
+        << messages[1].text.toStdString();
     EXPECT_TRUE(VolumeIsDefault());
     EXPECT_EQ(form->SliceCount, 180);
     EXPECT_EQ(form->VolumeFileName, QStringLiteral("MR_Kopf.vmr"));

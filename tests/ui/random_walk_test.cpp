@@ -4,8 +4,8 @@
 // NIfTI and DICOM, opened or dropped). After every event the viewer's state
 // must still be sound, and every 50 events each section picture must show a
 // plane of the volume (checked pixel by pixel against the volume itself; at
-// the end every coronal and transversal plane as the window draws it). ZX_WALK_EVENTS and ZX_WALK_SEED
-// choose a longer or another walk.
+// the end every coronal and transversal plane as the window draws it). ZX_WALK_EVENTS and
+// ZX_WALK_SEED choose a longer or another walk.
 #include <QAction>
 #include <QDir>
 #include <QLineEdit>
@@ -13,13 +13,13 @@
 #include <QToolButton>
 #include <random>
 
-#include "widgets/image_view.h"
-#include "widgets/up_down.h"
 #include "dialogs/options_dialog.h"
 #include "import/new_bmp_form.h"
 #include "support/app_fixture.h"
 #include "support/section_oracle.h"
 #include "support/small_volumes.h"
+#include "widgets/image_view.h"
+#include "widgets/up_down.h"
 
 namespace {
 
@@ -28,7 +28,9 @@ protected:
     std::mt19937 rng;
     int Pick(int n) { return int(rng() % unsigned(n)); }
     template <class T>
-    const T& Any(const std::vector<T>& v) { return v[std::size_t(Pick(int(v.size())))]; }
+    const T& Any(const std::vector<T>& v) {
+        return v[std::size_t(Pick(int(v.size())))];
+    }
 
     QStringList files;  // what the open dialog may answer
     QString serie;      // a DICOM series folder
@@ -52,12 +54,21 @@ protected:
         prompter.modalAnswers.clear();
         prompter.folderAnswers.clear();
         switch (Pick(5)) {
-            case 0: prompter.openAnswers.push_back(std::nullopt); break;
-            case 1: prompter.openAnswers.push_back(QStringList{dir.Path(QStringLiteral("a.bmp")), dir.Path(QStringLiteral("b.bmp"))}); break;
-            default: prompter.openAnswers.push_back(QStringList{files[Pick(int(files.size()))]});
+            case 0:
+                prompter.openAnswers.push_back(std::nullopt);
+                break;
+            case 1:
+                prompter.openAnswers.push_back(QStringList{dir.Path(QStringLiteral("a.bmp")),
+                                                           dir.Path(QStringLiteral("b.bmp"))});
+                break;
+            default:
+                prompter.openAnswers.push_back(QStringList{files[Pick(int(files.size()))]});
         }
-        prompter.saveAnswers.push_back(Pick(2) ? std::optional<QString>(dir.Path(QStringLiteral("gespeichert"))) : std::nullopt);
-        prompter.folderAnswers.push_back(Any<std::optional<QString>>({std::nullopt, dir.Root(), serie}));
+        prompter.saveAnswers.push_back(
+            Pick(2) ? std::optional<QString>(dir.Path(QStringLiteral("gespeichert")))
+                    : std::nullopt);
+        prompter.folderAnswers.push_back(
+            Any<std::optional<QString>>({std::nullopt, dir.Root(), serie}));
         const bool accept = Pick(2);
         prompter.modalAnswers.push_back([accept](QDialog& d) {
             if (auto* w = qobject_cast<zx::TNewBmpForm*>(&d); w && accept) {
@@ -74,61 +85,93 @@ protected:
     void Step() {
         const int kind = Pick(100);
         if (kind < 45) {
-            const Qt::MouseButton b = Any<Qt::MouseButton>({Qt::LeftButton, Qt::LeftButton, Qt::RightButton, Qt::MiddleButton});
-            const Qt::KeyboardModifiers m = Any<Qt::KeyboardModifiers>(
-                {Qt::NoModifier, Qt::NoModifier, Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier});
+            const Qt::MouseButton b = Any<Qt::MouseButton>(
+                {Qt::LeftButton, Qt::LeftButton, Qt::RightButton, Qt::MiddleButton});
+            const Qt::KeyboardModifiers m =
+                Any<Qt::KeyboardModifiers>({Qt::NoModifier, Qt::NoModifier, Qt::ShiftModifier,
+                                            Qt::ControlModifier, Qt::AltModifier});
             zx::TImage* v = View();
             switch (Pick(4)) {
-                case 0: QTest::mousePress(v, b, m, Somewhere()); break;
-                case 1: QTest::mouseRelease(v, b, m, Somewhere()); break;
-                case 2: QTest::mouseDClick(v, b, m, Somewhere()); break;
-                default: QTest::mouseMove(v, Somewhere()); break;
+                case 0:
+                    QTest::mousePress(v, b, m, Somewhere());
+                    break;
+                case 1:
+                    QTest::mouseRelease(v, b, m, Somewhere());
+                    break;
+                case 2:
+                    QTest::mouseDClick(v, b, m, Somewhere());
+                    break;
+                default:
+                    QTest::mouseMove(v, Somewhere());
+                    break;
             }
         } else if (kind < 55) {
-            QWheelEvent e(QPointF(50, 50), QPointF(50, 50), QPoint(), QPoint(0, 120 * (Pick(5) - 2)), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
+            QWheelEvent e(QPointF(50, 50), QPointF(50, 50), QPoint(),
+                          QPoint(0, 120 * (Pick(5) - 2)), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
             QApplication::sendEvent(View(), &e);
         } else if (kind < 63) {
             QWidget* target = Pick(3) ? static_cast<QWidget*>(form) : form->xg_Ed;
             target->setFocus();
-            QTest::keyClick(target, Any<Qt::Key>({Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down,
-                                                  Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_5}));
+            QTest::keyClick(target,
+                            Any<Qt::Key>({Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down,
+                                          Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_5}));
         } else if (kind < 75) {
-            QLineEdit* ed = Any<QLineEdit*>({form->xg_Ed, form->yg_Ed, form->zg_Ed, forms->OptDlg->CrossLen,
-                                            forms->OptDlg->CrossThick, forms->OptDlg->CrossGap});
-            ed->setText(Any<QString>({QString(), QStringLiteral("-5"), QStringLiteral("300"), QStringLiteral("abc"),
-                                      QString::number(Pick(256)), QString::number(Pick(12))}));
+            QLineEdit* ed =
+                Any<QLineEdit*>({form->xg_Ed, form->yg_Ed, form->zg_Ed, forms->OptDlg->CrossLen,
+                                 forms->OptDlg->CrossThick, forms->OptDlg->CrossGap});
+            ed->setText(Any<QString>({QString(), QStringLiteral("-5"), QStringLiteral("300"),
+                                      QStringLiteral("abc"), QString::number(Pick(256)),
+                                      QString::number(Pick(12))}));
             QTest::keyRelease(ed, Qt::Key_0);
         } else if (kind < 88) {
             switch (Pick(8)) {
-                case 0: form->InvertButton->click(); break;
-                case 1: form->ShowLBButton->click(); break;
-                case 2: form->LupeBtn->click(); break;
-                case 3: form->BackBtn->click(); break;
-                case 4: form->NextBtn->click(); break;
-                case 5: form->LupeFak_Up->ClickUp(); break;
-                case 6: Any<zx::TUpDown*>({form->xg_Up, form->yg_Up, form->zg_Up})->ClickDown(); break;
-                default: Any<zx::TUpDown*>({form->xg_Up, form->yg_Up, form->zg_Up})->ClickUp(); break;
+                case 0:
+                    form->InvertButton->click();
+                    break;
+                case 1:
+                    form->ShowLBButton->click();
+                    break;
+                case 2:
+                    form->LupeBtn->click();
+                    break;
+                case 3:
+                    form->BackBtn->click();
+                    break;
+                case 4:
+                    form->NextBtn->click();
+                    break;
+                case 5:
+                    form->LupeFak_Up->ClickUp();
+                    break;
+                case 6:
+                    Any<zx::TUpDown*>({form->xg_Up, form->yg_Up, form->zg_Up})->ClickDown();
+                    break;
+                default:
+                    Any<zx::TUpDown*>({form->xg_Up, form->yg_Up, form->zg_Up})->ClickUp();
+                    break;
             }
         } else if (kind < 89) {
             Answer();  // a stack of pictures asks for its depth
             std::vector<QString> one(files.begin(), files.end());
             one.push_back(serie);
             Drop(Pick(4) ? QStringList{Any(one)}
-                         : QStringList{dir.Path(QStringLiteral("a.bmp")), dir.Path(QStringLiteral("b.bmp"))});
+                         : QStringList{dir.Path(QStringLiteral("a.bmp")),
+                                       dir.Path(QStringLiteral("b.bmp"))});
         } else {
             Answer();
-            QAction* a = Any<QAction*>({form->ffnen1, form->NiftiOeffnen1, form->DicomSerieOeffnen1, form->Neu1,
-                                        form->DatenImport1, form->Speichern1, form->Speichernunter1,
-                                        form->Exportieren1, form->InsWebexportieren1, form->Spotsetzen2,
-                                        form->normal1, form->vergroessert1, form->Optionen1, form->Drucken1,
-                                        form->Info1});
+            QAction* a = Any<QAction*>(
+                {form->ffnen1, form->NiftiOeffnen1, form->DicomSerieOeffnen1, form->Neu1,
+                 form->DatenImport1, form->Speichern1, form->Speichernunter1, form->Exportieren1,
+                 form->InsWebexportieren1, form->Spotsetzen2, form->normal1, form->vergroessert1,
+                 form->Optionen1, form->Drucken1, form->Info1});
             a->trigger();
         }
     }
 
     void CheckSound(int event) {
-        for (int c : {form->Xg, form->Yg, form->Zg}) ASSERT_TRUE(c >= 0 && c <= 255) << "event " << event;
+        for (int c : {form->Xg, form->Yg, form->Zg})
+            ASSERT_TRUE(c >= 0 && c <= 255) << "event " << event;
         ASSERT_GE(form->SliceCount, 0) << "event " << event;
         ASSERT_GE(form->SliceOffset, 0) << "event " << event;
         ASSERT_LE(form->SliceOffset + form->SliceCount, 256) << "event " << event;
@@ -146,8 +189,12 @@ TEST_F(RandomWalk, TenThousandSeededEventsKeepTheStateSound) {
     WriteDefault(180, 3);
     Prepare();
     Start();
-    const int events = qEnvironmentVariableIsSet("ZX_WALK_EVENTS") ? qEnvironmentVariableIntValue("ZX_WALK_EVENTS") : 10000;
-    rng.seed(qEnvironmentVariableIsSet("ZX_WALK_SEED") ? unsigned(qEnvironmentVariableIntValue("ZX_WALK_SEED")) : 1u);
+    const int events = qEnvironmentVariableIsSet("ZX_WALK_EVENTS")
+                           ? qEnvironmentVariableIntValue("ZX_WALK_EVENTS")
+                           : 10000;
+    rng.seed(qEnvironmentVariableIsSet("ZX_WALK_SEED")
+                 ? unsigned(qEnvironmentVariableIntValue("ZX_WALK_SEED"))
+                 : 1u);
     for (int i = 0; i < events; ++i) {
         Step();
         CheckSound(i);

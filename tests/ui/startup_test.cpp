@@ -5,14 +5,14 @@
 #include <QMenuBar>
 
 #include "core/render/sections.h"
+#include "dialogs/about_box.h"
+#include "dialogs/import_bmp_dialog.h"
+#include "dialogs/options_dialog.h"
+#include "support/app_fixture.h"
 #include "widgets/image_view.h"
 #include "widgets/list_box.h"
 #include "widgets/status_bar.h"
 #include "widgets/up_down.h"
-#include "dialogs/import_bmp_dialog.h"
-#include "dialogs/about_box.h"
-#include "dialogs/options_dialog.h"
-#include "support/app_fixture.h"
 
 namespace {
 
@@ -74,7 +74,8 @@ TEST_F(Startup, FirstActivationShowsTheDefaultVolumeCentred) {
     EXPECT_EQ(cor.pixel(37, 100), GreyToColor(0));
     EXPECT_EQ(cor.pixel(38, 100), GreyToColor(bytes[zx::VoxelIndex(0, 128, 100)]));
     EXPECT_EQ(cor.pixel(218, 100), GreyToColor(0));
-    EXPECT_EQ(form->Image3->Picture().pixel(100, 50), GreyToColor(bytes[zx::VoxelIndex(62, 50, 128)]));
+    EXPECT_EQ(form->Image3->Picture().pixel(100, 50),
+              GreyToColor(bytes[zx::VoxelIndex(62, 50, 128)]));
 }
 
 TEST_F(Startup, LaterActivationsKeepTheVolume) {

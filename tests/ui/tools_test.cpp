@@ -7,10 +7,10 @@
 
 #include "core/render/crosshair.h"
 #include "core/render/sections.h"
+#include "support/app_fixture.h"
 #include "widgets/image_view.h"
 #include "widgets/list_box.h"
 #include "widgets/up_down.h"
-#include "support/app_fixture.h"
 
 namespace {
 
@@ -26,7 +26,8 @@ protected:
     }
     QRgb Voxel(int x, int y, int z) { return GreyToColor(form->Volume[VoxelIndex(x, y, z)]); }
     bool ShowsSagittal(int x) {
-        return form->SagBmp.pixel(3, 5) == Voxel(x, 3, 5) && form->SagBmp.pixel(250, 251) == Voxel(x, 250, 251);
+        return form->SagBmp.pixel(3, 5) == Voxel(x, 3, 5) &&
+               form->SagBmp.pixel(250, 251) == Voxel(x, 250, 251);
     }
     /// Replaces the edit's text by typing, as a user would.
     void Type(QLineEdit* ed, const QString& text) {
@@ -126,7 +127,7 @@ TEST_F(Tools, MagnifierShowsTheEnlargedNeighbourhoodOfADrag) {
 TEST_F(Tools, MagnifierIsFedByDragsOnlyAndHidesWhenSwitchedOff) {
     form->LupeBtnClick();
     form->Image4->Picture().fill(Qt::blue);
-    form->Image1MouseMove(0, 100, 100);                       // hover
+    form->Image1MouseMove(0, 100, 100);                                     // hover
     form->Image1MouseDown(zx::TMouseButton::mbLeft, zx::ssLeft, 100, 100);  // press
     EXPECT_EQ(form->Image4->Picture().pixel(10, 10), QColor(Qt::blue).rgb());
     form->LupeBtnClick();
@@ -158,12 +159,14 @@ TEST_F(Tools, ADragAfterInversionShowsTheCleanSectionsWithTheNewCrosshair) {
     QTest::mouseMove(form->Image2, {120, 80});
     QTest::mouseRelease(form->Image2, Qt::LeftButton, Qt::NoModifier, {120, 80});
     // Every pixel is the clean section's, except the crosshair's red.
-    for (auto [view, clean] : {std::pair{form->Image1, &form->SagBmp}, {form->Image3, &form->TraBmp}}) {
+    for (auto [view, clean] :
+         {std::pair{form->Image1, &form->SagBmp}, {form->Image3, &form->TraBmp}}) {
         const QImage& shown = view->Picture();
         int other = 0;
         for (int y = 0; y < 256; ++y)
             for (int x = 0; x < 256; ++x)
-                other += shown.pixel(x, y) != clean->pixel(x, y) && shown.pixel(x, y) != zx::kCrossColor;
+                other +=
+                    shown.pixel(x, y) != clean->pixel(x, y) && shown.pixel(x, y) != zx::kCrossColor;
         EXPECT_EQ(other, 0) << view->objectName().toStdString();
     }
     EXPECT_EQ(form->Image1->Picture().pixel(form->Yg, form->Zg), zx::kCrossColor);

@@ -43,7 +43,7 @@ protected:
 
 TEST_F(ViewTools, ANeurologicalClickLandsOnTheVoxelDrawnUnderThePointer) {
     const int offset = form->SliceOffset;  // 38 for 180 planes
-    Click(form->Image2, 100, 60);  // radiological: column 100 is x = 100 − offset
+    Click(form->Image2, 100, 60);          // radiological: column 100 is x = 100 − offset
     EXPECT_EQ(form->Xg, 100 - offset);
     zxtest::Component<zx::TOrientationLetters>(form)->NeurologischeAnsicht1->trigger();
     ASSERT_TRUE(form->Image2->Mirrored() && form->Image3->Mirrored() && !form->Image1->Mirrored());
@@ -59,12 +59,14 @@ TEST_F(ViewTools, ANeurologicalClickLandsOnTheVoxelDrawnUnderThePointer) {
     // Remembered for the next start.
     forms.reset();
     Start();
-    EXPECT_TRUE(zxtest::Component<zx::TOrientationLetters>(form)->NeurologischeAnsicht1->isChecked());
+    EXPECT_TRUE(
+        zxtest::Component<zx::TOrientationLetters>(form)->NeurologischeAnsicht1->isChecked());
     EXPECT_TRUE(form->Image2->Mirrored());
 }
 
 TEST_F(ViewTools, RulersMeasureMillimetresOfAnAnisotropicSourceAndStayWithTheirSlice) {
-    prompter.openAnswers.push_back(QStringList{dir.Write(QStringLiteral("aniso.nii"), AnisotropicNifti())});
+    prompter.openAnswers.push_back(
+        QStringList{dir.Write(QStringLiteral("aniso.nii"), AnisotropicNifti())});
     form->NiftiOeffnen1->trigger();
     ASSERT_TRUE(prompter.Messages().empty());
     EXPECT_DOUBLE_EQ(form->VoxelEdgeMm, 0.5);
@@ -81,7 +83,8 @@ TEST_F(ViewTools, RulersMeasureMillimetresOfAnAnisotropicSourceAndStayWithTheirS
     EXPECT_EQ(zx::MeasurementText(r.Measurements[0], form->VoxelEdgeMm), QStringLiteral("10,0 mm"));
     EXPECT_EQ(r.MeasureList->item(1)->text(), QStringLiteral("SAG x=%1: Strecke 20,0 mm").arg(x));
     r.WinkelMessen1->trigger();
-    for (const QPoint p : {QPoint(100, 50), QPoint(60, 50), QPoint(60, 10)}) Click(form->Image3, p.x(), p.y());
+    for (const QPoint p : {QPoint(100, 50), QPoint(60, 50), QPoint(60, 10)})
+        Click(form->Image3, p.x(), p.y());
     ASSERT_EQ(r.Measurements.size(), 3u);
     EXPECT_EQ(zx::MeasurementText(r.Measurements[2], 0.5), QString::fromUtf8("90,0°"));
     QTest::keyClick(form, Qt::Key_Escape);  // leaves the mode: clicks navigate again
@@ -120,9 +123,11 @@ TEST_F(ViewTools, TheDisplayWindowChangesTheViewsOnlyAndInversionStaysOnTop) {
     EXPECT_EQ(form->Image1->Picture().pixel(3, 3), w.Table()[std::size_t(g)] ^ 0x00ffffffu);
     // The drag with Ctrl+Shift widens the window and navigates nowhere.
     const int y = form->Yg;
-    QTest::mousePress(form->Image1, Qt::LeftButton, Qt::ControlModifier | Qt::ShiftModifier, QPoint(100, 100));
+    QTest::mousePress(form->Image1, Qt::LeftButton, Qt::ControlModifier | Qt::ShiftModifier,
+                      QPoint(100, 100));
     QTest::mouseMove(form->Image1, QPoint(130, 90));
-    QTest::mouseRelease(form->Image1, Qt::LeftButton, Qt::ControlModifier | Qt::ShiftModifier, QPoint(130, 90));
+    QTest::mouseRelease(form->Image1, Qt::LeftButton, Qt::ControlModifier | Qt::ShiftModifier,
+                        QPoint(130, 90));
     EXPECT_EQ(w.Window().width, 81);
     EXPECT_EQ(w.Window().centre, 110);
     EXPECT_EQ(form->Yg, y);
