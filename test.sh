@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what the tests need, builds the release (ci) and the sanitizer
+# Installs what the tests need, checks that every C++ source is formatted
+# with the pinned clang-format, builds the release (ci) and the sanitizer
 # (asan) configurations, and runs every test of both and the benchmarks
 # once, briefly (ci); then builds the parsers' fuzz harnesses (clang) and
 # runs each for FUZZ_SECONDS (60).
@@ -7,6 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install_deps.sh
+echo "=== format"
+scripts/check_format.sh
 export QT_QPA_PLATFORM=offscreen
 for preset in ci asan; do
   echo "=== $preset: configure and build"
