@@ -20,8 +20,9 @@ const char kUsage[] =
     "  zerebrix [DATEI | ORDNER]\n"
     "      startet den Betrachter mit einer Volumendatei (.vmr), einer NIfTI-Datei\n"
     "      (.nii, .nii.gz) oder einem Ordner mit einer DICOM-Serie statt MR_Kopf.vmr\n"
-    "  zerebrix --screenshot BILD.png [--at X,Y,Z] [DATEI | ORDNER]\n"
-    "      speichert ein Bild des Fensters (ohne Bildschirm möglich) und endet\n"
+    "  zerebrix --screenshot BILD.png [--zoom F] [--at X,Y,Z] [DATEI | ORDNER]\n"
+    "      speichert ein Bild des Fensters (ohne Bildschirm möglich) und endet;\n"
+    "      mit --zoom F die Schnittbilder F-fach vergrößert um den Punkt\n"
     "  --neurological\n"
     "      zeigt die linke Körperseite links (sonst radiologisch: rechts)\n"
     "  zerebrix --help | --version\n";
@@ -69,6 +70,14 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             return Ends(0, QStringLiteral("zerebrix (Zerebrix-MR) " ZX_VERSION "\n"));
         if (a == QLatin1String("--neurological")) {
             cl.options.neurological = true;
+            continue;
+        }
+        if (a == QLatin1String("--zoom")) {
+            bool ok = i + 1 < argc;
+            const int f = ok ? QString::fromLocal8Bit(argv[++i]).toInt(&ok) : 0;
+            if (!ok || f < 1 || f > 8)
+                return Misuse(QStringLiteral("--zoom erwartet einen ganzen Faktor von 1 bis 8"));
+            cl.options.zoom = f;
             continue;
         }
         if (a == QLatin1String("--screenshot") || a == QLatin1String("--at")) {
@@ -123,6 +132,8 @@ int RunScreenshot(const CommandLine& cl) {
             w.yg_EdKeyUp();
             w.zg_Ed->setText(QString::number((*cl.at)[2]));
             w.zg_EdKeyUp();
+            // The zoom centres each view on the point, wherever it now is.
+            w.Components->ApplyStartOptions(cl.options);
         }
         QApplication::processEvents();
         if (quiet.failed) {

@@ -361,7 +361,12 @@ void TForm1::ConnectViews() {
     Image4->OnClick = [this] { Image4Click(); };
     const std::pair<TImage*, int> views[] = {{Image1, 1}, {Image2, 2}, {Image3, 3}};
     for (const auto& [view, n] : views) {
-        view->OnWheel = [this, n = n](int steps) { AsOneAction([&] { StepPlane(n, steps); }); };
+        view->OnWheel = [this, n = n, view = view](int steps, TShiftState s, int x, int y) {
+            AsOneAction([&] {
+                const QPoint p = Scaled(view, x, y);
+                if (!Components->WheelInView(n, steps, s, p.x(), p.y())) StepPlane(n, steps);
+            });
+        };
         view->OnHover = [this, n = n](bool inside) {
             if (inside)
                 PointerView = n;

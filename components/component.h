@@ -80,6 +80,7 @@ struct ViewMouse {
 /// Choices made on the command line that components may take up.
 struct StartOptions {
     bool neurological = false;  ///< --neurological
+    int zoom = 1;               ///< --zoom F: the section views enlarged F times
 };
 
 /// A feature beyond the designed window, owned by the main window.
@@ -99,6 +100,13 @@ public:
     /// A mouse event in a view before the view's own handler: true when the
     /// component took it, and the handler does not run.
     virtual bool MouseInView(const ViewMouse& /*m*/) { return false; }
+    /// The wheel turned over view 1…3 with the keys `shift` held, the
+    /// pointer at picture pixel (column, row); true when the component took
+    /// it (the plane then does not step).
+    virtual bool WheelInView(int /*view*/, int /*steps*/, TShiftState /*shift*/, int /*column*/,
+                             int /*row*/) {
+        return false;
+    }
     /// A key for the main window; true when the component took it.
     virtual bool KeyPressed(QKeyEvent* /*e*/) { return false; }
     /// The window was laid out anew: `freeCell` is the empty cell of the

@@ -5,6 +5,7 @@
 #include "components/orientation/orientation_letters.h"
 #include "components/rulers/rulers.h"
 #include "components/view3d/view3d.h"
+#include "components/zoom/zoom.h"
 #include "widgets/guard.h"
 
 namespace zx {
@@ -26,6 +27,7 @@ constexpr Maker kComponents[] = {
     Make<TRulers>,              // distances and angles
     Make<TDisplayWindowTool>,   // brightness, contrast, colour map
     Make<TView3D>,              // the 3-D head with the sections cut in
+    Make<TZoom>,                // zoom and pan in the section views
 };
 
 }  // namespace
@@ -67,6 +69,12 @@ void TComponentSet::Send(unsigned changes) {
 bool TComponentSet::MouseInView(const ViewMouse& m) {
     for (TComponent* c : all_)
         if (c->MouseInView(m)) return true;
+    return false;
+}
+
+bool TComponentSet::WheelInView(int view, int steps, TShiftState shift, int column, int row) {
+    for (TComponent* c : all_)
+        if (c->WheelInView(view, steps, shift, column, row)) return true;
     return false;
 }
 

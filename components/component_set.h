@@ -59,6 +59,7 @@ public:
     /// then stays out).
     bool MouseInView(const ViewMouse& m);
     bool KeyPressed(QKeyEvent* e);
+    bool WheelInView(int view, int steps, TShiftState shift, int column, int row);
     void ViewReleased(int view, TMouseButton b);
     void LayoutChanged(QWidget* freeCell, const QRect& free);
     void ApplyStartOptions(const StartOptions& options);

@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "core/render/sections.h"
@@ -72,7 +74,9 @@ void TImage::DrawCross(int px, int py, const CrossParams& params) {
 }
 
 void TImage::UpdatePicture(const QRect& r) {
-    if (mirrored_)
+    if (zoom_ > 1)
+        update();
+    else if (mirrored_)
         update(QRect(width() - 1 - r.right(), r.top(), r.width(), r.height()));
     else
         update(r);
@@ -88,7 +92,36 @@ QTransform TImage::PictureToWidget() const {
     if (mirrored_) t.translate(width(), 0).scale(-1, 1);
     if (stretch_ && !picture_.isNull())
         t.scale(double(width()) / picture_.width(), double(height()) / picture_.height());
+    if (zoom_ > 1) {
+        // Picture point `centre_` to the picture's middle, enlarged about it.
+        const QSizeF half = picture_.isNull() ? QSizeF(128, 128) : QSizeF(picture_.size()) / 2;
+        t = QTransform()
+                .translate(half.width(), half.height())
+                .scale(zoom_, zoom_)
+                .translate(-centre_.x(), -centre_.y()) *
+            t;
+    }
     return t;
+}
+
+void TImage::SetZoom(int factor, const QPointF& centre) {
+    factor = std::max(1, factor);
+    if (factor == zoom_ && (factor == 1 || centre == centre_)) return;
+    zoom_ = factor;
+    centre_ = factor == 1 ? QPointF(128, 128) : centre;
+    update();
+}
+
+QPoint TImage::HandlerPoint(const QPointF& pos) const {
+    const int x = int(std::floor(pos.x())), y = int(std::floor(pos.y()));
+    if (zoom_ == 1 || picture_.isNull()) return {mirrored_ ? width() - 1 - x : x, y};
+    // The picture pixel drawn under the pointer, then where that pixel
+    // lies without zoom and mirror.
+    const QPointF at = PictureToWidget().inverted().map(QPointF(x + 0.5, y + 0.5));
+    const double px = std::floor(at.x()), py = std::floor(at.y());
+    if (!stretch_) return {int(px), int(py)};
+    return {int(std::lround(px * width() / picture_.width())),
+            int(std::lround(py * height() / picture_.height()))};
 }
 
 void TImage::SetMirrored(bool on) {
@@ -121,7 +154,13 @@ void TImage::paintEvent(QPaintEvent*) {
         p.fillRect(rect(), palette().window());
         return;
     }
-    if (mirrored_) {
+    if (zoom_ > 1) {
+        p.fillRect(rect(), Qt::black);  // beyond the picture
+        p.setTransform(PictureToWidget());
+        p.drawImage(0, 0, picture_);
+        if (!layer_.isNull() && !hideLayers_) p.drawImage(0, 0, layer_);
+        p.resetTransform();
+    } else if (mirrored_) {
         if (!stretch_) p.fillRect(rect(), palette().window());
         p.setTransform(PictureToWidget());
         p.drawImage(0, 0, picture_);
@@ -151,7 +190,7 @@ void TImage::SetLayer(const QImage& layer) {
 }
 
 void TImage::mousePressEvent(QMouseEvent* e) {
-    const QPoint pos(ColumnOf(e->position().toPoint().x()), e->position().toPoint().y());
+    const QPoint pos = HandlerPoint(e->position());
     if (OnMouseDown) {
         Guarded([&] {
             OnMouseDown(ButtonFromQt(e->button()), ShiftFromQt(e->buttons(), e->modifiers()),
@@ -161,7 +200,7 @@ void TImage::mousePressEvent(QMouseEvent* e) {
 }
 
 void TImage::mouseDoubleClickEvent(QMouseEvent* e) {
-    const QPoint pos(ColumnOf(e->position().toPoint().x()), e->position().toPoint().y());
+    const QPoint pos = HandlerPoint(e->position());
     if (OnMouseDown) {
         Guarded([&] {
             OnMouseDown(ButtonFromQt(e->button()), ShiftFromQt(e->buttons(), e->modifiers(), true),
@@ -171,22 +210,23 @@ void TImage::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 void TImage::mouseMoveEvent(QMouseEvent* e) {
-    const QPoint pos(ColumnOf(e->position().toPoint().x()), e->position().toPoint().y());
-    if (OnHover && rect().contains(pos)) OnHover(true);
+    const QPoint pos = HandlerPoint(e->position());
+    if (OnHover && rect().contains(e->position().toPoint())) OnHover(true);
     if (OnMouseMove) {
         Guarded([&] { OnMouseMove(ShiftFromQt(e->buttons(), e->modifiers()), pos.x(), pos.y()); });
     }
 }
 
 void TImage::mouseReleaseEvent(QMouseEvent* e) {
-    const QPoint pos(ColumnOf(e->position().toPoint().x()), e->position().toPoint().y());
+    const QPoint pos = HandlerPoint(e->position());
     if (OnMouseUp) {
         Guarded([&] {
             OnMouseUp(ButtonFromQt(e->button()), ShiftFromQt(e->buttons(), e->modifiers()), pos.x(),
                       pos.y());
         });
     }
-    if (OnClick && e->button() == Qt::LeftButton && rect().contains(pos)) Guarded(OnClick);
+    if (OnClick && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
+        Guarded(OnClick);
 }
 
 }  // namespace zx
@@ -198,7 +238,11 @@ void TImage::wheelEvent(QWheelEvent* e) {
     wheelAngle_ += e->angleDelta().y();
     const int steps = wheelAngle_ / 120;
     wheelAngle_ -= steps * 120;
-    if (steps != 0 && OnWheel) Guarded([&] { OnWheel(steps); });
+    if (steps != 0 && OnWheel) {
+        const QPoint pos = HandlerPoint(e->position());
+        Guarded(
+            [&] { OnWheel(steps, ShiftFromQt(e->buttons(), e->modifiers()), pos.x(), pos.y()); });
+    }
     e->accept();
 }
 

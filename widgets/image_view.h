@@ -55,8 +55,21 @@ public:
     /// picture pixels to the control.
     using Overlay = std::function<void(QPainter&, const QTransform&)>;
     void AddOverlay(Overlay overlay);
-    /// Where picture pixels land on the control (stretch and mirror).
+    /// Where picture pixels land on the control (zoom, stretch and mirror).
     QTransform PictureToWidget() const;
+    /// Shows the picture enlarged by a whole `factor` (1 shows it as it is),
+    /// picture point `centre` at the middle of the control, each picture
+    /// pixel a block of whole pixels (nearest neighbour); the control shows
+    /// black beyond the picture. The handlers keep receiving the positions
+    /// they would get without zoom for the picture pixel under the pointer.
+    void SetZoom(int factor, const QPointF& centre);
+    int Zoom() const { return zoom_; }
+    QPointF ZoomCentre() const { return centre_; }
+    /// The position the handlers get for widget point `pos`: the picture
+    /// pixel under it (mirrored back, zoomed back), in the control's
+    /// unzoomed coordinates. Fractions of a pixel (high-DPI screens) are
+    /// floored, so a position is always the pixel under the pointer.
+    QPoint HandlerPoint(const QPointF& pos) const;
     /// Shows the picture mirrored left to right. Mouse positions are
     /// mirrored back, so the handlers keep receiving picture columns.
     void SetMirrored(bool on);
@@ -78,7 +91,9 @@ public:
     std::function<void(TShiftState, int, int)> OnMouseMove;
     std::function<void(TMouseButton, TShiftState, int, int)> OnMouseUp;
     std::function<void()> OnClick;
-    std::function<void(int steps)> OnWheel;    ///< wheel turned: + away from the user
+    /// The wheel turned: + away from the user, with the keys held and the
+    /// handler position of the pointer.
+    std::function<void(int steps, TShiftState shift, int x, int y)> OnWheel;
     std::function<void(bool inside)> OnHover;  ///< the pointer entered or left
 
 protected:
@@ -97,6 +112,8 @@ private:
     bool stretch_ = false;
     bool mirrored_ = false;
     const QRgb* table_ = nullptr;
+    int zoom_ = 1;
+    QPointF centre_{128, 128};
     std::vector<Overlay> overlays_;
     // What the picture holds: a copy of *source_ (as of sourceKey_) plus the
     // crosshair rectangles `crosses_`, valid while picture_ is as of pictureKey_.
@@ -108,8 +125,6 @@ private:
     int wheelAngle_ = 0;                     ///< wheel turn not yet a whole step (1/8 degree)
     /// Schedules a repaint of picture rectangle `r`.
     void UpdatePicture(const QRect& r);
-    /// Mouse x as a picture column, mirrored back when mirrored.
-    int ColumnOf(int x) const { return mirrored_ ? width() - 1 - x : x; }
 };
 
 }  // namespace zx

@@ -1,6 +1,7 @@
 #include "components/view3d/view3d.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -26,6 +27,9 @@ TView3DCanvas::TView3DCanvas(TView3D& owner, QWidget* parent) : QWidget(parent),
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(128, 128);
     setCursor(Qt::OpenHandCursor);
+    pick_ = new QTimer(this);
+    pick_->setSingleShot(true);
+    connect(pick_, &QTimer::timeout, this, [this] { Pick(); });
     setToolTip(
         QString::fromUtf8("Ziehen: drehen · Mausrad: zoomen · Klick: Fadenkreuz dorthin · "
                           "Doppelklick: Ansicht zurücksetzen"));
@@ -80,13 +84,23 @@ void TView3DCanvas::mouseReleaseEvent(QMouseEvent* e) {
         owner_.DisplayChanged();
         return;
     }
-    const QPoint at = e->position().toPoint();
+    // A click moves the crosshair once it is clear that it is no double
+    // click, which resets the view and moves nothing.
+    pickAt_ = e->position().toPoint();
+    pick_->start(QApplication::doubleClickInterval());
+}
+
+void TView3DCanvas::Pick() {
     Guarded([&] {
-        if (const std::optional<Voxel> v = PickAt(at.x(), at.y())) owner_.MoveTo(*v);
+        if (const std::optional<Voxel> v = PickAt(pickAt_.x(), pickAt_.y())) owner_.MoveTo(*v);
     });
 }
 
-void TView3DCanvas::mouseDoubleClickEvent(QMouseEvent*) { owner_.ResetCamera(); }
+void TView3DCanvas::mouseDoubleClickEvent(QMouseEvent*) {
+    pick_->stop();
+    turning_ = false;  // the second press's release picks nothing
+    owner_.ResetCamera();
+}
 
 void TView3DCanvas::wheelEvent(QWheelEvent* e) {
     const double notches = e->angleDelta().y() / 120.0;

@@ -36,6 +36,10 @@ public:
     const QImage& Picture() const { return picture_; }
     /// The voxel drawn at widget pixel (x, y), if any.
     std::optional<Voxel> PickAt(int x, int y) const;
+    /// Moves the crosshair to the voxel under the last click (run once the
+    /// double-click interval has passed without a second click).
+    void Pick();
+    QTimer* PickTimer() const { return pick_; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -52,6 +56,8 @@ private:
     bool turning_ = false;
     bool moved_ = false;
     QPoint last_;
+    QTimer* pick_;
+    QPoint pickAt_;
     int Side() const { return std::max(16, std::min(width(), height())); }
     QPoint Origin() const { return {(width() - Side()) / 2, (height() - Side()) / 2}; }
 };

@@ -147,8 +147,19 @@ TEST_F(ViewTools, AClickInThe3DViewMovesTheCrosshairToTheVoxelDrawnThere) {
     const QPoint centre(v.Canvas->width() / 2, v.Canvas->height() / 2);
     const std::optional<zx::Voxel> drawn = v.Canvas->PickAt(centre.x(), centre.y());
     ASSERT_TRUE(drawn);
+    // A double click resets the view and moves nothing, also after the
+    // double-click interval.
+    const std::array<int, 3> before{form->Xg, form->Yg, form->Zg};
+    v.ResetCamera();
+    const double home = v.camera.azimuth;
+    v.camera.azimuth = home + 40;
+    QTest::mouseDClick(v.Canvas, Qt::LeftButton, Qt::NoModifier, centre);
+    EXPECT_EQ(v.camera.azimuth, home);
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    EXPECT_EQ((std::array<int, 3>{form->Xg, form->Yg, form->Zg}), before);
+    // A single click moves the crosshair once no second click came.
     QTest::mouseClick(v.Canvas, Qt::LeftButton, Qt::NoModifier, centre);
-    EXPECT_EQ(form->Xg, drawn->x);
+    QTRY_COMPARE_WITH_TIMEOUT(form->Xg, drawn->x, 2000);
     EXPECT_EQ(form->Yg, drawn->y);
     EXPECT_EQ(form->Zg, drawn->z);
     // The section views follow: the coronal view shows plane y.
