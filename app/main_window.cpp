@@ -222,6 +222,8 @@ void TForm1::BuildMenu() {
                            "NIfTI-Datei (.nii, .nii.gz) öffnen");
     DicomSerieOeffnen1 = action(Datei1, "DicomSerieOeffnen1", "DICOM-&Serie öffnen...",
                                 "Ordner mit einer DICOM-Serie öffnen");
+    ZuletztGeoeffnet1 =
+        Named(Datei1->addMenu(QString::fromUtf8("&Zuletzt geöffnet")), "ZuletztGeoeffnet1");
     Neu1 = action(Datei1, "Neu1", "Neues &Projekt...",
                   "Neues Projekt aus Bilddateien (BMP, DICOM) erstellen");
     Speichern1 = action(Datei1, "Speichern1", "Spei&chern", "Datensatz speichern");
@@ -241,6 +243,10 @@ void TForm1::BuildMenu() {
     Druckereinrichtung1 = action(Datei1, "Druckereinrichtung1", "Drucker&einrichtung...", nullptr);
     N1 = Named(Datei1->addSeparator(), "N1");
     Beenden1 = action(Datei1, "Beenden1", "&Beenden", "Programm beenden");
+    // The desktop's usual keys; the menus show them.
+    ffnen1->setShortcut(QKeySequence::Open);
+    Drucken1->setShortcut(QKeySequence::Print);
+    Beenden1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     Optionen1 = Named(MainMenu1->addAction(QStringLiteral("&Optionen")), "Optionen1");
     Ansicht1 = Named(MainMenu1->addMenu(QStringLiteral("&Ansicht")), "Ansicht1");
     normal1 = action(Ansicht1, "normal1", "&normal", nullptr);
@@ -303,8 +309,10 @@ void TForm1::ConnectMenus() {
     };
     for (const auto& [entry, handler] : entries)
         connect(entry, &QAction::triggered, this, Action(this, handler));
-    connect(Datei1, &QMenu::aboutToShow, this,
-            [this] { UeberlagerungEntfernen1->setEnabled(OverlayShown && OverlayVolume); });
+    connect(Datei1, &QMenu::aboutToShow, this, [this] {
+        UeberlagerungEntfernen1->setEnabled(OverlayShown && OverlayVolume);
+        FillRecentMenu();
+    });
 }
 
 void TForm1::ConnectViews() {

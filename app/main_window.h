@@ -74,6 +74,7 @@ public:
     QAction *Neu1, *Speichern1, *Speichernunter1, *N3, *DatenImport1, *Exportieren1,
         *InsWebexportieren1, *N4, *Spotsetzen2;
     QAction* UeberlagerungEntfernen1;  ///< removes the overlay of "Datenimport..."
+    QMenu* ZuletztGeoeffnet1;          ///< "Zuletzt geöffnet": the files and folders opened last
     QAction* Optionen1;
     QMenu* Ansicht1;
     QAction *normal1, *vergroessert1, *Symbol1;
@@ -143,6 +144,11 @@ public:
     /// Shows the converted file or folder as the Open command shows a
     /// volume file; on failure everything stays as it was.
     void OpenConverted(const QString& path, bool dicomFolder);
+    /// Puts a file or folder that opened at the top of "Zuletzt geöffnet".
+    void RememberRecent(const QString& path);
+    void FillRecentMenu();
+    /// Opens an entry of "Zuletzt geöffnet" as the command line would.
+    void OpenRecent(const QString& path);
     /// The one way a new volume is taken, from any source: voxels, planes,
     /// voxel edge, file name, caption and info picture; the coronal and
     /// transversal views start black, so that no column of the previous

@@ -15,6 +15,9 @@ namespace zx {
 TImage::TImage(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);  // moves without a button update the read-out
+    // A click gives the view the keys (arrows, Page Up/Down), away from a
+    // coordinate edit.
+    setFocusPolicy(Qt::ClickFocus);
 }
 
 void TImage::AssignPicture(const QImage& src) {

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -9,6 +10,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSettings>
 #include <QSortFilterProxyModel>
 
 #include "core/texts.h"
@@ -94,8 +96,21 @@ public:
         return (buttons & mbCancel) ? mbCancel : made.front().second;
     }
 
+    /// Every file dialog starts in the folder the user last chose something
+    /// in, remembered between starts.
+    static void StartWhereLastUsed(QFileDialog& fd) {
+        const QString last = QSettings().value(QStringLiteral("Dialoge/Ordner")).toString();
+        if (!last.isEmpty() && QFileInfo(last).isDir()) fd.setDirectory(last);
+    }
+    static void RememberFolder(const QFileDialog& fd) {
+        const QFileInfo chosen(fd.selectedFiles().front());
+        QSettings().setValue(QStringLiteral("Dialoge/Ordner"),
+                             chosen.isDir() ? chosen.absoluteFilePath() : chosen.absolutePath());
+    }
+
     bool OpenFiles(TOpenDialog& dlg) override {
         QFileDialog fd(nullptr, dlg.Title);
+        StartWhereLastUsed(fd);
         fd.setNameFilter(QtNameFilter(dlg.Filter));
         fd.setDefaultSuffix(dlg.DefaultExt);
         const QStringList filters = fd.nameFilters();
@@ -111,6 +126,7 @@ public:
                                             : QFileDialog::ExistingFile);
         fd.setAcceptMode(QFileDialog::AcceptOpen);
         if (fd.exec() != QDialog::Accepted || fd.selectedFiles().isEmpty()) return false;
+        RememberFolder(fd);
         dlg.Files = fd.selectedFiles();
         dlg.FileName = dlg.Files.front();
         return true;
@@ -120,7 +136,9 @@ public:
         QFileDialog fd(nullptr, title);
         fd.setFileMode(QFileDialog::Directory);
         fd.setOption(QFileDialog::ShowDirsOnly);
+        StartWhereLastUsed(fd);
         if (fd.exec() != QDialog::Accepted || fd.selectedFiles().isEmpty()) return false;
+        RememberFolder(fd);
         folder = fd.selectedFiles().front();
         return true;
     }
@@ -131,8 +149,10 @@ public:
         fd.setDefaultSuffix(dlg.DefaultExt);
         fd.setAcceptMode(QFileDialog::AcceptSave);
         fd.setOption(QFileDialog::DontConfirmOverwrite);
+        StartWhereLastUsed(fd);
         if (!dlg.FileName.isEmpty()) fd.selectFile(dlg.FileName);
         if (fd.exec() != QDialog::Accepted || fd.selectedFiles().isEmpty()) return false;
+        RememberFolder(fd);
         dlg.FileName = fd.selectedFiles().front();
         return true;
     }

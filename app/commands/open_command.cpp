@@ -131,6 +131,8 @@ void TForm1::LoadVolumeFile(const QString& fileName) {
     v.infoPicture = InfoBmpLoaded;
     v.status = QString::number(n) + Utf8(texts::kSlicesRead);
     AdoptVolume(v);
+    // The default volume, loaded at every start, is no choice of the user's.
+    if (fileName != Utf8(texts::kDefaultVolumeFile)) RememberRecent(fileName);
 }
 
 void TForm1::AdoptVolume(const AdoptedVolume& v) {

@@ -79,6 +79,7 @@ void TForm1::OpenConverted(const QString& path, bool dicomFolder) {
     AdoptVolume(v);
     FileListBox->clear();
     FileListBox->Add(QFileInfo(QDir::cleanPath(path)).fileName());
+    RememberRecent(path);
     FinishOpen();
 }
 

@@ -50,27 +50,31 @@ void TForm1::MovePoint(int view, int dColumn, int dRow) {
 
 bool TForm1::ViewKey(QKeyEvent* e) {
     if (Components->KeyPressed(e)) return true;
-    if (PointerView == 0 || QApplication::activeModalWidget()) return false;
-    // A coordinate edit with the focus keeps its keys.
-    if (qobject_cast<QLineEdit*>(QApplication::focusWidget())) return false;
+    // The view under the pointer, else the one with the keyboard focus (the
+    // last one clicked); a coordinate edit with the focus keeps its keys.
+    QWidget* focus = QApplication::focusWidget();
+    const int focused = focus == Image1 ? 1 : focus == Image2 ? 2 : focus == Image3 ? 3 : 0;
+    const int view = PointerView ? PointerView : focused;
+    if (view == 0 || QApplication::activeModalWidget()) return false;
+    if (qobject_cast<QLineEdit*>(focus)) return false;
     switch (e->key()) {
         case Qt::Key_PageUp:
-            Guarded([&] { AsOneAction([&] { StepPlane(PointerView, 1); }); });
+            Guarded([&] { AsOneAction([&] { StepPlane(view, 1); }); });
             return true;
         case Qt::Key_PageDown:
-            Guarded([&] { AsOneAction([&] { StepPlane(PointerView, -1); }); });
+            Guarded([&] { AsOneAction([&] { StepPlane(view, -1); }); });
             return true;
         case Qt::Key_Left:
-            Guarded([&] { AsOneAction([&] { MovePoint(PointerView, -1, 0); }); });
+            Guarded([&] { AsOneAction([&] { MovePoint(view, -1, 0); }); });
             return true;
         case Qt::Key_Right:
-            Guarded([&] { AsOneAction([&] { MovePoint(PointerView, 1, 0); }); });
+            Guarded([&] { AsOneAction([&] { MovePoint(view, 1, 0); }); });
             return true;
         case Qt::Key_Up:
-            Guarded([&] { AsOneAction([&] { MovePoint(PointerView, 0, -1); }); });
+            Guarded([&] { AsOneAction([&] { MovePoint(view, 0, -1); }); });
             return true;
         case Qt::Key_Down:
-            Guarded([&] { AsOneAction([&] { MovePoint(PointerView, 0, 1); }); });
+            Guarded([&] { AsOneAction([&] { MovePoint(view, 0, 1); }); });
             return true;
         default:
             return false;

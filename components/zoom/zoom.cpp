@@ -62,13 +62,16 @@ void TZoom::ZoomAt(int view, int steps, const QPointF& at) {
     const int before = factor_;
     const int after = std::clamp(factor_ + steps, 1, kMaxFactor);
     if (after == before) return;
-    SetFactor(after);
+    const QPointF old = centres_[std::size_t(view - 1)];
+    SetFactor(after);  // the other views: about the crosshair
     if (after == 1) return;
-    // The picture point under the pointer stays there.
-    QPointF& c = centres_[std::size_t(view - 1)];
-    const QPointF old = before == 1 ? QPointF(128, 128) : c;
-    c = at - (at - old) * double(before) / double(after);
-    c = QPointF(std::round(c.x()), std::round(c.y()));
+    // The middle of the picture pixel under the pointer stays where it is;
+    // the centre falls on a whole screen pixel, so every voxel stays a
+    // block of F × F.
+    const QPointF fixed = at + QPointF(0.5, 0.5);
+    const QPointF c = fixed - (fixed - old) * double(before) / double(after);
+    centres_[std::size_t(view - 1)] =
+        QPointF(std::round(c.x() * after), std::round(c.y() * after)) / after;
     Show(view);
 }
 
