@@ -22,6 +22,7 @@
 #include "components/learning/learning.h"
 #include "components/orientation/orientation_letters.h"
 #include "components/rulers/rulers.h"
+#include "components/zoom/zoom.h"
 #include "convert/dicom_series.h"
 #include "convert/nifti.h"
 #include "convert/phantom.h"
@@ -235,6 +236,17 @@ void BM_DragSequenceWithTools(benchmark::State& state) {
     w.Components->Find<zx::TRulers>()->DeleteAll();
 }
 BENCHMARK(BM_DragSequenceWithTools)->DenseRange(1, 3)->Unit(benchmark::kMicrosecond);
+
+/// The same drags in views zoomed 3 times: the dragged view keeps its
+/// centre, the other two follow the point when it leaves what they show.
+void BM_DragSequenceZoomed(benchmark::State& state) {
+    zx::TForm1& w = *SharedForms().Form1;
+    zx::TZoom& zoom = *w.Components->Find<zx::TZoom>();
+    zoom.SetFactor(3);
+    BM_DragSequence(state);
+    zoom.SetFactor(1);
+}
+BENCHMARK(BM_DragSequenceZoomed)->DenseRange(1, 3)->Unit(benchmark::kMicrosecond);
 
 /// 100 DICOM files of 256 × 256 16-bit samples, made once (page cache hot).
 struct DicomStack {
