@@ -25,6 +25,8 @@ constexpr int kStatusHeight = 19;
 /// The panel column of the enlarged layout: magnifier and button panel
 /// beside the coordinate panel.
 constexpr int kPanelColumnWidth = 257;
+/// Room the enlarged layout keeps below a row of views: panels and read-out.
+constexpr int kRowBelowMin = 230;
 }  // namespace
 
 void TForm1::FixFrame(bool fixed) {
@@ -93,12 +95,20 @@ void TForm1::LayoutForClientHeight(int clientHeight, bool maximised, int clientW
     const QScopedValueRollback<bool> guard(layingOut_, true);
     maximisedLayout_ = maximised;
     int V = 256;
+    bool row = false;  // the three views side by side (a wide screen)
     if (maximised) {
         // Two rows of views as high as the client area allows, and as wide
         // as the two columns of views plus the panel column beside them.
         V = clientHeight / 2 - 18;
-        if (clientWidth > 0)
+        if (clientWidth > 0) {
             V = std::min(V, (clientWidth - 2 * 8 - 2 * 10 - kPanelColumnWidth) / 2);
+            // A wide screen gives larger views in one row, with the free
+            // cell and the panels below them.
+            const int inRow = std::min((clientWidth - 2 * 8 - 2 * 10) / 3,
+                                       clientHeight - 12 - kStatusHeight - kRowBelowMin);
+            row = inRow > V;
+            if (row) V = inRow;
+        }
         V = std::max(V, 64);
     }
     for (TImage* view : {Image1, Image2, Image3}) view->SetStretch(maximised);
@@ -108,7 +118,10 @@ void TForm1::LayoutForClientHeight(int clientHeight, bool maximised, int clientW
     Image2->setGeometry(V + 18, Image2->y(), V, V);
     x_Label1->move(Image2->x() + V - 12, Image2->y() + V - 16);
     z_Label2->move(Image2->x() + 6, z_Label2->y());
-    Image3->setGeometry(V + 18, V + 12, V, V);
+    if (row)
+        Image3->setGeometry(2 * V + 28, 4, V, V);
+    else
+        Image3->setGeometry(V + 18, V + 12, V, V);
     x_Label2->move(Image3->x() + V - 12, Image3->y() + V - 16);
     y_Label2->move(Image3->x() + 6, Image3->y());
     const std::pair<QLabel*, TImage*> titles[] = {
@@ -126,6 +139,23 @@ void TForm1::LayoutForClientHeight(int clientHeight, bool maximised, int clientW
         InfoPanel->setGeometry(8, StatusBar1->y() - 24, 258, 21);
         View3DSlot->hide();
         Components->LayoutChanged(View3DSlot, QRect());
+        DisplayChanged();
+        return;
+    }
+    if (row) {
+        // The free cell under the sagittal view, as high as the room below
+        // the views; the panels beside it, the list taking the rest.
+        const int top = V + 12;
+        const int cell = std::max(64, StatusBar1->y() - 4 - top);
+        const int column = 8 + cell + 10;
+        BtnPanel->move(column, top);
+        NavPanel->move(column + 180, top);
+        InfoPanel->setGeometry(column, StatusBar1->y() - 24, kPanelColumnWidth, 21);
+        FileListBox->setGeometry(column + 270, top, std::max(0, Client->width() - column - 278),
+                                 std::max(0, StatusBar1->y() - 4 - top));
+        View3DSlot->setGeometry(8, top, cell, cell);
+        View3DSlot->show();
+        Components->LayoutChanged(View3DSlot, View3DSlot->rect());
         DisplayChanged();
         return;
     }

@@ -170,7 +170,16 @@ TEST_F(Dialogs, EnlargedLayoutIsAGridOfViewsWithTheFreeCellAndAPanelColumn) {
     EXPECT_EQ(form->Image1->width(), 469);
     form->LayoutForClientHeight(975, true, 1000);
     EXPECT_EQ(form->Image1->width(), 353);
-    EXPECT_EQ(form->BtnPanel->x(), 734);      // 2 · 353 + 28
+    EXPECT_EQ(form->BtnPanel->x(), 734);  // 2 · 353 + 28
+    // A 1920 × 1080 screen: the three views in a row, larger than in the
+    // grid (V = 481 there), the free cell and the panels below them.
+    form->LayoutForClientHeight(998, true, 1920);
+    EXPECT_EQ(form->Image1->geometry(), QRect(8, 4, 628, 628));
+    EXPECT_EQ(form->Image2->geometry(), QRect(646, 4, 628, 628));
+    EXPECT_EQ(form->Image3->geometry(), QRect(1284, 4, 628, 628));
+    EXPECT_EQ(form->View3DRect(), QRect(8, 640, 335, 335));
+    EXPECT_EQ(form->BtnPanel->pos(), QPoint(353, 640));
+    EXPECT_GT(form->FileListBox->x(), form->NavPanel->geometry().right());
     form->LayoutForClientHeight(545, false);  // back to the designed places
     EXPECT_TRUE(form->View3DRect().isEmpty());
     EXPECT_FALSE(form->View3DSlot->isVisibleTo(form));
