@@ -48,12 +48,16 @@ TEST(CommandLine, HelpVersionAndMisuse) {
                      QStringLiteral("--at"), QStringLiteral("1,2,300")})
                   .exitCode,
               2);
+    for (const char* f : {"0", "9", "2.5", "x"})
+        EXPECT_EQ(Parse({QStringLiteral("--zoom"), QString::fromLatin1(f)}).exitCode, 2) << f;
     const zx::CommandLine ok =
         Parse({QStringLiteral("--screenshot"), QStringLiteral("a.png"), QStringLiteral("--at"),
-               QStringLiteral("1,2,3"), QStringLiteral("/")});
+               QStringLiteral("1,2,3"), QStringLiteral("--zoom"), QStringLiteral("4"),
+               QStringLiteral("/")});
     EXPECT_FALSE(ok.exitCode);
     EXPECT_EQ(ok.path, QStringLiteral("/"));
     EXPECT_EQ((*ok.at)[2], 3);
+    EXPECT_EQ(ok.options.zoom, 4);
 }
 
 TEST_F(Desktop, TheScreenshotShowsTheSectionsAtThePointAndFailuresWriteNothing) {
