@@ -265,9 +265,9 @@ public:
     void Drucken1Click();
     void Inhalt1Click();
     void Info1Click();
-    /// A picture of the client area: views, panels, list, status bar; the
-    /// views' layers (atlas colours, letters, rulers) only when `asShown`.
-    QImage ClientPicture(bool asShown = false);
+    /// A picture of the client area as shown: views with their layers
+    /// (atlas colours, letters, rulers), panels, list, status bar.
+    QImage ClientPicture();
     /// Lays the window out for a client area of the given height, as the
     /// maximised state does (enlarged, stretched views).
     /// `clientWidth` limits the enlarged views too; 0 lets the height alone

@@ -3,7 +3,6 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QPrinter>
-#include <optional>
 
 #include "app/forms.h"
 #include "app/main_window.h"
@@ -16,13 +15,12 @@
 
 namespace zx {
 
-QImage TForm1::ClientPicture(bool asShown) {
+QImage TForm1::ClientPicture() {
+    // The client area as shown: sections in the display window's colours,
+    // crosshairs, and what the components lay over the views (atlas
+    // colours, orientation letters, rulers).
     QImage picture(Client->size(), QImage::Format_RGB32);
     picture.fill(Client->palette().window().color());
-    // The atlas colours, letters and rulers are layers on the screen, not
-    // part of the printed picture; a screenshot shows them.
-    std::optional<TImage::LayersHidden> hidden;
-    if (!asShown) hidden.emplace();
     Client->render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
     return picture;
 }
