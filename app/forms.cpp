@@ -39,8 +39,11 @@ QFont ProgramFont() {
 namespace {
 
 /// Qt's own dialogs (file, print, page setup, message box buttons) in
-/// German, from Debian's Qt translations; installed once per application.
+/// German, from Debian's Qt translations, and German dates, numbers, sizes
+/// and file types (the MIME comments follow the default locale) whatever
+/// the system's locale; installed once per application.
 void InstallGermanTranslations() {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     static QTranslator* installed = nullptr;
     if (installed) return;
     auto* t = new QTranslator(qApp);

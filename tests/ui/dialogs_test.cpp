@@ -1,9 +1,11 @@
 // The options dialog, the window modes and layout, printing, and the help
 // and about windows.
 #include <QCheckBox>
+#include <QDate>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QTest>
@@ -192,6 +194,24 @@ TEST_F(Dialogs, ToolWindowsStayOnTheScreenBesideTheMainWindow) {
     EXPECT_TRUE(screen.contains(QRect(p, tool))) << p.x() << "," << p.y();
 }
 
+TEST_F(Dialogs, ToolWindowsOpenBesideEachOtherNotOnOneSpot) {
+    const QRect screen(0, 0, 1280, 1024);
+    const QRect main(0, 0, 539, 587);
+    const QRect atlas(547, 0, 424, 158);
+    // The next one below the first, in the column right of the main window.
+    EXPECT_EQ(zx::ToolWindowPosition(screen, main, QSize(300, 400), {atlas}), QPoint(547, 166));
+    // A third that fits neither there nor below the main window's 587 rows
+    // (1024 - 587 - 8 < 500) goes into a column right of the first two.
+    const QRect measure(547, 166, 300, 400);
+    EXPECT_EQ(zx::ToolWindowPosition(screen, main, QSize(290, 500), {atlas, measure}),
+              QPoint(979, 0));
+    // Maximised: the second one along the bottom, not over the first.
+    const QRect first(0, 866, 424, 158);
+    const QPoint p = zx::ToolWindowPosition(screen, screen, QSize(424, 158), {first});
+    EXPECT_FALSE(QRect(p, QSize(424, 158)).intersects(first)) << p.x() << "," << p.y();
+    EXPECT_EQ(p.y(), 866);
+}
+
 TEST_F(Dialogs, MaximiseAndRestoreThroughTheMenu) {
     form->vergroessert1->trigger();
     QApplication::processEvents();
@@ -249,6 +269,10 @@ TEST_F(Dialogs, ReadOutsAndLabelsShowWholeInTheProgramFont) {
 TEST_F(Dialogs, QtsOwnDialogsSpeakGerman) {
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Suchen in:"));
     EXPECT_EQ(QCoreApplication::translate("QPrintDialog", "Print"), QStringLiteral("Drucken"));
+    // Dates and sizes in the file dialog's columns come from the default locale.
+    EXPECT_EQ(QLocale().toString(QDate(2024, 12, 9), QStringLiteral("d. MMM yyyy")),
+              QStringLiteral("9. Dez. 2024"));
+    EXPECT_EQ(QLocale().formattedDataSize(1536), QStringLiteral("1,50 KiB"));
 }
 
 // ---- Printing -----------------------------------------------------------------
