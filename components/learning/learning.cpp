@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QtMath>
 #include <random>
 
 #include "core/texts.h"
@@ -87,7 +88,12 @@ TLearning::TLearning(const ViewerContext& context, QObject* parent) : TComponent
     connect(WeiterButton, &QPushButton::clicked, this, Slot([this] { QuizNext(); }));
     AtlasReadout = new TReadout(AtlasWindow);
     AtlasReadout->setObjectName(QStringLiteral("AtlasReadout"));
-    AtlasReadout->setMinimumSize(400, 4 * AtlasReadout->fontMetrics().lineSpacing() + 6);
+    // Room for four lines, the last one's descenders included, measured in
+    // fractional pixels: rounded integer metrics fall short when scaled.
+    const QFontMetricsF readoutMetrics(AtlasReadout->font());
+    AtlasReadout->setMinimumSize(400, qCeil(3 * readoutMetrics.lineSpacing() +
+                                            readoutMetrics.height() + readoutMetrics.descent()) +
+                                          6);
     layout->addWidget(QuizLabel);
     layout->addWidget(WeiterButton, 0, Qt::AlignRight);
     layout->addWidget(AtlasReadout);
