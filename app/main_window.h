@@ -78,7 +78,7 @@ public:
     QMenu* Ansicht1;
     QAction *normal1, *vergroessert1, *Symbol1;
     QMenu* Hilfe1;
-    QAction *Inhalt1, *Info1;
+    QAction *Anleitung1, *Inhalt1, *Info1;
     TListBox* FileListBox;  ///< opened file names, or the info file's comments
     TStatusBar* StatusBar1;
     QFrame* InfoPanel;
@@ -263,6 +263,8 @@ public:
     void FormResize();
     void Druckereinrichtung1Click();
     void Drucken1Click();
+    /// "Hilfe" › "Anleitung" (F1): the manual, modeless, opened once.
+    void Anleitung1Click();
     void Inhalt1Click();
     void Info1Click();
     /// A picture of the client area as shown: views with their layers

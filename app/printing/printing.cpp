@@ -1,5 +1,5 @@
 // Printing a picture of the main window's client area, one job per copy;
-// the help and about windows; the options dialog.
+// the help, manual and about windows; the options dialog.
 #include <QFileInfo>
 #include <QPainter>
 #include <QPrinter>
@@ -10,8 +10,10 @@
 #include "core/volume/runtime_error.h"
 #include "dialogs/about_box.h"
 #include "dialogs/help_dialog.h"
+#include "dialogs/manual_window.h"
 #include "dialogs/options_dialog.h"
 #include "widgets/image_view.h"
+#include "widgets/tool_window.h"
 
 namespace zx {
 
@@ -54,6 +56,14 @@ void TForm1::Drucken1Click() {
         p.end();
     }
     if (!pdfName.isEmpty()) Printer->setOutputFileName(pdfName);
+}
+
+void TForm1::Anleitung1Click() {
+    TManualWindow& manual = *forms_.ManualWindow;
+    if (!manual.isVisible()) PlaceToolWindow(&manual, this);
+    manual.show();
+    manual.raise();
+    manual.activateWindow();
 }
 
 void TForm1::Inhalt1Click() {

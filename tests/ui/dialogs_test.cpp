@@ -6,13 +6,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QTest>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QUrl>
 
 #include "core/render/crosshair.h"
 #include "dialogs/about_box.h"
 #include "dialogs/help_dialog.h"
+#include "dialogs/manual_window.h"
 #include "dialogs/options_dialog.h"
 #include "support/app_fixture.h"
 #include "widgets/image_view.h"
@@ -341,6 +347,42 @@ TEST_F(Dialogs, ThePrintedPictureIsTheClientAreaAsShown) {
 }
 
 // ---- Help and about -------------------------------------------------------------
+
+TEST_F(Dialogs, F1OpensTheManualWhoseMenuPathsAllExist) {
+    QTest::keyClick(form, Qt::Key_F1);
+    zx::TManualWindow* manual = forms->ManualWindow.get();
+    ASSERT_TRUE(manual->isVisible());
+    form->Anleitung1->trigger();
+    int manuals = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        manuals += qobject_cast<zx::TManualWindow*>(w) != nullptr;
+    EXPECT_EQ(manuals, 1);
+    const QTextDocument* doc = manual->Browser->document();
+    for (const char* picture : {"hauptfenster.png", "3d_ansicht.png"}) {
+        const QImage img =
+            doc->resource(QTextDocument::ImageResource,
+                          manual->Browser->source().resolved(QUrl(QString::fromLatin1(picture))))
+                .value<QImage>();
+        EXPECT_FALSE(img.isNull()) << picture;
+    }
+    // Every menu path the manual names („Menü“ › „Eintrag“) is in the menus.
+    const auto plain = [](QString t) { return t.remove(u'&'); };
+    const QString text = doc->toPlainText();
+    const QRegularExpression path(QString::fromUtf8("„([^“]+)“ › „([^“]+)“"));
+    int paths = 0;
+    for (auto m = path.globalMatch(text); m.hasNext(); ++paths) {
+        const auto hit = m.next();
+        bool found = false;
+        for (const QAction* top : form->menuBar()->actions())
+            if (top->menu() && plain(top->text()) == hit.captured(1))
+                for (const QAction* a : top->menu()->actions())
+                    found = found || plain(a->text()) == hit.captured(2) ||
+                            plain(a->text()).startsWith(hit.captured(2) + u' ');
+        EXPECT_TRUE(found) << hit.captured(0).toStdString();
+    }
+    EXPECT_GE(paths, 12);
+    manual->hide();
+}
 
 TEST_F(Dialogs, HelpWindowIsModelessAndOpensOnce) {
     form->Inhalt1->trigger();
