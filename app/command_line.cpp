@@ -140,7 +140,7 @@ int RunScreenshot(const CommandLine& cl) {
             rc = 1;
         } else {
             QSaveFile out(cl.screenshot);
-            if (!out.open(QIODevice::WriteOnly) || !w.ClientPicture(true).save(&out, "PNG") ||
+            if (!out.open(QIODevice::WriteOnly) || !w.ClientPicture().save(&out, "PNG") ||
                 !out.commit()) {
                 std::fprintf(stderr, "zerebrix: %s kann nicht geschrieben werden\n",
                              cl.screenshot.toUtf8().constData());

@@ -11,6 +11,7 @@
 #include "dialogs/about_box.h"
 #include "dialogs/help_dialog.h"
 #include "dialogs/import_bmp_dialog.h"
+#include "dialogs/manual_window.h"
 #include "dialogs/options_dialog.h"
 #include "export/web_export_dialog.h"
 #include "import/new_bmp_form.h"
@@ -23,6 +24,7 @@ Forms::~Forms() {
     WebExportDlg.reset();
     NewBmpForm.reset();
     ImportBmpDlg.reset();
+    ManualWindow.reset();
     HelpDlg.reset();
     OptDlg.reset();
     AboutBox.reset();
@@ -39,8 +41,11 @@ QFont ProgramFont() {
 namespace {
 
 /// Qt's own dialogs (file, print, page setup, message box buttons) in
-/// German, from Debian's Qt translations; installed once per application.
+/// German, from Debian's Qt translations, and German dates, numbers, sizes
+/// and file types (the MIME comments follow the default locale) whatever
+/// the system's locale; installed once per application.
 void InstallGermanTranslations() {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     static QTranslator* installed = nullptr;
     if (installed) return;
     auto* t = new QTranslator(qApp);
@@ -54,6 +59,18 @@ void InstallGermanTranslations() {
 }
 
 }  // namespace
+
+void PrepareGermanSystemDates() {
+    qputenv("LC_TIME", "de_DE.UTF-8");
+    if (!qEnvironmentVariableIsEmpty("LC_ALL")) {
+        // LC_ALL overrides every category: keep its language for the rest.
+        const QByteArray all = qgetenv("LC_ALL");
+        qunsetenv("LC_ALL");
+        for (const char* category :
+             {"LC_NUMERIC", "LC_MONETARY", "LC_MESSAGES", "LC_CTYPE", "LC_COLLATE", "LANG"})
+            qputenv(category, all);
+    }
+}
 
 void SetApplicationNames() {
     QApplication::setApplicationName(QString::fromUtf8(texts::kAppTitle));
@@ -69,6 +86,7 @@ std::unique_ptr<Forms> CreateForms() {
     f->AboutBox = std::make_unique<TAboutBox>();
     f->OptDlg = std::make_unique<TOptDlg>(*f->Form1);
     f->HelpDlg = std::make_unique<THelpDlg>();
+    f->ManualWindow = std::make_unique<TManualWindow>();
     f->ImportBmpDlg = std::make_unique<TImportBmpDlg>();
     f->NewBmpForm = std::make_unique<TNewBmpForm>(*f->Form1);
     f->WebExportDlg = std::make_unique<TWebExportDlg>();

@@ -1,4 +1,4 @@
-// The program's seven windows, created once in a fixed order and kept for
+// The program's eight windows, created once in a fixed order and kept for
 // the whole run. main and the test fixtures create them the same way.
 #pragma once
 
@@ -12,6 +12,7 @@ class TForm1;
 class TAboutBox;
 class TOptDlg;
 class THelpDlg;
+class TManualWindow;
 class TImportBmpDlg;
 class TNewBmpForm;
 class TWebExportDlg;
@@ -23,6 +24,7 @@ struct Forms {
     std::unique_ptr<TAboutBox> AboutBox;
     std::unique_ptr<TOptDlg> OptDlg;
     std::unique_ptr<THelpDlg> HelpDlg;
+    std::unique_ptr<TManualWindow> ManualWindow;
     std::unique_ptr<TImportBmpDlg> ImportBmpDlg;
     std::unique_ptr<TNewBmpForm> NewBmpForm;
     std::unique_ptr<TWebExportDlg> WebExportDlg;
@@ -38,9 +40,15 @@ QFont ProgramFont();
 /// go under.
 void SetApplicationNames();
 
+/// Before the QApplication exists: the system locale's dates in German, for
+/// what Qt takes from the system rather than the default locale (the file
+/// dialog's date column). Numbers stay as they are, so that the C library
+/// keeps reading files with decimal points.
+void PrepareGermanSystemDates();
+
 /// Sets the application names, the program font (8 pt) and Qt's German
 /// translations of its own dialogs, and creates the windows in the order
-/// main window, about box, options dialog, help dialog, bitmap-import
+/// main window, about box, options dialog, help dialog, manual, bitmap-import
 /// dialog, import window, web-export dialog. Needs a QApplication.
 std::unique_ptr<Forms> CreateForms();
 

@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    zx::PrepareGermanSystemDates();
     QApplication app(argc, argv);
     if (!cl.screenshot.isEmpty()) return zx::RunScreenshot(cl);
     auto forms = zx::StartViewer(cl.path, cl.options);

@@ -256,6 +256,9 @@ void TForm1::BuildMenu() {
     Spotsetzen2 =
         action(Ansicht1, "Spotsetzen2", "&Position melden", "Position des Fadenkreuzes anzeigen");
     Hilfe1 = Named(MainMenu1->addMenu(QStringLiteral("&Hilfe")), "Hilfe1");
+    Anleitung1 = action(Hilfe1, "Anleitung1", "&Anleitung", "Anleitung zum Programm (F1)");
+    Anleitung1->setShortcut(QKeySequence(Qt::Key_F1));
+    Anleitung1->setShortcutContext(Qt::ApplicationShortcut);
     Inhalt1 = action(Hilfe1, "Inhalt1", "&Produkt", nullptr);
     Info1 = action(Hilfe1, "Info1", "In&fo...", nullptr);
 
@@ -304,6 +307,7 @@ void TForm1::ConnectMenus() {
         {normal1, &TForm1::normal1Click},
         {vergroessert1, &TForm1::vergroessert1Click},
         {Symbol1, &TForm1::Symbol1Click},
+        {Anleitung1, &TForm1::Anleitung1Click},
         {Inhalt1, &TForm1::Inhalt1Click},
         {Info1, &TForm1::Info1Click},
     };

@@ -79,7 +79,7 @@ public:
     QMenu* Ansicht1;
     QAction *normal1, *vergroessert1, *Symbol1;
     QMenu* Hilfe1;
-    QAction *Inhalt1, *Info1;
+    QAction *Anleitung1, *Inhalt1, *Info1;
     TListBox* FileListBox;  ///< opened file names, or the info file's comments
     TStatusBar* StatusBar1;
     QFrame* InfoPanel;
@@ -269,11 +269,13 @@ public:
     void FormResize();
     void Druckereinrichtung1Click();
     void Drucken1Click();
+    /// "Hilfe" › "Anleitung" (F1): the manual, modeless, opened once.
+    void Anleitung1Click();
     void Inhalt1Click();
     void Info1Click();
-    /// A picture of the client area: views, panels, list, status bar; the
-    /// views' layers (atlas colours, letters, rulers) only when `asShown`.
-    QImage ClientPicture(bool asShown = false);
+    /// A picture of the client area as shown: views with their layers
+    /// (atlas colours, letters, rulers), panels, list, status bar.
+    QImage ClientPicture();
     /// Lays the window out for a client area of the given height, as the
     /// maximised state does (enlarged, stretched views).
     /// `clientWidth` limits the enlarged views too; 0 lets the height alone

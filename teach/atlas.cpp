@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cmath>
+#include <cstdlib>
 
 #include "core/volume/file_names.h"
 #include "core/volume/runtime_error.h"
@@ -72,6 +73,33 @@ QString AtlasSet::Name(int i, int label) const {
 
 QString AtlasSet::Line(int i, int x, int y, int z) const {
     return Title(i) + QStringLiteral(": ") + Name(i, Label(i, x, y, z));
+}
+
+HeadPrint PrintOfHead(const std::uint8_t* voxels, int planes, double edgeMm) {
+    constexpr int kBlocks = kEdge / 16;
+    std::vector<std::uint32_t> sums(std::size_t(kBlocks) * kBlocks * kBlocks, 0);
+    for (int x = 0; x < kEdge; ++x)
+        for (int z = 0; z < kEdge; ++z) {
+            const std::uint8_t* row = voxels + VoxelIndex(x, 0, z);
+            std::uint32_t* block = sums.data() + std::size_t((x / 16) * kBlocks + z / 16) * kBlocks;
+            for (int y = 0; y < kEdge; ++y) block[y / 16] += row[y];
+        }
+    HeadPrint p;
+    p.planes = planes;
+    p.edgeMm = edgeMm;
+    p.means.resize(qsizetype(sums.size()));
+    for (std::size_t i = 0; i < sums.size(); ++i)
+        p.means[qsizetype(i)] = char((sums[i] + 2048) / 4096);
+    return p;
+}
+
+bool SameHead(const HeadPrint& a, const HeadPrint& b) {
+    if (a.planes != b.planes || std::fabs(a.edgeMm - b.edgeMm) > 1e-4) return false;
+    if (a.means.size() != b.means.size() || a.means.isEmpty()) return false;
+    long difference = 0;
+    for (qsizetype i = 0; i < a.means.size(); ++i)
+        difference += std::abs(int(std::uint8_t(a.means[i])) - int(std::uint8_t(b.means[i])));
+    return double(difference) / double(a.means.size()) <= 1.5;
 }
 
 std::uint32_t RegionColour(int label, int alpha) {

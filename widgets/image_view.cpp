@@ -167,17 +167,17 @@ void TImage::paintEvent(QPaintEvent*) {
         if (!stretch_) p.fillRect(rect(), palette().window());
         p.setTransform(PictureToWidget());
         p.drawImage(0, 0, picture_);
-        if (!layer_.isNull() && !hideLayers_) p.drawImage(0, 0, layer_);
+        if (!layer_.isNull()) p.drawImage(0, 0, layer_);
         p.resetTransform();
     } else if (stretch_) {
         p.drawImage(rect(), picture_);
-        if (!layer_.isNull() && !hideLayers_) p.drawImage(rect(), layer_);
+        if (!layer_.isNull()) p.drawImage(rect(), layer_);
     } else {
         p.fillRect(rect(), palette().window());
         p.drawImage(0, 0, picture_);
-        if (!layer_.isNull() && !hideLayers_) p.drawImage(0, 0, layer_);
+        if (!layer_.isNull()) p.drawImage(0, 0, layer_);
     }
-    if (hideLayers_ || overlays_.empty()) return;
+    if (overlays_.empty()) return;
     const QTransform t = PictureToWidget();
     for (const Overlay& o : overlays_) {
         p.save();

@@ -37,21 +37,8 @@ public:
     /// never part of it; a null image removes it.
     void SetLayer(const QImage& layer);
     const QImage& Layer() const { return layer_; }
-    /// While one lives, no view paints its layer and overlays (pictures of
-    /// the window as it is printed: the grey sections only). They come back
-    /// when it ends, also when the picture taking throws.
-    class LayersHidden {
-    public:
-        LayersHidden() : before_(hideLayers_) { hideLayers_ = true; }
-        ~LayersHidden() { hideLayers_ = before_; }
-        LayersHidden(const LayersHidden&) = delete;
-        LayersHidden& operator=(const LayersHidden&) = delete;
-
-    private:
-        bool before_;
-    };
     /// Something drawn over picture and layer at every paint, never part of
-    /// the picture, hidden with the layers; it gets the transform from
+    /// the picture; it gets the transform from
     /// picture pixels to the control.
     using Overlay = std::function<void(QPainter&, const QTransform&)>;
     void AddOverlay(Overlay overlay);
@@ -121,8 +108,7 @@ private:
     qint64 sourceKey_ = 0;
     qint64 pictureKey_ = 0;
     std::vector<QRect> crosses_;
-    static inline bool hideLayers_ = false;  ///< set while a LayersHidden lives
-    int wheelAngle_ = 0;                     ///< wheel turn not yet a whole step (1/8 degree)
+    int wheelAngle_ = 0;  ///< wheel turn not yet a whole step (1/8 degree)
     /// Schedules a repaint of picture rectangle `r`.
     void UpdatePicture(const QRect& r);
 };

@@ -1,9 +1,8 @@
 // Printing a picture of the main window's client area, one job per copy;
-// the help and about windows; the options dialog.
+// the help, manual and about windows; the options dialog.
 #include <QFileInfo>
 #include <QPainter>
 #include <QPrinter>
-#include <optional>
 
 #include "app/forms.h"
 #include "app/main_window.h"
@@ -11,18 +10,19 @@
 #include "core/volume/runtime_error.h"
 #include "dialogs/about_box.h"
 #include "dialogs/help_dialog.h"
+#include "dialogs/manual_window.h"
 #include "dialogs/options_dialog.h"
 #include "widgets/image_view.h"
+#include "widgets/tool_window.h"
 
 namespace zx {
 
-QImage TForm1::ClientPicture(bool asShown) {
+QImage TForm1::ClientPicture() {
+    // The client area as shown: sections in the display window's colours,
+    // crosshairs, and what the components lay over the views (atlas
+    // colours, orientation letters, rulers).
     QImage picture(Client->size(), QImage::Format_RGB32);
     picture.fill(Client->palette().window().color());
-    // The atlas colours, letters and rulers are layers on the screen, not
-    // part of the printed picture; a screenshot shows them.
-    std::optional<TImage::LayersHidden> hidden;
-    if (!asShown) hidden.emplace();
     Client->render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
     return picture;
 }
@@ -56,6 +56,14 @@ void TForm1::Drucken1Click() {
         p.end();
     }
     if (!pdfName.isEmpty()) Printer->setOutputFileName(pdfName);
+}
+
+void TForm1::Anleitung1Click() {
+    TManualWindow& manual = *forms_.ManualWindow;
+    if (!manual.isVisible()) PlaceToolWindow(&manual, this);
+    manual.show();
+    manual.raise();
+    manual.activateWindow();
 }
 
 void TForm1::Inhalt1Click() {

@@ -11,9 +11,11 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QtMath>
 #include <random>
 
 #include "core/texts.h"
@@ -86,7 +88,12 @@ TLearning::TLearning(const ViewerContext& context, QObject* parent) : TComponent
     connect(WeiterButton, &QPushButton::clicked, this, Slot([this] { QuizNext(); }));
     AtlasReadout = new TReadout(AtlasWindow);
     AtlasReadout->setObjectName(QStringLiteral("AtlasReadout"));
-    AtlasReadout->setMinimumSize(400, 4 * AtlasReadout->fontMetrics().lineSpacing() + 6);
+    // Room for four lines, the last one's descenders included, measured in
+    // fractional pixels: rounded integer metrics fall short when scaled.
+    const QFontMetricsF readoutMetrics(AtlasReadout->font());
+    AtlasReadout->setMinimumSize(400, qCeil(3 * readoutMetrics.lineSpacing() +
+                                            readoutMetrics.height() + readoutMetrics.descent()) +
+                                          6);
     layout->addWidget(QuizLabel);
     layout->addWidget(WeiterButton, 0, Qt::AlignRight);
     layout->addWidget(AtlasReadout);
@@ -107,6 +114,15 @@ void TLearning::PlaceAtlasWindow() {
 }
 
 bool TLearning::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == AtlasWindow && e->type() == QEvent::Close) {
+        // Closing the window ends the self-test it shows (with the summary
+        // of the answers so far) and the read-out: no click answers a
+        // question nobody sees.
+        Guarded([&] {
+            EndQuiz();
+            AtlasAnzeigen1->setChecked(false);
+        });
+    }
     if (watched == AtlasWindow && e->type() == QEvent::Resize) {
         // Grown by the question line: back inside the screen, once the
         // window manager has framed it.
@@ -127,15 +143,48 @@ bool TLearning::eventFilter(QObject* watched, QEvent* e) {
     return TComponent::eventFilter(watched, e);
 }
 
-bool TLearning::AtlasAvailable() const {
-    if (viewer.volumeFileName.isEmpty()) return false;
+namespace {
+
+// The last head seen with label volumes beside it, and its print.
+const char kHeadKey[] = "atlas/head";
+const char kPlanesKey[] = "atlas/headPlanes";
+const char kEdgeKey[] = "atlas/headEdgeMm";
+const char kPrintKey[] = "atlas/headPrint";
+
+bool HasLabelFiles(const QString& volumeFile) {
+    if (volumeFile.isEmpty()) return false;
     for (const AtlasKind& k : kAtlases)
-        if (QFileInfo(LabelFileFor(viewer.volumeFileName, k.key)).isFile()) return true;
+        if (QFileInfo(LabelFileFor(volumeFile, k.key)).isFile()) return true;
     return false;
 }
 
+}  // namespace
+
+QString TLearning::FindAtlasBase() const {
+    const HeadPrint print = PrintOfHead(viewer.volume.data(), viewer.sliceCount, viewer.edgeMm);
+    QSettings settings;
+    if (HasLabelFiles(viewer.volumeFileName)) {
+        // Remembered, so that the same head opened another way (the NIfTI
+        // scan it was converted from, a copy) finds these atlases.
+        settings.setValue(QString::fromLatin1(kHeadKey),
+                          QFileInfo(viewer.volumeFileName).absoluteFilePath());
+        settings.setValue(QString::fromLatin1(kPlanesKey), print.planes);
+        settings.setValue(QString::fromLatin1(kEdgeKey), print.edgeMm);
+        settings.setValue(QString::fromLatin1(kPrintKey), print.means);
+        return viewer.volumeFileName;
+    }
+    const QString head = settings.value(QString::fromLatin1(kHeadKey)).toString();
+    if (!HasLabelFiles(head)) return {};
+    HeadPrint known;
+    known.planes = settings.value(QString::fromLatin1(kPlanesKey)).toInt();
+    known.edgeMm = settings.value(QString::fromLatin1(kEdgeKey)).toDouble();
+    known.means = settings.value(QString::fromLatin1(kPrintKey)).toByteArray();
+    return SameHead(print, known) ? head : QString();
+}
+
 void TLearning::UpdateAtlasAvailability() {
-    const bool available = AtlasAvailable();
+    AtlasBase = FindAtlasBase();
+    const bool available = !AtlasBase.isEmpty();
     const QString hint = available ? QString() : QString::fromUtf8(kOnlyStandardHead);
     for (QAction* a :
          {AtlasAnzeigen1, RegionenEinfaerben1, Uebungstarten1, AtlasWahl1->menuAction()}) {
@@ -147,7 +196,7 @@ void TLearning::UpdateAtlasAvailability() {
     ShareLabels();  // no label volume may outlive its atlas
     AtlasPoint = {-1, -1, -1};
     if (available && (AtlasAnzeigen1->isChecked() || RegionenEinfaerben1->isChecked())) {
-        Atlases.Load(viewer.volumeFileName);
+        Atlases.Load(AtlasBase);
         AtlasPointMoved(true);
         return;
     }
@@ -165,7 +214,7 @@ void TLearning::UpdateAtlasAvailability() {
 }
 
 void TLearning::EnsureAtlases() {
-    if (Atlases.Count() == 0 && AtlasAvailable()) Atlases.Load(viewer.volumeFileName);
+    if (Atlases.Count() == 0 && !AtlasBase.isEmpty()) Atlases.Load(AtlasBase);
 }
 
 void TLearning::AtlasAnzeigen1Click(bool on) {

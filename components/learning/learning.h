@@ -57,8 +57,8 @@ public:
     /// From a verdict to the next question, or to the score after the last.
     void QuizNext();
     void EndQuiz();
-    /// Enables the "Lernen" entries only when label volumes lie beside the
-    /// volume file.
+    /// Enables the "Lernen" entries only when label volumes serve the
+    /// volume (FindAtlasBase).
     void UpdateAtlasAvailability();
 
     // ---- The main window's news ----------------------------------------------
@@ -71,7 +71,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
-    bool AtlasAvailable() const;
+    /// The volume file whose label volumes serve the volume shown: its own
+    /// file when they lie beside it, else the last head seen with them when
+    /// this volume is that head by grid and content; empty when none.
+    QString FindAtlasBase() const;
+    QString AtlasBase;
     void EnsureAtlases();
     int ChosenAtlasIndex() const;
     QImage AtlasLayer(int view) const;

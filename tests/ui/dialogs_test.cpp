@@ -1,16 +1,24 @@
 // The options dialog, the window modes and layout, printing, and the help
 // and about windows.
 #include <QCheckBox>
+#include <QDate>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QTest>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QUrl>
 
 #include "core/render/crosshair.h"
 #include "dialogs/about_box.h"
 #include "dialogs/help_dialog.h"
+#include "dialogs/manual_window.h"
 #include "dialogs/options_dialog.h"
 #include "support/app_fixture.h"
 #include "widgets/image_view.h"
@@ -201,6 +209,24 @@ TEST_F(Dialogs, ToolWindowsStayOnTheScreenBesideTheMainWindow) {
     EXPECT_TRUE(screen.contains(QRect(p, tool))) << p.x() << "," << p.y();
 }
 
+TEST_F(Dialogs, ToolWindowsOpenBesideEachOtherNotOnOneSpot) {
+    const QRect screen(0, 0, 1280, 1024);
+    const QRect main(0, 0, 539, 587);
+    const QRect atlas(547, 0, 424, 158);
+    // The next one below the first, in the column right of the main window.
+    EXPECT_EQ(zx::ToolWindowPosition(screen, main, QSize(300, 400), {atlas}), QPoint(547, 166));
+    // A third that fits neither there nor below the main window's 587 rows
+    // (1024 - 587 - 8 < 500) goes into a column right of the first two.
+    const QRect measure(547, 166, 300, 400);
+    EXPECT_EQ(zx::ToolWindowPosition(screen, main, QSize(290, 500), {atlas, measure}),
+              QPoint(979, 0));
+    // Maximised: the second one along the bottom, not over the first.
+    const QRect first(0, 866, 424, 158);
+    const QPoint p = zx::ToolWindowPosition(screen, screen, QSize(424, 158), {first});
+    EXPECT_FALSE(QRect(p, QSize(424, 158)).intersects(first)) << p.x() << "," << p.y();
+    EXPECT_EQ(p.y(), 866);
+}
+
 TEST_F(Dialogs, MaximiseAndRestoreThroughTheMenu) {
     form->vergroessert1->trigger();
     QApplication::processEvents();
@@ -258,6 +284,10 @@ TEST_F(Dialogs, ReadOutsAndLabelsShowWholeInTheProgramFont) {
 TEST_F(Dialogs, QtsOwnDialogsSpeakGerman) {
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Suchen in:"));
     EXPECT_EQ(QCoreApplication::translate("QPrintDialog", "Print"), QStringLiteral("Drucken"));
+    // Dates and sizes in the file dialog's columns come from the default locale.
+    EXPECT_EQ(QLocale().toString(QDate(2024, 12, 9), QStringLiteral("d. MMM yyyy")),
+              QStringLiteral("9. Dez. 2024"));
+    EXPECT_EQ(QLocale().formattedDataSize(1536), QStringLiteral("1,50 KiB"));
 }
 
 // ---- Printing -----------------------------------------------------------------
@@ -326,6 +356,42 @@ TEST_F(Dialogs, ThePrintedPictureIsTheClientAreaAsShown) {
 }
 
 // ---- Help and about -------------------------------------------------------------
+
+TEST_F(Dialogs, F1OpensTheManualWhoseMenuPathsAllExist) {
+    QTest::keyClick(form, Qt::Key_F1);
+    zx::TManualWindow* manual = forms->ManualWindow.get();
+    ASSERT_TRUE(manual->isVisible());
+    form->Anleitung1->trigger();
+    int manuals = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        manuals += qobject_cast<zx::TManualWindow*>(w) != nullptr;
+    EXPECT_EQ(manuals, 1);
+    const QTextDocument* doc = manual->Browser->document();
+    for (const char* picture : {"hauptfenster.png", "3d_ansicht.png"}) {
+        const QImage img =
+            doc->resource(QTextDocument::ImageResource,
+                          manual->Browser->source().resolved(QUrl(QString::fromLatin1(picture))))
+                .value<QImage>();
+        EXPECT_FALSE(img.isNull()) << picture;
+    }
+    // Every menu path the manual names („Menü“ › „Eintrag“) is in the menus.
+    const auto plain = [](QString t) { return t.remove(u'&'); };
+    const QString text = doc->toPlainText();
+    const QRegularExpression path(QString::fromUtf8("„([^“]+)“ › „([^“]+)“"));
+    int paths = 0;
+    for (auto m = path.globalMatch(text); m.hasNext(); ++paths) {
+        const auto hit = m.next();
+        bool found = false;
+        for (const QAction* top : form->menuBar()->actions())
+            if (top->menu() && plain(top->text()) == hit.captured(1))
+                for (const QAction* a : top->menu()->actions())
+                    found = found || plain(a->text()) == hit.captured(2) ||
+                            plain(a->text()).startsWith(hit.captured(2) + u' ');
+        EXPECT_TRUE(found) << hit.captured(0).toStdString();
+    }
+    EXPECT_GE(paths, 12);
+    manual->hide();
+}
 
 TEST_F(Dialogs, HelpWindowIsModelessAndOpensOnce) {
     form->Inhalt1->trigger();

@@ -5,7 +5,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <cstdlib>
 
 #include "components/learning/learning.h"
 #include "core/render/sections.h"
@@ -65,16 +69,41 @@ TEST_F(Learn, TheReadOutFollowsEveryWayThePointMoves) {
         QStringLiteral("AAL: Gyrus praecentralis")));
 }
 
-TEST_F(Learn, TheColourLayerLeavesTheCleanSectionsAndThePrintAlone) {
+TEST_F(Learn, TheColourLayerLeavesTheCleanSectionsAloneAndIsPrintedAsShown) {
     QImage clean = zx::NewSectionBitmap();
     zx::RenderSagittal(form->Volume.data(), form->Xg, clean);
-    const QImage printedBefore = form->ClientPicture();
     zxtest::Component<zx::TLearning>(form)->RegionenEinfaerben1->setChecked(true);
     ASSERT_FALSE(form->Image1->Layer().isNull());
     EXPECT_NE(qAlpha(form->Image1->Layer().pixel(110, 110)), 0);  // inside Precentral_L
     EXPECT_EQ(qAlpha(form->Image1->Layer().pixel(20, 20)), 0);
     EXPECT_EQ(form->SagBmp, clean);
-    EXPECT_EQ(form->ClientPicture(), printedBefore);
+
+    // The printed page, rendered back from the PDF, shows the regions in
+    // their colours: label 1's hue is 137.5 degrees (the golden angle),
+    // which neither the greys, the red crosshair nor the yellow letters have.
+    const QString pdftoppm = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
+    if (pdftoppm.isEmpty()) GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
+    const QString pdf = dir.Path(QStringLiteral("farben.pdf"));
+    prompter.printAnswer = [&](QPrinter& printer, int& copies) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        copies = 1;
+        return true;
+    };
+    form->Drucken1Click();
+    ASSERT_EQ(QProcess::execute(pdftoppm, {QStringLiteral("-r"), QStringLiteral("96"),
+                                           QStringLiteral("-png"), QStringLiteral("-singlefile"),
+                                           pdf, dir.Path(QStringLiteral("seite"))}),
+              0);
+    const QImage page(dir.Path(QStringLiteral("seite.png")));
+    ASSERT_FALSE(page.isNull());
+    int greenish = 0;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixelColor(x, y);
+            greenish += c.hsvSaturation() > 40 && std::abs(c.hsvHue() - 137) < 15;
+        }
+    EXPECT_GT(greenish, 200);  // a 21 x 21 box in the sagittal view alone
 }
 
 TEST_F(Learn, ASeededSelfTestJudgesClicksInTheQuestionLineAndSumsUp) {
@@ -134,6 +163,55 @@ TEST_F(Learn, ASeededSelfTestJudgesClicksInTheQuestionLineAndSumsUp) {
     EXPECT_TRUE(score[2].startsWith(QStringLiteral("Gyrus ")) &&
                 score[3].startsWith(QStringLiteral("Gyrus ")));
     EXPECT_FALSE(zxtest::Component<zx::TLearning>(form)->ActiveQuiz);
+}
+
+TEST_F(Learn, ClosingTheAtlasWindowEndsTheSelfTest) {
+    zx::TLearning* learning = zxtest::Component<zx::TLearning>(form);
+    learning->QuizSeed = 4;
+    learning->Uebungstarten1->trigger();
+    ASSERT_TRUE(learning->ActiveQuiz);
+    ASSERT_TRUE(learning->AtlasWindow->isVisible());
+    learning->AtlasWindow->close();
+    EXPECT_FALSE(learning->AtlasWindow->isVisible());
+    EXPECT_FALSE(learning->ActiveQuiz);
+    ASSERT_EQ(prompter.Messages().size(), 1u);  // the score so far
+    EXPECT_EQ(prompter.Messages()[0].text, QStringLiteral("0 von 3 richtig"));
+    EXPECT_EQ(learning->Uebungstarten1->text(), QString::fromUtf8("&Übung starten..."));
+    // A click in a view is a click again: the point goes there and stays.
+    ClickSag(40, 60);
+    EXPECT_EQ(form->Yg, 40);
+    EXPECT_EQ(form->Zg, 60);
+    EXPECT_EQ(prompter.Messages().size(), 1u);
+    EXPECT_FALSE(learning->AtlasWindow->isVisible());
+    EXPECT_FALSE(learning->AtlasAnzeigen1->isChecked());
+}
+
+TEST_F(Learn, TheHeadWithAtlasesIsKnownByItsContentNotItsName) {
+    zx::TLearning* learning = zxtest::Component<zx::TLearning>(form);
+    const auto open = [&](const QString& name, const std::vector<std::uint8_t>& bytes) {
+        prompter.openAnswers.push_back(QStringList{dir.Write(name, bytes)});
+        form->ffnen1->trigger();
+    };
+    // The same head converted once more: every grey off by one at most.
+    std::vector<std::uint8_t> copy = zxtest::Pattern(180 * 65536, 6);
+    for (std::uint8_t& b : copy) b ^= 1;
+    open(QStringLiteral("kopie.vmr"), copy);
+    ASSERT_TRUE(learning->AtlasAnzeigen1->isEnabled());
+    learning->AtlasAnzeigen1->setChecked(true);
+    ClickSag(110, 110);
+    EXPECT_TRUE(learning->AtlasReadout->text().startsWith(
+        QStringLiteral("AAL: Gyrus praecentralis links")));
+    // Another head on the same grid: a bright block of 96³ voxels makes
+    // 6³ of the 16³ block means differ by about 128 grey levels.
+    std::vector<std::uint8_t> other = zxtest::Pattern(180 * 65536, 6);
+    for (int x = 32; x < 128; ++x)
+        for (int z = 32; z < 128; ++z)
+            for (int y = 32; y < 128; ++y) other[zx::VoxelIndex(x, y, z)] = 255;
+    open(QStringLiteral("fremd.vmr"), other);
+    EXPECT_FALSE(learning->AtlasAnzeigen1->isEnabled());
+    // Back to a copy: known again.
+    open(QStringLiteral("kopie2.vmr"), copy);
+    EXPECT_TRUE(learning->AtlasAnzeigen1->isEnabled());
 }
 
 TEST_F(Learn, EntriesAreOffForAVolumeWithoutLabels) {
