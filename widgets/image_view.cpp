@@ -161,7 +161,7 @@ void TImage::paintEvent(QPaintEvent*) {
         p.fillRect(rect(), Qt::black);  // beyond the picture
         p.setTransform(PictureToWidget());
         p.drawImage(0, 0, picture_);
-        if (!layer_.isNull() && !hideLayers_) p.drawImage(0, 0, layer_);
+        if (!layer_.isNull()) p.drawImage(0, 0, layer_);
         p.resetTransform();
     } else if (mirrored_) {
         if (!stretch_) p.fillRect(rect(), palette().window());
