@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/render/simd_path.h"
 #include "core/volume/two_halves.h"
 #include "core/volume/volume.h"
 
@@ -65,24 +66,233 @@ inline void Transpose16(const __m128i r[16], __m128i t[16]) {
     FinishTranspose(f, t + 12);
 }
 
-// GCC 12's own intrinsics header leaves the unused upper lanes of a cast
-// "uninitialised" on purpose and then warns about it (fixed in GCC 13).
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-/// Byte i of the result is lut[idx byte i], for the 16 bytes of `idx`: the
-/// 256-entry table in four registers, two permutes and a blend by the top
-/// bit. Only where the processor has AVX-512 VBMI (see kHasVbmi).
-[[gnu::target("avx512f,avx512bw,avx512vbmi")]] __m128i LookupBytes(const std::uint8_t* lut,
-                                                                   __m128i idx) {
-    const __m512i i = _mm512_castsi128_si512(idx);
-    const __m512i lo =
-        _mm512_permutex2var_epi8(_mm512_loadu_si512(lut), i, _mm512_loadu_si512(lut + 64));
-    const __m512i hi =
-        _mm512_permutex2var_epi8(_mm512_loadu_si512(lut + 128), i, _mm512_loadu_si512(lut + 192));
-    return _mm512_castsi512_si128(_mm512_mask_blend_epi8(_mm512_movepi8_mask(i), lo, hi));
+// ---- Row kernels, one set per path ------------------------------------------
+//
+// Every renderer hands the rows of its section to Rows::Emit as grey bytes
+// (and red bytes where an overlay mixes in): the kernels expand them into
+// pixels and look up the display window for the view's mirror.
+
+/// A byte-to-byte table (the grey colour map of a display window). Its
+/// flat ends (black below the window, white above) are many entries of one
+/// value: `ramp` holds the entries from `g0` on, so that entry
+/// min(g − g0, span) of `ramp` (g − g0 saturated at 0) is full[g], and
+/// `rows` rows of sixteen cover it.
+struct ByteMap {
+    alignas(64) std::uint8_t full[256];
+    alignas(64) std::uint8_t ramp[256];
+    int g0 = 0, span = 255, rows = 16;
+    void Finish() {
+        int lo = 0, hi = 255;
+        while (lo < 255 && full[lo + 1] == full[0]) ++lo;
+        while (hi > lo && full[hi - 1] == full[255]) --hi;
+        g0 = lo;
+        span = hi - lo;
+        rows = span / 16 + 1;
+        for (int t = 0; t < 256; ++t) ramp[t] = full[std::min(255, g0 + std::min(t, span))];
+    }
+};
+
+void ExpandScalar(const std::uint8_t* grey, const std::uint8_t* red, int n, QRgb* out) {
+    for (int i = 0; i < n; ++i)
+        out[i] = 0xff000000u | (QRgb(red[i]) << 16) | (QRgb(grey[i]) * 0x101u);
 }
-#pragma GCC diagnostic pop
-const bool kHasVbmi = __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw");
+
+void LookupScalar(const ByteMap& map, const std::uint8_t* src, int n, std::uint8_t* dst) {
+    for (int i = 0; i < n; ++i) dst[i] = map.full[src[i]];
+}
+
+void ExpandSse2(const std::uint8_t* grey, const std::uint8_t* red, int n, QRgb* out) {
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        Expand16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(grey + i)),
+                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(red + i)),
+                 reinterpret_cast<std::uint8_t*>(out + i));
+    }
+    ExpandScalar(grey + i, red + i, n - i, out + i);
+}
+
+/// SSE2 has no byte shuffle: the look-up goes eight bytes at a time
+/// through general registers.
+void LookupSse2(const ByteMap& map, const std::uint8_t* src, int n, std::uint8_t* dst) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t in;
+        std::memcpy(&in, src + i, 8);
+        std::uint64_t out = 0;
+        for (int b = 0; b < 8; ++b)
+            out |= std::uint64_t(map.full[(in >> (8 * b)) & 0xff]) << (8 * b);
+        std::memcpy(dst + i, &out, 8);
+    }
+    LookupScalar(map, src + i, n - i, dst + i);
+}
+
+/// Byte shuffles that turn sixteen greys (the same 16 bytes in both
+/// halves of a register) into eight pixels: block j of `grey` puts grey
+/// 8j + i into the blue and green bytes of pixel i (and into the red byte
+/// too), block j of `red` puts it into the red byte only.
+struct PixelShuffles {
+    alignas(32) std::int8_t grey[2][32], greyRed[2][32], red[2][32];
+    PixelShuffles() {
+        for (int j = 0; j < 2; ++j)
+            for (int lane = 0; lane < 2; ++lane)
+                for (int p = 0; p < 4; ++p)
+                    for (int b = 0; b < 4; ++b) {
+                        const int at = 16 * lane + 4 * p + b;
+                        const auto index = std::int8_t(8 * j + 4 * lane + p);
+                        grey[j][at] = b < 2 ? index : std::int8_t(-128);
+                        greyRed[j][at] = b < 3 ? index : std::int8_t(-128);
+                        red[j][at] = b == 2 ? index : std::int8_t(-128);
+                    }
+    }
+};
+const PixelShuffles kShuffles;
+
+/// Pixels of 16 greys (and their red bytes) in four 256-bit stores.
+[[gnu::target("avx2")]] inline void Store16Avx2(__m256i grey2, __m256i red2, bool plain,
+                                                QRgb* out) {
+    const __m256i alpha = _mm256_set1_epi32(int(0xff000000u));
+    for (int j = 0; j < 2; ++j) {
+        __m256i px;
+        if (plain) {
+            px = _mm256_shuffle_epi8(
+                grey2, _mm256_load_si256(reinterpret_cast<const __m256i*>(kShuffles.greyRed[j])));
+        } else {
+            px = _mm256_or_si256(
+                _mm256_shuffle_epi8(
+                    grey2, _mm256_load_si256(reinterpret_cast<const __m256i*>(kShuffles.grey[j]))),
+                _mm256_shuffle_epi8(
+                    red2, _mm256_load_si256(reinterpret_cast<const __m256i*>(kShuffles.red[j]))));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * j), _mm256_or_si256(px, alpha));
+    }
+}
+
+[[gnu::target("avx2")]] inline __m256i Both16(const std::uint8_t* p) {
+    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+[[gnu::target("avx2")]] void ExpandAvx2(const std::uint8_t* grey, const std::uint8_t* red, int n,
+                                        QRgb* out) {
+    const bool plain = red == grey;
+    int i = 0;
+    for (; i + 16 <= n; i += 16) Store16Avx2(Both16(grey + i), Both16(red + i), plain, out + i);
+    ExpandScalar(grey + i, red + i, n - i, out + i);
+}
+
+/// 32 bytes at a time: the table in sixteen rows of sixteen, each row
+/// looked up by the low nibble (vpshufb) and kept where the high nibble
+/// names it.
+/// The byte map's ramp in registers: row h of sixteen entries in both
+/// halves, and the saturation that folds the flat ends onto its ends.
+struct RampAvx2 {
+    __m256i rows[16];
+    __m256i g0, span;
+    int count;
+};
+
+[[gnu::target("avx2")]] inline void LoadRampAvx2(const ByteMap& map, RampAvx2& r) {
+    for (int h = 0; h < map.rows; ++h) r.rows[h] = Both16(map.ramp + 16 * h);
+    r.g0 = _mm256_set1_epi8(char(map.g0));
+    r.span = _mm256_set1_epi8(char(map.span));
+    r.count = map.rows;
+}
+
+/// 32 bytes at a time: the byte's place on the ramp, looked up by its low
+/// nibble in each row of sixteen (vpshufb), kept where its high nibble
+/// names the row.
+[[gnu::target("avx2")]] inline __m256i Lookup32Avx2(const RampAvx2& r, __m256i v) {
+    const __m256i t = _mm256_min_epu8(_mm256_subs_epu8(v, r.g0), r.span);
+    const __m256i nibble = _mm256_set1_epi8(0x0f);
+    const __m256i lo = _mm256_and_si256(t, nibble);
+    const __m256i hi = _mm256_and_si256(_mm256_srli_epi16(t, 4), nibble);
+    __m256i acc = _mm256_shuffle_epi8(r.rows[0], lo);
+    for (int h = 1; h < r.count; ++h) {
+        acc = _mm256_blendv_epi8(acc, _mm256_shuffle_epi8(r.rows[h], lo),
+                                 _mm256_cmpeq_epi8(hi, _mm256_set1_epi8(char(h))));
+    }
+    return acc;
+}
+
+[[gnu::target("avx2")]] void LookupAvx2(const ByteMap& map, const std::uint8_t* src, int n,
+                                        std::uint8_t* dst) {
+    RampAvx2 ramp;
+    LoadRampAvx2(map, ramp);
+    int i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), Lookup32Avx2(ramp, v));
+    }
+    LookupScalar(map, src + i, n - i, dst + i);
+}
+
+/// The grey pixels of map.full[src[i]], looked up and expanded in registers.
+[[gnu::target("avx2")]] void LookupExpandAvx2(const ByteMap& map, const std::uint8_t* src, int n,
+                                              QRgb* out) {
+    RampAvx2 ramp;
+    LoadRampAvx2(map, ramp);
+    int i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i m =
+            Lookup32Avx2(ramp, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)));
+        const __m256i lo = _mm256_permute2x128_si256(m, m, 0x00);
+        const __m256i hi = _mm256_permute2x128_si256(m, m, 0x11);
+        Store16Avx2(lo, lo, true, out + i);
+        Store16Avx2(hi, hi, true, out + i + 16);
+    }
+    alignas(32) std::uint8_t rest[32];
+    LookupScalar(map, src + i, n - i, rest);
+    ExpandScalar(rest, rest, n - i, out + i);
+}
+
+/// 64 bytes at a time: the table in four registers, two permutes and a
+/// blend by the top bit; the rest of the row through a mask.
+[[gnu::target("avx512f,avx512bw,avx512vbmi")]] void LookupAvx512(const ByteMap& map,
+                                                                 const std::uint8_t* src, int n,
+                                                                 std::uint8_t* dst) {
+    const __m512i t0 = _mm512_loadu_si512(map.full);
+    const __m512i t1 = _mm512_loadu_si512(map.full + 64);
+    const __m512i t2 = _mm512_loadu_si512(map.full + 128);
+    const __m512i t3 = _mm512_loadu_si512(map.full + 192);
+    for (int i = 0; i < n; i += 64) {
+        const int left = n - i;
+        const __mmask64 m = left >= 64 ? ~__mmask64(0) : (__mmask64(1) << left) - 1;
+        const __m512i v = _mm512_maskz_loadu_epi8(m, src + i);
+        const __m512i lo = _mm512_permutex2var_epi8(t0, v, t1);
+        const __m512i hi = _mm512_permutex2var_epi8(t2, v, t3);
+        _mm512_mask_storeu_epi8(dst + i, m, _mm512_mask_blend_epi8(_mm512_movepi8_mask(v), lo, hi));
+    }
+}
+
+/// The grey pixels of map.full[src[i]] from the two kernels of a path.
+template <auto Lookup, auto Expand>
+void LookupExpand(const ByteMap& map, const std::uint8_t* src, int n, QRgb* out) {
+    alignas(64) std::uint8_t mapped[kEdge];
+    for (int i = 0; i < n; i += kEdge) {
+        const int m = std::min(kEdge, n - i);
+        Lookup(map, src + i, m, mapped);
+        Expand(mapped, mapped, m, out + i);
+    }
+}
+
+struct Kernels {
+    void (*expand)(const std::uint8_t* grey, const std::uint8_t* red, int n, QRgb* out);
+    void (*lookup)(const ByteMap& map, const std::uint8_t* src, int n, std::uint8_t* dst);
+    void (*lookupExpand)(const ByteMap& map, const std::uint8_t* src, int n, QRgb* out);
+};
+
+Kernels KernelsFor(SimdPath path) {
+    switch (path) {
+        case SimdPath::Scalar:
+            return {ExpandScalar, LookupScalar, LookupExpand<LookupScalar, ExpandScalar>};
+        case SimdPath::Sse2:
+            return {ExpandSse2, LookupSse2, LookupExpand<LookupSse2, ExpandSse2>};
+        case SimdPath::Avx2:
+            return {ExpandAvx2, LookupAvx2, LookupExpandAvx2};
+        case SimdPath::Avx512:
+            return {ExpandAvx2, LookupAvx512, LookupExpand<LookupAvx512, ExpandAvx2>};
+    }
+    return {ExpandScalar, LookupScalar, LookupExpand<LookupScalar, ExpandScalar>};
+}
 
 /// The columns of the coronal and transversal sections that carry voxels,
 /// kept inside the picture whatever the caller passes.
@@ -97,7 +307,7 @@ inline Columns ValidColumns(int sliceCount, int sliceOffset) {
 
 /// Row access without QImage::scanLine's per-call detach check: the
 /// picture is detached once, then rows are addressed from its base. A
-/// mirror picture of the same shape, when given, receives every store too,
+/// mirror picture of the same shape, when given, receives every row too,
 /// its greys through `table` (the display window) when one is given.
 class Rows {
 public:
@@ -105,63 +315,83 @@ public:
         : base_(bmp.bits()),
           mirror_(mirror ? mirror->bits() : nullptr),
           table_(mirror ? table : nullptr),
-          stride_(bmp.bytesPerLine()) {
+          stride_(bmp.bytesPerLine()),
+          k_(KernelsFor(ActiveSimdPath())) {
         // A table of greys (the grey colour map) is a byte-to-byte map,
-        // which the processor may look up sixteen at a time.
-        greyBytes_ = table_ != nullptr && kHasVbmi;
+        // which the kernels look up many bytes at a time.
+        greyBytes_ = table_ != nullptr;
         for (int g = 0; greyBytes_ && g < 256; ++g) {
             const QRgb c = table_[g];
             greyBytes_ = qRed(c) == qGreen(c) && qGreen(c) == qBlue(c);
-            grey_[g] = std::uint8_t(qBlue(c));
+            grey_.full[g] = std::uint8_t(qBlue(c));
         }
+        if (greyBytes_) grey_.Finish();
     }
-    /// Sixteen pixels from column `c` of row `r` on.
-    void Store16(int r, int c, __m128i grey, __m128i red) const {
-        const qsizetype at = r * stride_ + 4 * c;
-        if (table_) {
-            StoreThroughTable16(at, grey, red);
+    /// Pixels (c0 + i, r) for i < n show grey[i], their red byte red[i]
+    /// (the grey without an overlay: red null).
+    void Emit(int r, int c0, int n, const std::uint8_t* grey, const std::uint8_t* red) const {
+        if (n <= 0) return;
+        const qsizetype at = r * stride_ + 4 * c0;
+        auto* clean = reinterpret_cast<QRgb*>(base_ + at);
+        k_.expand(grey, red ? red : grey, n, clean);
+        if (!mirror_) return;
+        auto* shown = reinterpret_cast<QRgb*>(mirror_ + at);
+        if (!table_) {
+            std::memcpy(shown, clean, std::size_t(n) * 4);
             return;
         }
-        Expand16(grey, red, base_ + at, mirror_ ? mirror_ + at : nullptr);
-    }
-    void Set(int r, int c, QRgb v) const {
-        const qsizetype at = r * stride_ + 4 * c;
-        *reinterpret_cast<QRgb*>(base_ + at) = v;
-        if (mirror_) *reinterpret_cast<QRgb*>(mirror_ + at) = table_ ? table_[v & 0xff] : v;
+        if (!greyBytes_) {
+            // Colours: the overlay's red pixels keep theirs.
+            for (int i = 0; i < n; ++i)
+                shown[i] = !red || red[i] == grey[i] ? table_[grey[i]] : clean[i];
+            return;
+        }
+        if (!red) {
+            k_.lookupExpand(grey_, grey, n, shown);
+            return;
+        }
+        alignas(64) std::uint8_t mapped[kEdge];
+        k_.lookup(grey_, grey, n, mapped);
+        alignas(64) std::uint8_t b[kEdge], rd[kEdge];
+        for (int i = 0; i < n; ++i) {
+            const bool plain = red[i] == grey[i];
+            b[i] = plain ? mapped[i] : grey[i];
+            rd[i] = plain ? mapped[i] : red[i];
+        }
+        k_.expand(b, rd, n, shown);
     }
 
 private:
-    /// Store16 with a display window: the clean picture as ever, the mirror
-    /// through the table. Kept out of line so that the plain path stays
-    /// small enough to be inlined into the renderers' loops.
-    [[gnu::noinline]] void StoreThroughTable16(qsizetype at, __m128i grey, __m128i red) const {
-        Expand16(grey, red, base_ + at);
-        alignas(16) std::uint8_t g[16];
-        _mm_store_si128(reinterpret_cast<__m128i*>(g), grey);
-        auto* out = reinterpret_cast<QRgb*>(mirror_ + at);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(grey, red)) == 0xffff) {
-            if (greyBytes_) {
-                const __m128i mapped = LookupBytes(grey_, grey);
-                Expand16(mapped, mapped, mirror_ + at);
-                return;
-            }
-            for (int i = 0; i < 16; ++i) out[i] = table_[g[i]];
-            return;
-        }
-        // The overlay's red pixels keep their colour.
-        alignas(16) std::uint8_t rd[16];
-        _mm_store_si128(reinterpret_cast<__m128i*>(rd), red);
-        const auto* in = reinterpret_cast<const QRgb*>(base_ + at);
-        for (int i = 0; i < 16; ++i) out[i] = g[i] == rd[i] ? table_[g[i]] : in[i];
-    }
-
     uchar* base_;
     uchar* mirror_;
     const QRgb* table_;
     qsizetype stride_;
+    Kernels k_;
     bool greyBytes_ = false;
-    alignas(64) std::uint8_t grey_[256];
+    ByteMap grey_;
 };
+
+/// The transposed plane: dst[c·256 + r] = src[r·256 + c], portably.
+void TransposeScalar(const std::uint8_t* src, std::uint8_t* dst) {
+    for (int r = 0; r < kEdge; ++r)
+        for (int c = 0; c < kEdge; ++c) dst[c * kEdge + r] = src[r * kEdge + c];
+}
+
+void TransposeSse2(const std::uint8_t* src, std::uint8_t* dst) {
+    for (int r0 = 0; r0 < kEdge; r0 += 16) {
+        for (int c0 = 0; c0 < kEdge; c0 += 16) {
+            __m128i rows[16], t[16];
+            for (int j = 0; j < 16; ++j) {
+                rows[j] =
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + (r0 + j) * kEdge + c0));
+            }
+            Transpose16(rows, t);
+            for (int i = 0; i < 16; ++i) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + (c0 + i) * kEdge + r0), t[i]);
+            }
+        }
+    }
+}
 
 }  // namespace
 
@@ -176,17 +406,13 @@ void RenderSagittal(const std::uint8_t* volume, int x, QImage& bmp, const std::u
     const Rows Row(bmp, mirror, table);
     const std::uint8_t* plane = volume + std::size_t(x) * kPlaneBytes;
     const std::uint8_t* over = overlay ? overlay + std::size_t(x) * kPlaneBytes : nullptr;
+    alignas(64) std::uint8_t red[kEdge];
     for (int r = 0; r < kEdge; ++r) {
         const std::uint8_t* src = plane + r * kEdge;
-        for (int c = 0; c < kEdge; c += 16) {
-            const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + c));
-            __m128i red = g;
-            if (over) {
-                red = _mm_xor_si128(
-                    g, _mm_loadu_si128(reinterpret_cast<const __m128i*>(over + r * kEdge + c)));
-            }
-            Row.Store16(r, c, g, red);
+        if (over) {
+            for (int c = 0; c < kEdge; ++c) red[c] = src[c] ^ over[r * kEdge + c];
         }
+        Row.Emit(r, 0, kEdge, src, over ? red : nullptr);
     }
 }
 
@@ -194,23 +420,13 @@ void RenderCoronal(const std::uint8_t* volume, int y, int sliceCount, int sliceO
                    QImage& bmp) {
     const Rows Row(bmp, nullptr);
     const Columns cols = ValidColumns(sliceCount, sliceOffset);
-    const std::uint8_t* base = volume + y;
-    int k0 = 0;
-    // Sixteen planes at a time: each row of the block is one 64-byte store.
-    alignas(16) std::uint8_t gathered[16];
-    for (; k0 + 16 <= cols.count; k0 += 16) {
-        const std::uint8_t* planes = base + std::size_t(k0) * kPlaneBytes;
-        for (int r = 0; r < kEdge; ++r) {
-            const std::uint8_t* p = planes + r * kEdge;
-            for (int j = 0; j < 16; ++j) gathered[j] = p[std::size_t(j) * kPlaneBytes];
-            const __m128i g = _mm_load_si128(reinterpret_cast<const __m128i*>(gathered));
-            Row.Store16(r, cols.offset + k0, g, g);
-        }
+    // Pixel (k, r) is voxel (k, y, r): gathered into rows first.
+    alignas(64) std::uint8_t rows[kEdge][kEdge];
+    for (int k = 0; k < cols.count; ++k) {
+        const std::uint8_t* plane = volume + std::size_t(k) * kPlaneBytes + y;
+        for (int r = 0; r < kEdge; ++r) rows[r][k] = plane[r * kEdge];
     }
-    for (int k = k0; k < cols.count; ++k) {
-        const std::uint8_t* plane = base + std::size_t(k) * kPlaneBytes;
-        for (int r = 0; r < kEdge; ++r) Row.Set(r, cols.offset + k, GreyToColor(plane[r * kEdge]));
-    }
+    for (int r = 0; r < kEdge; ++r) Row.Emit(r, cols.offset, cols.count, rows[r], nullptr);
 }
 
 namespace {
@@ -222,6 +438,17 @@ namespace {
 /// both receive whole 64-byte lines.
 void CopyRows(const std::uint8_t* volume, std::uint8_t* coronal, std::uint8_t* transversal, int z0,
               int z1) {
+    if (ActiveSimdPath() == SimdPath::Scalar) {
+        // The portable twin: voxel (x, y, z) lies at x·65536 + z·256 + y.
+        for (int z = z0; z < z1; ++z)
+            for (int x = 0; x < kEdge; ++x)
+                for (int y = 0; y < kEdge; ++y) {
+                    const std::uint8_t v = volume[std::size_t(x) * kPlaneBytes + z * kEdge + y];
+                    if (coronal) coronal[std::size_t(y) * kPlaneBytes + z * kEdge + x] = v;
+                    if (transversal) transversal[std::size_t(z) * kPlaneBytes + y * kEdge + x] = v;
+                }
+        return;
+    }
     alignas(64) std::uint8_t tile[kEdge][kEdge];
     // Both copies are written past the cache (nothing reads them soon)
     // when they are aligned to whole lines.
@@ -291,62 +518,32 @@ void RenderCoronalFromCopy(const std::uint8_t* coronal, int y, int sliceCount, i
     const Rows Row(bmp, mirror, table);
     const Columns cols = ValidColumns(sliceCount, sliceOffset);
     const std::uint8_t* plane = coronal + std::size_t(y) * kPlaneBytes;
-    for (int r = 0; r < kEdge; ++r) {
-        const std::uint8_t* src = plane + r * kEdge;
-        int k = 0;
-        for (; k + 16 <= cols.count; k += 16) {
-            const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k));
-            Row.Store16(r, cols.offset + k, g, g);
-        }
-        for (; k < cols.count; ++k) Row.Set(r, cols.offset + k, GreyToColor(src[k]));
-    }
+    for (int r = 0; r < kEdge; ++r)
+        Row.Emit(r, cols.offset, cols.count, plane + r * kEdge, nullptr);
 }
 
 void RenderTransversal(const std::uint8_t* volume, int z, int sliceCount, int sliceOffset,
                        QImage& bmp, QImage* mirror, const QRgb* table) {
     const Rows Row(bmp, mirror, table);
     const Columns cols = ValidColumns(sliceCount, sliceOffset);
+    // Row z of each plane k is contiguous: copied into row k of a tile (the
+    // planes lie 64 KiB apart and would share one cache set), which is then
+    // transposed into the section's rows.
+    alignas(64) std::uint8_t tile[kEdge * kEdge];
+    alignas(64) std::uint8_t rows[kEdge * kEdge];
     const std::uint8_t* base = volume + std::size_t(z) * kEdge;
-    int k0 = 0;
-    // Blocks of 16 planes: row z of each plane is contiguous. The 16 rows lie
-    // 64 KiB apart and so share one cache set; they are first copied into a
-    // small tile, then transposed 16 × 16 bytes at a time into 64-byte stores.
-    alignas(64) std::uint8_t tile[16][kEdge];
-    for (; k0 + 16 <= cols.count; k0 += 16) {
-        const std::uint8_t* planes = base + std::size_t(k0) * kPlaneBytes;
-        for (int j = 0; j < 16; ++j)
-            std::memcpy(tile[j], planes + std::size_t(j) * kPlaneBytes, kEdge);
-        for (int r0 = 0; r0 < kEdge; r0 += 16) {
-            __m128i rows[16], t[16];
-            for (int j = 0; j < 16; ++j) {
-                rows[j] = _mm_load_si128(reinterpret_cast<const __m128i*>(&tile[j][r0]));
-            }
-            Transpose16(rows, t);
-            for (int i = 0; i < 16; ++i) {
-                Row.Store16(r0 + i, cols.offset + k0, t[i], t[i]);
-            }
-        }
-    }
-    for (int k = k0; k < cols.count; ++k) {
-        const std::uint8_t* row = base + std::size_t(k) * kPlaneBytes;
-        for (int r = 0; r < kEdge; ++r) Row.Set(r, cols.offset + k, GreyToColor(row[r]));
-    }
+    for (int k = 0; k < cols.count; ++k)
+        std::memcpy(tile + k * kEdge, base + std::size_t(k) * kPlaneBytes, kEdge);
+    std::memset(tile + cols.count * kEdge, 0, std::size_t(kEdge - cols.count) * kEdge);
+    TransposePlane(tile, rows);
+    for (int r = 0; r < kEdge; ++r) Row.Emit(r, cols.offset, cols.count, rows + r * kEdge, nullptr);
 }
 
 void TransposePlane(const std::uint8_t* src, std::uint8_t* dst) {
-    for (int r0 = 0; r0 < kEdge; r0 += 16) {
-        for (int c0 = 0; c0 < kEdge; c0 += 16) {
-            __m128i rows[16], t[16];
-            for (int j = 0; j < 16; ++j) {
-                rows[j] =
-                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + (r0 + j) * kEdge + c0));
-            }
-            Transpose16(rows, t);
-            for (int i = 0; i < 16; ++i) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + (c0 + i) * kEdge + r0), t[i]);
-            }
-        }
-    }
+    if (ActiveSimdPath() == SimdPath::Scalar)
+        TransposeScalar(src, dst);
+    else
+        TransposeSse2(src, dst);
 }
 
 void CopyPicture(const QImage& src, QImage& dst) {

@@ -2,7 +2,10 @@
 // coronal and transversal views, and the red-channel overlay.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "core/render/sections.h"
+#include "core/render/simd_path.h"
 #include "core/volume/volume.h"
 #include "support/temp_dir.h"
 
@@ -151,3 +154,132 @@ TEST(CopyPicture, ReusesMemoryAndDetachesFromSharedCopies) {
 }
 
 }  // namespace
+
+namespace {
+
+/// Forces one renderer path while it lives.
+class OnPath {
+public:
+    explicit OnPath(zx::SimdPath p) : before_(zx::ActiveSimdPath()) {
+        EXPECT_TRUE(zx::ForceSimdPath(p));
+    }
+    ~OnPath() { zx::ForceSimdPath(before_); }
+    OnPath(const OnPath&) = delete;
+    OnPath& operator=(const OnPath&) = delete;
+
+private:
+    zx::SimdPath before_;
+};
+
+/// A grey window table by formula: flat below 40 and above 200, scrambled
+/// between (so that every row of sixteen entries is looked up).
+QRgb WindowGrey(int g) {
+    const int v = g < 40 ? 7 : g > 200 ? 250 : (g * 37 + 11) & 255;
+    return GreyToColor(std::uint8_t(v));
+}
+/// A colour table by formula.
+QRgb WindowColour(int g) {
+    return 0xff000000u | QRgb(g) << 16 | QRgb(255 - g) << 8 | ((g * 7) & 255);
+}
+
+/// Overlay: zero for about half of the voxels (those pixels are windowed),
+/// a colour change for the others (those keep their colour).
+const std::vector<std::uint8_t>& Overlay() {
+    static const std::vector<std::uint8_t> o = [] {
+        auto p = zxtest::Pattern(zx::kVolumeBytes, 23);
+        for (auto& b : p) b = b < 128 ? 0 : b;
+        return p;
+    }();
+    return o;
+}
+
+/// The first pixel of `bmp` in columns offset … offset + count − 1 that is
+/// not want(column, row), and a marker outside them that changed.
+template <class Want>
+::testing::AssertionResult Shows(const QImage& bmp, int offset, int count, Want want) {
+    for (int r = 0; r < 256; ++r)
+        for (int c = 0; c < 256; ++c) {
+            const bool inside = c >= offset && c < offset + count;
+            const QRgb expected = inside ? want(c - offset, r) : kMarker;
+            if (bmp.pixel(c, r) != expected)
+                return ::testing::AssertionFailure()
+                       << "pixel (" << c << ", " << r << ") is " << std::hex << bmp.pixel(c, r)
+                       << ", want " << expected;
+        }
+    return ::testing::AssertionSuccess();
+}
+
+}  // namespace
+
+/// Every renderer path this processor runs (the portable one always), with
+/// and without the display window in the mirror, against pixels worked
+/// out by formula: so every path also equals the portable one, pixel for
+/// pixel.
+TEST(SimdPaths, EveryPathDrawsEveryPixelByTheFormula) {
+    const auto& vol = TestVolume();
+    const auto& over = Overlay();
+    std::array<QRgb, 256> greyT{}, colourT{};
+    for (int g = 0; g < 256; ++g) {
+        greyT[std::size_t(g)] = WindowGrey(g);
+        colourT[std::size_t(g)] = WindowColour(g);
+    }
+    ASSERT_EQ(zx::RunnableSimdPaths().front(), zx::SimdPath::Scalar);
+    for (zx::SimdPath path : zx::RunnableSimdPaths()) {
+        SCOPED_TRACE(zx::SimdPathName(path));
+        const OnPath on(path);
+        // The copies the coronal and transversal views are drawn from.
+        std::vector<std::uint8_t> cor(zx::kVolumeBytes), tra(zx::kVolumeBytes);
+        zx::MakeSectionCopies(vol.data(), cor.data(), tra.data());
+        EXPECT_EQ(cor, CoronalCopy());
+        EXPECT_EQ(tra, TransversalCopy());
+        const QRgb* const none = nullptr;
+        for (const QRgb* table : {none, static_cast<const QRgb*>(greyT.data()),
+                                  static_cast<const QRgb*>(colourT.data())}) {
+            const auto shown = [&](std::uint8_t g) { return table ? table[g] : GreyToColor(g); };
+            const int x = 77;
+            for (const std::uint8_t* o : {static_cast<const std::uint8_t*>(nullptr), over.data()}) {
+                QImage bmp = Marked(), mirror = Marked();
+                zx::RenderSagittal(vol.data(), x, bmp, o, &mirror, table);
+                const auto clean = [&](int c, int r) {
+                    const std::size_t i = VoxelIndex(x, c, r);
+                    const std::uint8_t red = o ? std::uint8_t(vol[i] ^ o[i]) : vol[i];
+                    return 0xff000000u | QRgb(red) << 16 | QRgb(vol[i]) * 0x101u;
+                };
+                ASSERT_TRUE(Shows(bmp, 0, 256, clean)) << "sagittal, overlay " << bool(o);
+                ASSERT_TRUE(Shows(mirror, 0, 256,
+                                  [&](int c, int r) {
+                                      const std::size_t i = VoxelIndex(x, c, r);
+                                      return o && o[i] ? clean(c, r) : shown(vol[i]);
+                                  }))
+                    << "sagittal mirror, overlay " << bool(o);
+            }
+            // 181 columns from 37: whole blocks and a ragged end.
+            for (int y : {0, 130, 255}) {
+                QImage bmp = Marked(), mirror = Marked();
+                zx::RenderCoronalFromCopy(cor.data(), y, 181, 37, bmp, &mirror, table);
+                const auto voxel = [&](int k, int r) { return vol[VoxelIndex(k, y, r)]; };
+                ASSERT_TRUE(
+                    Shows(bmp, 37, 181, [&](int k, int r) { return GreyToColor(voxel(k, r)); }));
+                ASSERT_TRUE(
+                    Shows(mirror, 37, 181, [&](int k, int r) { return shown(voxel(k, r)); }));
+            }
+            for (int z : {3, 200}) {
+                const auto voxel = [&](int k, int r) { return vol[VoxelIndex(k, r, z)]; };
+                QImage bmp = Marked(), mirror = Marked();
+                zx::RenderTransversalFromCopy(tra.data(), z, 181, 37, bmp, &mirror, table);
+                ASSERT_TRUE(
+                    Shows(bmp, 37, 181, [&](int k, int r) { return GreyToColor(voxel(k, r)); }));
+                ASSERT_TRUE(
+                    Shows(mirror, 37, 181, [&](int k, int r) { return shown(voxel(k, r)); }));
+                QImage direct = Marked(), directMirror = Marked();
+                zx::RenderTransversal(vol.data(), z, 181, 37, direct, &directMirror, table);
+                EXPECT_EQ(direct, bmp);
+                EXPECT_EQ(directMirror, mirror);
+            }
+        }
+        QImage cbmp = Marked();
+        zx::RenderCoronal(vol.data(), 9, 183, 0, cbmp);
+        EXPECT_TRUE(Shows(cbmp, 0, 183,
+                          [&](int k, int r) { return GreyToColor(vol[VoxelIndex(k, 9, r)]); }));
+    }
+}

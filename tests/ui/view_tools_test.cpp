@@ -109,15 +109,35 @@ TEST_F(ViewTools, TheDisplayWindowChangesTheViewsOnlyAndInversionStaysOnTop) {
     w.WidthEdit->setValue(51);  // typed: centre 128, width 51
     w.CentreEdit->setValue(100);
     EXPECT_EQ(form->SagBmp, cleanBefore);
-    // A grey g of the clean section shows through the table: 74 black,
-    // 125 white (worked out in the core test).
-    const QImage& shown = form->Image1->Picture();
-    for (int r = 0; r < 256; r += 37)
-        for (int c = 0; c < 256; c += 29) {
-            if (c == form->Yg || r == form->Zg) continue;  // the crosshair
-            const int g = qBlue(form->SagBmp.pixel(c, r));
-            EXPECT_EQ(shown.pixel(c, r), w.Table()[std::size_t(g)]) << c << "," << r;
-        }
+    // A grey g of the clean section shows as the DICOM window says (centre
+    // 99.5 and width 50 in the formula): 74 black, 125 white. First as
+    // assigned, then as rendered by a move that redraws the view.
+    const auto windowed = [](int g) {
+        const double v = g <= 74.5   ? 0
+                         : g > 124.5 ? 255
+                                     : std::lround(((g - 99.5) / 50 + 0.5) * 255);
+        return zx::GreyToColor(std::uint8_t(v));
+    };
+    const auto showsWindow = [&](int step) {
+        const QImage& shown = form->Image1->Picture();
+        for (int r = 0; r < 256; r += step)
+            for (int c = 0; c < 256; c += step) {
+                if (shown.pixel(c, r) == zx::kCrossColor) continue;  // the crosshair
+                const int g = qBlue(form->SagBmp.pixel(c, r));
+                if (shown.pixel(c, r) != windowed(g))
+                    return ::testing::AssertionFailure() << c << "," << r << " grey " << g;
+            }
+        return ::testing::AssertionSuccess();
+    };
+    EXPECT_TRUE(showsWindow(7));
+    const int x = form->Xg;
+    QTest::mousePress(form->Image3, Qt::LeftButton, Qt::NoModifier, QPoint(60, 60));
+    QTest::mouseMove(form->Image3, QPoint(90, 70));
+    QTest::mouseMove(form->Image3, QPoint(95, 75));
+    ASSERT_NE(form->Xg, x);
+    EXPECT_TRUE(showsWindow(1)) << "during the drag";
+    QTest::mouseRelease(form->Image3, Qt::LeftButton, Qt::NoModifier, QPoint(95, 75));
+    EXPECT_TRUE(showsWindow(1)) << "after the drag";
     form->InvertButtonClick();
     const int g = qBlue(form->SagBmp.pixel(3, 3));
     EXPECT_EQ(form->Image1->Picture().pixel(3, 3), w.Table()[std::size_t(g)] ^ 0x00ffffffu);
