@@ -277,13 +277,18 @@ bool RayCaster::March(const Ray& ray, float ta, float tb, float acc[4], Hit& hit
         const float vx = ray.o[0] + t * ray.d[0] - float(off);
         const float vy = ray.o[1] + t * ray.d[1];
         const float vz = ray.o[2] + t * ray.d[2];
-        const int bx = int(vx) >> 3, by = int(vy) >> 3, bz = int(vz) >> 3;  // kB = 8, vx ≥ 0
+        // The box's entry and exit are computed in floats: a sample on its
+        // far face may lie a hair beyond the last voxel, so the cell is
+        // taken inside the grid.
+        const int ix = std::clamp(int(vx), 0, kEdge - 1), iy = std::clamp(int(vy), 0, kEdge - 1),
+                  iz = std::clamp(int(vz), 0, kEdge - 1);
+        const int bx = ix >> 3, by = iy >> 3, bz = iz >> 3;  // kB = 8
         if (const int e = empty[(bx * kNB + bz) * kNB + by]) {
             // Out of the cube of bricks around this one that are all empty.
             t = std::max(t + 1.0f, FirstSample(EmptyExit(ray, bx, by, bz, e, off)));
             continue;
         }
-        const int cx = int(vx) >> 2, cy = int(vy) >> 2, cz = int(vz) >> 2;  // kC = 4
+        const int cx = ix >> 2, cy = iy >> 2, cz = iz >> 2;  // kC = 4
         if (cells[(cx * kNC + cz) * kNC + cy] <= skipBelow_) {
             t = std::max(t + 1.0f, FirstSample(BlockExit(ray, cx, cy, cz, kC, off)));
             continue;
