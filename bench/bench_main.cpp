@@ -500,7 +500,7 @@ void BM_ReadCtSeriesRleJpeg2000(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadCtSeriesRleJpeg2000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-/// The lightbox of 24 tiles (six columns, every 8th plane from 32 to 216)
+/// The lightbox of 24 tiles (six columns, every 8th plane from 48 to 232)
 /// drawn anew and painted in its window, as at every change of its choice,
 /// the volume or the display window (state.range(0): 1 sagittal, 2
 /// coronal, 3 transversal; a display window in force).
@@ -509,8 +509,8 @@ void BM_Lightbox24(benchmark::State& state) {
     zx::TLightbox& box = *w.Components->Find<zx::TLightbox>();
     w.Components->Find<zx::TDisplayWindowTool>()->SetWindow({110, 140, zx::ColourMap::Grey});
     box.OrientationBox->setCurrentIndex(int(state.range(0)) - 1);
-    box.FromEdit->setValue(32);
-    box.ToEdit->setValue(216);
+    box.FromEdit->setValue(48);
+    box.ToEdit->setValue(232);
     box.EveryEdit->setValue(8);
     box.ColumnsEdit->setValue(6);
     box.LightboxWindow->show();

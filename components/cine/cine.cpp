@@ -24,14 +24,7 @@ TCine::TCine(const ViewerContext& context, QObject* parent) : TComponent(context
     CineAbspielen1->setStatusTip(QString::fromUtf8(
         "Die Schichten der Ansicht unter dem Mauszeiger nacheinander zeigen; C oder Esc hält an"));
     viewer.window->addAction(CineAbspielen1);  // the key works wherever the window has the focus
-    connect(CineAbspielen1, &QAction::triggered, this, Slot([this] {
-                if (Playing()) {
-                    Stop();
-                    return;
-                }
-                // The view under the pointer, else the one chosen in the window.
-                Play(viewer.pointerView >= 1 ? viewer.pointerView : ViewBox->currentIndex() + 1);
-            }));
+    connect(CineAbspielen1, &QAction::triggered, this, Slot([this] { Toggle(); }));
     Cine1 = viewer.viewMenu->addAction(QStringLiteral("C&ine..."));
     Cine1->setObjectName(QStringLiteral("Cine1"));
     connect(Cine1, &QAction::triggered, this, Slot([this] {
@@ -121,10 +114,27 @@ void TCine::Step() {
     if (!LoopBox->isChecked() && plane >= LastPlane(view_)) Stop();  // the last picture shows
 }
 
+void TCine::Toggle() {
+    if (Playing()) {
+        Stop();
+        return;
+    }
+    // The view under the pointer, else the one chosen in the window.
+    Play(viewer.pointerView >= 1 ? viewer.pointerView : ViewBox->currentIndex() + 1);
+}
+
 bool TCine::KeyPressed(QKeyEvent* e) {
-    if (e->key() != Qt::Key_Escape || !Playing()) return false;
-    Stop();
-    return true;
+    if (e->key() == Qt::Key_Escape && Playing()) {
+        Stop();
+        return true;
+    }
+    // A coordinate edit with the focus takes C from the menu's shortcut; a
+    // letter means nothing there, so over a view it is cine's.
+    if (e->key() == Qt::Key_C && e->modifiers() == Qt::NoModifier && viewer.pointerView >= 1) {
+        Toggle();
+        return true;
+    }
+    return false;
 }
 
 void TCine::ShowState() {

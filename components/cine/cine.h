@@ -32,6 +32,8 @@ public:
     /// when it stands on the last).
     void Play(int view);
     void Stop();
+    /// Stops, or plays the view under the pointer (else the one chosen).
+    void Toggle();
     bool Playing() const;
     /// The next picture: one plane on, at the end to the first plane when
     /// looping, else the playing stops.
@@ -39,7 +41,8 @@ public:
     /// The planes of view 1…3 that hold voxels: the last one.
     int LastPlane(int view) const;
 
-    /// Esc stops the playing.
+    /// Esc stops the playing; C over a view plays or stops, also while a
+    /// coordinate edit has the focus.
     bool KeyPressed(QKeyEvent* e) override;
     /// A new volume stops it.
     void VolumeChanged() override { Stop(); }

@@ -17,7 +17,9 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
+#include "core/display/orientation.h"
 #include "core/texts.h"
 #include "core/volume/runtime_error.h"
 #include "widgets/guard.h"
@@ -42,7 +44,41 @@ QString TileCaption(int view, int plane, double edgeMm) {
     return text;
 }
 
+/// One label on a small dark plate, as the views draw their letters.
+void DrawPlate(QPainter& p, const QString& text, const QPointF& at, Qt::Alignment align) {
+    const QFontMetricsF fm(p.font());
+    QRectF box = fm.boundingRect(text).adjusted(-2, 0, 2, 0);
+    box.moveTopLeft(at);
+    if (align & Qt::AlignHCenter) box.moveLeft(at.x() - box.width() / 2);
+    if (align & Qt::AlignRight) box.moveRight(at.x());
+    if (align & Qt::AlignVCenter) box.moveTop(at.y() - box.height() / 2);
+    if (align & Qt::AlignBottom) box.moveBottom(at.y());
+    p.fillRect(box, QColor(0, 0, 0, 160));
+    p.setPen(QColor(255, 215, 0));
+    p.drawText(box, Qt::AlignCenter, text);
+}
+
 }  // namespace
+
+void PaintTileLabels(QPainter& p, const QRectF& tile, int plane, int view, bool mirrored) {
+    const EdgeDirections e = ViewEdges(view, mirrored && view != 1);
+    QFont f = p.font();
+    f.setBold(true);
+    f.setPixelSize(std::clamp(int(tile.width() / 12), 8, 14));
+    p.save();
+    p.setFont(f);
+    p.setClipRect(tile);
+    const double m = std::max(2.0, tile.width() / 64);
+    const QPointF c = tile.center();
+    DrawPlate(p, QString::number(plane), tile.topLeft() + QPointF(m, m), Qt::AlignLeft);
+    DrawPlate(p, Letter(e.top), QPointF(c.x(), tile.top() + m), Qt::AlignHCenter);
+    DrawPlate(p, Letter(e.bottom), QPointF(c.x(), tile.bottom() - m),
+              Qt::AlignHCenter | Qt::AlignBottom);
+    DrawPlate(p, Letter(e.left), QPointF(tile.left() + m, c.y()), Qt::AlignVCenter);
+    DrawPlate(p, Letter(e.right), QPointF(tile.right() - m, c.y()),
+              Qt::AlignRight | Qt::AlignVCenter);
+    p.restore();
+}
 
 TLightboxCanvas::TLightboxCanvas(TLightbox& owner, QWidget* parent)
     : QWidget(parent), owner_(owner) {
@@ -68,14 +104,23 @@ void TLightboxCanvas::paintEvent(QPaintEvent*) {
     // Smaller than drawn: smoothed; whole voxels stay crisp otherwise.
     p.setRenderHint(QPainter::SmoothPixmapTransform, target.width() < pic.width());
     p.drawImage(target, pic);
+    const double s = target.width() / pic.width();
+    const MosaicLayout& m = owner_.Drawn();
+    auto shown = [&](int i) {
+        const QRect r = MosaicTileRect(m, i);
+        return QRectF(target.left() + r.left() * s, target.top() + r.top() * s, r.width() * s,
+                      r.height() * s);
+    };
+    // The labels at the screen's resolution, legible however small the
+    // tiles are drawn; a saved picture has them in its own pixels.
+    const std::vector<int> planes = MosaicPlanes(m);
+    if (owner_.LabelsBox->isChecked())
+        for (int i = 0; i < int(planes.size()); ++i)
+            PaintTileLabels(p, shown(i), planes[std::size_t(i)], m.view, m.mirrored);
     const int tile = owner_.CrosshairTile();
     if (tile < 0) return;
-    const double s = target.width() / pic.width();
-    const QRect r = MosaicTileRect(owner_.Layout(), tile);
     p.setPen(QPen(kCrosshairFrame, 2));
-    p.drawRect(QRectF(target.left() + r.left() * s, target.top() + r.top() * s, r.width() * s,
-                      r.height() * s)
-                   .adjusted(1, 1, -1, -1));
+    p.drawRect(shown(tile).adjusted(1, 1, -1, -1));
 }
 
 void TLightboxCanvas::mousePressEvent(QMouseEvent* e) {
@@ -114,8 +159,8 @@ TLightbox::TLightbox(const ViewerContext& context, QObject* parent) : TComponent
         return s;
     };
     // 24 transversal tiles through the head: four rows of six.
-    FromEdit = spin(0, 255, 32);
-    ToEdit = spin(0, 255, 216);
+    FromEdit = spin(0, 255, 48);
+    ToEdit = spin(0, 255, 232);
     EveryEdit = spin(1, 255, 8);
     ColumnsEdit = spin(1, 16, 6);
     LabelsBox = new QCheckBox(QStringLiteral("&Beschriftung"), LightboxWindow);
@@ -166,11 +211,15 @@ MosaicLayout TLightbox::Layout() const {
 
 void TLightbox::Refresh() {
     drawn_ = Layout();
-    // The tiles show the greys as the views do: through the display window.
-    const QRgb* table = viewer.views[std::size_t(drawn_.view - 1)]->Table();
-    picture_ =
-        RenderMosaic(viewer.volume.data(), viewer.sliceCount, viewer.sliceOffset, drawn_, table);
+    drawn_.labels = false;  // the canvas and the sheet draw them at their own resolution
+    picture_ = Render(drawn_);
     Canvas->update();
+}
+
+QImage TLightbox::Render(const MosaicLayout& m) const {
+    // The tiles show the greys as the views do: through the display window.
+    const QRgb* table = viewer.views[std::size_t(m.view - 1)]->Table();
+    return RenderMosaic(viewer.volume.data(), viewer.sliceCount, viewer.sliceOffset, m, table);
 }
 
 void TLightbox::RefreshIfShown() {
@@ -220,10 +269,13 @@ void TLightbox::SaveAsPng() {
     dlg.Filter = QStringLiteral("PNG-Bild (*.png)|*.png");
     dlg.DefaultExt = QStringLiteral("png");
     if (!prompter().SaveFile(dlg)) return;
+    MosaicLayout m = drawn_;
+    m.labels = LabelsBox->isChecked();
+    const QImage picture = Render(m);
     // Written beside the target and renamed into place: a failure leaves an
     // older picture of that name as it was.
     QSaveFile file(dlg.FileName);
-    if (!file.open(QIODevice::WriteOnly) || !picture_.save(&file, "PNG") || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "PNG") || !file.commit()) {
         throw RuntimeError(QStringLiteral("%1: Bild nicht geschrieben (%2)")
                                .arg(dlg.FileName, file.errorString()));
     }
@@ -277,6 +329,10 @@ int TLightbox::PaintSheet(QPainter& p, const QRect& area, int page) const {
             if (i >= int(planes.size())) break;
             const QRect target(area.left() + col * (tile + gap), top, tile, tile);
             p.drawImage(target, picture_, MosaicTileRect(drawn_, i));
+            if (LabelsBox->isChecked())
+                PaintTileLabels(p, target, planes[std::size_t(i)], drawn_.view, drawn_.mirrored);
+            p.setPen(Qt::black);
+            p.setFont(body);
             p.drawText(QRect(target.left(), target.bottom() + 1, tile, line), Qt::AlignHCenter,
                        TileCaption(drawn_.view, planes[std::size_t(i)], viewer.edgeMm));
         }

@@ -22,6 +22,11 @@ namespace zx {
 
 class TLightbox;
 
+/// The plane number at the top left and the edge letters at the middles of
+/// the sides of `tile` (where a tile is drawn, at any size), as the views
+/// show their letters.
+void PaintTileLabels(QPainter& p, const QRectF& tile, int plane, int view, bool mirrored);
+
 /// The mosaic, fitted into the widget (the tiles keep their shape).
 class TLightboxCanvas : public QWidget {
 public:
@@ -52,8 +57,10 @@ public:
     /// The layout the controls choose (and the views' mirroring).
     MosaicLayout Layout() const;
     /// The mosaic as last drawn (through the display window when one is in
-    /// force), without the crosshair's frame.
+    /// force), without labels and the crosshair's frame.
     const QImage& Picture() const { return picture_; }
+    /// The layout `Picture()` was drawn with.
+    const MosaicLayout& Drawn() const { return drawn_; }
     /// Draws the mosaic anew from the volume.
     void Refresh();
     /// Mosaic pixel `p` was clicked: moves the crosshair to the voxel drawn
@@ -80,6 +87,8 @@ private:
     QImage picture_;
     MosaicLayout drawn_;  ///< the layout `picture_` was drawn with
     void RefreshIfShown();
+    /// The mosaic of `m` through the display window of its view.
+    QImage Render(const MosaicLayout& m) const;
     int PlaneOf(int view) const;
 };
 

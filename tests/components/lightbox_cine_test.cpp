@@ -85,6 +85,15 @@ TEST(Cine, StepsThroughThePlanesOfTheViewUnderThePointerAndStopsAtTheEnd) {
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     EXPECT_TRUE(cine.KeyPressed(&esc));
     EXPECT_FALSE(cine.Playing());
+    // C reaches cine also where a coordinate edit would take it from the
+    // menu's shortcut, but only over a view.
+    QKeyEvent c(QEvent::KeyPress, Qt::Key_C, Qt::NoModifier, QStringLiteral("c"));
+    viewer.pointerView = 0;
+    EXPECT_FALSE(cine.KeyPressed(&c));
+    viewer.pointerView = 2;
+    EXPECT_TRUE(cine.KeyPressed(&c));
+    EXPECT_TRUE(cine.Playing());
+    EXPECT_EQ(cine.ViewBox->currentIndex(), 1);
 }
 
 }  // namespace
