@@ -515,6 +515,7 @@ void TForm1::BuildComponents() {
                       .sliceOffset = SliceOffset,
                       .volumeFileName = VolumeFileName,
                       .edgeMm = VoxelEdgeMm,
+                      .pointerView = PointerView,
                       .views = {Image1, Image2, Image3},
                       .statusBar = StatusBar1,
                       .window = this,

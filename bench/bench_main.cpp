@@ -6,9 +6,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
@@ -20,6 +23,7 @@
 #include "app/main_window.h"
 #include "components/display_window/display_window_tool.h"
 #include "components/learning/learning.h"
+#include "components/lightbox/lightbox.h"
 #include "components/orientation/orientation_letters.h"
 #include "components/rulers/rulers.h"
 #include "components/zoom/zoom.h"
@@ -27,6 +31,7 @@
 #include "convert/nifti.h"
 #include "convert/phantom.h"
 #include "core/import/image_reader.h"
+#include "core/render/mosaic.h"
 #include "core/render/section_copies.h"
 #include "core/render/sections.h"
 #include "core/render3d/render3d.h"
@@ -506,6 +511,61 @@ void BM_ReadCtSeriesRleJpeg2000(benchmark::State& state) {
     ReadSeries(state, series);
 }
 BENCHMARK(BM_ReadCtSeriesRleJpeg2000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+/// The lightbox of 24 tiles (six columns, every 8th plane from 48 to 232)
+/// drawn anew and painted in its window, as at every change of its choice,
+/// the volume or the display window (state.range(0): 1 sagittal, 2
+/// coronal, 3 transversal; a display window in force).
+void BM_Lightbox24(benchmark::State& state) {
+    zx::TForm1& w = *SharedForms().Form1;
+    zx::TLightbox& box = *w.Components->Find<zx::TLightbox>();
+    w.Components->Find<zx::TDisplayWindowTool>()->SetWindow({110, 140, zx::ColourMap::Grey});
+    box.OrientationBox->setCurrentIndex(int(state.range(0)) - 1);
+    box.FromEdit->setValue(48);
+    box.ToEdit->setValue(232);
+    box.EveryEdit->setValue(8);
+    box.ColumnsEdit->setValue(6);
+    box.LightboxWindow->show();
+    for (auto _ : state) {
+        box.Refresh();
+        box.Canvas->repaint();
+    }
+    state.counters["tiles"] = double(zx::MosaicPlanes(box.Layout()).size());
+    box.LightboxWindow->hide();
+    w.Components->Find<zx::TDisplayWindowTool>()->Reset();
+}
+BENCHMARK(BM_Lightbox24)->DenseRange(1, 3)->Unit(benchmark::kMillisecond);
+
+/// `zxconvert mosaic` of 64 transversal tiles (every 4th plane, eight
+/// columns) of the head phantom, the whole run: start, reading, drawing,
+/// the PNG file.
+void BM_Mosaic64(benchmark::State& state) {
+    static const struct Phantom {
+        QTemporaryDir dir;
+        QString path = dir.filePath(QStringLiteral("phantom.vmr"));
+        Phantom() {
+            const std::vector<std::uint8_t> v = zx::MakeHeadPhantom();
+            QFile f(path);
+            f.open(QIODevice::WriteOnly);
+            f.write(reinterpret_cast<const char*>(v.data()), qint64(v.size()));
+        }
+    } phantom;
+    const QString out = phantom.dir.filePath(QStringLiteral("mosaic.png"));
+    const QStringList args = {QStringLiteral("mosaic"),
+                              phantom.path,
+                              out,
+                              QStringLiteral("--tra"),
+                              QStringLiteral("--every"),
+                              QStringLiteral("4"),
+                              QStringLiteral("--columns"),
+                              QStringLiteral("8")};
+    for (auto _ : state) {
+        QProcess p;
+        p.start(QStringLiteral(ZXCONVERT_PATH), args);
+        if (!p.waitForFinished(60000) || p.exitCode() != 0) state.SkipWithError("zxconvert failed");
+    }
+}
+BENCHMARK(BM_Mosaic64)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -46,7 +46,8 @@ struct ViewerContext {
     const int& sliceCount;
     const int& sliceOffset;
     const QString& volumeFileName;
-    const double& edgeMm;  ///< voxel edge in mm, 0 when unknown
+    const double& edgeMm;    ///< voxel edge in mm, 0 when unknown
+    const int& pointerView;  ///< the view under the pointer (1…3), 0 for none
     /// The atlas colours, owned by the component set: written by the atlas
     /// component, read by others.
     LabelLayer* labelLayer = nullptr;

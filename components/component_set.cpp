@@ -1,7 +1,9 @@
 #include "components/component_set.h"
 
+#include "components/cine/cine.h"
 #include "components/display_window/display_window_tool.h"
 #include "components/learning/learning.h"
+#include "components/lightbox/lightbox.h"
 #include "components/orientation/orientation_letters.h"
 #include "components/rulers/rulers.h"
 #include "components/view3d/view3d.h"
@@ -28,6 +30,8 @@ constexpr Maker kComponents[] = {
     Make<TDisplayWindowTool>,   // brightness, contrast, colour map
     Make<TView3D>,              // the 3-D head with the sections cut in
     Make<TZoom>,                // zoom and pan in the section views
+    Make<TLightbox>,            // sections side by side, saved and printed
+    Make<TCine>,                // the planes of a view played one after another
 };
 
 }  // namespace

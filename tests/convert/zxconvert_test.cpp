@@ -362,3 +362,81 @@ TEST_F(Zxconvert, RenderWritesThe3DViewAndRefusesBadCalls) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Zxconvert, MosaicTilesAreTheSectionsZxconvertWritesRowByRow) {
+    const QString vol = dir.Write(QStringLiteral("v.vmr"), zxtest::Pattern(180 * 65536, 9));
+    const QString out = dir.Path(QStringLiteral("m.png"));
+    ASSERT_EQ(Zx({QStringLiteral("mosaic"), vol, out, QStringLiteral("--cor"),
+                  QStringLiteral("--from"), QStringLiteral("10"), QStringLiteral("--to"),
+                  QStringLiteral("40"), QStringLiteral("--every"), QStringLiteral("7"),
+                  QStringLiteral("--columns"), QStringLiteral("3")})
+                  .code,
+              0);
+    // Planes 10, 17, 24, 31, 38: ceil(5 / 3) = 2 rows of three 256 × 256 tiles.
+    const QImage mosaic(out);
+    ASSERT_EQ(mosaic.size(), QSize(768, 512));
+    const int planes[] = {10, 17, 24, 31, 38};
+    for (int i = 0; i < 5; ++i) {
+        const QString bmp = dir.Path(QStringLiteral("s%1.bmp").arg(i));
+        ASSERT_EQ(Zx({QStringLiteral("section"), vol, QStringLiteral("--cor"),
+                      QString::number(planes[i]), bmp})
+                      .code,
+                  0);
+        const QImage section(bmp);
+        const int left = (i % 3) * 256, top = (i / 3) * 256;
+        for (int r = 0; r < 256; ++r)
+            for (int c = 0; c < 256; ++c)
+                ASSERT_EQ(mosaic.pixel(left + c, top + r) & 0xffffff,
+                          section.pixel(c, r) & 0xffffff)
+                    << "tile " << i << " pixel " << c << "," << r;
+    }
+    for (int r = 256; r < 512; r += 17)
+        for (int c = 512; c < 768; c += 13) ASSERT_EQ(mosaic.pixel(c, r) & 0xffffff, 0u);
+
+    // Without --to the sagittal planes end at the volume's last (179); the
+    // labels change the tile's corner, not its middle.
+    const QString labelled = dir.Path(QStringLiteral("l.png"));
+    ASSERT_EQ(Zx({QStringLiteral("mosaic"), vol, labelled, QStringLiteral("--sag"),
+                  QStringLiteral("--every"), QStringLiteral("60"), QStringLiteral("--labels")})
+                  .code,
+              0);
+    const QImage l(labelled);
+    EXPECT_EQ(l.size(), QSize(8 * 256, 256));  // planes 0, 60, 120; eight columns
+    const QString plain = dir.Path(QStringLiteral("p.png"));
+    ASSERT_EQ(Zx({QStringLiteral("mosaic"), vol, plain, QStringLiteral("--sag"),
+                  QStringLiteral("--every"), QStringLiteral("60")})
+                  .code,
+              0);
+    const QImage p(plain);
+    EXPECT_EQ(l.pixel(256 + 128, 128), p.pixel(256 + 128, 128));
+    EXPECT_EQ(l.pixel(256 + 6, 6) & 0xffffff, 0xffd700u);  // the "6" of 60, in the letters' gold
+
+    // Misuse exits 2, a volume that cannot be read 1; no picture either way.
+    const QString bad = dir.Path(QStringLiteral("bad.png"));
+    const QList<QStringList> misuse = {
+        {vol, bad},
+        {vol, bad, QStringLiteral("--sag"), QStringLiteral("--tra")},
+        {vol, bad, QStringLiteral("--tra"), QStringLiteral("--from"), QStringLiteral("9"),
+         QStringLiteral("--to"), QStringLiteral("8")},
+        {vol, bad, QStringLiteral("--tra"), QStringLiteral("--every"), QStringLiteral("0")},
+        {vol, bad, QStringLiteral("--tra"), QStringLiteral("--columns")},
+        {vol, dir.Path(QStringLiteral("bad.bmp")), QStringLiteral("--tra")},
+        {vol, vol, QStringLiteral("--tra")},
+    };
+    for (const QStringList& args : misuse) {
+        const RunResult r = Zx(QStringList{QStringLiteral("mosaic")} + args);
+        EXPECT_EQ(r.code, 2) << args.join(u' ').toStdString();
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("zxconvert: "))) << r.err.toStdString();
+    }
+    EXPECT_EQ(Zx({QStringLiteral("mosaic"), dir.Path(QStringLiteral("none.vmr")), bad,
+                  QStringLiteral("--tra")})
+                  .code,
+              1);
+    EXPECT_FALSE(QFile::exists(bad));
+    EXPECT_FALSE(QFile::exists(dir.Path(QStringLiteral("bad.bmp"))));
+    EXPECT_EQ(QFile(vol).size(), 180 * 65536);
+}
+
+}  // namespace

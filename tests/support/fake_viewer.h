@@ -23,6 +23,7 @@ struct FakeViewer {
     int sliceCount = 256, sliceOffset = 0;
     QString volumeFileName;
     double edgeMm = 1;
+    int pointerView = 0;  ///< the view under the pointer, 0 for none
     zx::LabelLayer labels;
     QMainWindow window;
     QMenuBar* menuBar = new QMenuBar(&window);
@@ -31,7 +32,7 @@ struct FakeViewer {
     std::array<zx::TImage*, 3> views{new zx::TImage(&window), new zx::TImage(&window),
                                      new zx::TImage(&window)};
     zx::TStatusBar* statusBar = new zx::TStatusBar(&window);
-    std::vector<std::array<int, 3>> moves;  ///< every moveTo, in order
+    std::vector<std::array<int, 3>> moves;  ///< every moveTo, in order (it moves the point)
     int redisplays = 0, displayChanges = 0;
 
     FakeViewer() {
@@ -51,6 +52,7 @@ struct FakeViewer {
                 .sliceOffset = sliceOffset,
                 .volumeFileName = volumeFileName,
                 .edgeMm = edgeMm,
+                .pointerView = pointerView,
                 .labelLayer = &labels,
                 .views = views,
                 .statusBar = statusBar,
@@ -61,6 +63,9 @@ struct FakeViewer {
                 .moveTo =
                     [this](int x, int y, int z) {
                         moves.push_back({x, y, z});
+                        xg = x;
+                        yg = y;
+                        zg = z;
                     },
                 .redisplay = [this] { ++redisplays; },
                 .displayChanged = [this] { ++displayChanges; }};
