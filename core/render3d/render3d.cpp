@@ -14,7 +14,6 @@ namespace zx {
 
 namespace {
 
-constexpr int kB = Renderer3D::kBrick;
 constexpr int kNB = Renderer3D::kBricks;
 
 /// Cell maxima for the cell columns cx in [cx0, cx1) (cells of kCell
