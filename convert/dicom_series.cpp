@@ -421,14 +421,15 @@ ConvertedVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out
     series.voxelToWorld = VoxelToWorld(plan.rowDir, plan.colDir, plan.normal, spacing);
     // Uncompressed slices are read from the files as they lie, when the
     // decoder sees the first one as its header states (samples and
-    // scaling) and the others state the same: it would see them alike.
+    // scaling) and the others state samples of the same kind: it would see
+    // them alike. Each slice keeps the scaling its header states (CT
+    // series vary the intercept from slice to slice).
     const DicomLayout& l = series.slices.front().layout;
     const bool native =
         AsStated(head, l) &&
         std::all_of(series.slices.begin(), series.slices.end(), [&](const Slice& s) {
             return s.layout.native && s.layout.bits == l.bits &&
-                   s.layout.signedSamples == l.signedSamples && s.layout.slope == l.slope &&
-                   s.layout.intercept == l.intercept;
+                   s.layout.signedSamples == l.signedSamples;
         });
     if (native) return StreamNative(series, out, progress);
     return Stream(series, head, out, progress);

@@ -165,6 +165,25 @@ TEST_F(DicomSeries, RescaleAndCompressedSlicesGiveTheSameVolume) {
     }
 }
 
+TEST_F(DicomSeries, AnInterceptPerSliceGivesTheVolumeOfOneIntercept) {
+    // The same values, once with one intercept and once with slice k
+    // stored 7 · k lower under an intercept 7 · k higher (as CT scanners
+    // write them): the same volume.
+    SliceFields s;
+    s.intercept = -1024;
+    const std::string one = Folder("one"), each = Folder("each");
+    AxialSeries(one, 12, s);
+    for (int k = 0; k < 12; ++k) {
+        SliceFields t = s;
+        t.origin = {0, 0, 2.0 * k};
+        t.intercept = -1024 + 7 * k;
+        WriteSlice(each + "/s" + std::to_string(k), t, 100 * (k + 1) - 7 * k);
+    }
+    const zx::ConvertedVolume a = zx::ConvertDicomSeries(one), b = zx::ConvertDicomSeries(each);
+    EXPECT_EQ(a.planes, b.planes);
+    EXPECT_TRUE(a.voxels == b.voxels);
+}
+
 TEST_F(DicomSeries, AMultiFrameFileGivesTheVolumeOfItsSingleSlices) {
     // Six axial slices 1 mm apart, slice k holding 100 · (k + 1): one a
     // file, and as one file of six frames. Several multi-frame files in one
