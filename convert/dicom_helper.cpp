@@ -73,6 +73,7 @@ ConvertedVolume TakeDicomSeriesResult(const std::string& folder, const DicomSeri
     v.voxels.assign(result.voxels, result.voxels + sizeof result.voxels);
     v.planes = result.planes;
     v.voxelEdgeMm = result.edge;
+    v.notice.assign(result.notice, ::strnlen(result.notice, sizeof result.notice));
     return v;
 }
 
@@ -115,14 +116,15 @@ ConvertedVolume ConvertDicomSeriesApart(const std::string& folder,
             v.planes = planes;
             v.voxelEdgeMm = edge;
         },
-        timeLimit);
+        timeLimit, {}, &v.notice);
     return v;
 }
 
 void ConvertDicomSeriesApart(
     const std::string& folder,
     const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use,
-    std::chrono::milliseconds timeLimit, const std::function<void(int done, int total)>& progress) {
+    std::chrono::milliseconds timeLimit, const std::function<void(int done, int total)>& progress,
+    std::string* notice) {
     const std::string reader = DicomReaderPath();
     if (reader.empty()) Fail("Der DICOM-Leser zerebrix-dicom ist nicht installiert.");
     // The result block: memory shared with the reader through a descriptor
@@ -177,6 +179,8 @@ void ConvertDicomSeriesApart(
     }
     CheckDicomSeriesResult(folder, *result,
                            waited == pid && WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+    if (notice)
+        *notice = std::string(result->notice, ::strnlen(result->notice, sizeof result->notice));
     use(result->voxels, result->planes, result->edge);
 }
 

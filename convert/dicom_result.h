@@ -30,6 +30,7 @@ struct DicomSeriesResult {
     int planes;
     double edge;
     char message[2048];
+    char notice[2048];  ///< with status 0: files left out (German), or empty
     std::uint8_t voxels[kVolumeBytes];
     std::uint64_t mark;  ///< kDicomResultMark, from the viewer
 };
