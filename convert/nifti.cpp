@@ -179,6 +179,29 @@ public:
         }
     }
 
+    // A gzip file is read on to the end of its stream, where zlib checks
+    // the CRC and length in the trailer: a cut or altered file is refused,
+    // not converted from the data before the cut. Data beyond `declaredEnd`
+    // (what the header describes) is read up to 64 MiB more, then refused:
+    // no bomb of trailing zeros keeps the converter busy.
+    void CheckEnd(std::uint64_t declaredEnd) {
+        if (!gz_) return;
+        const std::uint64_t most = declaredEnd + (std::uint64_t{64} << 20);
+        std::vector<unsigned char> scratch(256 * 1024);
+        while (ReadSome(scratch.data(), scratch.size()) > 0) {
+            if (position_ > most)
+                Fail(path_,
+                     "die gzip-komprimierte Datei enthält weit mehr Daten, als der "
+                     "Dateikopf angibt");
+        }
+        int err = Z_OK;
+        const char* msg = gzerror(gz_, &err);
+        if (err != Z_OK)
+            Fail(path_, std::string("die gzip-komprimierte Datei ist abgeschnitten oder "
+                                    "beschädigt, an ihrem Ende (zlib: ") +
+                            (msg ? msg : "?") + ")");
+    }
+
 private:
     std::size_t ReadSome(unsigned char* dst, std::size_t n) {
         std::size_t got = 0;
@@ -402,6 +425,15 @@ void CheckDataPresent(InputFile& in, const Header& h, const Extent& e, const std
     in.SkipTo(h.voxOffset, "der Datenbeginn (vox_offset) im Dateikopf");
 }
 
+// Where the data of every volume the header declares ends (beyond the
+// first volume, the axes 4 to 7), at most 2^62.
+std::uint64_t DeclaredEnd(const Header& h, const Extent& e) {
+    double bytes = double(e.bytes);
+    for (std::int64_t a = 4; a <= h.dim[0] && a <= 7; ++a)
+        bytes *= double(std::max<std::int64_t>(1, h.dim[a]));
+    return std::uint64_t(std::min(double(h.voxOffset) + bytes, 4.6e18));
+}
+
 void ToHostOrder(const Header& h, int width, unsigned char* data, std::size_t bytes) {
     const bool fileIsNative = h.bigEndian == (std::endian::native == std::endian::big);
     if (fileIsNative || width == 1) return;
@@ -427,6 +459,7 @@ std::vector<unsigned char> ReadVoxelData(InputFile& in, const Header& h, const E
         raw.resize(start + chunk);
         in.ReadExactly(raw.data() + start, chunk, "die Bilddaten, die der Dateikopf verspricht");
     }
+    in.CheckEnd(DeclaredEnd(h, e));
     ToHostOrder(h, e.bytesPerVoxel, raw.data(), raw.size());
     return raw;
 }
@@ -451,6 +484,7 @@ void StreamPlanes(InputFile& in, const Header& h, const Extent& e, const Scaling
             stream.Add(k + j, reinterpret_cast<const T*>(slab.data() + std::size_t(j) * planeBytes),
                        scaling);
     }
+    in.CheckEnd(DeclaredEnd(h, e));
 }
 
 // ---------------------------------------------------------------------------
