@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace zx {
@@ -23,6 +24,7 @@ struct ConvertedVolume {
     std::vector<std::uint8_t> voxels;  // 16,777,216 bytes, layout x*65536 + z*256 + y
     int planes = 0;                    // n: planes 0..n-1 hold the image (x extent), 1..256
     double voxelEdgeMm = 0;            // edge of the cubic output voxels
+    std::string notice;                // German: what of the input was left out, or empty
 };
 
 }  // namespace zx

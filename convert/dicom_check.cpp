@@ -239,10 +239,14 @@ DicomLayout CheckDicomFile(const std::string& path, const std::string& name) {
             metaDone = true;
             explicitVr = syntax != "1.2.840.10008.1.2";
             big = syntax == "1.2.840.10008.1.2.2";
-            if (syntax == "1.2.840.10008.1.2.1.99") return layout;  // deflated: not walkable
+            if (syntax == "1.2.840.10008.1.2.1.99") {  // deflated: not walkable
+                layout.dataSet = true;
+                return layout;
+            }
         }
         const bool b = metaDone && big;
         const std::uint16_t group = w.U16(pos, b), element = w.U16(pos + 2, b);
+        if (group != 0x0002) layout.dataSet = true;
         if (group == 0xfffe) {
             const std::uint32_t length = w.U32(pos + 4, b);
             pos += 8;

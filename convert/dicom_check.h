@@ -29,6 +29,9 @@ struct DicomLayout {
     int bits = 0;
     std::uint64_t pixelOffset = 0;    ///< where the samples start in the file
     double slope = 1, intercept = 0;  ///< Rescale Slope and Intercept
+    /// The file holds elements beyond the file meta group (a deflated
+    /// data set counts as such): without them it is no DICOM object.
+    bool dataSet = false;
 };
 DicomLayout CheckDicomFile(const std::string& path, const std::string& name);
 

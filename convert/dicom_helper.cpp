@@ -59,7 +59,8 @@ void CheckDicomSeriesResult(const std::string& folder, const DicomSeriesResult& 
     }
     if (result.status == 1)
         Fail(std::string(result.message, ::strnlen(result.message, sizeof result.message)));
-    if (result.status != 0 || result.planes < 1 || result.planes > kEdge) {
+    if (result.status != 0 || result.planes < 1 || result.planes > kEdge ||
+        !PlausibleEdgeMm(result.edge)) {
         Fail("Der DICOM-Leser hat für den Ordner " + folder +
              " ein unbrauchbares Ergebnis geliefert.");
     }
@@ -72,6 +73,7 @@ ConvertedVolume TakeDicomSeriesResult(const std::string& folder, const DicomSeri
     v.voxels.assign(result.voxels, result.voxels + sizeof result.voxels);
     v.planes = result.planes;
     v.voxelEdgeMm = result.edge;
+    v.notice.assign(result.notice, ::strnlen(result.notice, sizeof result.notice));
     return v;
 }
 
@@ -114,20 +116,23 @@ ConvertedVolume ConvertDicomSeriesApart(const std::string& folder,
             v.planes = planes;
             v.voxelEdgeMm = edge;
         },
-        timeLimit);
+        timeLimit, {}, &v.notice);
     return v;
 }
 
 void ConvertDicomSeriesApart(
     const std::string& folder,
     const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use,
-    std::chrono::milliseconds timeLimit, const std::function<void(int done, int total)>& progress) {
+    std::chrono::milliseconds timeLimit, const std::function<void(int done, int total)>& progress,
+    std::string* notice) {
     const std::string reader = DicomReaderPath();
     if (reader.empty()) Fail("Der DICOM-Leser zerebrix-dicom ist nicht installiert.");
     // The result block: memory shared with the reader through a descriptor
     // that only the reader inherits, at a fixed number.
-    const UniqueFd mem(::memfd_create("zerebrix-dicom", MFD_CLOEXEC));
-    if (!mem.Valid() || ::ftruncate(mem.Get(), sizeof(DicomSeriesResult)) != 0) {
+    // Sealed at its size: the reader writes only into a block made so.
+    const UniqueFd mem(::memfd_create("zerebrix-dicom", MFD_CLOEXEC | MFD_ALLOW_SEALING));
+    if (!mem.Valid() || ::ftruncate(mem.Get(), sizeof(DicomSeriesResult)) != 0 ||
+        ::fcntl(mem.Get(), F_ADD_SEALS, kDicomResultSeals) != 0) {
         Fail("Kein Speicher für die DICOM-Serie.");
     }
     const UniqueFd high(
@@ -142,6 +147,7 @@ void ConvertDicomSeriesApart(
     } unmap{block};
     auto* result = static_cast<DicomSeriesResult*>(block);
     result->status = 2;
+    result->mark = kDicomResultMark;
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -173,6 +179,8 @@ void ConvertDicomSeriesApart(
     }
     CheckDicomSeriesResult(folder, *result,
                            waited == pid && WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+    if (notice)
+        *notice = std::string(result->notice, ::strnlen(result->notice, sizeof result->notice));
     use(result->voxels, result->planes, result->edge);
 }
 

@@ -26,12 +26,13 @@ ConvertedVolume ConvertDicomSeriesApart(
     const std::string& folder, std::chrono::milliseconds timeLimit = kDicomReaderTimeLimit);
 
 /// The same, handing the reader's volume to `use` where the reader left it
-/// (16 MiB, `planes` planes of `edge` mm), without a copy.
+/// (16 MiB, `planes` planes of `edge` mm), without a copy; `notice`, when
+/// given, receives what the reader left out (German, or empty).
 void ConvertDicomSeriesApart(
     const std::string& folder,
     const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use,
     std::chrono::milliseconds timeLimit = kDicomReaderTimeLimit,
-    const std::function<void(int done, int total)>& progress = {});
+    const std::function<void(int done, int total)>& progress = {}, std::string* notice = nullptr);
 
 /// The reader program's path: in ../libexec/zerebrix of an installed
 /// program, beside the running program, or, for programs inside the build

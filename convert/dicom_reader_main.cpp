@@ -2,6 +2,7 @@
 // own. The viewer hands over a shared memory block (a descriptor number) and
 // the folder; the converted volume or the reason for refusing it goes into
 // the block. A crash of the decoder on a damaged file ends only this process.
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -69,18 +70,26 @@ int main(int argc, char** argv) {
     }
     char* end = nullptr;
     const long fd = std::strtol(argv[2], &end, 10);
+    // Only a block the viewer made for the reader is written: never a
+    // standard stream, and never a file that happens to be open at that
+    // number. The viewer's block is a memfd of exactly the block's size,
+    // sealed against resizing, that carries the viewer's mark.
     struct stat st {};
-    // Never a standard stream: only the descriptor the viewer placed.
-    if (end == argv[2] || *end != '\0' || fd <= 2 || fd > 1000000 || ::fstat(int(fd), &st) != 0 ||
-        st.st_size < off_t(sizeof(zx::DicomSeriesResult))) {
+    const bool number = end != argv[2] && *end == '\0' && fd > 2 && fd <= 1000000;
+    const int seals = number ? ::fcntl(int(fd), F_GET_SEALS) : -1;  // −1 for other files
+    const bool block = seals >= 0 && (seals & zx::kDicomResultSeals) == zx::kDicomResultSeals &&
+                       ::fstat(int(fd), &st) == 0 && S_ISREG(st.st_mode) &&
+                       st.st_size == off_t(sizeof(zx::DicomSeriesResult));
+    void* mapped = block ? ::mmap(nullptr, sizeof(zx::DicomSeriesResult), PROT_READ | PROT_WRITE,
+                                  MAP_SHARED, int(fd), 0)
+                         : MAP_FAILED;
+    if (mapped == MAP_FAILED ||
+        static_cast<zx::DicomSeriesResult*>(mapped)->mark != zx::kDicomResultMark) {
         std::fprintf(stderr, "zerebrix-dicom: kein Ergebnisblock am Deskriptor %s\n", argv[2]);
         return 2;
     }
     LimitResources();
-    void* block = ::mmap(nullptr, sizeof(zx::DicomSeriesResult), PROT_READ | PROT_WRITE, MAP_SHARED,
-                         int(fd), 0);
-    if (block == MAP_FAILED) return 2;
-    gResult = static_cast<zx::DicomSeriesResult*>(block);
+    gResult = static_cast<zx::DicomSeriesResult*>(mapped);
     std::set_new_handler(OutOfMemory);
     zx::FillDicomSeriesResult(argv[4], *gResult);
     std::fflush(nullptr);

@@ -2,6 +2,8 @@
 // converted DICOM series back to the process that asked for it.
 #pragma once
 
+#include <fcntl.h>
+
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -10,6 +12,14 @@
 #include "convert/converted_volume.h"
 
 namespace zx {
+
+/// What the viewer writes into `mark` of a block it made for the reader,
+/// before it starts the reader.
+inline constexpr std::uint64_t kDicomResultMark = 0x5345524349445a58ULL;  // "ZXDICRES"
+
+/// The seals of such a block (a memfd): its size is fixed, and so are the
+/// seals. A descriptor without them is no block of the viewer's.
+inline constexpr int kDicomResultSeals = F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL;
 
 struct DicomSeriesResult {
     int status;  ///< 0 volume, 1 refused (message), 2 other failure
@@ -20,7 +30,9 @@ struct DicomSeriesResult {
     int planes;
     double edge;
     char message[2048];
+    char notice[2048];  ///< with status 0: files left out (German), or empty
     std::uint8_t voxels[kVolumeBytes];
+    std::uint64_t mark;  ///< kDicomResultMark, from the viewer
 };
 
 /// Reads the series in `folder` into `result` (voxels, planes, edge,

@@ -157,8 +157,9 @@ std::vector<double> Numbers(const char* text) {
 }
 
 /// The files of the series with the most DICOM images in the folder, with
-/// what their headers say.
-std::vector<Slice> LargestSeries(const std::string& folder) {
+/// what their headers say; the names of damaged or empty DICOM files that
+/// were left out go to `leftOut`.
+std::vector<Slice> LargestSeries(const std::string& folder, std::vector<std::string>& leftOut) {
     std::error_code ec;
     if (!std::filesystem::is_directory(folder, ec))
         Fail("Der Ordner " + folder + " existiert nicht.");
@@ -168,19 +169,30 @@ std::vector<Slice> LargestSeries(const std::string& folder) {
     }
     if (files.empty()) Fail("Der Ordner " + folder + " ist leer.");
     std::sort(files.begin(), files.end());
-    // The scanner, too, allocates what a header declares: lengths are
-    // checked first. A damaged DICOM file refuses the folder; a file that
-    // is none is left out.
+    // The scanner, too, allocates what a header declares, and ends the
+    // process on a file that holds nothing after its preamble: lengths are
+    // checked first, and only files with a data set are scanned. DICOM
+    // files (by their preamble) that are damaged or empty are left out and
+    // named; other files are no DICOM and left out silently.
     std::map<std::string, DicomLayout> layouts;
+    std::string firstDamage;
     std::erase_if(files, [&](const std::string& f) {
+        bool usable = false;
+        std::string damage = "Die DICOM-Datei " + Name(f) + " ist leer.";
         try {
             layouts[f] = CheckDicomFile(f, Name(f));
-            return false;
-        } catch (const ConvertError&) {
-            if (HasDicomPreamble(f)) throw;
-            return true;
+            usable = layouts[f].dataSet;
+        } catch (const ConvertError& e) {
+            damage = e.what();
         }
+        if (!usable && HasDicomPreamble(f)) {
+            leftOut.push_back(Name(f));
+            if (firstDamage.empty()) firstDamage = damage;
+        }
+        return !usable;
     });
+    // Nothing but damaged DICOM files: the first one's damage is the reason.
+    if (files.empty() && !firstDamage.empty()) Fail(firstDamage);
     if (files.empty()) Fail("Der Ordner " + folder + " enthält keine DICOM-Bilder.");
     gdcm::Trace::WarningOff();  // files that are no DICOM are expected here
     gdcm::Scanner scanner;
@@ -217,6 +229,20 @@ std::vector<Slice> LargestSeries(const std::string& folder) {
     std::vector<Slice> slices;
     for (std::size_t i : largest->second) slices.push_back(std::move(images[i]));
     return slices;
+}
+
+/// The notice naming left-out files: the first few by name, the count of
+/// the rest.
+std::string LeftOutNotice(const std::vector<std::string>& names) {
+    constexpr std::size_t kNamed = 5;
+    std::string text = names.size() == 1 ? "Eine beschädigte oder leere DICOM-Datei wurde "
+                                           "übergangen: "
+                                         : std::to_string(names.size()) +
+                                               " beschädigte oder leere DICOM-Dateien wurden "
+                                               "übergangen: ";
+    for (std::size_t i = 0; i < names.size() && i < kNamed; ++i) text += (i ? ", " : "") + names[i];
+    if (names.size() > kNamed) text += " und " + std::to_string(names.size() - kNamed) + " weitere";
+    return text + ".";
 }
 
 Matrix3 VoxelToWorld(const Vec3& rowDir, const Vec3& colDir, const Vec3& normal,
@@ -387,13 +413,15 @@ std::vector<double> DicomFileSamples(const std::string& path) {
 }
 
 ConvertedVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out,
-                                    const DicomProgress& progress) {
+                                    const DicomProgress& progress, std::string* notice) {
     // The decoders allocate and free large buffers for every file; kept in
     // the heap instead of being returned to the system each time, they are
     // not faulted in and cleared again file after file.
     ::mallopt(M_MMAP_THRESHOLD, 256 << 20);
     ::mallopt(M_TRIM_THRESHOLD, 512 << 20);
-    std::vector<Slice> all = LargestSeries(folder);
+    std::vector<std::string> leftOut;
+    std::vector<Slice> all = LargestSeries(folder, leftOut);
+    if (notice && !leftOut.empty()) *notice = LeftOutNotice(leftOut);
     const bool multiFrame =
         std::any_of(all.begin(), all.end(), [](const Slice& s) { return s.frames > 1; });
     if (multiFrame) {
@@ -421,14 +449,15 @@ ConvertedVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out
     series.voxelToWorld = VoxelToWorld(plan.rowDir, plan.colDir, plan.normal, spacing);
     // Uncompressed slices are read from the files as they lie, when the
     // decoder sees the first one as its header states (samples and
-    // scaling) and the others state the same: it would see them alike.
+    // scaling) and the others state samples of the same kind: it would see
+    // them alike. Each slice keeps the scaling its header states (CT
+    // series vary the intercept from slice to slice).
     const DicomLayout& l = series.slices.front().layout;
     const bool native =
         AsStated(head, l) &&
         std::all_of(series.slices.begin(), series.slices.end(), [&](const Slice& s) {
             return s.layout.native && s.layout.bits == l.bits &&
-                   s.layout.signedSamples == l.signedSamples && s.layout.slope == l.slope &&
-                   s.layout.intercept == l.intercept;
+                   s.layout.signedSamples == l.signedSamples;
         });
     if (native) return StreamNative(series, out, progress);
     return Stream(series, head, out, progress);
@@ -436,15 +465,19 @@ ConvertedVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out
 
 void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result) {
     try {
-        const ConvertedVolume v =
-            ReadDicomSeriesHere(folder, result.voxels, [&](int done, int total) {
+        std::string notice;
+        const ConvertedVolume v = ReadDicomSeriesHere(
+            folder, result.voxels,
+            [&](int done, int total) {
                 result.filesTotal.store(total, std::memory_order_relaxed);
                 int seen = result.filesDone.load(
                     std::memory_order_relaxed);  // two threads report: keep the larger
                 while (seen < done && !result.filesDone.compare_exchange_weak(
                                           seen, done, std::memory_order_relaxed)) {
                 }
-            });
+            },
+            &notice);
+        std::snprintf(result.notice, sizeof result.notice, "%s", notice.c_str());
         result.planes = v.planes;
         result.edge = v.voxelEdgeMm;
         result.status = 0;

@@ -15,7 +15,8 @@ namespace zx {
 /// Series Instance UID, takes the series with the most slices, sorts them
 /// along the slice normal by Image Position (Patient), applies Rescale
 /// Slope/Intercept and converts them. Files that are no DICOM images are
-/// skipped; of slices at the same position the first (by file name) is
+/// skipped, DICOM files damaged or empty before their image too (named in
+/// the volume's notice); of slices at the same position the first (by file name) is
 /// kept. Throws ConvertError with a German message: an empty folder, no
 /// DICOM images, slices of different sizes or orientations, a single slice,
 /// slices without a position, a gap between slices that differs from the
@@ -40,9 +41,11 @@ using DicomProgress = std::function<void(int done, int total)>;
 /// decoded one after another (two at a time) and resampled into the 256³
 /// grid as they come, so memory does not grow with the series. A damaged
 /// file may end this process (GDCM assertions). `progress` is called from
-/// the decoding threads, one call per file.
+/// the decoding threads, one call per file. DICOM files that are damaged
+/// or empty before their image are left out; `notice` then names them.
 ConvertedVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out,
-                                    const DicomProgress& progress = {});
+                                    const DicomProgress& progress = {},
+                                    std::string* notice = nullptr);
 
 /// The decoded samples of one DICOM file after Rescale Slope/Intercept,
 /// row by row (all frames): what the series reader takes from it.

@@ -98,7 +98,7 @@ int BytesPerVoxel(int datatype) {
 }
 
 // ---------------------------------------------------------------------------
-// File access: plain files through stdio, gzip files through zlib.
+// File access: plain files through stdio, gzip files inflated by zlib.
 
 class InputFile {
 public:
@@ -121,11 +121,14 @@ public:
             Fail(path_,
                  std::string("Datei kann nicht gelesen werden (") + std::strerror(errno) + ")");
         if (got == 2 && magic[0] == 0x1f && magic[1] == 0x8b) {
-            std::fclose(file_);
-            file_ = nullptr;
-            gz_ = gzopen(path.c_str(), "rb");
-            if (!gz_) Fail(path_, "gzip-komprimierte Datei kann nicht geöffnet werden");
-            gzbuffer(gz_, 256 * 1024);
+            // Inflated here rather than through gzread: a stream whose
+            // input ends exactly where its data does, its trailer cut off,
+            // would pass gzread as a whole file.
+            std::rewind(file_);
+            in_.resize(256 * 1024);
+            if (inflateInit2(&zs_, 15 + 16) != Z_OK)
+                Fail(path_, "gzip-komprimierte Datei kann nicht geöffnet werden");
+            gzip_ = true;
         } else {
             if (std::fseek(file_, 0, SEEK_END) != 0)
                 Fail(path_, "Dateigröße kann nicht bestimmt werden");
@@ -137,16 +140,16 @@ public:
     }
     ~InputFile() {
         if (file_) std::fclose(file_);
-        if (gz_) gzclose(gz_);
+        if (gzip_) inflateEnd(&zs_);
     }
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
-    bool Compressed() const { return gz_ != nullptr; }
+    bool Compressed() const { return gzip_; }
     // Size of an uncompressed file; the decompressed size of a gzip file is
     // only known after reading it.
     std::optional<std::uint64_t> PlainSize() const {
-        if (gz_) return std::nullopt;
+        if (gzip_) return std::nullopt;
         return plainSize_;
     }
 
@@ -165,7 +168,7 @@ public:
     // Moves forward to absolute offset `pos` (never backwards).
     void SkipTo(std::uint64_t pos, const char* what) {
         if (pos < position_) Fail(path_, "interner Fehler: Rücksprung in der Datei nicht möglich");
-        if (!gz_) {
+        if (!gzip_) {
             if (pos > plainSize_) ShortRead(what);
             if (std::fseek(file_, static_cast<long>(pos), SEEK_SET) != 0) ShortRead(what);
             position_ = pos;
@@ -179,13 +182,69 @@ public:
         }
     }
 
+    // A gzip file is read on to the end of its stream, where inflate checks
+    // the CRC and length of each member's trailer: a cut or altered file is
+    // refused, not converted from the data before the cut. Data beyond
+    // `declaredEnd` (what the header describes) is read up to 64 MiB more,
+    // then refused: no bomb of trailing zeros keeps the converter busy.
+    void CheckEnd(std::uint64_t declaredEnd) {
+        if (!gzip_) return;
+        const std::uint64_t most = declaredEnd + (std::uint64_t{64} << 20);
+        std::vector<unsigned char> scratch(256 * 1024);
+        while (ReadSome(scratch.data(), scratch.size()) > 0) {
+            if (position_ > most)
+                Fail(path_,
+                     "die gzip-komprimierte Datei enthält weit mehr Daten, als der "
+                     "Dateikopf angibt");
+        }
+        if (cut_)
+            Fail(path_,
+                 "die gzip-komprimierte Datei ist abgeschnitten oder beschädigt: "
+                 "ihr Ende fehlt");
+    }
+
 private:
+    // Fills the input buffer; false at the end of the file.
+    bool MoreInput() {
+        const std::size_t got = std::fread(in_.data(), 1, in_.size(), file_);
+        if (std::ferror(file_))
+            Fail(path_, std::string("Lesefehler (") + std::strerror(errno) + ")");
+        zs_.next_in = in_.data();
+        zs_.avail_in = static_cast<uInt>(got);
+        return got > 0;
+    }
+
+    std::size_t Inflate(unsigned char* dst, std::size_t n) {
+        zs_.next_out = dst;
+        zs_.avail_out = static_cast<uInt>(n);
+        while (zs_.avail_out > 0 && !ended_) {
+            if (zs_.avail_in == 0 && !MoreInput()) {
+                cut_ = true;  // the input ended inside a member
+                break;
+            }
+            const int r = inflate(&zs_, Z_NO_FLUSH);
+            if (r == Z_STREAM_END) {
+                // Another member may follow (as gzip concatenates them);
+                // anything else after a member is ignored, as gzip does.
+                if (zs_.avail_in == 0 && !MoreInput()) {
+                    ended_ = true;
+                } else if (zs_.avail_in >= 2 && zs_.next_in[0] == 0x1f && zs_.next_in[1] == 0x8b) {
+                    inflateReset(&zs_);
+                } else {
+                    ended_ = true;
+                }
+            } else if (r != Z_OK && r != Z_BUF_ERROR) {
+                Fail(path_, std::string("die gzip-komprimierten Daten sind beschädigt (zlib: ") +
+                                (zs_.msg ? zs_.msg : "?") + ")");
+            }
+        }
+        return n - zs_.avail_out;
+    }
+
     std::size_t ReadSome(unsigned char* dst, std::size_t n) {
         std::size_t got = 0;
-        if (gz_) {
-            const int r = gzread(gz_, dst, static_cast<unsigned>(n));
-            if (r < 0) CorruptGzip();
-            got = static_cast<std::size_t>(r);
+        if (gzip_) {
+            got = Inflate(dst, n);
         } else {
             got = std::fread(dst, 1, n, file_);
             if (std::ferror(file_))
@@ -195,29 +254,22 @@ private:
         return got;
     }
 
-    [[noreturn]] void CorruptGzip() {
-        int err = Z_OK;
-        const char* msg = gzerror(gz_, &err);
-        Fail(path_, std::string("die gzip-komprimierten Daten sind beschädigt (zlib: ") +
-                        (msg ? msg : "?") + ")");
-    }
-
     [[noreturn]] void ShortRead(const char* what) {
-        if (gz_) {
-            int err = Z_OK;
-            const char* msg = gzerror(gz_, &err);
-            if (err != Z_OK)
-                Fail(path_, std::string("die gzip-komprimierte Datei ist abgeschnitten oder "
-                                        "beschädigt, beim Lesen von: ") +
-                                what + " (zlib: " + (msg ? msg : "?") + ")");
-        }
+        if (cut_)
+            Fail(path_, std::string("die gzip-komprimierte Datei ist abgeschnitten oder "
+                                    "beschädigt, beim Lesen von: ") +
+                            what);
         Fail(path_,
              std::string("die Datei endet zu früh: sie ist kürzer, als es verlangt: ") + what);
     }
 
     std::string path_;
     std::FILE* file_ = nullptr;
-    gzFile gz_ = nullptr;
+    bool gzip_ = false;
+    z_stream zs_{};
+    std::vector<unsigned char> in_;
+    bool ended_ = false;  ///< past the last member's trailer
+    bool cut_ = false;    ///< the file ended inside a member
     std::uint64_t plainSize_ = 0;
     std::uint64_t position_ = 0;
 };
@@ -402,6 +454,15 @@ void CheckDataPresent(InputFile& in, const Header& h, const Extent& e, const std
     in.SkipTo(h.voxOffset, "der Datenbeginn (vox_offset) im Dateikopf");
 }
 
+// Where the data of every volume the header declares ends (beyond the
+// first volume, the axes 4 to 7), at most 2^62.
+std::uint64_t DeclaredEnd(const Header& h, const Extent& e) {
+    double bytes = double(e.bytes);
+    for (std::int64_t a = 4; a <= h.dim[0] && a <= 7; ++a)
+        bytes *= double(std::max<std::int64_t>(1, h.dim[a]));
+    return std::uint64_t(std::min(double(h.voxOffset) + bytes, 4.6e18));
+}
+
 void ToHostOrder(const Header& h, int width, unsigned char* data, std::size_t bytes) {
     const bool fileIsNative = h.bigEndian == (std::endian::native == std::endian::big);
     if (fileIsNative || width == 1) return;
@@ -427,6 +488,7 @@ std::vector<unsigned char> ReadVoxelData(InputFile& in, const Header& h, const E
         raw.resize(start + chunk);
         in.ReadExactly(raw.data() + start, chunk, "die Bilddaten, die der Dateikopf verspricht");
     }
+    in.CheckEnd(DeclaredEnd(h, e));
     ToHostOrder(h, e.bytesPerVoxel, raw.data(), raw.size());
     return raw;
 }
@@ -451,6 +513,7 @@ void StreamPlanes(InputFile& in, const Header& h, const Extent& e, const Scaling
             stream.Add(k + j, reinterpret_cast<const T*>(slab.data() + std::size_t(j) * planeBytes),
                        scaling);
     }
+    in.CheckEnd(DeclaredEnd(h, e));
 }
 
 // ---------------------------------------------------------------------------

@@ -107,7 +107,7 @@ ViewerGrid PlanViewerGrid(const std::array<std::int64_t, 3>& dims, const Matrix3
             length += voxelToWorld[row][col] * voxelToWorld[row][col];
         }
         length = std::sqrt(length);
-        if (!(length >= 1e-3 && length <= 1e3) || dims[col] < 1 || double(dims[col]) * length > 1e5)
+        if (!PlausibleEdgeMm(length) || dims[col] < 1 || double(dims[col]) * length > 1e5)
             throw ConvertError(path + ": ungültige Voxelabstände");
     }
     const std::array<AxisMap, 3> axes = Reorient(voxelToWorld, dims);

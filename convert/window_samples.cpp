@@ -11,6 +11,7 @@ namespace zx {
 
 WindowSamples::WindowSamples(std::uint64_t voxels)
     : stride_(WindowSampleStride(voxels)),
+      total_((voxels + stride_ - 1) / stride_),
       minimum_(std::numeric_limits<double>::infinity()),
       maximum_(-std::numeric_limits<double>::infinity()) {}
 
@@ -25,7 +26,9 @@ void WindowSamples::Add(std::uint64_t first, const T* samples, std::uint64_t cou
     const std::uint64_t from = (first + stride_ - 1) / stride_ * stride_;
     if constexpr (std::is_integral_v<T> && sizeof(T) <= 2) {
         // Counted by stored value: no sorting later, and a few hundred KiB
-        // whatever the image.
+        // for each scaling. Series whose every slice has a scaling of its
+        // own (CT intercepts) would take that much per slice: beyond a few
+        // scalings, the samples are kept as floats like wider ones.
         constexpr int kLowest = std::numeric_limits<T>::min();
         constexpr std::size_t kValues = std::size_t{1} << (8 * sizeof(T));
         std::lock_guard<std::mutex> lock(mutex_);
@@ -33,32 +36,53 @@ void WindowSamples::Add(std::uint64_t first, const T* samples, std::uint64_t cou
             return c.slope == scaling.slope && c.inter == scaling.inter && c.lowest == kLowest &&
                    c.count.size() == kValues;
         });
-        if (it == counted_.end()) {
+        if (it == counted_.end() && counted_.size() < kMaxCounted) {
             counted_.push_back(
                 {scaling.slope, scaling.inter, kLowest, std::vector<std::uint64_t>(kValues)});
             it = counted_.end() - 1;
         }
-        for (std::uint64_t i = from; i < first + count; i += stride_)
-            ++it->count[std::size_t(int(load(i)) - kLowest)];
-    } else {
-        std::vector<float> picked;
-        double minimum = std::numeric_limits<double>::infinity(), maximum = -minimum;
-        for (std::uint64_t i = from; i < first + count; i += stride_) {
-            const double v = scaling.Apply(static_cast<double>(load(i)));
-            picked.push_back(static_cast<float>(v));
-            minimum = std::min(minimum, v);
-            maximum = std::max(maximum, v);
+        if (it != counted_.end()) {
+            for (std::uint64_t i = from; i < first + count; i += stride_)
+                ++it->count[std::size_t(int(load(i)) - kLowest)];
+            return;
         }
-        std::lock_guard<std::mutex> lock(mutex_);
-        samples_.insert(samples_.end(), picked.begin(), picked.end());
-        minimum_ = std::min(minimum_, minimum);
-        maximum_ = std::max(maximum_, maximum);
     }
+    std::vector<float> picked;
+    double minimum = std::numeric_limits<double>::infinity(), maximum = -minimum;
+    for (std::uint64_t i = from; i < first + count; i += stride_) {
+        const double v = scaling.Apply(static_cast<double>(load(i)));
+        picked.push_back(static_cast<float>(v));
+        minimum = std::min(minimum, v);
+        maximum = std::max(maximum, v);
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    // Room for every sample of the image at once: at most 2^21 floats.
+    if (samples_.capacity() == 0) samples_.reserve(std::size_t(total_));
+    samples_.insert(samples_.end(), picked.begin(), picked.end());
+    minimum_ = std::min(minimum_, minimum);
+    maximum_ = std::max(maximum_, maximum);
 }
 
 Window WindowSamples::Result() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (counted_.empty()) return WindowOfSamples(samples_, minimum_, maximum_);
+    if (!samples_.empty()) {
+        // Some samples as floats already: the counted ones join them, all
+        // within the 2^21 the stride allows, and the percentiles are found
+        // among them all.
+        double minimum = minimum_, maximum = maximum_;
+        for (const Counted& c : counted_) {
+            const Scaling scaling{c.slope, c.inter};
+            for (std::size_t b = 0; b < c.count.size(); ++b) {
+                if (!c.count[b]) continue;
+                const double v = scaling.Apply(double(int(b) + c.lowest));
+                samples_.insert(samples_.end(), std::size_t(c.count[b]), static_cast<float>(v));
+                minimum = std::min(minimum, v);
+                maximum = std::max(maximum, v);
+            }
+        }
+        counted_.clear();
+        return WindowOfSamples(samples_, minimum, maximum);
+    }
     // The samples as (value, how often), sorted: the k-th smallest is where
     // the running count passes k. The same percentiles as sorting every
     // sample (values as floats, neighbouring ranks interpolated).
@@ -74,7 +98,6 @@ Window WindowSamples::Result() {
             maximum = std::max(maximum, v);
         }
     }
-    for (float v : samples_) values.emplace_back(v, 1);
     std::sort(values.begin(), values.end());
     std::uint64_t n = 0;
     for (const auto& v : values) n += v.second;

@@ -1,6 +1,8 @@
 // The display window of an image from its samples as they come: every
 // stride-th value in array order (as the whole-image window takes them),
-// 8- and 16-bit values counted by stored value, wider ones kept as floats.
+// 8- and 16-bit values counted by stored value (for the first few scalings
+// seen), the others kept as floats: a few MiB at most, whatever the number
+// of scalings.
 #pragma once
 
 #include <cstdint>
@@ -31,7 +33,11 @@ private:
         int lowest;
         std::vector<std::uint64_t> count;
     };
+    /// Stored-value counts kept for at most this many scalings (512 KiB
+    /// each for 16-bit samples); samples of further scalings are floats.
+    static constexpr std::size_t kMaxCounted = 4;
     std::uint64_t stride_;
+    std::uint64_t total_;  ///< samples of the whole image
     std::mutex mutex_;
     std::vector<float> samples_;
     std::vector<Counted> counted_;

@@ -234,6 +234,7 @@ int DicomSeries(const QStringList& a) {
     // and time, as the viewer reads a series.
     const zx::ConvertedVolume v =
         zx::ConvertDicomSeriesApart(QFile::encodeName(a[0]).toStdString());
+    if (!v.notice.empty()) std::fprintf(stderr, "zxconvert: Hinweis: %s\n", v.notice.c_str());
     WriteVolume(a[1], v.voxels.data(), v.planes, v.voxelEdgeMm);
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cmath>
 
+#include "base/volume_geometry.h"
 #include "core/volume/file_names.h"
 #include "core/volume/runtime_error.h"
 
@@ -26,7 +27,7 @@ VolumeMeta ReadVolumeMeta(const QString& volumePath) {
         if (!line.startsWith("edge_mm:")) continue;
         bool ok = false;
         const double e = line.mid(8).trimmed().toDouble(&ok);
-        if (ok && std::isfinite(e) && e > 0 && e < 1000) meta.edgeMm = e;
+        if (ok && PlausibleEdgeMm(e)) meta.edgeMm = e;  // NaN and subnormals too
     }
     return meta;
 }

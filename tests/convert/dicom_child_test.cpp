@@ -3,14 +3,20 @@
 // place; they write raw bytes of the result block (status, plane count) to
 // the descriptor the reader is given.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <QFile>
 #include <QProcess>
 #include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "convert/dicom_helper.h"
+#include "convert/dicom_result.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -39,24 +45,46 @@ protected:
     }
 };
 
-// status 0 and 5 planes: a block that would pass on its own.
-constexpr char kGoodBlock[] = "printf '\\000\\000\\000\\000\\005\\000\\000\\000' >&3";
+/// A shell command writing the block's head to the reader's descriptor:
+/// status, files done, files in all, planes (4 bytes each), the voxel edge
+/// (a double), in the host's byte order.
+std::string Block(int status, int planes, double edge) {
+    struct {
+        std::int32_t status, done, total, planes;
+        double edge;
+    } head{status, 0, 0, planes, edge};
+    unsigned char bytes[sizeof head];
+    std::memcpy(bytes, &head, sizeof head);
+    std::string command = "printf '";
+    for (unsigned char c : bytes) {
+        char octal[8];
+        std::snprintf(octal, sizeof octal, "\\%03o", unsigned(c));
+        command += octal;
+    }
+    return command + "' >&3";
+}
 
 TEST_F(DicomChild, EveryFailureOfTheReaderIsRefusedInGerman) {
-    Reader("crash", (std::string(kGoodBlock) + "; kill -SEGV $$").c_str());
+    const std::string good = Block(0, 5, 1.0);  // a block that would pass on its own
+    Reader("crash", (good + "; kill -SEGV $$").c_str());
     EXPECT_NE(Refusal().find("an der der DICOM-Leser scheitert"), std::string::npos) << Refusal();
-    Reader("fails", (std::string(kGoodBlock) + "; exit 3").c_str());
+    Reader("fails", (good + "; exit 3").c_str());
     EXPECT_NE(Refusal().find("an der der DICOM-Leser scheitert"), std::string::npos) << Refusal();
 
-    Reader("planes", "printf '\\000\\000\\000\\000\\054\\001\\000\\000' >&3");  // 300 planes
-    EXPECT_NE(Refusal().find("ein unbrauchbares Ergebnis geliefert"), std::string::npos)
-        << Refusal();
-    Reader("status", "printf '\\007\\000\\000\\000\\005\\000\\000\\000' >&3");  // status 7
-    EXPECT_NE(Refusal().find("ein unbrauchbares Ergebnis geliefert"), std::string::npos)
-        << Refusal();
+    // Planes, status and voxel edge outside what a reader can give: 300
+    // planes, status 7, edges that are infinite, NaN, negative, subnormal.
+    for (const std::string& wrong :
+         {Block(0, 300, 1.0), Block(7, 5, 1.0), Block(0, 5, HUGE_VAL), Block(0, 5, std::nan("")),
+          Block(0, 5, -1.0), Block(0, 5, 5e-324)}) {
+        Reader("wrong", wrong.c_str());
+        EXPECT_NE(Refusal().find("ein unbrauchbares Ergebnis geliefert"), std::string::npos)
+            << wrong << ": " << Refusal();
+    }
     Reader("silent", "exit 0");  // the block left as the viewer prepared it
     EXPECT_NE(Refusal().find("ein unbrauchbares Ergebnis geliefert"), std::string::npos)
         << Refusal();
+    Reader("right", good.c_str());  // the stand-in's block itself is taken
+    EXPECT_EQ(Refusal(), "accepted");
 
     ::setenv("ZEREBRIX_DICOM_READER", dir.Path(QStringLiteral("missing")).toLocal8Bit().constData(),
              1);
@@ -67,6 +95,27 @@ TEST_F(DicomChild, EveryFailureOfTheReaderIsRefusedInGerman) {
     EXPECT_NE(Refusal(std::chrono::milliseconds(300)).find("nicht innerhalb von 1 s gelesen"),
               std::string::npos);
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+}
+
+TEST_F(DicomChild, TheReaderWritesIntoNoFileButTheViewersBlock) {
+    // An ordinary file at the result descriptor, of the block's very size
+    // and with the viewer's mark in place: refused with exit 2 and left
+    // byte for byte, whether the folder exists or not.
+    const std::string reader = zx::DicomReaderPath();
+    ASSERT_FALSE(reader.empty());
+    QByteArray bytes(int(sizeof(zx::DicomSeriesResult)), 'x');
+    std::memcpy(bytes.data() + bytes.size() - sizeof zx::kDicomResultMark, &zx::kDicomResultMark,
+                sizeof zx::kDicomResultMark);
+    const QString file = dir.Write(QStringLiteral("block"), bytes);
+    for (const QString& folder : {dir.Root(), dir.Path(QStringLiteral("missing"))}) {
+        const std::string command = "'" + reader + "' --result-fd 3 -- '" + folder.toStdString() +
+                                    "' 3<>'" + file.toStdString() + "' 2>/dev/null";
+        const int rc = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 2) << rc;
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(f.readAll() == bytes);
+    }
 }
 
 TEST_F(DicomChild, ZxconvertReportsTheReadersFailure) {

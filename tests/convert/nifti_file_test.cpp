@@ -2,6 +2,7 @@
 // byte orders, plain and compressed; where the data lies; what it refuses.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -131,6 +132,9 @@ TEST_F(NiftiTest, FourDimensionalFileGivesItsFirstVolume) {
         values.resize(3 * 64, 63);  // later volumes: all bright
         const zx::ConvertedVolume v = zx::ConvertNifti(Write("fmri.nii", s, values));
         EXPECT_TRUE(SameVolume(ExpectedRampVolume(), v.voxels));
+        s.gzip = true;  // read on past the later volumes to the gzip trailer
+        EXPECT_TRUE(SameVolume(ExpectedRampVolume(),
+                               zx::ConvertNifti(Write("fmri.nii.gz", s, values)).voxels));
     }
 }
 
@@ -229,6 +233,29 @@ TEST_F(NiftiTest, RejectsTruncatedFiles) {
     ExpectFailure(WriteBytes("cut.nii.gz",
                              std::vector<unsigned char>(gz.begin(), gz.begin() + gz.size() / 2)),
                   "abgeschnitten");
+
+    // Cut within the gzip trailer (CRC-32, then length), or the CRC
+    // altered: the data itself is whole, the file is not. A small file,
+    // and Debian's ch2 template, whose input runs out just as its data
+    // ends (where gzread takes a cut trailer for the end of the file).
+    const std::vector<unsigned char> whole = Gzip(full);
+    std::vector<std::vector<unsigned char>> files{whole};
+    if (QFile ch2(QStringLiteral("/usr/share/mricron/templates/ch2.nii.gz"));
+        ch2.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = ch2.readAll();
+        files.emplace_back(bytes.begin(), bytes.end());
+    }
+    for (const auto& gzipped : files) {
+        for (std::size_t cut : {1u, 4u, 8u}) {
+            ExpectFailure(
+                WriteBytes("trailer.nii.gz",
+                           std::vector<unsigned char>(gzipped.begin(), gzipped.end() - long(cut))),
+                "abgeschnitten");
+        }
+    }
+    std::vector<unsigned char> altered = whole;
+    altered[altered.size() - 8] ^= 1;
+    ExpectFailure(WriteBytes("crc.nii.gz", altered), "beschädigt");
 
     // Gzip magic followed by garbage.
     std::vector<unsigned char> garbage = {0x1f, 0x8b, 0x08, 0x00, 0, 0, 0, 0, 0, 3};

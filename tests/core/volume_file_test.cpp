@@ -11,6 +11,7 @@
 #include "core/volume/runtime_error.h"
 #include "core/volume/vmr_file.h"
 #include "core/volume/volume.h"
+#include "core/volume/volume_meta.h"
 #include "support/temp_dir.h"
 
 using zxtest::Pattern;
@@ -143,6 +144,22 @@ TEST(VmrFifo, APipeIsRefusedWithoutWaiting) {
     std::vector<std::uint8_t> volume(zx::kVolumeBytes, 7);
     EXPECT_THROW(zx::ReadVmr(fifo, volume.data()), zx::RuntimeError);
     EXPECT_EQ(volume[0], 7);
+}
+
+TEST(VolumeMeta, OnlyEdgesTheConvertersCouldWriteAreBelieved) {
+    // 0.001 … 1000 mm, the converters' voxel spacings; anything else is
+    // "unknown" (0), so that rulers never measure with a subnormal edge.
+    TempDir dir;
+    const QString vmr = dir.Path(QStringLiteral("kopf.vmr"));
+    auto edgeOf = [&](const char* text) {
+        dir.Write(QStringLiteral("kopf.zxm"), QByteArray("# Zerebrix-MR\nedge_mm: ") + text + '\n');
+        return zx::ReadVolumeMeta(vmr).edgeMm;
+    };
+    for (const char* wrong : {"5e-324", "0.0009", "1000.5", "nan", "inf", "-1", "0"})
+        EXPECT_EQ(edgeOf(wrong), 0.0) << wrong;
+    EXPECT_EQ(edgeOf("0.001"), 0.001);
+    EXPECT_EQ(edgeOf("1000"), 1000.0);
+    EXPECT_EQ(edgeOf("0.9375"), 0.9375);
 }
 
 }  // namespace
