@@ -37,6 +37,7 @@ void TForm1::OpenConverted(const QString& path, bool dicomFolder) {
     HourGlass hourglass;
     int planes = 0;
     double edge = 0;
+    std::string notice;  // damaged files the reader left out
     try {
         const std::string name = QFile::encodeName(path).toStdString();
         if (dicomFolder) {
@@ -59,7 +60,8 @@ void TForm1::OpenConverted(const QString& path, bool dicomFolder) {
                             .arg(done)
                             .arg(total));
                     StatusBar1->repaint();
-                });
+                },
+                &notice);
         } else {
             const ConvertedVolume v = ConvertNifti(name);
             std::memcpy(Volume.data(), v.voxels.data(), kVolumeBytes);
@@ -76,6 +78,7 @@ void TForm1::OpenConverted(const QString& path, bool dicomFolder) {
     v.caption =
         QString::fromUtf8(texts::kCaptionPrefix) + QFileInfo(QDir::cleanPath(path)).fileName();
     v.status = QString::number(planes) + QString::fromUtf8(texts::kSlicesRead);
+    if (!notice.empty()) v.status += u' ' + QString::fromStdString(notice);
     AdoptVolume(v);
     FileListBox->clear();
     FileListBox->Add(QFileInfo(QDir::cleanPath(path)).fileName());

@@ -64,6 +64,19 @@ TEST_F(OpenAfterWiderVolume, SideColumnsAreBlackForEveryWayOfOpening) {
     EXPECT_TRUE(prompter.Messages().empty());
 }
 
+TEST_F(OpenFormats, ADamagedFileBesideTheSeriesIsLeftOutAndNamed) {
+    const QString serie = zxtest::SmallDicomSeries(dir);
+    QFile stray(serie + QStringLiteral("/stray.dcm"));
+    ASSERT_TRUE(stray.open(QIODevice::WriteOnly));
+    stray.write(QByteArray(128, '\0') + "DICM");
+    stray.close();
+    form->OpenPaths({serie});
+    EXPECT_TRUE(prompter.Messages().empty());
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Zerebrix - serie"));
+    EXPECT_TRUE(form->StatusBar1->SimpleText().contains(QStringLiteral("stray.dcm")))
+        << form->StatusBar1->SimpleText().toStdString();
+}
+
 TEST_F(OpenFormats, DicomFoldersAndDroppedFilesDrawEverySectionFromTheNewVolume) {
     const QString serie = zxtest::SmallDicomSeries(dir);
     prompter.folderAnswers.push_back(serie);
