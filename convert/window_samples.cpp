@@ -63,6 +63,20 @@ void WindowSamples::Add(std::uint64_t first, const T* samples, std::uint64_t cou
     maximum_ = std::max(maximum_, maximum);
 }
 
+template <class F>
+void WindowSamples::EachCountedValue(double& minimum, double& maximum, F&& use) const {
+    for (const Counted& c : counted_) {
+        const Scaling scaling{c.slope, c.inter};
+        for (std::size_t b = 0; b < c.count.size(); ++b) {
+            if (!c.count[b]) continue;
+            const double v = scaling.Apply(double(int(b) + c.lowest));
+            use(static_cast<float>(v), std::uint64_t(c.count[b]));
+            minimum = std::min(minimum, v);
+            maximum = std::max(maximum, v);
+        }
+    }
+}
+
 Window WindowSamples::Result() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!samples_.empty()) {
@@ -70,16 +84,9 @@ Window WindowSamples::Result() {
         // within the 2^21 the stride allows, and the percentiles are found
         // among them all.
         double minimum = minimum_, maximum = maximum_;
-        for (const Counted& c : counted_) {
-            const Scaling scaling{c.slope, c.inter};
-            for (std::size_t b = 0; b < c.count.size(); ++b) {
-                if (!c.count[b]) continue;
-                const double v = scaling.Apply(double(int(b) + c.lowest));
-                samples_.insert(samples_.end(), std::size_t(c.count[b]), static_cast<float>(v));
-                minimum = std::min(minimum, v);
-                maximum = std::max(maximum, v);
-            }
-        }
+        EachCountedValue(minimum, maximum, [&](float v, std::uint64_t n) {
+            samples_.insert(samples_.end(), std::size_t(n), v);
+        });
         counted_.clear();
         return WindowOfSamples(samples_, minimum, maximum);
     }
@@ -88,16 +95,8 @@ Window WindowSamples::Result() {
     // sample (values as floats, neighbouring ranks interpolated).
     std::vector<std::pair<float, std::uint64_t>> values;
     double minimum = minimum_, maximum = maximum_;
-    for (const Counted& c : counted_) {
-        const Scaling scaling{c.slope, c.inter};
-        for (std::size_t b = 0; b < c.count.size(); ++b) {
-            if (!c.count[b]) continue;
-            const double v = scaling.Apply(double(int(b) + c.lowest));
-            values.emplace_back(static_cast<float>(v), c.count[b]);
-            minimum = std::min(minimum, v);
-            maximum = std::max(maximum, v);
-        }
-    }
+    EachCountedValue(minimum, maximum,
+                     [&](float v, std::uint64_t n) { values.emplace_back(v, n); });
     std::sort(values.begin(), values.end());
     std::uint64_t n = 0;
     for (const auto& v : values) n += v.second;

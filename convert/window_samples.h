@@ -41,6 +41,10 @@ private:
     std::mutex mutex_;
     std::vector<float> samples_;
     std::vector<Counted> counted_;
+    /// Each stored value that was counted, scaled, with how often it came;
+    /// widens [minimum, maximum] to take them in.
+    template <class F>
+    void EachCountedValue(double& minimum, double& maximum, F&& use) const;
     double minimum_, maximum_;
 };
 
