@@ -9,6 +9,8 @@
 
 #include "app/forms.h"
 #include "app/main_window.h"
+#include "core/volume/runtime_error.h"
+#include "teach/lesson.h"
 #include "widgets/prompter.h"
 
 namespace zx {
@@ -23,6 +25,8 @@ const char kUsage[] =
     "  zerebrix --screenshot BILD.png [--zoom F] [--at X,Y,Z] [DATEI | ORDNER]\n"
     "      speichert ein Bild des Fensters (ohne Bildschirm möglich) und endet;\n"
     "      mit --zoom F die Schnittbilder F-fach vergrößert um den Punkt\n"
+    "  zerebrix [--screenshot BILD.png] --lesson LEKTION.zxl [--stop N]\n"
+    "      öffnet eine Lektion mit ihrem Volumen und zeigt ihren Halt N (ab 1)\n"
     "  --neurological\n"
     "      zeigt die linke Körperseite links (sonst radiologisch: rechts)\n"
     "  zerebrix --help | --version\n";
@@ -62,6 +66,7 @@ public:
 
 CommandLine ParseCommandLine(int argc, char** argv) {
     CommandLine cl;
+    bool stopGiven = false;
     for (int i = 1; i < argc; ++i) {
         const QString a = QString::fromLocal8Bit(argv[i]);
         if (a == QLatin1String("--help") || a == QLatin1String("-h"))
@@ -78,6 +83,20 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             if (!ok || f < 1 || f > 8)
                 return Misuse(QStringLiteral("--zoom erwartet einen ganzen Faktor von 1 bis 8"));
             cl.options.zoom = f;
+            continue;
+        }
+        if (a == QLatin1String("--lesson") || a == QLatin1String("--stop")) {
+            if (i + 1 >= argc) return Misuse(a + QStringLiteral(" braucht einen Wert"));
+            const QString value = QString::fromLocal8Bit(argv[++i]);
+            if (a == QLatin1String("--lesson")) {
+                cl.options.lesson = value;
+                continue;
+            }
+            bool ok = false;
+            cl.options.stop = value.toInt(&ok);
+            if (!ok || cl.options.stop < 1)
+                return Misuse(QStringLiteral("--stop erwartet eine Haltnummer ab 1"));
+            stopGiven = true;
             continue;
         }
         if (a == QLatin1String("--screenshot") || a == QLatin1String("--at")) {
@@ -112,6 +131,27 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     }
     if (cl.at && cl.screenshot.isEmpty())
         return Misuse(QStringLiteral("--at gilt nur mit --screenshot"));
+    if (stopGiven && cl.options.lesson.isEmpty())
+        return Misuse(QStringLiteral("--stop gilt nur mit --lesson"));
+    if (!cl.options.lesson.isEmpty()) {
+        // The lesson's volume is the one to open; a lesson that cannot be
+        // read, a missing volume or a stop it does not have end the start.
+        try {
+            const Lesson lesson = ReadLesson(cl.options.lesson);
+            const QString volume = LessonVolumePath(cl.options.lesson, lesson);
+            if (!QFileInfo(volume).isFile())
+                return Ends(1, QStringLiteral("zerebrix: ") + MissingVolumeText(volume) + u'\n');
+            if (cl.options.stop > int(lesson.stops.size()))
+                return Misuse(QStringLiteral("die Lektion hat %1 Halte, nicht %2")
+                                  .arg(lesson.stops.size())
+                                  .arg(cl.options.stop));
+            if (!cl.path.isEmpty())
+                return Misuse(QStringLiteral("--lesson öffnet das Volumen der Lektion selbst"));
+            cl.path = volume;
+        } catch (const RuntimeError& e) {
+            return Ends(1, QStringLiteral("zerebrix: ") + e.text() + u'\n');
+        }
+    }
     return cl;
 }
 
@@ -124,6 +164,9 @@ int RunScreenshot(const CommandLine& cl) {
         TForm1& w = *forms->Form1;
         for (int i = 0; i < 200 && !w.DefaultLoaded; ++i) QApplication::processEvents();
         if (!w.DefaultLoaded) w.FormActivate();
+        // A lesson goes to its stop once the volume is shown.
+        if (!cl.options.lesson.isEmpty())
+            for (int i = 0; i < 10; ++i) QApplication::processEvents();
         if (cl.at && !quiet.failed) {
             // As typed into the coordinate edits: each change, then the key's release.
             w.xg_Ed->setText(QString::number((*cl.at)[0]));

@@ -532,7 +532,13 @@ void TForm1::BuildComponents() {
                               });
                           },
                       .redisplay = [this] { RedisplayViews(); },
-                      .displayChanged = [this] { DisplayChanged(); }},
+                      .displayChanged = [this] { DisplayChanged(); },
+                      .saveState = [this] { return Components->SaveState(); },
+                      .loadState =
+                          [this](const QJsonObject& state) {
+                              AsOneAction([&] { Components->LoadState(state); });
+                          },
+                      .openFile = [this](const QString& path) { OpenPaths({path}); }},
         this);
 }
 

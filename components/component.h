@@ -66,6 +66,12 @@ struct ViewerContext {
     /// Tells every component that the display changed (the shared atlas
     /// colours, for one).
     std::function<void()> displayChanged;
+    /// Every component's state under its key, and back: what a lesson stop
+    /// records and restores.
+    std::function<QJsonObject()> saveState;
+    std::function<void(const QJsonObject&)> loadState;
+    /// Opens a volume file as the Open command does (a lesson's volume).
+    std::function<void(const QString&)> openFile;
 };
 
 /// A mouse event in a view, in picture pixels (scaled back from an
@@ -82,6 +88,8 @@ struct ViewMouse {
 struct StartOptions {
     bool neurological = false;  ///< --neurological
     int zoom = 1;               ///< --zoom F: the section views enlarged F times
+    QString lesson;             ///< --lesson FILE: the lesson opened at start
+    int stop = 1;               ///< --stop N: its stop shown first, counted from 1
 };
 
 /// A feature beyond the designed window, owned by the main window.

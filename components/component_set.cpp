@@ -1,8 +1,10 @@
 #include "components/component_set.h"
 
+#include "components/annotations/annotations.h"
 #include "components/cine/cine.h"
 #include "components/display_window/display_window_tool.h"
 #include "components/learning/learning.h"
+#include "components/lesson/lesson_panel.h"
 #include "components/lightbox/lightbox.h"
 #include "components/orientation/orientation_letters.h"
 #include "components/rulers/rulers.h"
@@ -32,6 +34,8 @@ constexpr Maker kComponents[] = {
     Make<TZoom>,                // zoom and pan in the section views
     Make<TLightbox>,            // sections side by side, saved and printed
     Make<TCine>,                // the planes of a view played one after another
+    Make<TAnnotations>,         // texts with arrows on the sections
+    Make<TLessonPanel>,         // lessons: stops, questions, handout, web page
 };
 
 }  // namespace

@@ -13,12 +13,15 @@
 //            [--elevation DEG] [--cut X,Y,Z] [--size N] [--ramp LOW,HIGH]
 //   zxconvert mosaic VOLUME.vmr OUT.png (--sag | --cor | --tra) [--from A] [--to B]
 //            [--every K] [--columns C] [--labels]
+//   zxconvert lesson-web LESSON.zxl FOLDER
+//   zxconvert lesson-pdf LESSON.zxl OUT.pdf
 //
 // Every command goes through the same reader, renderer and stack assembly
 // as the viewer. Failures print a message on stderr, exit non-zero and
 // leave no output file behind.
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImage>
 #include <QSaveFile>
 #include <QString>
@@ -49,6 +52,9 @@
 #include "core/volume/vmr_file.h"
 #include "core/volume/volume.h"
 #include "core/volume/volume_meta.h"
+#include "teach/lesson.h"
+#include "teach/lesson_output.h"
+#include "teach/lesson_pictures.h"
 
 namespace {
 
@@ -74,6 +80,8 @@ const char kUsage[] =
     "            [--elevation GRAD] [--cut X,Y,Z] [--size N] [--ramp VON,BIS]\n"
     "  zxconvert mosaic VOLUMEN.vmr ZIEL.png (--sag | --cor | --tra) [--from A] [--to B]\n"
     "            [--every K] [--columns C] [--labels]\n"
+    "  zxconvert lesson-web LEKTION.zxl ORDNER\n"
+    "  zxconvert lesson-pdf LEKTION.zxl ZIEL.pdf\n"
     "  zxconvert --help | --version | BEFEHL --help\n";
 
 int ParseInt(const QString& text, int lo, int hi, const char* what) {
@@ -494,6 +502,45 @@ int Nifti(const QStringList& a) {
     return 0;
 }
 
+/// Texts in pictures and pages need Qt's fonts, which need a GUI
+/// application; without a display it draws offscreen.
+void NeedFonts() {
+    if (QGuiApplication::instance()) return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "zxconvert";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication app(argc, argv);
+}
+
+/// The lesson and its volume, which must be there and be the lesson's.
+zx::Lesson LessonWithVolume(const QString& file, zx::LessonVolume& v) {
+    zx::Lesson lesson = zx::ReadLesson(file);
+    zx::LoadLessonVolume(file, lesson, v);
+    return lesson;
+}
+
+/// index.html, lesson.js and three pictures a stop, in FOLDER.
+int LessonWeb(const QStringList& a) {
+    if (a.size() != 2) throw UsageError{QStringLiteral("lesson-web erwartet LEKTION.zxl ORDNER")};
+    NeedFonts();
+    zx::LessonVolume v;
+    const zx::Lesson lesson = LessonWithVolume(a[0], v);
+    zx::WriteLessonWeb(a[1], v, lesson);
+    return 0;
+}
+
+/// The handout: a page a stop, then the answers.
+int LessonPdf(const QStringList& a) {
+    if (a.size() != 2) throw UsageError{QStringLiteral("lesson-pdf erwartet LEKTION.zxl ZIEL.pdf")};
+    CheckOutput(a[1], {a[0]}, false);
+    NeedFonts();
+    zx::LessonVolume v;
+    const zx::Lesson lesson = LessonWithVolume(a[0], v);
+    zx::WriteHandoutPdf(a[1], v, lesson);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -522,6 +569,8 @@ int main(int argc, char** argv) {
         if (cmd == QLatin1String("info")) return Info(args);
         if (cmd == QLatin1String("render")) return Render(args);
         if (cmd == QLatin1String("mosaic")) return Mosaic(args);
+        if (cmd == QLatin1String("lesson-web")) return LessonWeb(args);
+        if (cmd == QLatin1String("lesson-pdf")) return LessonPdf(args);
         throw UsageError{QString::fromUtf8("Unbekannter Befehl „%1“").arg(cmd)};
     } catch (const UsageError& e) {
         std::fprintf(stderr, "zxconvert: %s\n%s", e.text.toUtf8().constData(), kUsage);

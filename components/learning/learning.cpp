@@ -410,4 +410,35 @@ bool TLearning::KeyPressed(QKeyEvent* e) {
     return true;
 }
 
+QJsonObject TLearning::SaveState() const {
+    const bool shown = RegionenEinfaerben1->isChecked();
+    QJsonObject o{
+        {QStringLiteral("atlas"),
+         shown ? QString::fromLatin1(kAtlases[std::size_t(ChosenAtlas)].key) : QString()}};
+    if (HideNames) o.insert(QStringLiteral("hide_names"), true);
+    return o;
+}
+
+void TLearning::LoadState(const QJsonObject& state) {
+    const QJsonValue atlas = state.value(QStringLiteral("atlas"));
+    HideNames = state.value(QStringLiteral("hide_names")).toBool(false);
+    if (atlas.isString()) {
+        const QString key = atlas.toString();
+        int chosen = -1;
+        for (std::size_t i = 0; i < kAtlases.size(); ++i)
+            if (key == QLatin1String(kAtlases[i].key)) chosen = int(i);
+        if (chosen >= 0) {
+            ChosenAtlas = chosen;
+            if (std::size_t(chosen) < AtlasChoices.size()) {
+                const QSignalBlocker b(AtlasChoices[std::size_t(chosen)]);
+                AtlasChoices[std::size_t(chosen)]->setChecked(true);
+            }
+        }
+        const bool on = chosen >= 0 && RegionenEinfaerben1->isEnabled();
+        const QSignalBlocker block(RegionenEinfaerben1);
+        RegionenEinfaerben1->setChecked(on);
+    }
+    AtlasPointMoved(true);
+}
+
 }  // namespace zx

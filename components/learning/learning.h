@@ -67,6 +67,15 @@ public:
     void ViewReleased(int view, TMouseButton b) override;
     bool KeyPressed(QKeyEvent* e) override;
 
+    /// Region names hidden from the read-out while a question from
+    /// elsewhere (a lesson stop) is open.
+    bool HideNames = false;
+    /// {"atlas": key of the atlas whose colours are shown, or "",
+    ///  "hide_names": true while the names must not show}
+    QString StateKey() const override { return QStringLiteral("atlas"); }
+    QJsonObject SaveState() const override;
+    void LoadState(const QJsonObject& state) override;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
@@ -87,7 +96,7 @@ private:
     /// Keeps the room of the hidden "Weiter" button while a self-test runs.
     void SetButtonRoom(bool kept);
     /// A question is open: the read-out must not name the region.
-    bool Asking() const { return ActiveQuiz && !QuizFeedback; }
+    bool Asking() const { return (ActiveQuiz && !QuizFeedback) || HideNames; }
 };
 
 }  // namespace zx

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <optional>
 
+#include "teach/lesson_pictures.h"
 #include "widgets/guard.h"
 #include "widgets/image_view.h"
 #include "widgets/status_bar.h"
@@ -70,20 +71,7 @@ TRulers::TRulers(const ViewerContext& context, QObject* parent) : TComponent(con
         viewer.views[std::size_t(v - 1)]->AddOverlay([this, v](QPainter& p, const QTransform& t) {
             auto draw = [&](const Measurement& m, const QColor& colour) {
                 if (m.view != v || m.plane != Plane(v) || m.points.empty()) return;
-                p.setRenderHint(QPainter::Antialiasing);
-                p.setPen(QPen(colour, 1.5));
-                QPolygonF line;
-                for (const QPointF& q : m.points) line << t.map(q + QPointF(0.5, 0.5));
-                p.drawPolyline(line);
-                for (const QPointF& q : line) p.drawEllipse(q, 2.0, 2.0);
-                const QString text = MeasurementText(m, viewer.edgeMm);
-                if (text.isEmpty()) return;
-                // Beside the line's middle (the vertex of an angle), on a plate.
-                const QPointF at = m.IsAngle() ? line[1] : (line[0] + line[1]) / 2;
-                QRectF box = QFontMetricsF(p.font()).boundingRect(text).adjusted(-2, 0, 2, 0);
-                box.moveTopLeft(at + QPointF(6, 4));
-                p.fillRect(box, QColor(0, 0, 0, 160));
-                p.drawText(box, Qt::AlignCenter, text);
+                DrawMeasurementMark(p, t, m, viewer.edgeMm, colour);
             };
             for (int i = 0; i < int(Measurements.size()); ++i)
                 draw(Measurements[std::size_t(i)],
