@@ -68,7 +68,10 @@ struct FakeViewer {
                         zg = z;
                     },
                 .redisplay = [this] { ++redisplays; },
-                .displayChanged = [this] { ++displayChanges; }};
+                .displayChanged = [this] { ++displayChanges; },
+                .saveState = {},
+                .loadState = {},
+                .openFile = {}};
     }
 };
 
