@@ -344,7 +344,7 @@ void WriteLessonWeb(const QString& folder, LessonVolume& v, const Lesson& lesson
         for (int k = 1; k <= 3; ++k) {
             const QString name = StopPictureName(n, k);
             QSaveFile f(dir.filePath(name));
-            if (!f.open(QIODevice::WriteOnly) || !pics[std::size_t(k - 1)].save(&f, "PNG", 1) ||
+            if (!f.open(QIODevice::WriteOnly) || !pics[std::size_t(k - 1)].save(&f, "PNG", 80) ||
                 !f.commit())
                 throw RuntimeError(
                     S("Datei %1 kann nicht erstellt werden").arg(dir.filePath(name)));
