@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QSettings>
 
+#include "components/annotations/annotations.h"
 #include "components/display_window/display_window_tool.h"
 #include "components/orientation/orientation_letters.h"
 #include "components/rulers/rulers.h"
@@ -72,6 +73,30 @@ TEST(ComponentState, TheDisplayWindowReadsBackCentreWidthAndMapByName) {
     // An unknown map keeps the map; values beyond the limits are limited.
     again.LoadState(Parse(R"({"centre": 900, "map": "Lila"})"));
     EXPECT_EQ(again.Window(), (zx::DisplayWindow{255, 50, zx::ColourMap::Hot}));
+}
+
+TEST(ComponentState, AnnotationsStayOnTheirPlaneMoveByTheirTextAndReadBack) {
+    zxtest::FakeViewer viewer;
+    zx::TAnnotations notes(viewer.Context());
+    notes.Add(2, {100, 120}, {40, 30}, QStringLiteral("Balken"));
+    ASSERT_EQ(notes.Annotations.size(), 1u);
+    EXPECT_EQ(notes.Annotations[0].plane, viewer.yg);
+    // In the mode, a drag that starts on the text moves the text only.
+    notes.Beschriften1->setChecked(true);
+    using M = zx::ViewMouse;
+    for (M m : {M{M::Press, 2, zx::TMouseButton::mbLeft, {}, 42, 31},
+                M{M::Move, 2, zx::TMouseButton::mbLeft, {}, 70, 60},
+                M{M::Release, 2, zx::TMouseButton::mbLeft, {}, 70, 60}})
+        EXPECT_TRUE(notes.MouseInView(m));
+    EXPECT_EQ(notes.Annotations[0].label, QPointF(70, 60));
+    EXPECT_EQ(notes.Annotations[0].target, QPointF(100, 120));
+    zx::TAnnotations again(viewer.Context());
+    again.LoadState(notes.SaveState());
+    EXPECT_EQ(again.Annotations, notes.Annotations);
+    again.LoadState(Parse(R"({"annotations": [{"view": 4, "plane": 1, "target": [1, 1],
+        "label": [2, 2], "text": "x"}, {"view": 1, "plane": 1, "target": [1, 1], "label": [2, 2],
+        "text": ""}]})"));
+    EXPECT_TRUE(again.Annotations.empty());
 }
 
 }  // namespace
