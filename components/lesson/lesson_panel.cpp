@@ -74,8 +74,11 @@ TLessonPanel::TLessonPanel(const ViewerContext& context, QObject* parent)
         connect(a, &QAction::triggered, this, Slot([handler] { handler(); }));
         return a;
     };
-    LektionNeu1 = add("&Neu", "LektionNeu1", [this] { NewLesson(); });
+    LektionNeu1 = add("&Neu", "LektionNeu1", [this] {
+        if (MayDiscard()) NewLesson();
+    });
     LektionOeffnen1 = add("Ö&ffnen...", "LektionOeffnen1", [this] {
+        if (!MayDiscard()) return;
         TOpenDialog dlg;
         dlg.Filter = S(kLessonFilter);
         dlg.DefaultExt = QStringLiteral("zxl");
@@ -158,7 +161,24 @@ TLessonPanel::TLessonPanel(const ViewerContext& context, QObject* parent)
     NewLesson();
 }
 
+bool TLessonPanel::MayDiscard() {
+    return !Modified ||
+           prompter().MessageDlg(MsgKind::Confirmation, QString::fromUtf8("Bestätigung"),
+                                 S("Die Lektion wurde geändert und nicht gespeichert. "
+                                   "Änderungen verwerfen?"),
+                                 mbYes | mbNo) == mbYes;
+}
+
+void TLessonPanel::ShowNames() {
+    if (!viewer.saveState || !viewer.loadState) return;
+    QJsonObject atlas = viewer.saveState().value(QStringLiteral("atlas")).toObject();
+    if (!atlas.contains(QStringLiteral("hide_names"))) return;
+    atlas.remove(QStringLiteral("hide_names"));
+    viewer.loadState({{QStringLiteral("atlas"), atlas}});
+}
+
 void TLessonPanel::NewLesson() {
+    if (!Current.stops.empty()) ShowNames();  // (none when the panel is built)
     Current = Lesson{};
     Current.title = S("Neue Lektion");
     LessonFile.clear();
@@ -287,6 +307,7 @@ void TLessonPanel::Next() {
     if (StopIndex + 1 < int(Current.stops.size())) return GoToStop(StopIndex + 1);
     if (Current.stops.empty()) return;
     Finished = true;
+    ShowNames();
     ShowStop();
 }
 
@@ -327,12 +348,7 @@ void TLessonPanel::Answer() {
     }
     Answers[StopIndex] = right;
     VerdictLabel->setText(verdict);
-    // The names may show again.
-    if (viewer.saveState && viewer.loadState) {
-        QJsonObject atlas = viewer.saveState().value(QStringLiteral("atlas")).toObject();
-        atlas.remove(QStringLiteral("hide_names"));
-        viewer.loadState({{QStringLiteral("atlas"), atlas}});
-    }
+    ShowNames();
     if (!right && q.kind == LessonQuestion::Point)
         viewer.moveTo(q.answer[0], q.answer[1], q.answer[2]);
     ShowStop();

@@ -80,6 +80,10 @@ private:
     int pendingStop_ = 0;
     AtlasSet atlases_;  ///< for region questions, loaded when one is judged
     bool QuestionOpen() const;
+    /// True when there are no unsaved changes, or the user lets them go.
+    bool MayDiscard();
+    /// Lets the read-out name the regions again.
+    void ShowNames();
     void ShowStop();
     void FillList();
     void UpdateActions();

@@ -69,6 +69,15 @@ TEST_F(LessonView, AStopSetsPointWindowMirrorAndMarksAndItsQuestionIsJudged) {
     EXPECT_EQ(lesson->Current.stops[1].point, (Point{90, 128, 100}));
     EXPECT_EQ(zx::ViewOfStop(lesson->Current.stops[1]).map, QStringLiteral("Kalt"));
     EXPECT_EQ(zx::ViewOfStop(lesson->Current.stops[1]).annotations.size(), 1u);
+    // Saved elsewhere: the volume named relative to the new file, and checked.
+    QDir(dir.Root()).mkpath(QStringLiteral("neu"));
+    prompter.saveAnswers.push_back(dir.Path(QStringLiteral("neu/l.zxl")));
+    lesson->SaveLessonAs();
+    lesson->NewLesson();
+    ASSERT_TRUE(lesson->OpenLesson(dir.Path(QStringLiteral("neu/l.zxl"))));
+    EXPECT_EQ(lesson->Current.volume, QStringLiteral("../MR_Kopf.vmr"));
+    EXPECT_EQ(lesson->Current.volumeCheck.value(QStringLiteral("planes")).toInt(), 200);
+    EXPECT_EQ(lesson->Current.stops.size(), 3u);
 }
 
 TEST_F(LessonView, ALessonWithoutItsVolumeIsRefused) {
