@@ -228,7 +228,8 @@ figure img.clickable { cursor: crosshair; }
     var n = m ? parseInt(m[1], 10) : 1;
     return Math.min(Math.max(n, 1), L.stops.length) - 1;
   }
-  function asked() { return L.stops.filter(function (s) { return s.question; }).length; }
+  function answerable(q) { return q && (q.kind !== "region" || q.regions); }
+  function asked() { return L.stops.filter(function (s) { return answerable(s.question); }).length; }
   function showScore() {
     var right = 0, done = 0;
     Object.keys(answers).forEach(function (k) { done++; if (answers[k]) right++; });
@@ -251,11 +252,18 @@ figure img.clickable { cursor: crosshair; }
   }
   function clickPicture(view, e) {
     var s = L.stops[current], q = s.question;
-    if (!q || q.kind !== "point") return;
+    if (!q || !(q.kind === "point" || (q.kind === "region" && q.regions))) return;
     var box = e.target.getBoundingClientRect();
     var c = Math.floor((e.clientX - box.left) * 256 / box.width);
     var r = Math.floor((e.clientY - box.top) * 256 / box.height);
     if (s.neurological && view > 1) c = 255 - c;
+    if (q.kind === "region") {
+      var runs = q.regions[view - 1], inside = false;
+      for (var k = 0; k < runs.length; k += 3)
+        if (runs[k] === r && runs[k + 1] <= c && c <= runs[k + 2]) inside = true;
+      judge(inside, inside ? "Richtig!" : "Nicht ganz: das ist nicht die gesuchte Region.");
+      return;
+    }
     var p = voxelAt(view, c, r, s);
     var d = Math.sqrt(Math.pow(p[0] - q.answer[0], 2) + Math.pow(p[1] - q.answer[1], 2) +
                       Math.pow(p[2] - q.answer[2], 2)) * (L.edge_mm > 0 ? L.edge_mm : 1);
@@ -273,7 +281,7 @@ figure img.clickable { cursor: crosshair; }
     for (var v = 1; v <= 3; v++) {
       var img = $("view" + v);
       img.src = s.pictures[v - 1];
-      img.className = s.question && s.question.kind === "point" ? "clickable" : "";
+      img.className = answerable(s.question) && s.question.kind !== "choice" ? "clickable" : "";
       $("caption" + v).textContent = names[v - 1] + " (" + axes[v - 1] + " = " + s.point[v - 1] + ")";
     }
     $("back").disabled = i === 0;
@@ -285,7 +293,7 @@ figure img.clickable { cursor: crosshair; }
     box.hidden = !q;
     if (q) {
       $("prompt").textContent = q.prompt;
-      if (q.kind === "point") {
+      if (q.kind === "point" || q.regions) {
         $("verdict").textContent = "Klicken Sie in ein Schnittbild.";
       } else if (q.kind === "choice") {
         q.options.forEach(function (o, k) {
@@ -329,6 +337,36 @@ figure img.clickable { cursor: crosshair; }
 </html>
 )HTML";
 
+/// Where region `label` of atlas `a` lies in the three pictures at
+/// `point`: per view the runs of its pixels, flat as row, first and last
+/// column (of the unmirrored picture), so the page can judge a click.
+QJsonArray RegionRuns(LessonVolume& v, int a, int label, const std::array<int, 3>& point) {
+    QJsonArray views;
+    for (int view = 1; view <= 3; ++view) {
+        QJsonArray runs;
+        for (int r = 0; r < 256; ++r) {
+            int start = -1;
+            for (int c = 0; c <= 256; ++c) {
+                bool in = false;
+                if (c < 256) {
+                    const auto p = VoxelAt(view, c, r, point, v.planes);
+                    in = p[0] >= 0 && p[0] < v.planes &&
+                         v.atlases.Label(a, p[0], p[1], p[2]) == label;
+                }
+                if (in && start < 0) start = c;
+                if (!in && start >= 0) {
+                    runs.append(r);
+                    runs.append(start);
+                    runs.append(c - 1);
+                    start = -1;
+                }
+            }
+        }
+        views.append(runs);
+    }
+    return views;
+}
+
 }  // namespace
 
 void WriteLessonWeb(const QString& folder, LessonVolume& v, const Lesson& lesson) {
@@ -369,6 +407,9 @@ void WriteLessonWeb(const QString& folder, LessonVolume& v, const Lesson& lesson
                 jq.insert(QStringLiteral("answer"), q.choice);
             } else {
                 jq.insert(QStringLiteral("kind"), QStringLiteral("region"));
+                const int a = AtlasIndex(v, q.atlas);
+                if (a >= 0)
+                    jq.insert(QStringLiteral("regions"), RegionRuns(v, a, q.region, s.point));
             }
             o.insert(QStringLiteral("question"), jq);
         }
