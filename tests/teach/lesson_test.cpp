@@ -162,6 +162,36 @@ TEST_F(Lessons, TheWebPageShowsEachStopInAHeadlessBrowser) {
                        {QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
                         QStringLiteral("--dump-dom"), url + QStringLiteral("#stop=2")});
     EXPECT_TRUE(r.out.contains(QStringLiteral(">b) Hinterhauptslappen</button>")));
+
+    // The page with a click of a student added: in the sagittal picture of
+    // stop 1 (plane x = 90) at column y = 147, row z = 141, 3.2 voxels from
+    // the answer (90, 150, 140); then at column 100, far off.
+    QFile page(web + QStringLiteral("/index.html"));
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    QByteArray probe = page.readAll();
+    probe.replace("</body>", R"(<script>
+      function clickAt(c, r) {
+        var img = document.getElementById("view1"), box = img.getBoundingClientRect();
+        img.dispatchEvent(new MouseEvent("click", {bubbles: true,
+          clientX: box.left + c + 0.5, clientY: box.top + r + 0.5}));
+        return document.getElementById("verdict").textContent;
+      }
+      document.body.setAttribute("data-far", clickAt(100, 141));
+      document.body.setAttribute("data-near", clickAt(147, 141));
+    </script></body>)");
+    QFile out(web + QStringLiteral("/probe.html"));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(probe) == probe.size());
+    out.close();
+    const Ran clicked = Exec(QStringLiteral("chromium-headless-shell"),
+                             {QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
+                              QStringLiteral("--dump-dom"),
+                              QUrl::fromLocalFile(web + QStringLiteral("/probe.html")).toString() +
+                                  QStringLiteral("#stop=1")});
+    EXPECT_TRUE(clicked.out.contains(QStringLiteral("data-far=\"Nicht ganz: 50,0 mm daneben.\"")))
+        << clicked.out.toStdString();
+    EXPECT_TRUE(clicked.out.contains(QStringLiteral("data-near=\"Richtig!\"")));
+    // The first answer counts.
+    EXPECT_TRUE(clicked.out.contains(QStringLiteral("Bisher: 0 von 2 Fragen richtig")));
 }
 
 }  // namespace
