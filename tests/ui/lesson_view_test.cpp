@@ -2,8 +2,12 @@
 // component's state (point, display window, mirror, annotations); a point
 // question is judged at the point shown and counts in the score; a lesson
 // whose volume is missing is refused with a German message.
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
 
 #include "components/annotations/annotations.h"
 #include "components/display_window/display_window_tool.h"
@@ -78,6 +82,18 @@ TEST_F(LessonView, AStopSetsPointWindowMirrorAndMarksAndItsQuestionIsJudged) {
     EXPECT_EQ(lesson->Current.volume, QStringLiteral("../MR_Kopf.vmr"));
     EXPECT_EQ(lesson->Current.volumeCheck.value(QStringLiteral("planes")).toInt(), 200);
     EXPECT_EQ(lesson->Current.stops.size(), 3u);
+    // "Lektion drucken..." to a PDF printer: a page a stop and the answers.
+    const QString pdf = dir.Path(QStringLiteral("druck.pdf"));
+    prompter.printAnswer = [&](QPrinter& printer, int&) {
+        printer.setOutputFileName(pdf);
+        return true;
+    };
+    lesson->LektionDrucken1->trigger();
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {pdf});
+    info.waitForFinished();
+    EXPECT_TRUE(QString::fromUtf8(info.readAllStandardOutput())
+                    .contains(QRegularExpression(QStringLiteral("Pages:\\s+4\\n"))));
 }
 
 TEST_F(LessonView, ALessonWithoutItsVolumeIsRefused) {
@@ -92,6 +108,16 @@ TEST_F(LessonView, ALessonWithoutItsVolumeIsRefused) {
     EXPECT_TRUE(prompter.Messages().back().text.startsWith(
         QStringLiteral("Die Volumendatei der Lektion fehlt")));
     EXPECT_TRUE(lesson->Current.stops.empty());
+    // The command line ends with 1 and says why, and writes no picture.
+    QProcess run;
+    run.start(QStringLiteral(ZEREBRIX_PATH),
+              {QStringLiteral("--screenshot"), dir.Path(QStringLiteral("a.png")),
+               QStringLiteral("--lesson"), dir.Path(QStringLiteral("l.zxl"))});
+    run.waitForFinished(60000);
+    EXPECT_EQ(run.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(run.readAllStandardError())
+                    .contains(QStringLiteral("Die Volumendatei der Lektion fehlt")));
+    EXPECT_FALSE(QFile::exists(dir.Path(QStringLiteral("a.png"))));
 }
 
 }  // namespace
