@@ -460,29 +460,45 @@ void TLessonPanel::MoveStop(int i, int by) {
 }
 
 bool TLessonPanel::EditDialog(LessonStop& s) {
+    enum { kNone, kPoint, kRegion, kChoice };
     QDialog dlg(viewer.window);
     dlg.setWindowTitle(QStringLiteral("Halt"));
+    dlg.setObjectName(QStringLiteral("StopEditor"));
     auto* form = new QFormLayout(&dlg);
     auto* title = new QLineEdit(s.title, &dlg);
     auto* text = new QPlainTextEdit(s.text, &dlg);
     auto* kind = new QComboBox(&dlg);
-    kind->addItems({S("Keine Frage"), S("Stelle zeigen"), S("Auswahl")});
+    kind->addItems(
+        {S("Keine Frage"), S("Stelle zeigen"), S("Region zeigen (Atlas)"), S("Auswahl")});
     auto* prompt = new QLineEdit(&dlg);
     auto* answer = new QLineEdit(&dlg);
     auto* radius = new QDoubleSpinBox(&dlg);
     radius->setRange(0.5, 100);
     radius->setValue(8);
+    auto* atlas = new QComboBox(&dlg);
+    for (const AtlasKind& k : kAtlases) atlas->addItem(S(k.title));
     auto* options = new QPlainTextEdit(&dlg);
     auto* right = new QSpinBox(&dlg);
     right->setRange(1, 20);
+    title->setObjectName(QStringLiteral("TitleEdit"));
+    text->setObjectName(QStringLiteral("TextEdit"));
+    kind->setObjectName(QStringLiteral("KindBox"));
+    prompt->setObjectName(QStringLiteral("PromptEdit"));
+    options->setObjectName(QStringLiteral("OptionsEdit"));
+    right->setObjectName(QStringLiteral("RightEdit"));
     std::array<int, 3> a = s.point;
     if (s.question) {
         const LessonQuestion& q = *s.question;
-        kind->setCurrentIndex(q.kind == LessonQuestion::Point    ? 1
-                              : q.kind == LessonQuestion::Choice ? 2
-                                                                 : 0);
+        kind->setCurrentIndex(q.kind == LessonQuestion::Point    ? kPoint
+                              : q.kind == LessonQuestion::Region ? kRegion
+                                                                 : kChoice);
         prompt->setText(q.prompt);
-        if (q.kind == LessonQuestion::Point) a = q.answer, radius->setValue(q.radiusMm);
+        if (q.kind == LessonQuestion::Point) {
+            a = q.answer;
+            radius->setValue(q.radiusMm);
+        }
+        for (std::size_t i = 0; i < kAtlases.size(); ++i)
+            if (q.atlas == QLatin1String(kAtlases[i].key)) atlas->setCurrentIndex(int(i));
         options->setPlainText(q.options.join(u'\n'));
         right->setValue(q.choice + 1);
     }
@@ -493,6 +509,7 @@ bool TLessonPanel::EditDialog(LessonStop& s) {
     form->addRow(QStringLiteral("Fragetext:"), prompt);
     form->addRow(QStringLiteral("Stelle (x,y,z):"), answer);
     form->addRow(QStringLiteral("Abstand bis (mm):"), radius);
+    form->addRow(QStringLiteral("Atlas der Region:"), atlas);
     form->addRow(QString::fromUtf8("Antworten (je Zeile):"), options);
     form->addRow(QStringLiteral("Richtige Antwort Nr.:"), right);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
@@ -503,19 +520,42 @@ bool TLessonPanel::EditDialog(LessonStop& s) {
     if (prompter().ShowModal(dlg) != QDialog::Accepted) return false;
     s.title = title->text();
     s.text = text->toPlainText();
-    if (kind->currentIndex() == 0 ||
-        (s.question && s.question->kind == LessonQuestion::Region && kind->currentIndex() == 0)) {
-        if (!(s.question && s.question->kind == LessonQuestion::Region)) s.question.reset();
+    if (kind->currentIndex() == kNone) {
+        s.question.reset();
         return true;
     }
     LessonQuestion q = s.question.value_or(LessonQuestion{});
-    q.prompt = prompt->text();
-    if (kind->currentIndex() == 1) {
-        const QStringList xyz = answer->text().split(u',');
+    q.prompt = prompt->text().trimmed();
+    if (q.prompt.isEmpty()) {
+        Refuse(S("Bitte einen Fragetext eingeben."));
+        return false;
+    }
+    const QStringList xyz = answer->text().split(u',');
+    std::array<int, 3> at{};
+    for (int k = 0; k < 3; ++k)
+        at[std::size_t(k)] = std::clamp(xyz.value(k).trimmed().toInt(), 0, 255);
+    if (kind->currentIndex() == kPoint) {
         q.kind = LessonQuestion::Point;
-        for (int k = 0; k < 3; ++k)
-            q.answer[std::size_t(k)] = std::clamp(xyz.value(k).trimmed().toInt(), 0, 255);
+        q.answer = at;
         q.radiusMm = radius->value();
+    } else if (kind->currentIndex() == kRegion) {
+        // The region is the one at the given spot, in the chosen atlas.
+        if (atlases_.Count() == 0) atlases_.Load(viewer.volumeFileName);
+        const QString atlasTitle = S(kAtlases[std::size_t(atlas->currentIndex())].title);
+        int label = 0;
+        for (int i = 0; i < atlases_.Count(); ++i)
+            if (atlases_.Title(i) == atlasTitle) label = atlases_.Label(i, at[0], at[1], at[2]);
+        if (label == 0) {
+            Refuse(S("An der Stelle %1, %2, %3 liegt keine Region des Atlas %4.")
+                       .arg(at[0])
+                       .arg(at[1])
+                       .arg(at[2])
+                       .arg(atlasTitle));
+            return false;
+        }
+        q.kind = LessonQuestion::Region;
+        q.atlas = QLatin1String(kAtlases[std::size_t(atlas->currentIndex())].key);
+        q.region = label;
     } else {
         q.kind = LessonQuestion::Choice;
         q.options.clear();

@@ -3,11 +3,14 @@
 // question is judged at the point shown and counts in the score; a lesson
 // whose volume is missing is refused with a German message.
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSpinBox>
 
 #include "components/annotations/annotations.h"
 #include "components/display_window/display_window_tool.h"
@@ -73,6 +76,23 @@ TEST_F(LessonView, AStopSetsPointWindowMirrorAndMarksAndItsQuestionIsJudged) {
     EXPECT_EQ(lesson->Current.stops[1].point, (Point{90, 128, 100}));
     EXPECT_EQ(zx::ViewOfStop(lesson->Current.stops[1]).map, QStringLiteral("Kalt"));
     EXPECT_EQ(zx::ViewOfStop(lesson->Current.stops[1]).annotations.size(), 1u);
+    // "Halt hinzufügen" with its editor: a choice question.
+    prompter.modalAnswers.push_back([](QDialog& dlg) {
+        dlg.findChild<QLineEdit*>(QStringLiteral("TitleEdit"))->setText(QStringLiteral("Vier"));
+        dlg.findChild<QComboBox*>(QStringLiteral("KindBox"))->setCurrentIndex(3);
+        dlg.findChild<QLineEdit*>(QStringLiteral("PromptEdit"))->setText(QStringLiteral("Welche?"));
+        dlg.findChild<QPlainTextEdit*>(QStringLiteral("OptionsEdit"))
+            ->setPlainText(QStringLiteral("A\n\nB\n"));
+        dlg.findChild<QSpinBox*>(QStringLiteral("RightEdit"))->setValue(2);
+        return int(QDialog::Accepted);
+    });
+    form->Components->Find<zx::TLessonPanel>()->HaltHinzufuegen1->trigger();
+    ASSERT_EQ(lesson->Current.stops.size(), 4u);
+    const zx::LessonStop& added = lesson->Current.stops[2];
+    EXPECT_EQ(added.title, QStringLiteral("Vier"));
+    ASSERT_TRUE(added.question.has_value());
+    EXPECT_EQ(added.question->options, QStringList({QStringLiteral("A"), QStringLiteral("B")}));
+    EXPECT_EQ(added.question->choice, 1);
     // Saved elsewhere: the volume named relative to the new file, and checked.
     QDir(dir.Root()).mkpath(QStringLiteral("neu"));
     prompter.saveAnswers.push_back(dir.Path(QStringLiteral("neu/l.zxl")));
@@ -81,7 +101,7 @@ TEST_F(LessonView, AStopSetsPointWindowMirrorAndMarksAndItsQuestionIsJudged) {
     ASSERT_TRUE(lesson->OpenLesson(dir.Path(QStringLiteral("neu/l.zxl"))));
     EXPECT_EQ(lesson->Current.volume, QStringLiteral("../MR_Kopf.vmr"));
     EXPECT_EQ(lesson->Current.volumeCheck.value(QStringLiteral("planes")).toInt(), 200);
-    EXPECT_EQ(lesson->Current.stops.size(), 3u);
+    EXPECT_EQ(lesson->Current.stops.size(), 4u);
     // "Lektion drucken..." to a PDF printer: a page a stop and the answers.
     const QString pdf = dir.Path(QStringLiteral("druck.pdf"));
     prompter.printAnswer = [&](QPrinter& printer, int&) {
@@ -93,7 +113,7 @@ TEST_F(LessonView, AStopSetsPointWindowMirrorAndMarksAndItsQuestionIsJudged) {
     info.start(QStringLiteral("pdfinfo"), {pdf});
     info.waitForFinished();
     EXPECT_TRUE(QString::fromUtf8(info.readAllStandardOutput())
-                    .contains(QRegularExpression(QStringLiteral("Pages:\\s+4\\n"))));
+                    .contains(QRegularExpression(QStringLiteral("Pages:\\s+5\\n"))));
 }
 
 TEST_F(LessonView, ALessonWithoutItsVolumeIsRefused) {
