@@ -533,10 +533,11 @@ int LessonWeb(const QStringList& a) {
 /// The handout: a page a stop, then the answers.
 int LessonPdf(const QStringList& a) {
     if (a.size() != 2) throw UsageError{QStringLiteral("lesson-pdf erwartet LEKTION.zxl ZIEL.pdf")};
-    CheckOutput(a[1], {a[0]}, false);
+    const zx::Lesson lesson = zx::ReadLesson(a[0]);
+    CheckOutput(a[1], {a[0], zx::LessonVolumePath(a[0], lesson)}, false);
     NeedFonts();
     zx::LessonVolume v;
-    const zx::Lesson lesson = LessonWithVolume(a[0], v);
+    zx::LoadLessonVolume(a[0], lesson, v);
     zx::WriteHandoutPdf(a[1], v, lesson);
     return 0;
 }

@@ -228,6 +228,11 @@ void TLessonPanel::SaveLesson() {
         Refuse(S("Das Volumen hat keine Datei. Bitte das Volumen zuerst speichern."));
         return;
     }
+    if (Canonical(LessonFile) == Canonical(viewer.volumeFileName)) {
+        Refuse(S("Die Lektion kann nicht über ihre Volumendatei gespeichert werden."));
+        LessonFile.clear();
+        return;
+    }
     Lesson l = Current;
     SetLessonVolume(l, LessonFile, viewer.volumeFileName, viewer.volume.data(), viewer.sliceCount);
     WriteLesson(LessonFile, l);
@@ -621,7 +626,9 @@ void TLessonPanel::ViewReleased(int, TMouseButton b) {
 }
 
 void TLessonPanel::ApplyStartOptions(const StartOptions& options) {
-    if (options.lesson.isEmpty()) return;
+    // The command line's lesson is opened once, at the first volume shown.
+    if (options.lesson.isEmpty() || startLessonTaken_) return;
+    startLessonTaken_ = true;
     pendingLesson_ = options.lesson;
     pendingStop_ = options.stop - 1;
     if (viewer.sliceCount > 0) VolumeChanged();

@@ -78,6 +78,7 @@ public:
 private:
     QString pendingLesson_;
     int pendingStop_ = 0;
+    bool startLessonTaken_ = false;
     AtlasSet atlases_;  ///< for region questions, loaded when one is judged
     bool QuestionOpen() const;
     /// True when there are no unsaved changes, or the user lets them go.
