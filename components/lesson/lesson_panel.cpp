@@ -75,7 +75,9 @@ TLessonPanel::TLessonPanel(const ViewerContext& context, QObject* parent)
         return a;
     };
     LektionNeu1 = add("&Neu", "LektionNeu1", [this] {
-        if (MayDiscard()) NewLesson();
+        if (!MayDiscard()) return;
+        NewLesson();
+        AskTitle();
     });
     LektionOeffnen1 = add("Ö&ffnen...", "LektionOeffnen1", [this] {
         if (!MayDiscard()) return;
@@ -88,6 +90,7 @@ TLessonPanel::TLessonPanel(const ViewerContext& context, QObject* parent)
     LektionSpeichern1 = add("&Speichern", "LektionSpeichern1", [this] { SaveLesson(); });
     LektionSpeichernUnter1 =
         add("Speichern &unter...", "LektionSpeichernUnter1", [this] { SaveLessonAs(); });
+    LektionTitel1 = add("&Titel...", "LektionTitel1", [this] { AskTitle(); });
     Lektion1->addSeparator();
     HaltHinzufuegen1 = add("&Halt hinzufügen", "HaltHinzufuegen1", [this] { AddStop(); });
     LektionZeigen1 = add("Halte &zeigen...", "LektionZeigen1", [this] {
@@ -159,6 +162,16 @@ TLessonPanel::TLessonPanel(const ViewerContext& context, QObject* parent)
     connect(EarlierButton, &QPushButton::clicked, this, Slot([this] { MoveStop(StopIndex, -1); }));
     connect(LaterButton, &QPushButton::clicked, this, Slot([this] { MoveStop(StopIndex, 1); }));
     NewLesson();
+}
+
+void TLessonPanel::AskTitle() {
+    QString title = Current.title;
+    if (!prompter().InputQuery(QStringLiteral("Lektion"), S("Titel der Lektion:"), title) ||
+        title.trimmed().isEmpty() || title.trimmed() == Current.title)
+        return;
+    Current.title = title.trimmed();
+    Modified = true;
+    ShowStop();
 }
 
 bool TLessonPanel::MayDiscard() {

@@ -29,7 +29,7 @@ public:
     // ---- Controls ---------------------------------------------------------
     QMenu* Lektion1;
     QAction *LektionNeu1, *LektionOeffnen1, *LektionSpeichern1, *LektionSpeichernUnter1,
-        *HaltHinzufuegen1, *LektionZeigen1, *LektionDrucken1, *LektionWeb1;
+        *LektionTitel1, *HaltHinzufuegen1, *LektionZeigen1, *LektionDrucken1, *LektionWeb1;
     QWidget* LessonWindow;
     QLabel *StopTitle, *StopText, *StopPosition, *QuestionLabel, *VerdictLabel;
     QComboBox* ChoiceBox;
@@ -47,6 +47,8 @@ public:
 
     // ---- Commands -----------------------------------------------------------
     void NewLesson();
+    /// Asks for the lesson's title.
+    void AskTitle();
     /// Opens a lesson file, its volume too when another one is shown; a
     /// missing volume or a different one is refused with a message.
     /// True when the lesson is open (at stop `stop`, counted from 0).
