@@ -32,6 +32,7 @@ struct DicomLayout {
     /// The file holds elements beyond the file meta group (a deflated
     /// data set counts as such): without them it is no DICOM object.
     bool dataSet = false;
+    bool pixelData = false;  ///< the data set holds a Pixel Data element
 };
 DicomLayout CheckDicomFile(const std::string& path, const std::string& name);
 
