@@ -200,6 +200,10 @@ QString QtNameFilter(const QString& filter) {
         QString desc = parts[i];
         const QString pattern = parts[i + 1];
         if (!desc.contains(u'(')) desc += QStringLiteral(" (") + pattern + u')';
+        // "*.*" takes only names with a dot in Qt; DICOM files often have
+        // no extension at all, so every name is taken too.
+        if (pattern.split(u';').contains(QStringLiteral("*.*")))
+            desc.replace(QStringLiteral("*.*)"), QStringLiteral("*.* *)"));
         out << desc;
     }
     return out.join(QStringLiteral(";;"));
