@@ -29,7 +29,7 @@ TSeriesBrowser::TSeriesBrowser(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("SeriesBrowser"));
     setWindowTitle(QStringLiteral("DICOM-Serien"));
     setModal(true);
-    resize(900, 420);
+    resize(1040, 460);
     Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
     SeriesList = new QTreeWidget(this);

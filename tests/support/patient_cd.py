@@ -51,7 +51,7 @@ def base(sop_class, modality, series_uid, number, description):
 
 def image(series_uid, number, description, rows, columns, orientation,
           position, value, image_type="ORIGINAL\\PRIMARY\\M", bits=16,
-          big_endian=False):
+          big_endian=False, disc=False):
     ds = base(MR, "MR", series_uid, number, description)
     ds.ImageType = image_type.split("\\")
     ds.Rows = rows
@@ -66,8 +66,12 @@ def image(series_uid, number, description, rows, columns, orientation,
     ds.SliceThickness = 2
     ds.ImageOrientationPatient = orientation
     ds.ImagePositionPatient = position
-    samples = array.array("I" if bits == 32 else "H",
-                          [value + (i % columns) * 3 for i in range(rows * columns)])
+    def sample(i):
+        r, c = divmod(i, columns)
+        if disc and (2 * r - rows) ** 2 + (2 * c - columns) ** 2 > (rows * 4 // 5) ** 2:
+            return 0
+        return value + c * 3
+    samples = array.array("I" if bits == 32 else "H", [sample(i) for i in range(rows * columns)])
     if big_endian:
         samples.byteswap()
         ds.file_meta.TransferSyntaxUID = ExplicitVRBigEndian
@@ -87,13 +91,15 @@ def cd(out):
     localiser = generate_uid()
     for k, o in enumerate([AXIAL, SAGITTAL, CORONAL]):
         fs.add(image(localiser, 1, "Uebersicht", 32, 32, o, [-16, -16, 0], 50 + k,
-                     "ORIGINAL\\PRIMARY\\LOCALIZER"))
+                     "ORIGINAL\\PRIMARY\\LOCALIZER", disc=True))
     t1 = generate_uid()
     for k in range(8):
-        fs.add(image(t1, 2, "T1 axial", 32, 32, AXIAL, [-16, -16, 2.0 * k], 100 + 40 * k))
+        fs.add(image(t1, 2, "T1 axial", 32, 32, AXIAL, [-16, -16, 2.0 * k], 100 + 40 * k,
+                     disc=True))
     t2 = generate_uid()
     for k in range(6):
-        fs.add(image(t2, 3, "T2 sagittal", 24, 32, SAGITTAL, [3.0 * k, -16, 12], 300 + 30 * k))
+        fs.add(image(t2, 3, "T2 sagittal", 24, 32, SAGITTAL, [3.0 * k, -16, 12], 300 + 30 * k,
+                     disc=True))
     fs.add(image(generate_uid(), 4, "Einzelschicht", 32, 32, AXIAL, [-16, -16, 5], 900))
     report = base(SR, "SR", generate_uid(), 5, "Befund")
     report.ValueType = "CONTAINER"
