@@ -3,6 +3,7 @@
 #include <gdcmImage.h>
 #include <gdcmImageReader.h>
 #include <gdcmScanner.h>
+#include <gdcmSequenceOfFragments.h>
 #include <gdcmTrace.h>
 #include <malloc.h>
 
@@ -28,6 +29,7 @@
 #include "convert/dicom_result.h"
 #include "convert/pipeline.h"
 #include "convert/plane_stream.h"
+#include "convert/rle_decoder.h"
 #include "convert/series_plan.h"
 #include "convert/window_samples.h"
 
@@ -93,6 +95,26 @@ void Typed(const gdcm::PixelFormat& f, const char* data, F&& use) {
     }
 }
 
+/// An RLE Lossless image of one frame and one sample a pixel, decoded
+/// straight into `buffer` (GDCM's decoder writes each run through a
+/// stream). False when the image is of another kind; damage throws.
+bool DecodeRleHere(const gdcm::ImageReader& reader, const Decoded& d, std::vector<char>& buffer) {
+    const gdcm::Image& image = reader.GetImage();
+    if (image.GetTransferSyntax() != gdcm::TransferSyntax::RLELossless || d.frames != 1 ||
+        d.format.GetSamplesPerPixel() != 1)
+        return false;
+    const gdcm::SequenceOfFragments* fragments = image.GetDataElement().GetSequenceOfFragments();
+    if (!fragments || fragments->GetNumberOfFragments() != 1) return false;
+    const gdcm::ByteValue* bv = fragments->GetFragment(0).GetByteValue();
+    const std::size_t count = std::size_t(d.columns) * d.rows;
+    const int bytes = int(d.format.GetPixelSize());
+    if (!bv || buffer.size() < count * std::size_t(bytes)) return false;
+    if (!DecodeRleFrame(reinterpret_cast<const std::uint8_t*>(bv->GetPointer()), bv->GetLength(),
+                        count, bytes, reinterpret_cast<std::uint8_t*>(buffer.data())))
+        Fail("Die DICOM-Datei " + d.name + " kann nicht dekodiert werden.");
+    return true;
+}
+
 /// Decodes one file into `buffer` after checking its declared lengths
 /// against the file.
 Decoded Decode(const std::string& path, std::vector<char>& buffer) {
@@ -127,7 +149,7 @@ Decoded Decode(const std::string& path, std::vector<char>& buffer) {
              " ist zu groß (Datei zu groß: mehr als 512 MiB Bilddaten).");
     if (length < needed || length == 0) broken();
     buffer.resize(std::size_t(length));
-    if (!image.GetBuffer(buffer.data())) broken();
+    if (!DecodeRleHere(reader, d, buffer) && !image.GetBuffer(buffer.data())) broken();
     // GDCM swaps the bytes of big-endian samples in pairs: 32-bit samples
     // come out with their halves exchanged, and are put right here.
     if (d.format.GetPixelSize() == 4 && reader.GetFile().GetHeader().GetDataSetTransferSyntax() ==

@@ -116,6 +116,11 @@ public:
         const QStringList filters = fd.nameFilters();
         if (dlg.FilterIndex >= 1 && dlg.FilterIndex <= filters.size()) {
             fd.selectNameFilter(filters[dlg.FilterIndex - 1]);
+        } else {
+            // A number past the list (the data import asks for 4 of
+            // three): all files, so that the DICOM files it expects show.
+            for (const QString& f : filters)
+                if (f.contains(QStringLiteral(" *)"))) fd.selectNameFilter(f);
         }
         if (!dlg.HiddenByFirstFilter.isEmpty()) {
             // A proxy model needs the toolkit's own dialog.

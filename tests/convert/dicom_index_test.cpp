@@ -12,6 +12,7 @@
 #include <QProcess>
 
 #include "convert/dicom_series.h"
+#include "convert/rle_decoder.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -127,6 +128,26 @@ TEST(DicomIndex, BigAndLittleEndianSeriesGiveTheSameVolume) {
         ASSERT_EQ(s.size(), 256u) << bits;
         EXPECT_EQ(s[5], 11015) << bits;
     }
+}
+
+TEST(DicomIndex, ADamagedRleFrameIsRefusedWithoutAnOverrun) {
+    // Two segments of four samples: a run of 4, then literals cut short.
+    std::vector<std::uint8_t> frame(64 + 4, 0);
+    frame[0] = 2;
+    frame[4] = 64;
+    frame[8] = 66;
+    frame[64] = std::uint8_t(-3);  // the next byte 4 times
+    frame[65] = 0x12;
+    frame[66] = 3;  // 4 literal bytes, of which 1 is there
+    frame[67] = 0x34;
+    std::vector<std::uint8_t> out(8 + 1, 0xee);
+    EXPECT_FALSE(zx::DecodeRleFrame(frame.data(), frame.size(), 4, 2, out.data()));
+    EXPECT_EQ(out[8], 0xee);
+    frame.insert(frame.end(), {0x56, 0x78, 0x9a});
+    ASSERT_TRUE(zx::DecodeRleFrame(frame.data(), frame.size(), 4, 2, out.data()));
+    EXPECT_EQ(out[0], 0x34);  // low byte of sample 0, high byte 0x12
+    EXPECT_EQ(out[1], 0x12);
+    EXPECT_EQ(out[7], 0x12);
 }
 
 }  // namespace

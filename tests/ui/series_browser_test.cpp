@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "support/app_fixture.h"
+#include "widgets/prompter.h"
 #include "widgets/status_bar.h"
 
 namespace {
@@ -74,6 +75,14 @@ TEST_F(SeriesBrowser, SeveralVolumesAreChosenFromTheListNonVolumesGreyed) {
     EXPECT_EQ(prompter.Messages().back().text.toStdString(),
               "3 Serien gefunden, keine davon ist ein Volumen: 1 Lokalisierer, 1 Einzelbild, 1 "
               "Serie ohne Bild.");
+}
+
+// Files without an extension (DICOM files often have none) show under
+// "alle Dateien".
+TEST(FileDialogs, AllFilesTakesNamesWithoutADot) {
+    EXPECT_EQ(zx::QtNameFilter(QStringLiteral("Zerebrix-MR-Serie (*.vmr)|*.vmr|alle Dateien "
+                                              "(*.*)|*.*")),
+              QStringLiteral("Zerebrix-MR-Serie (*.vmr);;alle Dateien (*.* *)"));
 }
 
 }  // namespace
