@@ -27,6 +27,7 @@
 #include "convert/dicom_helper.h"
 #include "convert/dicom_index.h"
 #include "convert/dicom_result.h"
+#include "convert/j2k_decoder.h"
 #include "convert/pipeline.h"
 #include "convert/plane_stream.h"
 #include "convert/rle_decoder.h"
@@ -115,6 +116,31 @@ bool DecodeRleHere(const gdcm::ImageReader& reader, const Decoded& d, std::vecto
     return true;
 }
 
+/// A JPEG 2000 image of one frame in one fragment, decoded by openjp2
+/// straight into `buffer` on this thread (GDCM starts threads of its own
+/// for every image, where two images are decoded at a time already).
+/// False when the image is of another kind or openjp2 refuses it: GDCM
+/// then decodes it, or names the damage.
+bool DecodeJ2kHere(const gdcm::ImageReader& reader, const Decoded& d, std::vector<char>& buffer) {
+    const gdcm::Image& image = reader.GetImage();
+    const gdcm::TransferSyntax ts = image.GetTransferSyntax();
+    if ((ts != gdcm::TransferSyntax::JPEG2000Lossless && ts != gdcm::TransferSyntax::JPEG2000) ||
+        d.frames != 1 || d.format.GetSamplesPerPixel() != 1)
+        return false;
+    const gdcm::SequenceOfFragments* fragments = image.GetDataElement().GetSequenceOfFragments();
+    if (!fragments || fragments->GetNumberOfFragments() != 1) return false;
+    const gdcm::ByteValue* bv = fragments->GetFragment(0).GetByteValue();
+    J2kTarget t;
+    t.columns = d.columns;
+    t.rows = d.rows;
+    t.bytesPerSample = int(d.format.GetPixelSize());
+    t.signedSamples = d.format.GetPixelRepresentation() == 1;
+    if (!bv || buffer.size() < std::size_t(t.columns) * t.rows * std::size_t(t.bytesPerSample))
+        return false;
+    return DecodeJ2kFrame(reinterpret_cast<const std::uint8_t*>(bv->GetPointer()), bv->GetLength(),
+                          t, reinterpret_cast<std::uint8_t*>(buffer.data()));
+}
+
 /// Decodes one file into `buffer` after checking its declared lengths
 /// against the file.
 Decoded Decode(const std::string& path, std::vector<char>& buffer) {
@@ -149,7 +175,9 @@ Decoded Decode(const std::string& path, std::vector<char>& buffer) {
              " ist zu groß (Datei zu groß: mehr als 512 MiB Bilddaten).");
     if (length < needed || length == 0) broken();
     buffer.resize(std::size_t(length));
-    if (!DecodeRleHere(reader, d, buffer) && !image.GetBuffer(buffer.data())) broken();
+    if (!DecodeRleHere(reader, d, buffer) && !DecodeJ2kHere(reader, d, buffer) &&
+        !image.GetBuffer(buffer.data()))
+        broken();
     // GDCM swaps the bytes of big-endian samples in pairs: 32-bit samples
     // come out with their halves exchanged, and are put right here.
     if (d.format.GetPixelSize() == 4 && reader.GetFile().GetHeader().GetDataSetTransferSyntax() ==
