@@ -242,6 +242,7 @@ DicomLayout CheckDicomFile(const std::string& path, const std::string& name) {
             big = syntax == "1.2.840.10008.1.2.2";
             if (syntax == "1.2.840.10008.1.2.1.99") {  // deflated: not walkable
                 layout.dataSet = true;
+                layout.pixelData = true;  // as far as the walk can tell
                 return layout;
             }
         }
