@@ -295,6 +295,10 @@ void SeriesThumbnail(const DicomIndex& index, const IndexedSeries& s, std::uint8
     std::fill(out, out + n * n, std::uint8_t(0));
     if (s.kind == SeriesKind::NoImage || s.files.empty() || s.rows == 0 || s.columns == 0) return;
     const IndexedFile& file = index.files[s.files[s.files.size() / 2]];
+    // A thumbnail is worth no large allocation (all frames are decoded):
+    // large multi-frame files stay black.
+    constexpr double kMaxSamples = 16 << 20;
+    if (double(file.header.frames) * s.rows * s.columns > kMaxSamples) return;
     std::vector<double> samples;
     try {
         samples = DicomFileSamples(file.path);
