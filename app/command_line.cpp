@@ -3,14 +3,17 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSaveFile>
+#include <QTreeWidget>
 #include <cstdio>
 
 #include "app/forms.h"
 #include "app/main_window.h"
 #include "core/volume/runtime_error.h"
 #include "teach/lesson.h"
+#include "dialogs/series_browser.h"
 #include "widgets/prompter.h"
 
 namespace zx {
@@ -19,10 +22,12 @@ namespace {
 
 const char kUsage[] =
     "Aufruf:\n"
-    "  zerebrix [DATEI | ORDNER]\n"
+    "  zerebrix [--series N] [DATEI | ORDNER | DICOMDIR]\n"
     "      startet den Betrachter mit einer Volumendatei (.vmr), einer NIfTI-Datei\n"
-    "      (.nii, .nii.gz) oder einem Ordner mit einer DICOM-Serie statt MR_Kopf.vmr\n"
-    "  zerebrix --screenshot BILD.png [--zoom F] [--at X,Y,Z] [DATEI | ORDNER]\n"
+    "      (.nii, .nii.gz), einem Ordner mit DICOM-Serien oder einer DICOMDIR statt\n"
+    "      MR_Kopf.vmr; --series N wählt die Serie N (wie zxconvert dicom-series --list)\n"
+    "  zerebrix --screenshot BILD.png [--zoom F] [--at X,Y,Z] [--series N]\n"
+    "           [DATEI | ORDNER | DICOMDIR]\n"
     "      speichert ein Bild des Fensters (ohne Bildschirm möglich) und endet;\n"
     "      mit --zoom F die Schnittbilder F-fach vergrößert um den Punkt\n"
     "  zerebrix [--screenshot BILD.png] --lesson LEKTION.zxl [--stop N]\n"
@@ -56,7 +61,22 @@ public:
     bool OpenFiles(TOpenDialog&) override { return false; }
     bool ChooseFolder(const QString&, QString&) override { return false; }
     bool SaveFile(TSaveDialog&) override { return false; }
-    int ShowModal(QDialog&) override { return QDialog::Rejected; }
+    int ShowModal(QDialog& dlg) override {
+        // Without a person to choose, several series end the run with the
+        // list, as zxconvert gives it.
+        if (auto* browser = qobject_cast<TSeriesBrowser*>(&dlg)) {
+            std::fprintf(stderr, "zerebrix: %s\n", browser->Label1->text().toUtf8().constData());
+            for (int i = 0; i < browser->SeriesList->topLevelItemCount(); ++i) {
+                const QTreeWidgetItem* item = browser->SeriesList->topLevelItem(i);
+                QStringList row{QString::number(i + 1)};
+                for (int c = 1; c < item->columnCount(); ++c) row << item->text(c);
+                std::fprintf(stderr, "%s\n", row.join(u'\t').toUtf8().constData());
+            }
+            std::fprintf(stderr, "zerebrix: --series N wählt die Serie\n");
+            failed = true;
+        }
+        return QDialog::Rejected;
+    }
     bool InputQuery(const QString&, const QString&, QString&) override { return false; }
     bool PrintDialog(QPrinter&, int&) override { return false; }
     bool PrinterSetup(QPrinter&) override { return false; }
@@ -75,6 +95,13 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             return Ends(0, QStringLiteral("zerebrix (Zerebrix-MR) " ZX_VERSION "\n"));
         if (a == QLatin1String("--neurological")) {
             cl.options.neurological = true;
+            continue;
+        }
+        if (a == QLatin1String("--series")) {
+            bool ok = i + 1 < argc;
+            const int n = ok ? QString::fromLocal8Bit(argv[++i]).toInt(&ok) : 0;
+            if (!ok || n < 1) return Misuse(QStringLiteral("--series erwartet eine Nummer ab 1"));
+            cl.series = n;
             continue;
         }
         if (a == QLatin1String("--zoom")) {
@@ -129,6 +156,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             return Misuse(QStringLiteral("Datei oder Ordner nicht gefunden: %1").arg(a));
         cl.path = a;
     }
+    if (cl.series && cl.path.isEmpty())
+        return Misuse(QStringLiteral("--series gilt nur mit einem DICOM-Ordner oder DICOMDIR"));
     if (cl.at && cl.screenshot.isEmpty())
         return Misuse(QStringLiteral("--at gilt nur mit --screenshot"));
     if (stopGiven && cl.options.lesson.isEmpty())
@@ -162,6 +191,7 @@ int RunScreenshot(const CommandLine& cl) {
     {
         auto forms = StartViewer(cl.path, cl.options);
         TForm1& w = *forms->Form1;
+        w.StartSeries = cl.series;
         for (int i = 0; i < 200 && !w.DefaultLoaded; ++i) QApplication::processEvents();
         if (!w.DefaultLoaded) w.FormActivate();
         // A lesson goes to its stop once the volume is shown.

@@ -13,6 +13,7 @@ namespace zx {
 struct CommandLine {
     QString path;                          ///< file or folder to open at start, or empty
     QString screenshot;                    ///< --screenshot OUT.png
+    int series = 0;                        ///< --series N: the DICOM series to open, from 1
     std::optional<std::array<int, 3>> at;  ///< --at X,Y,Z
     StartOptions options;                  ///< --neurological: left on the screen's left
     std::optional<int> exitCode;           ///< set when the program ends right away

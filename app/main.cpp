@@ -13,6 +13,7 @@
 
 #include "app/command_line.h"
 #include "app/forms.h"
+#include "app/main_window.h"
 
 int main(int argc, char** argv) {
     const zx::CommandLine cl = zx::ParseCommandLine(argc, argv);
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (!cl.screenshot.isEmpty()) return zx::RunScreenshot(cl);
     auto forms = zx::StartViewer(cl.path, cl.options);
+    forms->Form1->StartSeries = cl.series;
     const int rc = app.exec();
     forms.reset();
     return rc;

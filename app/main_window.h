@@ -126,7 +126,8 @@ public:
     bool OverlayShown = false;   ///< the sagittal view mixes OverlayVolume into red
     bool LoadDefault = false;    ///< the next Open loads the default file without asking
     bool DefaultLoaded = false;  ///< the first activation has loaded the default file
-    QString StartPath;  ///< file or folder from the command line, opened at the first activation
+    QString StartPath;    ///< file or folder from the command line, opened at the first activation
+    int StartSeries = 0;  ///< --series N for StartPath (from 1), or 0: taken by its first open
 
     // ---- Lifecycle and the Open command -----------------------------------
     void FormCreate();
@@ -144,6 +145,12 @@ public:
     /// Shows the converted file or folder as the Open command shows a
     /// volume file; on failure everything stays as it was.
     void OpenConverted(const QString& path, bool dicomFolder);
+    /// The series of a DICOM folder or DICOMDIR to read (from 1): the one
+    /// named at the start, the only volume, or the one chosen in the
+    /// series browser when there are several; 0 when the browser was
+    /// cancelled. Throws ConvertError saying what was found when nothing
+    /// is a volume.
+    int ChooseDicomSeries(const QString& path, const std::string& name);
     /// Puts a file or folder that opened at the top of "Zuletzt geöffnet".
     void RememberRecent(const QString& path);
     void FillRecentMenu();

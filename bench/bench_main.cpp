@@ -30,6 +30,7 @@
 #include "components/orientation/orientation_letters.h"
 #include "components/rulers/rulers.h"
 #include "components/zoom/zoom.h"
+#include "convert/dicom_index.h"
 #include "convert/dicom_series.h"
 #include "convert/nifti.h"
 #include "convert/phantom.h"
@@ -515,6 +516,58 @@ void BM_ReadCtSeriesRleJpeg2000(benchmark::State& state) {
     ReadSeries(state, series);
 }
 BENCHMARK(BM_ReadCtSeriesRleJpeg2000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+/// A patient CD of 1,000 files written once with GDCM: ten series of 100
+/// MR slices (256 × 256, 16 bits) in folders of their own, nested as CDs
+/// nest them.
+struct CdFolder {
+    QTemporaryDir dir;
+    CdFolder() {
+        std::vector<std::uint16_t> samples(256 * 256, 100);
+        for (int series = 0; series < 10; ++series) {
+            const QString folder = QStringLiteral("PAT/STUDY/SE%1").arg(series);
+            QDir(dir.path()).mkpath(folder);
+            const std::string uid = "1.2.3." + std::to_string(series + 1);
+            for (int k = 0; k < 100; ++k) {
+                gdcm::ImageWriter w;
+                gdcm::Image& im = w.GetImage();
+                im.SetNumberOfDimensions(2);
+                im.SetDimension(0, 256);
+                im.SetDimension(1, 256);
+                im.SetPixelFormat(gdcm::PixelFormat(gdcm::PixelFormat::UINT16));
+                im.SetPhotometricInterpretation(gdcm::PhotometricInterpretation::MONOCHROME2);
+                im.SetOrigin(2, 2.0 * k);
+                const double dc[6] = {1, 0, 0, 0, 1, 0};
+                im.SetDirectionCosines(dc);
+                gdcm::DataElement pixels(gdcm::Tag(0x7fe0, 0x0010));
+                pixels.SetByteValue(reinterpret_cast<const char*>(samples.data()),
+                                    std::uint32_t(samples.size() * 2));
+                im.SetDataElement(pixels);
+                im.SetTransferSyntax(gdcm::TransferSyntax::ExplicitVRLittleEndian);
+                gdcm::DataSet& ds = w.GetFile().GetDataSet();
+                ds.Replace(gdcm::Attribute<0x0008, 0x0016>{"1.2.840.10008.5.1.4.1.1.4"}
+                               .GetAsDataElement());
+                ds.Replace(gdcm::Attribute<0x0020, 0x000e>{uid.c_str()}.GetAsDataElement());
+                const QByteArray name = QFile::encodeName(
+                    dir.filePath(folder + QStringLiteral("/IM%1").arg(k, 4, 10, QLatin1Char('0'))));
+                w.SetFileName(name.constData());
+                w.Write();
+            }
+        }
+    }
+};
+
+/// Finding and indexing the CD's files from their headers (warm cache).
+void BM_IndexDicomFolder(benchmark::State& state) {
+    static const CdFolder cd;
+    const std::string root = QFile::encodeName(cd.dir.path()).toStdString();
+    for (auto _ : state) {
+        const zx::DicomIndex index = zx::IndexDicom(root);
+        if (index.series.size() != 10) state.SkipWithError("not ten series");
+        benchmark::DoNotOptimize(index.files.size());
+    }
+}
+BENCHMARK(BM_IndexDicomFolder)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 /// The lightbox of 24 tiles (six columns, every 8th plane from 48 to 232)
 /// drawn anew and painted in its window, as at every change of its choice,

@@ -20,6 +20,12 @@ struct ConvertError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Thrown when a folder holds several volumes and none was chosen; what()
+// says so and lists the series, one a line.
+struct SeveralVolumesError : ConvertError {
+    using ConvertError::ConvertError;
+};
+
 struct ConvertedVolume {
     std::vector<std::uint8_t> voxels;  // 16,777,216 bytes, layout x*65536 + z*256 + y
     int planes = 0;                    // n: planes 0..n-1 hold the image (x extent), 1..256

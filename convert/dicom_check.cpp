@@ -182,6 +182,7 @@ DicomLayout Finish(const Walker& w, const ImageFacts& f, const std::string& synt
     const std::uint64_t bytes = (values * f.bits + 7) / 8 * f.frames;
     if (f.pixelLength >= 0 && !f.encapsulated && std::uint64_t(f.pixelLength) < bytes) w.Broken();
     layout.bits = int(f.bits);
+    layout.pixelData = f.pixelLength >= 0 || f.encapsulated;
     layout.signedSamples = f.representation == 1;
     layout.native = (syntax == "1.2.840.10008.1.2" || syntax == "1.2.840.10008.1.2.1") &&
                     f.pixelLength >= 0 && !f.encapsulated && f.samples == 1 && f.frames == 1 &&
@@ -241,6 +242,7 @@ DicomLayout CheckDicomFile(const std::string& path, const std::string& name) {
             big = syntax == "1.2.840.10008.1.2.2";
             if (syntax == "1.2.840.10008.1.2.1.99") {  // deflated: not walkable
                 layout.dataSet = true;
+                layout.pixelData = true;  // as far as the walk can tell
                 return layout;
             }
         }

@@ -32,6 +32,9 @@ struct DicomLayout {
     /// The file holds elements beyond the file meta group (a deflated
     /// data set counts as such): without them it is no DICOM object.
     bool dataSet = false;
+    /// The data set holds a Pixel Data element (a deflated one may: it
+    /// counts as holding one).
+    bool pixelData = false;
 };
 DicomLayout CheckDicomFile(const std::string& path, const std::string& name);
 

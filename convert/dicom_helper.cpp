@@ -57,8 +57,9 @@ void CheckDicomSeriesResult(const std::string& folder, const DicomSeriesResult& 
         Fail("Der Ordner " + folder +
              " enthält eine beschädigte DICOM-Datei, an der der DICOM-Leser scheitert.");
     }
-    if (result.status == 1)
-        Fail(std::string(result.message, ::strnlen(result.message, sizeof result.message)));
+    const std::string message(result.message, ::strnlen(result.message, sizeof result.message));
+    if (result.status == 1) Fail(message);
+    if (result.status == 3) throw SeveralVolumesError(message);
     if (result.status != 0 || result.planes < 1 || result.planes > kEdge ||
         !PlausibleEdgeMm(result.edge)) {
         Fail("Der DICOM-Leser hat für den Ordner " + folder +
@@ -120,11 +121,16 @@ ConvertedVolume ConvertDicomSeriesApart(const std::string& folder,
     return v;
 }
 
-void ConvertDicomSeriesApart(
-    const std::string& folder,
-    const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use,
-    std::chrono::milliseconds timeLimit, const std::function<void(int done, int total)>& progress,
-    std::string* notice) {
+namespace {
+
+/// Runs the reader program on `path` with `options` before "--" and hands
+/// its result block to `take` (with whether it ended normally) before the
+/// block goes away.
+void RunReader(const std::string& path, const std::vector<std::string>& options,
+               std::chrono::milliseconds timeLimit,
+               const std::function<void(int done, int total)>& progress,
+               const std::function<void(const DicomSeriesResult&, bool exited)>& take) {
+    const std::string& folder = path;
     const std::string reader = DicomReaderPath();
     if (reader.empty()) Fail("Der DICOM-Leser zerebrix-dicom ist nicht installiert.");
     // The result block: memory shared with the reader through a descriptor
@@ -147,19 +153,24 @@ void ConvertDicomSeriesApart(
     } unmap{block};
     auto* result = static_cast<DicomSeriesResult*>(block);
     result->status = 2;
+    result->thumbnails = -1;
     result->mark = kDicomResultMark;
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, high.Get(), kResultFd);
     std::string fdText = std::to_string(kResultFd);
-    std::string path = folder;
+    std::string target = path;
     std::string program = reader;
-    char resultFlag[] = "--result-fd";
-    char endOfOptions[] = "--";
-    char* argv[] = {program.data(), resultFlag, fdText.data(), endOfOptions, path.data(), nullptr};
+    std::string resultFlag = "--result-fd", endOfOptions = "--";
+    std::vector<std::string> more = options;
+    std::vector<char*> argv = {program.data(), resultFlag.data(), fdText.data()};
+    for (std::string& o : more) argv.push_back(o.data());
+    argv.push_back(endOfOptions.data());
+    argv.push_back(target.data());
+    argv.push_back(nullptr);
     pid_t pid = 0;
-    const int rc = ::posix_spawn(&pid, reader.c_str(), &actions, nullptr, argv, environ);
+    const int rc = ::posix_spawn(&pid, reader.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) Fail("Der DICOM-Leser " + reader + " kann nicht gestartet werden.");
     int wstatus = 0;
@@ -177,11 +188,55 @@ void ConvertDicomSeriesApart(
         Fail("Der DICOM-Leser hat den Ordner " + folder + " nicht innerhalb von " +
              std::to_string((timeLimit.count() + 999) / 1000) + " s gelesen und wurde beendet.");
     }
-    CheckDicomSeriesResult(folder, *result,
-                           waited == pid && WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
-    if (notice)
-        *notice = std::string(result->notice, ::strnlen(result->notice, sizeof result->notice));
-    use(result->voxels, result->planes, result->edge);
+    take(*result, waited == pid && WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+}
+
+std::string Notice(const DicomSeriesResult& r) {
+    return std::string(r.notice, ::strnlen(r.notice, sizeof r.notice));
+}
+
+}  // namespace
+
+void ConvertDicomSeriesApart(
+    const std::string& folder,
+    const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use,
+    std::chrono::milliseconds timeLimit, const std::function<void(int done, int total)>& progress,
+    std::string* notice, int chosen) {
+    std::vector<std::string> options;
+    if (chosen > 0) options = {"--series", std::to_string(chosen)};
+    RunReader(folder, options, timeLimit, progress,
+              [&](const DicomSeriesResult& result, bool exited) {
+                  CheckDicomSeriesResult(folder, result, exited);
+                  if (notice) *notice = Notice(result);
+                  use(result.voxels, result.planes, result.edge);
+              });
+}
+
+DicomFolderIndex IndexDicomApart(const std::string& path, std::chrono::milliseconds timeLimit,
+                                 const std::function<void(int done, int total)>& progress) {
+    DicomFolderIndex index;
+    RunReader(path, {"--index"}, timeLimit, progress,
+              [&](const DicomSeriesResult& result, bool exited) {
+                  // A reader that died making the thumbnails has left the
+                  // index complete: it is taken, with the thumbnails made.
+                  const int made = result.thumbnails.load(std::memory_order_acquire);
+                  if (result.status != 0 || (!exited && made < 0))
+                      CheckDicomSeriesResult(path, result, exited);
+                  const auto* text = reinterpret_cast<const char*>(result.voxels);
+                  const std::size_t length = ::strnlen(text, kIndexTextBytes);
+                  if (result.status != 0 || length == kIndexTextBytes)
+                      Fail("Der DICOM-Leser hat für den Ordner " + path +
+                           " ein unbrauchbares Ergebnis geliefert.");
+                  index.series = ParseIndex(std::string(text, length));
+                  for (std::size_t i = 0; i < index.series.size(); ++i) {
+                      std::vector<std::uint8_t> t(4096, 0);
+                      if (i < std::size_t(std::max(made, 0)))
+                          std::memcpy(t.data(), result.voxels + kIndexTextBytes + i * 4096, 4096);
+                      index.thumbnails.push_back(std::move(t));
+                  }
+                  index.notice = Notice(result);
+              });
+    return index;
 }
 
 }  // namespace zx

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "convert/converted_volume.h"
+#include "convert/series_index.h"
 
 namespace zx {
 
@@ -17,7 +19,8 @@ inline constexpr std::chrono::milliseconds kDicomReaderTimeLimit{60000};
 /// The address space the reader program gives itself (RLIMIT_AS).
 inline constexpr unsigned long long kDicomReaderMemoryLimit = 2ULL << 30;
 
-/// What ConvertDicomSeries returns, read by the reader program in its own
+/// What ConvertDicomSeries returns (`chosen`: the entry of the index, from
+/// 1, or 0 for the only volume), read by the reader program in its own
 /// process. Throws ConvertError with the same messages, and with a German
 /// message when the reader program cannot be found or started, crashes,
 /// exits with a failure, hands back a damaged result block or is still
@@ -32,7 +35,27 @@ void ConvertDicomSeriesApart(
     const std::string& folder,
     const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use,
     std::chrono::milliseconds timeLimit = kDicomReaderTimeLimit,
-    const std::function<void(int done, int total)>& progress = {}, std::string* notice = nullptr);
+    const std::function<void(int done, int total)>& progress = {}, std::string* notice = nullptr,
+    int chosen = 0);
+
+/// What the reader program found in a folder or DICOMDIR: the index
+/// (BuildSeriesIndex), a thumbnail of each entry's middle image
+/// (kThumbnailSide² greys), and the files it left out (German, or empty).
+struct DicomFolderIndex {
+    std::vector<IndexedSeries> series;
+    std::vector<std::vector<std::uint8_t>> thumbnails;
+    std::string notice;
+};
+
+/// Side of the index's square thumbnails.
+inline constexpr int kThumbnailSide = 64;
+
+/// Indexes the folder or DICOMDIR in the reader program; `progress`
+/// counts the files indexed. Throws ConvertError as ConvertDicomSeriesApart
+/// does, and for a folder without DICOM images.
+DicomFolderIndex IndexDicomApart(const std::string& path,
+                                 std::chrono::milliseconds timeLimit = kDicomReaderTimeLimit,
+                                 const std::function<void(int done, int total)>& progress = {});
 
 /// The reader program's path: in ../libexec/zerebrix of an installed
 /// program, beside the running program, or, for programs inside the build

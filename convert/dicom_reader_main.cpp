@@ -62,10 +62,15 @@ void LimitResources() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 5 || std::strcmp(argv[1], "--result-fd") != 0 || std::strcmp(argv[3], "--") != 0) {
+    // --result-fd FD [--index | --series N] -- PATH
+    const bool index = argc == 6 && std::strcmp(argv[3], "--index") == 0;
+    const bool series = argc == 7 && std::strcmp(argv[3], "--series") == 0;
+    const int chosen = series ? std::atoi(argv[4]) : 0;
+    if ((argc != 5 && !index && !series) || (series && chosen < 1) ||
+        std::strcmp(argv[1], "--result-fd") != 0 || std::strcmp(argv[argc - 2], "--") != 0) {
         std::fprintf(stderr,
                      "zerebrix-dicom: wird vom Betrachter so gestartet: zerebrix-dicom --result-fd "
-                     "FD -- ORDNER\n");
+                     "FD [--index | --series N] -- ORDNER\n");
         return 2;
     }
     char* end = nullptr;
@@ -91,7 +96,10 @@ int main(int argc, char** argv) {
     LimitResources();
     gResult = static_cast<zx::DicomSeriesResult*>(mapped);
     std::set_new_handler(OutOfMemory);
-    zx::FillDicomSeriesResult(argv[4], *gResult);
+    if (index)
+        zx::FillDicomIndexResult(argv[argc - 1], *gResult);
+    else
+        zx::FillDicomSeriesResult(argv[argc - 1], *gResult, chosen);
     std::fflush(nullptr);
     ::_exit(0);  // the result is in the block; nothing else to tidy
 }

@@ -22,15 +22,19 @@ inline constexpr std::uint64_t kDicomResultMark = 0x5345524349445a58ULL;  // "ZX
 inline constexpr int kDicomResultSeals = F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL;
 
 struct DicomSeriesResult {
-    int status;  ///< 0 volume, 1 refused (message), 2 other failure
+    int status;  ///< 0 volume or index, 1 refused (message), 2 other failure, 3 several volumes
+                 ///< (list in message)
     /// Files decoded so far and in all, written by the reader while it
     /// reads (0 and 0 until the series is planned): a progress display may
     /// poll them.
     std::atomic<int> filesDone, filesTotal;
     int planes;
     double edge;
-    char message[2048];
+    char message[8192];
     char notice[2048];  ///< with status 0: files left out (German), or empty
+    /// Of an index: the thumbnails complete so far (status 0 is set before
+    /// the first; the index stands even when the reader dies after it).
+    std::atomic<int> thumbnails;
     std::uint8_t voxels[kVolumeBytes];
     std::uint64_t mark;  ///< kDicomResultMark, from the viewer
 };
@@ -38,7 +42,20 @@ struct DicomSeriesResult {
 /// Reads the series in `folder` into `result` (voxels, planes, edge,
 /// status 0) or records the reader's message (status 1). Used inside the
 /// reader process, where a crash of the DICOM decoder harms nobody else.
-void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result);
+/// `chosen`: the entry of the index to read (from 1), or 0 for the only
+/// volume.
+void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result, int chosen = 0);
+
+/// The index of a folder or DICOMDIR in the result block instead of a
+/// volume: `planes` entries, SerializeIndex's text at the start of
+/// `voxels` (ending in a zero byte, at most kIndexTextBytes), then from
+/// kIndexTextBytes on one thumbnail (kThumbnailSide² greys) an entry, for
+/// the first kMaxIndexThumbnails entries; `notice` the files left out.
+/// While it runs, filesDone and filesTotal count the files indexed.
+void FillDicomIndexResult(const std::string& path, DicomSeriesResult& result);
+
+inline constexpr std::size_t kIndexTextBytes = std::size_t(4) << 20;
+inline constexpr std::size_t kMaxIndexThumbnails = (kVolumeBytes - kIndexTextBytes) / 4096;
 
 /// Checks the block of a finished reader process (`exited`: it ended
 /// normally). Throws ConvertError with the reader's message, or a German

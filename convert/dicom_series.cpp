@@ -3,6 +3,7 @@
 #include <gdcmImage.h>
 #include <gdcmImageReader.h>
 #include <gdcmScanner.h>
+#include <gdcmSequenceOfFragments.h>
 #include <gdcmTrace.h>
 #include <malloc.h>
 
@@ -24,9 +25,12 @@
 
 #include "convert/dicom_check.h"
 #include "convert/dicom_helper.h"
+#include "convert/dicom_index.h"
 #include "convert/dicom_result.h"
+#include "convert/j2k_decoder.h"
 #include "convert/pipeline.h"
 #include "convert/plane_stream.h"
+#include "convert/rle_decoder.h"
 #include "convert/series_plan.h"
 #include "convert/window_samples.h"
 
@@ -92,6 +96,51 @@ void Typed(const gdcm::PixelFormat& f, const char* data, F&& use) {
     }
 }
 
+/// An RLE Lossless image of one frame and one sample a pixel, decoded
+/// straight into `buffer` (GDCM's decoder writes each run through a
+/// stream). False when the image is of another kind; damage throws.
+bool DecodeRleHere(const gdcm::ImageReader& reader, const Decoded& d, std::vector<char>& buffer) {
+    const gdcm::Image& image = reader.GetImage();
+    if (image.GetTransferSyntax() != gdcm::TransferSyntax::RLELossless || d.frames != 1 ||
+        d.format.GetSamplesPerPixel() != 1)
+        return false;
+    const gdcm::SequenceOfFragments* fragments = image.GetDataElement().GetSequenceOfFragments();
+    if (!fragments || fragments->GetNumberOfFragments() != 1) return false;
+    const gdcm::ByteValue* bv = fragments->GetFragment(0).GetByteValue();
+    const std::size_t count = std::size_t(d.columns) * d.rows;
+    const int bytes = int(d.format.GetPixelSize());
+    if (!bv || buffer.size() < count * std::size_t(bytes)) return false;
+    if (!DecodeRleFrame(reinterpret_cast<const std::uint8_t*>(bv->GetPointer()), bv->GetLength(),
+                        count, bytes, reinterpret_cast<std::uint8_t*>(buffer.data())))
+        Fail("Die DICOM-Datei " + d.name + " kann nicht dekodiert werden.");
+    return true;
+}
+
+/// A JPEG 2000 image of one frame in one fragment, decoded by openjp2
+/// straight into `buffer` on this thread (GDCM starts threads of its own
+/// for every image, where two images are decoded at a time already).
+/// False when the image is of another kind or openjp2 refuses it: GDCM
+/// then decodes it, or names the damage.
+bool DecodeJ2kHere(const gdcm::ImageReader& reader, const Decoded& d, std::vector<char>& buffer) {
+    const gdcm::Image& image = reader.GetImage();
+    const gdcm::TransferSyntax ts = image.GetTransferSyntax();
+    if ((ts != gdcm::TransferSyntax::JPEG2000Lossless && ts != gdcm::TransferSyntax::JPEG2000) ||
+        d.frames != 1 || d.format.GetSamplesPerPixel() != 1)
+        return false;
+    const gdcm::SequenceOfFragments* fragments = image.GetDataElement().GetSequenceOfFragments();
+    if (!fragments || fragments->GetNumberOfFragments() != 1) return false;
+    const gdcm::ByteValue* bv = fragments->GetFragment(0).GetByteValue();
+    J2kTarget t;
+    t.columns = d.columns;
+    t.rows = d.rows;
+    t.bytesPerSample = int(d.format.GetPixelSize());
+    t.signedSamples = d.format.GetPixelRepresentation() == 1;
+    if (!bv || buffer.size() < std::size_t(t.columns) * t.rows * std::size_t(t.bytesPerSample))
+        return false;
+    return DecodeJ2kFrame(reinterpret_cast<const std::uint8_t*>(bv->GetPointer()), bv->GetLength(),
+                          t, reinterpret_cast<std::uint8_t*>(buffer.data()));
+}
+
 /// Decodes one file into `buffer` after checking its declared lengths
 /// against the file.
 Decoded Decode(const std::string& path, std::vector<char>& buffer) {
@@ -126,7 +175,20 @@ Decoded Decode(const std::string& path, std::vector<char>& buffer) {
              " ist zu groß (Datei zu groß: mehr als 512 MiB Bilddaten).");
     if (length < needed || length == 0) broken();
     buffer.resize(std::size_t(length));
-    if (!image.GetBuffer(buffer.data())) broken();
+    if (!DecodeRleHere(reader, d, buffer) && !DecodeJ2kHere(reader, d, buffer) &&
+        !image.GetBuffer(buffer.data()))
+        broken();
+    // GDCM swaps the bytes of big-endian samples in pairs: 32-bit samples
+    // come out with their halves exchanged, and are put right here.
+    if (d.format.GetPixelSize() == 4 && reader.GetFile().GetHeader().GetDataSetTransferSyntax() ==
+                                            gdcm::TransferSyntax::ExplicitVRBigEndian) {
+        for (std::size_t i = 0; i + 4 <= buffer.size(); i += 4) {
+            std::uint32_t v;
+            std::memcpy(&v, buffer.data() + i, 4);
+            v = (v << 16) | (v >> 16);
+            std::memcpy(buffer.data() + i, &v, 4);
+        }
+    }
     return d;
 }
 
@@ -137,112 +199,39 @@ struct Slice {
     long frames = 1;
     SliceHeader header;
 };
-
-std::vector<double> Numbers(const char* text) {
-    std::vector<double> v;
-    if (!text) return v;
-    std::string item;
-    for (const char* c = text;; ++c) {
-        if (*c == '\\' || *c == 0) {
-            char* end = nullptr;
-            const double x = std::strtod(item.c_str(), &end);
-            v.push_back(end != item.c_str() ? x : std::nan(""));
-            item.clear();
-            if (*c == 0) break;
-        } else {
-            item += *c;
+/// The series chosen from the index (`chosen` from 1; 0: the only
+/// volume). Throws ConvertError naming what was found when there is no
+/// such volume, SeveralVolumesError listing them when there are several.
+std::vector<Slice> ChosenSeries(const std::string& path, int chosen, DicomIndex& index) {
+    if (index.series.empty() && !index.firstDamage.empty()) Fail(index.firstDamage);
+    if (index.series.empty()) Fail("Der Ordner " + index.root + " enthält keine DICOM-Bilder.");
+    const std::size_t volumes = VolumeCount(index.series);
+    std::size_t pick = 0;
+    if (chosen > 0) {
+        if (std::size_t(chosen) > index.series.size())
+            Fail("Die Serie " + std::to_string(chosen) + " gibt es nicht; " + path + " enthält " +
+                 std::to_string(index.series.size()) + " Serien.");
+        pick = std::size_t(chosen) - 1;
+        if (index.series[pick].kind != SeriesKind::Volume) Fail(index.series[pick].reason);
+    } else if (volumes == 0) {
+        Fail(NoVolumeMessage(index.series));
+    } else if (volumes > 1) {
+        std::string list = path + " enthält " + std::to_string(volumes) +
+                           " Volumen; eine Serie ist mit --series N zu wählen:";
+        for (std::size_t i = 0; i < index.series.size(); ++i) {
+            list += '\n';
+            list += SeriesListLine(i + 1, index.series[i]);
         }
-    }
-    return v;
-}
-
-/// The files of the series with the most DICOM images in the folder, with
-/// what their headers say; the names of damaged or empty DICOM files that
-/// were left out go to `leftOut`.
-std::vector<Slice> LargestSeries(const std::string& folder, std::vector<std::string>& leftOut) {
-    std::error_code ec;
-    if (!std::filesystem::is_directory(folder, ec))
-        Fail("Der Ordner " + folder + " existiert nicht.");
-    gdcm::Directory::FilenamesType files;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-        if (entry.is_regular_file(ec)) files.push_back(entry.path().string());
-    }
-    if (files.empty()) Fail("Der Ordner " + folder + " ist leer.");
-    std::sort(files.begin(), files.end());
-    // The scanner, too, allocates what a header declares, and ends the
-    // process on a file that holds nothing after its preamble: lengths are
-    // checked first, and only files with a data set are scanned. DICOM
-    // files (by their preamble) that are damaged or empty are left out and
-    // named; other files are no DICOM and left out silently.
-    std::map<std::string, DicomLayout> layouts;
-    std::string firstDamage;
-    std::erase_if(files, [&](const std::string& f) {
-        bool usable = false;
-        std::string damage = "Die DICOM-Datei " + Name(f) + " ist leer.";
-        try {
-            layouts[f] = CheckDicomFile(f, Name(f));
-            usable = layouts[f].dataSet;
-        } catch (const ConvertError& e) {
-            damage = e.what();
-        }
-        if (!usable && HasDicomPreamble(f)) {
-            leftOut.push_back(Name(f));
-            if (firstDamage.empty()) firstDamage = damage;
-        }
-        return !usable;
-    });
-    // Nothing but damaged DICOM files: the first one's damage is the reason.
-    if (files.empty() && !firstDamage.empty()) Fail(firstDamage);
-    if (files.empty()) Fail("Der Ordner " + folder + " enthält keine DICOM-Bilder.");
-    gdcm::Trace::WarningOff();  // files that are no DICOM are expected here
-    gdcm::Scanner scanner;
-    for (const gdcm::Tag& t : {kSeriesUid, kRows, kColumns, kFrames, kPosition, kOrientation})
-        scanner.AddTag(t);
-    scanner.Scan(files);
-    std::vector<Slice> images;
-    std::vector<SliceHeader> headers;
-    for (const std::string& f : files) {
-        if (!scanner.IsKey(f.c_str())) continue;  // no DICOM file
-        if (!scanner.GetValue(f.c_str(), kRows) || !scanner.GetValue(f.c_str(), kColumns))
-            continue;  // no image
-        Slice s;
-        s.path = f;
-        s.layout = layouts[f];
-        if (const char* n = scanner.GetValue(f.c_str(), kFrames))
-            s.frames = std::max(1L, std::atol(n));
-        SliceHeader& h = s.header;
-        h.name = Name(f);
-        if (const char* uid = scanner.GetValue(f.c_str(), kSeriesUid)) h.seriesUid = uid;
-        h.rows = unsigned(std::atol(scanner.GetValue(f.c_str(), kRows)));
-        h.columns = unsigned(std::atol(scanner.GetValue(f.c_str(), kColumns)));
-        h.position = Numbers(scanner.GetValue(f.c_str(), kPosition));
-        h.orientation = Numbers(scanner.GetValue(f.c_str(), kOrientation));
-        headers.push_back(h);
-        images.push_back(std::move(s));
-    }
-    const auto series = GroupBySeries(headers);
-    if (series.empty()) Fail("Der Ordner " + folder + " enthält keine DICOM-Bilder.");
-    auto largest = series.begin();
-    for (auto it = series.begin(); it != series.end(); ++it) {
-        if (it->second.size() > largest->second.size()) largest = it;
+        throw SeveralVolumesError(list);
+    } else {
+        while (index.series[pick].kind != SeriesKind::Volume) ++pick;
     }
     std::vector<Slice> slices;
-    for (std::size_t i : largest->second) slices.push_back(std::move(images[i]));
+    for (std::size_t i : index.series[pick].files) {
+        IndexedFile& f = index.files[i];
+        slices.push_back({f.path, f.layout, f.header.frames, f.header});
+    }
     return slices;
-}
-
-/// The notice naming left-out files: the first few by name, the count of
-/// the rest.
-std::string LeftOutNotice(const std::vector<std::string>& names) {
-    constexpr std::size_t kNamed = 5;
-    std::string text = names.size() == 1 ? "Eine beschädigte oder leere DICOM-Datei wurde "
-                                           "übergangen: "
-                                         : std::to_string(names.size()) +
-                                               " beschädigte oder leere DICOM-Dateien wurden "
-                                               "übergangen: ";
-    for (std::size_t i = 0; i < names.size() && i < kNamed; ++i) text += (i ? ", " : "") + names[i];
-    if (names.size() > kNamed) text += " und " + std::to_string(names.size() - kNamed) + " weitere";
-    return text + ".";
 }
 
 Matrix3 VoxelToWorld(const Vec3& rowDir, const Vec3& colDir, const Vec3& normal,
@@ -413,15 +402,16 @@ std::vector<double> DicomFileSamples(const std::string& path) {
 }
 
 ConvertedVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out,
-                                    const DicomProgress& progress, std::string* notice) {
+                                    const DicomProgress& progress, std::string* notice,
+                                    int chosen) {
     // The decoders allocate and free large buffers for every file; kept in
     // the heap instead of being returned to the system each time, they are
     // not faulted in and cleared again file after file.
     ::mallopt(M_MMAP_THRESHOLD, 256 << 20);
     ::mallopt(M_TRIM_THRESHOLD, 512 << 20);
-    std::vector<std::string> leftOut;
-    std::vector<Slice> all = LargestSeries(folder, leftOut);
-    if (notice && !leftOut.empty()) *notice = LeftOutNotice(leftOut);
+    DicomIndex index = IndexDicom(folder);
+    std::vector<Slice> all = ChosenSeries(folder, chosen, index);
+    if (notice && !index.leftOut.empty()) *notice = LeftOutNotice(index.leftOut);
     const bool multiFrame =
         std::any_of(all.begin(), all.end(), [](const Slice& s) { return s.frames > 1; });
     if (multiFrame) {
@@ -463,7 +453,7 @@ ConvertedVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out
     return Stream(series, head, out, progress);
 }
 
-void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result) {
+void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result, int chosen) {
     try {
         std::string notice;
         const ConvertedVolume v = ReadDicomSeriesHere(
@@ -476,7 +466,7 @@ void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result)
                                           seen, done, std::memory_order_relaxed)) {
                 }
             },
-            &notice);
+            &notice, chosen);
         std::snprintf(result.notice, sizeof result.notice, "%s", notice.c_str());
         result.planes = v.planes;
         result.edge = v.voxelEdgeMm;
@@ -485,6 +475,9 @@ void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result)
         std::snprintf(result.message, sizeof result.message,
                       "Nicht genug Arbeitsspeicher für die DICOM-Serie (%s).", folder.c_str());
         result.status = 1;
+    } catch (const SeveralVolumesError& e) {
+        std::snprintf(result.message, sizeof result.message, "%s", e.what());
+        result.status = 3;
     } catch (const std::exception& e) {
         std::snprintf(result.message, sizeof result.message, "%s", e.what());
         result.status = 1;

@@ -11,13 +11,16 @@
 
 namespace zx {
 
-/// Reads the folder (not its subfolders): groups the DICOM images by
-/// Series Instance UID, takes the series with the most slices, sorts them
+/// Reads a folder (searched with its subfolders) or a DICOMDIR: indexes
+/// its DICOM files (IndexDicom) and takes the one volume among the series
+/// found, or with `chosen` (from 1) that entry of the index; sorts them
 /// along the slice normal by Image Position (Patient), applies Rescale
 /// Slope/Intercept and converts them. Files that are no DICOM images are
 /// skipped, DICOM files damaged or empty before their image too (named in
 /// the volume's notice); of slices at the same position the first (by file name) is
-/// kept. Throws ConvertError with a German message: an empty folder, no
+/// kept. Several volumes and none chosen throw SeveralVolumesError with
+/// the list; no volume at all ConvertError saying what was found
+/// (NoVolumeMessage). Throws ConvertError with a German message: an empty folder, no
 /// DICOM images, slices of different sizes or orientations, a single slice,
 /// slices without a position, a gap between slices that differs from the
 /// median step by more than 10 %, a file that cannot be decoded (lengths
@@ -45,7 +48,7 @@ using DicomProgress = std::function<void(int done, int total)>;
 /// or empty before their image are left out; `notice` then names them.
 ConvertedVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out,
                                     const DicomProgress& progress = {},
-                                    std::string* notice = nullptr);
+                                    std::string* notice = nullptr, int chosen = 0);
 
 /// The decoded samples of one DICOM file after Rescale Slope/Intercept,
 /// row by row (all frames): what the series reader takes from it.

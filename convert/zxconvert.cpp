@@ -4,7 +4,8 @@
 //   zxconvert section VOLUME.vmr (--sag X | --cor Y | --tra Z) OUT.bmp
 //   zxconvert stack (--sag | --cor | --tra) [--depth D] OUT.vmr IN1.bmp IN2.bmp ...
 //   zxconvert nifti IN.nii[.gz] OUT.vmr
-//   zxconvert dicom-series FOLDER OUT.vmr
+//   zxconvert dicom-series --list FOLDER|DICOMDIR
+//   zxconvert dicom-series [--series N] FOLDER|DICOMDIR OUT.vmr
 //   zxconvert labels ATLAS.nii[.gz] --like HEAD.nii[.gz] OUT.vmr
 //   zxconvert dicom IN OUT.bmp [--center C --width W | --auto]
 //   zxconvert export (--sag | --tra) VOLUME.vmr BASE
@@ -29,6 +30,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <optional>
@@ -70,7 +72,8 @@ const char kUsage[] =
     "  zxconvert section VOLUMEN.vmr (--sag X | --cor Y | --tra Z) ZIEL.bmp\n"
     "  zxconvert stack (--sag | --cor | --tra) [--depth TIEFE] ZIEL.vmr BILD1.bmp BILD2.bmp ...\n"
     "  zxconvert nifti QUELLE.nii[.gz] ZIEL.vmr\n"
-    "  zxconvert dicom-series ORDNER ZIEL.vmr\n"
+    "  zxconvert dicom-series --list ORDNER|DICOMDIR\n"
+    "  zxconvert dicom-series [--series N] ORDNER|DICOMDIR ZIEL.vmr\n"
     "  zxconvert labels ATLAS.nii[.gz] --like KOPF.nii[.gz] ZIEL.vmr\n"
     "  zxconvert dicom QUELLE ZIEL.bmp [--center MITTE --width BREITE | --auto]\n"
     "  zxconvert export (--sag | --tra) VOLUMEN.vmr BASIS\n"
@@ -234,15 +237,77 @@ int Stack(const QStringList& a) {
     return 0;
 }
 
-int DicomSeries(const QStringList& a) {
-    if (a.size() != 2)
-        throw UsageError{QStringLiteral("dicom-series erwartet ORDNER und ZIEL.vmr")};
-    CheckOutput(a[1], {a[0]}, true);
-    // Read by the reader program in a process of its own, bounded in memory
-    // and time, as the viewer reads a series.
-    const zx::ConvertedVolume v =
-        zx::ConvertDicomSeriesApart(QFile::encodeName(a[0]).toStdString());
-    if (!v.notice.empty()) std::fprintf(stderr, "zxconvert: Hinweis: %s\n", v.notice.c_str());
+/// The entry of the index to read: `chosen`, or the only volume.
+/// Several volumes: the list goes to stderr and the call ends with 2.
+std::size_t ChooseSeries(const std::vector<zx::IndexedSeries>& index, int chosen,
+                         const QString& path) {
+    if (chosen > 0) {
+        if (std::size_t(chosen) > index.size())
+            throw UsageError{QStringLiteral("--series %1: %2 enthält %3 Serien")
+                                 .arg(chosen)
+                                 .arg(path)
+                                 .arg(index.size())};
+        if (index[std::size_t(chosen) - 1].kind != zx::SeriesKind::Volume)
+            throw zx::ConvertError(index[std::size_t(chosen) - 1].reason);
+        return std::size_t(chosen) - 1;
+    }
+    const std::size_t volumes = zx::VolumeCount(index);
+    if (volumes == 0) throw zx::ConvertError(zx::NoVolumeMessage(index));
+    if (volumes > 1) {
+        std::string list;
+        for (std::size_t i = 0; i < index.size(); ++i)
+            list += zx::SeriesListLine(i + 1, index[i]) + "\n";
+        throw zx::SeveralVolumesError(
+            QStringLiteral("%1 enthält %2 Volumen; bitte eines mit --series N wählen:\n")
+                .arg(path)
+                .arg(volumes)
+                .toStdString() +
+            list);
+    }
+    std::size_t k = 0;
+    while (index[k].kind != zx::SeriesKind::Volume) ++k;
+    return k;
+}
+
+int DicomSeries(QStringList a) {
+    const bool list = a.removeAll(QStringLiteral("--list")) > 0;
+    int chosen = 0;
+    if (const qsizetype at = a.indexOf(QStringLiteral("--series")); at >= 0) {
+        bool ok = at + 1 < a.size();
+        chosen = ok ? a[at + 1].toInt(&ok) : 0;
+        if (!ok || chosen < 1)
+            throw UsageError{QStringLiteral("--series erwartet eine Nummer ab 1")};
+        a.remove(at, 2);
+    }
+    if (list ? a.size() != 1 || chosen : a.size() != 2)
+        throw UsageError{QStringLiteral(
+            "dicom-series erwartet --list ORDNER|DICOMDIR oder [--series N] ORDNER|DICOMDIR "
+            "ZIEL.vmr")};
+    const std::string path = QFile::encodeName(a[0]).toStdString();
+    if (!list) CheckOutput(a[1], {a[0]}, true);
+    // Indexed and read by the reader program in a process of its own,
+    // bounded in memory and time, as the viewer reads a series.
+    const zx::DicomFolderIndex index = zx::IndexDicomApart(path);
+    if (!index.notice.empty())
+        std::fprintf(stderr, "zxconvert: Hinweis: %s\n", index.notice.c_str());
+    if (list) {
+        for (std::size_t i = 0; i < index.series.size(); ++i)
+            std::printf("%s\n", zx::SeriesListLine(i + 1, index.series[i]).c_str());
+        return 0;
+    }
+    const std::size_t k = ChooseSeries(index.series, chosen, a[0]);
+    std::fprintf(stderr, "zxconvert: Serie %s\n",
+                 zx::SeriesListLine(k + 1, index.series[k]).c_str());
+    zx::ConvertedVolume v;
+    v.voxels.resize(zx::kVolumeBytes);
+    zx::ConvertDicomSeriesApart(
+        path,
+        [&](const std::uint8_t* voxels, int planes, double edge) {
+            std::memcpy(v.voxels.data(), voxels, zx::kVolumeBytes);
+            v.planes = planes;
+            v.voxelEdgeMm = edge;
+        },
+        zx::kDicomReaderTimeLimit, {}, nullptr, int(k) + 1);
     WriteVolume(a[1], v.voxels.data(), v.planes, v.voxelEdgeMm);
     return 0;
 }
@@ -579,6 +644,9 @@ int main(int argc, char** argv) {
     } catch (const zx::RuntimeError& e) {
         std::fprintf(stderr, "zxconvert: %s\n", e.text().toUtf8().constData());
         return 1;
+    } catch (const zx::SeveralVolumesError& e) {
+        std::fprintf(stderr, "zxconvert: %s", e.what());
+        return 2;
     } catch (const zx::ConvertError& e) {
         // The converters' own messages, German already.
         std::fprintf(stderr, "zxconvert: %s\n", e.what());

@@ -62,6 +62,10 @@ inline constexpr char kDicomCompressed[] =
     "Die DICOM-Datei enthält komprimierte Bilddaten; gelesen werden nur unkomprimierte Bilder";
 inline constexpr char kDicomBigEndian[] =
     "Die DICOM-Datei ist im Big-Endian-Format gespeichert; gelesen werden nur Little-Endian-Bilder";
+inline constexpr char kDicomColourFmt[] =
+    "Die DICOM-Datei enthält ein Farbbild (%1); gelesen werden nur Graustufenbilder";
+inline constexpr char kDicomBitsFmt[] =
+    "Die DICOM-Datei hat %1 Bit je Bildpunkt; gelesen werden nur Bilder mit 8 oder 16 Bit";
 inline constexpr char kCannotCreateFmt[] = "Datei %1 kann nicht erstellt werden";
 
 // Outside formats.

@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 qt6-qpa-plugins
-  libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libgdcm-dev
+  libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libgdcm-dev libopenjp2-7-dev
   clang libclang-rt-14-dev clang-format-14 file
   fonts-dejavu-core fonts-liberation2 qt6-translations-l10n python3-pydicom
   xvfb xauth x11-utils imagemagick poppler-utils chromium-headless-shell

@@ -116,6 +116,11 @@ public:
         const QStringList filters = fd.nameFilters();
         if (dlg.FilterIndex >= 1 && dlg.FilterIndex <= filters.size()) {
             fd.selectNameFilter(filters[dlg.FilterIndex - 1]);
+        } else {
+            // A number past the list (the data import asks for 4 of
+            // three): all files, so that the DICOM files it expects show.
+            for (const QString& f : filters)
+                if (f.contains(QStringLiteral(" *)"))) fd.selectNameFilter(f);
         }
         if (!dlg.HiddenByFirstFilter.isEmpty()) {
             // A proxy model needs the toolkit's own dialog.
@@ -200,6 +205,10 @@ QString QtNameFilter(const QString& filter) {
         QString desc = parts[i];
         const QString pattern = parts[i + 1];
         if (!desc.contains(u'(')) desc += QStringLiteral(" (") + pattern + u')';
+        // "*.*" takes only names with a dot in Qt; DICOM files often have
+        // no extension at all, so every name is taken too.
+        if (pattern.split(u';').contains(QStringLiteral("*.*")))
+            desc.replace(QStringLiteral("*.*)"), QStringLiteral("*.* *)"));
         out << desc;
     }
     return out.join(QStringLiteral(";;"));

@@ -73,6 +73,9 @@ void TForm1::OpenChosenFiles() {
         const QString ext = ExtractFileExt(fileName);
         if (ext == QLatin1String(".vmr") || ext == QLatin1String(".VMR")) {
             LoadVolumeFile(fileName);
+        } else if (QFileInfo(fileName).fileName().toUpper() == QLatin1String("DICOMDIR")) {
+            // A CD's index: its series, as from "DICOM-Serie öffnen".
+            return OpenConverted(fileName, true);
         } else {
             // The refused file does not become the volume's file name, so a
             // later save cannot overwrite it with volume data.
@@ -98,7 +101,10 @@ bool IsVmrName(const QString& path) {
 }  // namespace
 
 void TForm1::OpenPaths(const QStringList& paths) {
-    if (paths.size() == 1 && QFileInfo(paths[0]).isDir()) return OpenConverted(paths[0], true);
+    if (paths.size() == 1 &&
+        (QFileInfo(paths[0]).isDir() ||
+         QFileInfo(paths[0]).fileName().toUpper() == QLatin1String("DICOMDIR")))
+        return OpenConverted(paths[0], true);
     if (paths.size() == 1 && IsNiftiName(paths[0])) return OpenConverted(paths[0], false);
     const bool allBitmaps = std::all_of(
         paths.begin(), paths.end(), [](const QString& p) { return TImageReader::IsBmpName(p); });

@@ -1,21 +1,25 @@
 // Opening the formats people have besides volume files: a NIfTI file or a
 // folder with a DICOM series, converted in memory and shown as the Open
 // command shows a volume file; files dropped on the window.
+#include <QCoreApplication>
 #include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
 #include <cstring>
+#include <utility>
 
 #include "app/main_window.h"
 #include "convert/dicom_helper.h"
 #include "convert/nifti.h"
 #include "core/texts.h"
 #include "core/volume/runtime_error.h"
+#include "dialogs/series_browser.h"
 #include "widgets/guard.h"
 #include "widgets/hourglass.h"
 #include "widgets/image_view.h"
 #include "widgets/list_box.h"
+#include "widgets/prompter.h"
 #include "widgets/status_bar.h"
 
 namespace zx {
@@ -33,14 +37,64 @@ void TForm1::DicomSerieOeffnen1Click() {
     OpenConverted(folder, true);
 }
 
+namespace {
+
+/// Keeps the window painted while the reader program works; clicks and
+/// keys wait until it is done.
+void KeepResponsive() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+
+}  // namespace
+
+int TForm1::ChooseDicomSeries(const QString& path, const std::string& name) {
+    int shown = -1;
+    const DicomFolderIndex index =
+        IndexDicomApart(name, kDicomReaderTimeLimit, [&](int done, int total) {
+            if (total > 0 && done != shown) {
+                shown = done;
+                StatusBar1->SetSimpleText(
+                    QString::fromUtf8(" ... durchsuche DICOM-Dateien: %1 von %2")
+                        .arg(done)
+                        .arg(total));
+                StatusBar1->repaint();
+            }
+            KeepResponsive();
+        });
+    // A series named on the command line is taken as it is: the reader
+    // refuses one that is no volume, with the reason.
+    if (const int start = std::exchange(StartSeries, 0); start > 0) return start;
+    const std::size_t volumes = VolumeCount(index.series);
+    if (volumes == 0) throw ConvertError(NoVolumeMessage(index.series));
+    if (volumes == 1) {
+        std::size_t k = 0;
+        while (index.series[k].kind != SeriesKind::Volume) ++k;
+        return int(k) + 1;
+    }
+    TSeriesBrowser browser(this);
+    browser.SetIndex(QDir::toNativeSeparators(path), index);
+    if (prompter().ShowModal(browser) != QDialog::Accepted) return 0;
+    return browser.ChosenSeries();
+}
+
 void TForm1::OpenConverted(const QString& path, bool dicomFolder) {
     HourGlass hourglass;
     int planes = 0;
     double edge = 0;
     std::string notice;  // damaged files the reader left out
+    // What the status bar said before the reader's counts, for a choice
+    // that is cancelled or fails.
+    struct StatusBack {
+        TStatusBar* bar;
+        QString text;
+        bool keep = false;
+        ~StatusBack() {
+            if (!keep) bar->SetSimpleText(text);
+        }
+    } status{StatusBar1, StatusBar1->SimpleText()};
     try {
         const std::string name = QFile::encodeName(path).toStdString();
         if (dicomFolder) {
+            const int chosen = ChooseDicomSeries(path, name);
+            if (chosen == 0) return;  // the browser was cancelled
             // The reader's volume goes straight into Volume once it is
             // complete; meanwhile the status bar counts the files read.
             int shown = -1;
@@ -53,15 +107,16 @@ void TForm1::OpenConverted(const QString& path, bool dicomFolder) {
                 },
                 kDicomReaderTimeLimit,
                 [&](int done, int total) {
-                    if (total <= 0 || done == shown) return;
+                    if (total <= 0 || done == shown) return KeepResponsive();
                     shown = done;
                     StatusBar1->SetSimpleText(
                         QString::fromUtf8(" ... lese DICOM-Serie: %1 von %2 Dateien")
                             .arg(done)
                             .arg(total));
                     StatusBar1->repaint();
+                    KeepResponsive();
                 },
-                &notice);
+                &notice, chosen);
         } else {
             const ConvertedVolume v = ConvertNifti(name);
             std::memcpy(Volume.data(), v.voxels.data(), kVolumeBytes);
@@ -72,6 +127,7 @@ void TForm1::OpenConverted(const QString& path, bool dicomFolder) {
         // Nothing was changed: volume, name, caption and views stay.
         throw RuntimeError(QString::fromUtf8(e.what()));
     }
+    status.keep = true;
     AdoptedVolume v;  // the reader's volume, now in Volume
     v.planes = planes;
     v.edgeMm = edge;

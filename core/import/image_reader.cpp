@@ -81,6 +81,17 @@ void ScanBlock(TImageReader& r, const std::uint8_t* b, int n, qint64 offset, QSt
                     caption += QStringLiteral(" Columns: ") + QString::number(r.Columns);
                 } else if (e[2] == 0x00 && e[3] == 0x01) {
                     r.BitsAllocated = Le16(e + 8);
+                } else if (e[2] == 0x02 && e[3] == 0x00) {
+                    r.SamplesPerPixel = Le16(e + 8);
+                } else if (e[2] == 0x04 && e[3] == 0x00) {
+                    // Implicit VR: a 4-byte length; explicit: "CS" and 2 bytes.
+                    const bool cs = e[4] == 'C' && e[5] == 'S';
+                    const int len = cs ? Le16(e + 6) : Le32(e + 4);
+                    if (len > 0 && len <= 16 && p + 8 + len <= n)
+                        r.Photometric =
+                            QString::fromLatin1(reinterpret_cast<const char*>(e + 8), len)
+                                .trimmed()
+                                .remove(QChar(0));
                 }
                 break;
             case 0x02:
@@ -174,6 +185,17 @@ void RefuseWhatCannotBeShown(TImageReader& r, std::uint16_t oldRows, std::uint16
                        r.TransferSyntax == QLatin1String("1.2.840.10008.1.2") ||
                        r.TransferSyntax == QLatin1String("1.2.840.10008.1.2.1");
     if (!plain || (r.IsDicom && r.PixelDataLen == -1)) refuse(Utf8(texts::kDicomCompressed));
+    // Colour samples or samples of other widths would be read as 16-bit
+    // greys and shown striped or scrambled.
+    const bool grey =
+        r.Photometric.isEmpty() || r.Photometric.startsWith(QLatin1String("MONOCHROME"));
+    if (r.SamplesPerPixel != 1 || !grey)
+        refuse(Utf8(texts::kDicomColourFmt)
+                   .arg(r.Photometric.isEmpty() ? QString::number(r.SamplesPerPixel) +
+                                                      QStringLiteral(" Werte je Bildpunkt")
+                                                : r.Photometric));
+    if (r.BitsAllocated != 8 && r.BitsAllocated != 16)
+        refuse(Utf8(texts::kDicomBitsFmt).arg(r.BitsAllocated));
     // Also without pixel data: the old samples would be drawn at this size.
     if (std::int64_t(r.Rows) * r.Columns > kPixBufSamples) {
         refuse(Utf8(texts::kDicomTooLargeFmt).arg(r.Columns).arg(r.Rows));
@@ -195,6 +217,8 @@ void TImageReader::OpenAFile(const QString& path, QString& caption) {
     PixelDataPos = 0;
     IsDicom = false;
     BitsAllocated = 16;
+    SamplesPerPixel = 1;
+    Photometric.clear();
     TransferSyntax.clear();
     ScanFile(*this, file, caption);
     RefuseWhatCannotBeShown(*this, oldRows, oldColumns, oldCaption, caption);

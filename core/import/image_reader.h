@@ -41,6 +41,8 @@ public:
     std::int32_t WinRange = 0;      ///< sample units spread over the 256 grey levels
     int BitsAllocated = 16;         ///< 8-bit samples are widened when read
     QString TransferSyntax;         ///< from the file meta header, when present
+    int SamplesPerPixel = 1;        ///< more than 1: a colour image, refused
+    QString Photometric;            ///< Photometric Interpretation, when found
 
     /// ".BMP" in any letter case: the file goes to the bitmap reader.
     static bool IsBmpName(const QString& path);
@@ -50,7 +52,9 @@ public:
     /// a Pixel Data match the samples are read (ReadImgFromFile). Throws
     /// RuntimeError for files it cannot open or read, images larger than the
     /// buffer, files larger than kMaxDicomFileBytes ("Datei zu groß"),
-    /// compressed or big-endian pixel data; the previous Rows,
+    /// compressed or big-endian pixel data, colour images (RGB, YBR,
+    /// palette, more than one sample a pixel) and samples of other than 8
+    /// or 16 bits allocated, each with a German message naming the reason; the previous Rows,
     /// Columns, samples and caption then stay, and IsDicom is false.
     void OpenAFile(const QString& path, QString& caption);
 
