@@ -12,8 +12,8 @@
 #include "app/forms.h"
 #include "app/main_window.h"
 #include "core/volume/runtime_error.h"
-#include "teach/lesson.h"
 #include "dialogs/series_browser.h"
+#include "teach/lesson.h"
 #include "widgets/prompter.h"
 
 namespace zx {
