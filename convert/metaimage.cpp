@@ -80,6 +80,7 @@ ConvertedVolume ConvertMetaImage(const std::string& path, int volume) {
         FailMeta(path, "ihre Daten sind als Text gespeichert; gelesen werden binäre Daten");
 
     RawImage image;
+    image.whatItIs = "ist eine MetaImage-Datei, aber ";
     image.dims = {1, 1, 1};
     for (int a = 0; a < n && a < 3; ++a) image.dims[std::size_t(a)] = sizes[std::size_t(a)];
     for (int a = 3; a < n; ++a) {

@@ -58,6 +58,7 @@ ConvertedVolume ConvertMgh(const std::string& path, int volume) {
     if (Int32At(h, 0) != 1)
         FailMgh(path, "in einer unbekannten Version " + std::to_string(Int32At(h, 0)));
     RawImage image;
+    image.whatItIs = "ist eine MGH-Datei, aber ";
     for (int a = 0; a < 3; ++a) image.dims[a] = Int32At(h, 4 + 4 * std::size_t(a));
     const std::int32_t frames = Int32At(h, 16);
     if (frames <= 0) FailMgh(path, "sie gibt " + std::to_string(frames) + " Volumen an");

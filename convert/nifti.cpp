@@ -330,7 +330,7 @@ std::vector<unsigned char> ReadVoxelData(InputFile& in, const Header& h, const E
                                          const std::string& path) {
     if (e.bytes > kMaxLabelBytes)
         Fail(path, "Datei zu groß: der Atlas hat mehr als 512 MiB Bilddaten");
-    CheckDataPresent(in, h.voxOffset, e.bytes, path);
+    CheckDataPresent(in, h.voxOffset, e.bytes, path, WhatItIs(h));
     std::vector<unsigned char> raw;
     // A gzip file's decompressed length is unknown: grow with the data
     // actually present so that a lying header cannot trigger a huge
@@ -527,6 +527,7 @@ RawImage ImageOf(const Header& h, const Extent& e) {
     image.scaling = MakeScaling(h);
     image.window = CalibrationWindow(h);
     image.dataOffset = h.voxOffset;
+    image.whatItIs = WhatItIs(h);
     return image;
 }
 

@@ -181,6 +181,7 @@ ConvertedVolume ConvertNrrd(const std::string& path, int volume) {
         }
     }
     RawImage image;
+    image.whatItIs = "ist eine NRRD-Datei, aber ";
     image.dims = {1, 1, 1};
     Matrix3 m{};
     int axis = 0;

@@ -84,14 +84,14 @@ std::uint64_t VolumeBytes(const std::array<std::int64_t, 3>& dims, int bytesPerS
 }
 
 void CheckDataPresent(InputFile& in, std::uint64_t offset, std::uint64_t bytes,
-                      const std::string& path) {
+                      const std::string& path, const std::string& whatItIs) {
     if (const auto size = in.PlainSize()) {
         if (offset > *size)
-            FailFile(path, "die Bilddaten sollen bei Byte " + std::to_string(offset) +
+            FailFile(path, whatItIs + "die Bilddaten sollen bei Byte " + std::to_string(offset) +
                                " beginnen, hinter dem Dateiende (" + std::to_string(*size) +
                                " Bytes)");
         if (*size - offset < bytes)
-            FailFile(path, "die Datei enthält weniger Bilddaten (" +
+            FailFile(path, whatItIs + "die Datei enthält weniger Bilddaten (" +
                                std::to_string(*size - offset) +
                                " Bytes), als ihr Dateikopf "
                                "verspricht (" +
@@ -110,11 +110,12 @@ ConvertedVolume StreamRawImage(InputFile& in, const RawImage& image, int volume,
     const std::uint64_t bytes = VolumeBytes(image.dims, width, path);
     const std::uint64_t volumes = std::max<std::uint64_t>(1, image.volumes);
     if (volume < 1 || std::uint64_t(volume) > volumes)
-        FailFile(path, "Volumen " + std::to_string(volume) + " gibt es nicht: die Datei hat " +
+        FailFile(path, image.whatItIs + "Volumen " + std::to_string(volume) +
+                           " gibt es nicht: die Datei hat " +
                            (volumes == 1 ? std::string("nur ein Volumen")
                                          : std::to_string(volumes) + " Volumen"));
     const std::uint64_t start = image.dataOffset + bytes * std::uint64_t(volume - 1);
-    CheckDataPresent(in, start, bytes, path);
+    CheckDataPresent(in, start, bytes, path, image.whatItIs);
     // Where the data of every volume the header declares ends, at most 2^62.
     const double declaredEnd = double(image.dataOffset) + double(bytes) * double(volumes);
     PlaneStream stream(image.dims, image.voxelToWorld, path, image.window);

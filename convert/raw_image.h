@@ -28,6 +28,7 @@ struct RawImage {
     Scaling scaling;
     std::optional<Window> window;  ///< none: the percentiles of the image
     std::uint64_t dataOffset = 0;  ///< position of the first sample in the input
+    std::string whatItIs;          ///< "ist eine MGH-Datei, aber ": leads messages on the data
 };
 
 /// Bytes of one 3-D volume; "Datei zu groß" beyond 2 GiB.
@@ -43,7 +44,7 @@ ConvertedVolume StreamRawImage(InputFile& in, const RawImage& image, int volume,
 
 /// Throws unless the plain file holds `bytes` from `offset` on; moves there.
 void CheckDataPresent(InputFile& in, std::uint64_t offset, std::uint64_t bytes,
-                      const std::string& path);
+                      const std::string& path, const std::string& whatItIs = {});
 
 /// The message of a 4-D file: "Volumen 3 von 20".
 std::string VolumeNotice(int volume, std::uint64_t volumes);
