@@ -18,8 +18,11 @@ namespace {
 const char kUsage[] =
     "Aufruf:\n"
     "  zerebrix [DATEI | ORDNER]\n"
-    "      startet den Betrachter mit einer Volumendatei (.vmr), einer NIfTI-Datei\n"
-    "      (.nii, .nii.gz) oder einem Ordner mit einer DICOM-Serie statt MR_Kopf.vmr\n"
+    "      startet den Betrachter mit einer Volumendatei (.vmr), einer Datei anderer\n"
+    "      Programme (NIfTI .nii/.hdr/.img, Analyze 7.5, MGH/MGZ, NRRD, MetaImage)\n"
+    "      oder einem Ordner mit einer DICOM-Serie statt MR_Kopf.vmr\n"
+    "  --volume N\n"
+    "      zeigt von einer 4-D-Datei das N-te Volumen (sonst das erste)\n"
     "  zerebrix --screenshot BILD.png [--zoom F] [--at X,Y,Z] [DATEI | ORDNER]\n"
     "      speichert ein Bild des Fensters (ohne Bildschirm möglich) und endet;\n"
     "      mit --zoom F die Schnittbilder F-fach vergrößert um den Punkt\n"
@@ -72,6 +75,14 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             cl.options.neurological = true;
             continue;
         }
+        if (a == QLatin1String("--volume")) {
+            bool ok = i + 1 < argc;
+            const int n = ok ? QString::fromLocal8Bit(argv[++i]).toInt(&ok) : 0;
+            if (!ok || n < 1)
+                return Misuse(QStringLiteral("--volume erwartet eine ganze Zahl ab 1"));
+            cl.volume = n;
+            continue;
+        }
         if (a == QLatin1String("--zoom")) {
             bool ok = i + 1 < argc;
             const int f = ok ? QString::fromLocal8Bit(argv[++i]).toInt(&ok) : 0;
@@ -120,7 +131,7 @@ int RunScreenshot(const CommandLine& cl) {
     SetPrompter(&quiet);
     int rc = 0;
     {
-        auto forms = StartViewer(cl.path, cl.options);
+        auto forms = StartViewer(cl.path, cl.options, cl.volume);
         TForm1& w = *forms->Form1;
         for (int i = 0; i < 200 && !w.DefaultLoaded; ++i) QApplication::processEvents();
         if (!w.DefaultLoaded) w.FormActivate();
