@@ -271,8 +271,7 @@ TEST_F(NiftiTest, RejectsInvalidDimensions) {
                 NiftiFields s;
                 s.version = version;
                 s.dim[axis] = bad;
-                ExpectFailure(WriteHeaderOnly("dims.nii", s, 64),
-                              "Achse " + std::to_string(axis));
+                ExpectFailure(WriteHeaderOnly("dims.nii", s, 64), "Achse " + std::to_string(axis));
             }
         }
         for (std::int64_t rank : {0, 8, -1}) {
@@ -337,8 +336,7 @@ TEST_F(NiftiTest, RejectsUnsupportedDataTypes) {
             NiftiFields s;
             s.version = version;
             s.datatype = datatype;
-            ExpectFailure(WriteHeaderOnly("type.nii", s, 64 * 16),
-                          "Voxel-Datentyp (");
+            ExpectFailure(WriteHeaderOnly("type.nii", s, 64 * 16), "Voxel-Datentyp (");
         }
     }
 }
