@@ -108,11 +108,13 @@ void InputFile::SkipTo(std::uint64_t pos, const char* what) {
     }
 }
 
-void InputFile::CheckEnd(std::uint64_t declaredEnd) {
+void InputFile::CheckEnd(std::uint64_t declaredEnd, std::uint64_t readLimit) {
     if (!gzip_) return;
     const std::uint64_t most = declaredEnd + (std::uint64_t{64} << 20);
+    const std::uint64_t from = position_;
     std::vector<unsigned char> scratch(256 * 1024);
     while (ReadSome(scratch.data(), scratch.size()) > 0) {
+        if (position_ - from > readLimit) return;
         if (position_ > most)
             FailFile(path_,
                      "die komprimierte Datei enthält weit mehr Daten, als ihr Dateikopf angibt");

@@ -51,7 +51,9 @@ public:
     /// refused, not converted from the data before the cut. Data beyond
     /// `declaredEnd` (what the header describes) is read up to 64 MiB more,
     /// then refused: no bomb of trailing zeros keeps the converter busy.
-    void CheckEnd(std::uint64_t declaredEnd);
+    /// After `readLimit` more bytes the check ends without a verdict (the
+    /// later volumes of a large 4-D file).
+    void CheckEnd(std::uint64_t declaredEnd, std::uint64_t readLimit = ~std::uint64_t{0});
 
 private:
     bool MoreInput();

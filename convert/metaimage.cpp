@@ -51,25 +51,24 @@ ConvertedVolume ConvertMetaImage(const std::string& path, int volume) {
         if (eq == std::string::npos) continue;
         f[Trim(line.substr(0, eq))] = Trim(line.substr(eq + 1));
     }
-    auto need = [&](const char* name) -> const std::string& {
+    auto need = [&](const char* name, const char* what) -> const std::string& {
         const auto it = f.find(name);
-        if (it == f.end())
-            FailMeta(path, std::string("ihrem Kopf fehlt die Angabe „") + name + "“");
+        if (it == f.end()) FailMeta(path, std::string("ihrem Dateikopf fehlt ") + what);
         return it->second;
     };
     if (f.count("ObjectType") && f["ObjectType"] != "Image")
         FailMeta(path, "sie enthält kein Bild, sondern „" + f["ObjectType"] + "“");
-    const auto rank = WholeNumber(need("NDims"), 1, 16);
+    const auto rank = WholeNumber(need("NDims", "die Zahl der Dimensionen"), 1, 16);
     if (!rank) FailMeta(path, "ihre Zahl der Dimensionen ist ungültig");
     const int n = int(*rank);
     std::vector<std::int64_t> sizes;
-    for (const std::string& w : Words(need("DimSize"))) {
+    for (const std::string& w : Words(need("DimSize", "die Bildgröße"))) {
         const auto v = WholeNumber(w, 1, std::int64_t{1} << 40);
         if (!v) FailMeta(path, "ihre Bildgröße „" + f["DimSize"] + "“ ist ungültig");
         sizes.push_back(*v);
     }
     if (int(sizes.size()) != n) FailMeta(path, "ihre Bildgröße passt nicht zur Dimension");
-    const auto type = MetaType(need("ElementType"));
+    const auto type = MetaType(need("ElementType", "der Datentyp"));
     if (!type) FailMeta(path, "ihr Datentyp „" + f["ElementType"] + "“ wird nicht gelesen");
     if (f.count("ElementNumberOfChannels") &&
         WholeNumber(f["ElementNumberOfChannels"], 1, 1) == std::nullopt)
@@ -118,8 +117,8 @@ ConvertedVolume ConvertMetaImage(const std::string& path, int volume) {
     image.bigEndian = IsTrue(msb);
     const bool compressed = f.count("CompressedData") && IsTrue(f["CompressedData"]);
 
-    if (!text.stopped) FailMeta(path, "ihrem Kopf fehlt die Angabe „ElementDataFile“");
-    const std::string dataFile = need("ElementDataFile");
+    if (!text.stopped) FailMeta(path, "ihrem Dateikopf fehlt die Angabe, wo die Daten liegen");
+    const std::string dataFile = need("ElementDataFile", "die Angabe, wo die Daten liegen");
     std::string dataPath = path;
     std::uint64_t start = text.end;
     if (dataFile != "LOCAL" && dataFile != "Local" && dataFile != "local") {

@@ -100,7 +100,7 @@ ConvertedVolume ConvertNrrd(const std::string& path, int volume) {
     const TextHeader text = ReadTextHeader(
         path, [](const std::string& line) { return line.empty(); }, "ist eine NRRD-Datei, aber ");
     if (text.lines.empty() || text.lines[0].rfind("NRRD000", 0) != 0)
-        FailFile(path, "ist keine NRRD-Datei: ihr erste Zeile ist nicht „NRRD000…“");
+        FailFile(path, "ist keine NRRD-Datei: ihre erste Zeile ist nicht „NRRD000…“");
     std::map<std::string, std::string> f;
     for (std::size_t i = 1; i < text.lines.size(); ++i) {
         const std::string& line = text.lines[i];
@@ -112,18 +112,17 @@ ConvertedVolume ConvertNrrd(const std::string& path, int volume) {
         }
         f[Lower(Trim(line.substr(0, colon)))] = Trim(line.substr(colon + 2));
     }
-    auto need = [&](const char* name) -> const std::string& {
+    auto need = [&](const char* name, const char* what) -> const std::string& {
         const auto it = f.find(name);
-        if (it == f.end())
-            FailNrrd(path, std::string("ihrem Kopf fehlt die Angabe „") + name + "“");
+        if (it == f.end()) FailNrrd(path, std::string("ihrem Dateikopf fehlt ") + what);
         return it->second;
     };
-    const auto rank = WholeNumber(need("dimension"), 1, 16);
+    const auto rank = WholeNumber(need("dimension", "die Zahl der Dimensionen"), 1, 16);
     if (!rank) FailNrrd(path, "ihre Zahl der Dimensionen ist ungültig");
-    const auto type = NrrdType(need("type"));
+    const auto type = NrrdType(need("type", "der Datentyp"));
     if (!type) FailNrrd(path, "ihr Datentyp „" + f["type"] + "“ wird nicht gelesen");
     std::vector<std::int64_t> sizes;
-    for (const std::string& w : Words(need("sizes"))) {
+    for (const std::string& w : Words(need("sizes", "die Bildgröße"))) {
         const auto n = WholeNumber(w, 1, std::int64_t{1} << 40);
         if (!n) FailNrrd(path, "ihre Bildgröße „" + f["sizes"] + "“ ist ungültig");
         sizes.push_back(*n);
@@ -232,7 +231,7 @@ ConvertedVolume ConvertNrrd(const std::string& path, int volume) {
     image.type = *type;
     image.bigEndian = f.count("endian") && Lower(f["endian"]) == "big";
 
-    const std::string encoding = Lower(need("encoding"));
+    const std::string encoding = Lower(need("encoding", "die Kodierung der Daten"));
     bool gzip = false;
     if (encoding == "gzip" || encoding == "gz")
         gzip = true;
@@ -251,7 +250,7 @@ ConvertedVolume ConvertNrrd(const std::string& path, int volume) {
         dataPath = BesideHeader(path, dataFile);
         start = 0;
     } else if (!text.stopped) {
-        FailNrrd(path, "ihr Kopf endet nicht mit einer Leerzeile vor den Daten");
+        FailNrrd(path, "ihr Dateikopf endet nicht mit einer Leerzeile vor den Daten");
     }
     if (f.count("line skip")) {
         const auto lines = WholeNumber(f["line skip"], 0, 1 << 20);

@@ -162,7 +162,10 @@ ConvertedVolume StreamRawImage(InputFile& in, const RawImage& image, int volume,
             run(double{});
             break;
     }
-    in.CheckEnd(std::uint64_t(std::min(declaredEnd, 4.6e18)));
+    // A cut or damaged stream is refused; of a 4-D file's later volumes at
+    // most 1 GiB more is read for that, so that a few MB of compressed
+    // zeros declaring many volumes take seconds, not minutes.
+    in.CheckEnd(std::uint64_t(std::min(declaredEnd, 4.6e18)), std::uint64_t{1} << 30);
     ConvertedVolume v = stream.Finish();
     v.format = format;
     v.volume = volume;

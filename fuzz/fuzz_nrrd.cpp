@@ -1,6 +1,6 @@
 // The NRRD reader: a volume or a ConvertError, never anything else; the
 // volume has 1…256 planes and nothing beyond its planes is written.
-#include convert / nrrd.h
+#include "convert/nrrd.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
