@@ -101,6 +101,10 @@ VolumeFormat DetectVolumeFormat(const std::string& path) {
     if (StartsWith(b, n, "BM") || StartsWith(b, n, "\x89PNG") || StartsWith(b, n, "\xff\xd8\xff"))
         Refuse(path, "ist ein einzelnes Bild (BMP, PNG oder JPEG), keine Volumendatei");
     if (n == 0) Refuse(path, "ist leer, keine Volumendatei");
+    if (EndsWithNoCase(path, ".vmr"))
+        FailFile(path,
+                 "ist schon eine Volumendatei dieses Programms (.vmr): sie wird geöffnet, nicht "
+                 "umgewandelt");
     Refuse(path, gzip ? "ist gzip-komprimiert, enthält aber keine Volumendatei"
                       : "ist keine Volumendatei");
 }
