@@ -221,7 +221,7 @@ void TForm1::BuildMenu() {
     ffnen1 = action(Datei1, "ffnen1", "Ö&ffnen...", "Datei(en) öffnen");
     NiftiOeffnen1 = action(Datei1, "NiftiOeffnen1", "&NIfTI-Datei öffnen...",
                            "Volumendatei öffnen: NIfTI (.nii, .hdr/.img), Analyze 7.5, MGH/MGZ, "
-                           "NRRD, MetaImage");
+                           "NRRD, MetaImage, MINC");
     NaechstesVolumen1 = action(Datei1, "NaechstesVolumen1", "Nächstes &Volumen",
                                "Nächstes Volumen einer 4-D-Datei zeigen");
     VorigesVolumen1 = action(Datei1, "VorigesVolumen1", "Voriges Vol&umen",

@@ -120,11 +120,14 @@ ConvertedVolume ConvertDicomSeriesApart(const std::string& folder,
     return v;
 }
 
-void ConvertDicomSeriesApart(
-    const std::string& folder,
-    const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use,
-    std::chrono::milliseconds timeLimit, const std::function<void(int done, int total)>& progress,
-    std::string* notice) {
+namespace {
+
+/// Runs the reader program with `args` after its descriptor option and
+/// hands the result block to `done` (`exited`: the reader ended normally
+/// with status 0). `what` names the input in the time-out message.
+void RunReader(const std::vector<std::string>& args, const std::string& what,
+               std::chrono::milliseconds timeLimit, const std::function<void(int, int)>& progress,
+               const std::function<void(const DicomSeriesResult&, bool exited)>& done) {
     const std::string reader = DicomReaderPath();
     if (reader.empty()) Fail("Der DICOM-Leser zerebrix-dicom ist nicht installiert.");
     // The result block: memory shared with the reader through a descriptor
@@ -133,14 +136,14 @@ void ConvertDicomSeriesApart(
     const UniqueFd mem(::memfd_create("zerebrix-dicom", MFD_CLOEXEC | MFD_ALLOW_SEALING));
     if (!mem.Valid() || ::ftruncate(mem.Get(), sizeof(DicomSeriesResult)) != 0 ||
         ::fcntl(mem.Get(), F_ADD_SEALS, kDicomResultSeals) != 0) {
-        Fail("Kein Speicher für die DICOM-Serie.");
+        Fail("Kein Speicher für den Leser.");
     }
     const UniqueFd high(
         ::fcntl(mem.Get(), F_DUPFD_CLOEXEC, 10));  // never the number it is moved to
-    if (!high.Valid()) Fail("Kein Speicher für die DICOM-Serie.");
+    if (!high.Valid()) Fail("Kein Speicher für den Leser.");
     void* block = ::mmap(nullptr, sizeof(DicomSeriesResult), PROT_READ | PROT_WRITE, MAP_SHARED,
                          mem.Get(), 0);
-    if (block == MAP_FAILED) Fail("Kein Speicher für die DICOM-Serie.");
+    if (block == MAP_FAILED) Fail("Kein Speicher für den Leser.");
     struct Unmap {
         void* p;
         ~Unmap() { ::munmap(p, sizeof(DicomSeriesResult)); }
@@ -152,14 +155,13 @@ void ConvertDicomSeriesApart(
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, high.Get(), kResultFd);
-    std::string fdText = std::to_string(kResultFd);
-    std::string path = folder;
-    std::string program = reader;
-    char resultFlag[] = "--result-fd";
-    char endOfOptions[] = "--";
-    char* argv[] = {program.data(), resultFlag, fdText.data(), endOfOptions, path.data(), nullptr};
+    std::vector<std::string> words = {reader, "--result-fd", std::to_string(kResultFd)};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
     pid_t pid = 0;
-    const int rc = ::posix_spawn(&pid, reader.c_str(), &actions, nullptr, argv, environ);
+    const int rc = ::posix_spawn(&pid, reader.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) Fail("Der DICOM-Leser " + reader + " kann nicht gestartet werden.");
     int wstatus = 0;
@@ -174,14 +176,51 @@ void ConvertDicomSeriesApart(
         ::kill(pid, SIGKILL);
         while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
         }
-        Fail("Der DICOM-Leser hat den Ordner " + folder + " nicht innerhalb von " +
+        Fail("Der DICOM-Leser hat " + what + " nicht innerhalb von " +
              std::to_string((timeLimit.count() + 999) / 1000) + " s gelesen und wurde beendet.");
     }
-    CheckDicomSeriesResult(folder, *result,
-                           waited == pid && WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
-    if (notice)
-        *notice = std::string(result->notice, ::strnlen(result->notice, sizeof result->notice));
-    use(result->voxels, result->planes, result->edge);
+    done(*result, waited == pid && WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+}
+
+}  // namespace
+
+void ConvertDicomSeriesApart(
+    const std::string& folder,
+    const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use,
+    std::chrono::milliseconds timeLimit, const std::function<void(int done, int total)>& progress,
+    std::string* notice) {
+    RunReader({"--", folder}, "den Ordner " + folder, timeLimit, progress,
+              [&](const DicomSeriesResult& result, bool exited) {
+                  CheckDicomSeriesResult(folder, result, exited);
+                  if (notice)
+                      *notice = std::string(result.notice,
+                                            ::strnlen(result.notice, sizeof result.notice));
+                  use(result.voxels, result.planes, result.edge);
+              });
+}
+
+ConvertedVolume ConvertMincApart(const std::string& path, int volume,
+                                 std::chrono::milliseconds timeLimit) {
+    ConvertedVolume v;
+    RunReader(
+        {"--minc", std::to_string(volume), "--", path}, "die MINC-Datei " + path, timeLimit, {},
+        [&](const DicomSeriesResult& result, bool exited) {
+            if (!exited)
+                Fail(path + ": ist eine MINC-Datei, an der das Lesen scheitert (beschädigt?)");
+            if (result.status == 1)
+                Fail(std::string(result.message, ::strnlen(result.message, sizeof result.message)));
+            if (result.status != 0 || result.planes < 1 || result.planes > kEdge ||
+                !PlausibleEdgeMm(result.edge))
+                Fail(path + ": das Lesen der MINC-Datei gab ein unbrauchbares Ergebnis");
+            v.voxels.assign(result.voxels, result.voxels + sizeof result.voxels);
+            v.planes = result.planes;
+            v.voxelEdgeMm = result.edge;
+            v.notice.assign(result.notice, ::strnlen(result.notice, sizeof result.notice));
+            v.volumes = std::max<std::uint64_t>(1, result.volumes);
+            v.volume = volume;
+            v.format = "MINC";
+        });
+    return v;
 }
 
 }  // namespace zx

@@ -29,6 +29,7 @@ struct DicomSeriesResult {
     std::atomic<int> filesDone, filesTotal;
     int planes;
     double edge;
+    std::uint64_t volumes;  ///< of a 4-D file (MINC): its volumes
     char message[2048];
     char notice[2048];  ///< with status 0: files left out (German), or empty
     std::uint8_t voxels[kVolumeBytes];
@@ -39,6 +40,10 @@ struct DicomSeriesResult {
 /// status 0) or records the reader's message (status 1). Used inside the
 /// reader process, where a crash of the DICOM decoder harms nobody else.
 void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result);
+
+/// Reads volume `volume` of the MINC file `path` into `result`, as
+/// FillDicomSeriesResult does with a series.
+void FillMincResult(const std::string& path, int volume, DicomSeriesResult& result);
 
 /// Checks the block of a finished reader process (`exited`: it ended
 /// normally). Throws ConvertError with the reader's message, or a German

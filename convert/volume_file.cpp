@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "convert/dicom_helper.h"
 #include "convert/input_file.h"
 #include "convert/metaimage.h"
 #include "convert/mgh.h"
@@ -42,8 +43,8 @@ std::int32_t Int32(const unsigned char* b, bool bigEndian) {
 
 [[noreturn]] void Refuse(const std::string& path, const std::string& what) {
     FailFile(path, what +
-                       "; gelesen werden NIfTI (.nii, .hdr/.img), Analyze 7.5, MGH/MGZ, NRRD "
-                       "und MetaImage (.mha/.mhd)");
+                       "; gelesen werden NIfTI (.nii, .hdr/.img), Analyze 7.5, MGH/MGZ, NRRD, "
+                       "MetaImage (.mha/.mhd) und MINC");
 }
 
 // A .img is the data half of a pair: its header decides.
@@ -86,12 +87,9 @@ VolumeFormat DetectVolumeFormat(const std::string& path) {
     if (LooksLikeMgh(b, n)) return VolumeFormat::Mgh;
 
     // Files of other kinds, named as such.
-    if (StartsWith(b, n, "CDF\x01") || StartsWith(b, n, "CDF\x02") ||
-        StartsWith(b, n, "\x89HDF\r\n\x1a\n"))
-        Refuse(path,
-               EndsWithNoCase(path, ".mnc") || EndsWithNoCase(path, ".mnc.gz")
-                   ? "ist eine MINC-Datei, die hier noch nicht gelesen wird"
-                   : "ist eine NetCDF- oder HDF5-Datei (etwa MINC), die hier nicht gelesen wird");
+    if (!gzip && (StartsWith(b, n, "CDF\x01") || StartsWith(b, n, "CDF\x02") ||
+                  StartsWith(b, n, "\x89HDF\r\n\x1a\n")))
+        return VolumeFormat::Minc;
     if (n > 132 && std::memcmp(b + 128, "DICM", 4) == 0)
         FailFile(path,
                  "ist eine DICOM-Datei, ein einzelnes Schnittbild: eine DICOM-Serie wird als "
@@ -119,6 +117,8 @@ ConvertedVolume ConvertVolumeFile(const std::string& path, int volume) {
             return ConvertNrrd(path, volume);
         case VolumeFormat::MetaImage:
             return ConvertMetaImage(path, volume);
+        case VolumeFormat::Minc:
+            return ConvertMincApart(path, volume);
         case VolumeFormat::None:
             break;
     }

@@ -15,6 +15,7 @@ enum class VolumeFormat {
     Mgh,        ///< FreeSurfer MGH/MGZ
     Nrrd,       ///< NRRD, attached or detached header
     MetaImage,  ///< .mha/.mhd
+    Minc,       ///< MINC 1 (NetCDF) or 2 (HDF5), read by the reader program
 };
 
 /// The format of a file by its first bytes (decompressed when it is gzip).

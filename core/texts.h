@@ -66,19 +66,20 @@ inline constexpr char kCannotCreateFmt[] = "Datei %1 kann nicht erstellt werden"
 
 // Outside formats.
 inline constexpr char kNiftiFilter[] =
-    "Volumendateien (*.nii *.nii.gz *.hdr *.img *.mgh *.mgz *.nrrd *.nhdr *.mha *.mhd)|"
-    "*.nii;*.nii.gz;*.hdr;*.img;*.mgh;*.mgz;*.nrrd;*.nhdr;*.mha;*.mhd|"
+    "Volumendateien (*.nii *.nii.gz *.hdr *.img *.mgh *.mgz *.nrrd *.nhdr *.mha *.mhd *.mnc)|"
+    "*.nii;*.nii.gz;*.hdr;*.img;*.mgh;*.mgz;*.nrrd;*.nhdr;*.mha;*.mhd;*.mnc|"
     "NIfTI und Analyze (*.nii *.nii.gz *.hdr *.img)|*.nii;*.nii.gz;*.hdr;*.img|"
     "FreeSurfer (*.mgh *.mgz)|*.mgh;*.mgz|NRRD (*.nrrd *.nhdr)|*.nrrd;*.nhdr|"
-    "MetaImage (*.mha *.mhd)|*.mha;*.mhd|alle Dateien (*.*)|*.*";
+    "MetaImage (*.mha *.mhd)|*.mha;*.mhd|MINC (*.mnc)|*.mnc|alle Dateien (*.*)|*.*";
 /// The same volume files, as an entry of the Open dialog.
 inline constexpr char kVolumeFilesFilter[] =
     "Volumendateien anderer Programme (*.nii *.nii.gz *.hdr *.img *.mgh *.mgz *.nrrd *.nhdr "
-    "*.mha *.mhd)|*.nii;*.nii.gz;*.hdr;*.img;*.mgh;*.mgz;*.nrrd;*.nhdr;*.mha;*.mhd";
+    "*.mha *.mhd *.mnc)|*.nii;*.nii.gz;*.hdr;*.img;*.mgh;*.mgz;*.nrrd;*.nhdr;*.mha;*.mhd;*.mnc";
 inline constexpr char kDicomFolderTitle[] = "Ordner mit einer DICOM-Serie wählen";
 
 inline constexpr char kCannotOpenThese[] =
-    "Zerebrix öffnet eine Volumendatei (.vmr, NIfTI, Analyze, MGH/MGZ, NRRD, MetaImage), einen "
+    "Zerebrix öffnet eine Volumendatei (.vmr, NIfTI, Analyze, MGH/MGZ, NRRD, MetaImage, MINC), "
+    "einen "
     "Ordner mit einer DICOM-Serie oder mehrere BMP-Bilder; nicht: ";
 
 // Views.

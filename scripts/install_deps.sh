@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libgdcm-dev
   clang libclang-rt-14-dev clang-format-14 file
   fonts-dejavu-core fonts-liberation2 qt6-translations-l10n python3-pydicom python3-nibabel
+  libminc-dev minc-tools
   xvfb xauth x11-utils imagemagick poppler-utils
 )
 # The default head scan; optional (the phantom stands in without it).

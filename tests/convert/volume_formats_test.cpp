@@ -118,6 +118,39 @@ TEST_F(VolumeFormats, FilesNibabelWroteGiveTheNiftiVolume) {
     }
 }
 
+// minc-tools (Debian) writes MINC 1 and MINC 2 from the NIfTI files; the
+// reader program reads them through libminc.
+TEST_F(VolumeFormats, MincFilesOfMincToolsGiveTheNiftiVolume) {
+    if (!QFile::exists(QStringLiteral("/usr/bin/nii2mnc")))
+        GTEST_SKIP() << "minc-tools is not installed";
+    const TestImage four = Head(3);
+    TestImage second = Head(1);
+    second.values.assign(four.values.begin() + std::ptrdiff_t(second.values.size()),
+                         four.values.begin() + 2 * std::ptrdiff_t(second.values.size()));
+    const std::string head = Put("head.nii", zxtest::NiftiOf(Head()));
+    const std::string fourPath = Put("four.nii", zxtest::NiftiOf(four));
+    const QString m1 = dir.Path(QStringLiteral("head.mnc")),
+                  m2 = dir.Path(QStringLiteral("head2.mnc"));
+    const QString m4 = dir.Path(QStringLiteral("four.mnc"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("nii2mnc"),
+                                {QStringLiteral("-quiet"), QString::fromStdString(head), m1}),
+              0);
+    ASSERT_EQ(QProcess::execute(QStringLiteral("mincconvert"), {QStringLiteral("-2"), m1, m2}), 0);
+    ASSERT_EQ(QProcess::execute(QStringLiteral("nii2mnc"),
+                                {QStringLiteral("-quiet"), QString::fromStdString(fourPath), m4}),
+              0);
+    const zx::ConvertedVolume nifti = zx::ConvertVolumeFile(head);
+    for (const QString& path : {m1, m2}) {
+        const zx::ConvertedVolume v = zx::ConvertVolumeFile(path.toStdString());
+        EXPECT_EQ(v.format, "MINC");
+        EXPECT_TRUE(v.voxels == nifti.voxels) << path.toStdString();
+    }
+    const zx::ConvertedVolume v = zx::ConvertVolumeFile(m4.toStdString(), 2);
+    EXPECT_EQ(v.notice, "Volumen 2 von 3");
+    EXPECT_TRUE(v.voxels ==
+                zx::ConvertVolumeFile(Put("second.nii", zxtest::NiftiOf(second))).voxels);
+}
+
 TEST_F(VolumeFormats, FourDimensionalFilesGiveTheChosenVolumeAndSayWhich) {
     const TestImage four = Head(3);
     TestImage second = Head(1);
@@ -163,7 +196,8 @@ TEST_F(VolumeFormats, FilesThatAreNoImagesAreRefusedSayingWhatTheyAre) {
         {Put("matrix.nii", matrix), "enthält eine Matrix (1 x 1 x 1 x 1 x 400)"},
         {Put("notes.nii", std::string(600, 'x')), "notes.nii: ist keine Volumendatei"},
         {Put("slice.dcm", dicom), "ist eine DICOM-Datei"},
-        {Put("brain.mnc", std::string("CDF\x01") + std::string(400, '\0')), "ist eine MINC-Datei"},
+        {Put("brain.mnc", std::string("CDF\x01") + std::string(400, '\0')),
+         "ist eine MINC-Datei, aber"},
         {Put("cut.mgh", mgh), "ist eine MGH-Datei, aber"},
         {Put("text.nrrd", ascii), "ist eine NRRD-Datei, aber ihre Daten sind als Text"},
         {Put("huge.mgh",
