@@ -22,10 +22,13 @@ namespace {
 
 const char kUsage[] =
     "Aufruf:\n"
-    "  zerebrix [--series N] [DATEI | ORDNER | DICOMDIR]\n"
-    "      startet den Betrachter mit einer Volumendatei (.vmr), einer NIfTI-Datei\n"
-    "      (.nii, .nii.gz), einem Ordner mit DICOM-Serien oder einer DICOMDIR statt\n"
-    "      MR_Kopf.vmr; --series N wählt die Serie N (wie zxconvert dicom-series --list)\n"
+    "  zerebrix [--series N] [--volume N] [DATEI | ORDNER | DICOMDIR]\n"
+    "      startet den Betrachter mit einer Volumendatei (.vmr), einer Datei anderer\n"
+    "      Programme (NIfTI .nii/.hdr/.img, Analyze 7.5, MGH/MGZ, NRRD, MetaImage,\n"
+    "      MINC), einem Ordner mit DICOM-Serien oder einer DICOMDIR statt MR_Kopf.vmr;\n"
+    "      --series N wählt die Serie N (wie zxconvert dicom-series --list)\n"
+    "  --volume N\n"
+    "      zeigt von einer 4-D-Datei das N-te Volumen (sonst das erste)\n"
     "  zerebrix --screenshot BILD.png [--zoom F] [--at X,Y,Z] [--series N]\n"
     "           [DATEI | ORDNER | DICOMDIR]\n"
     "      speichert ein Bild des Fensters (ohne Bildschirm möglich) und endet;\n"
@@ -102,6 +105,14 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             const int n = ok ? QString::fromLocal8Bit(argv[++i]).toInt(&ok) : 0;
             if (!ok || n < 1) return Misuse(QStringLiteral("--series erwartet eine Nummer ab 1"));
             cl.series = n;
+            continue;
+        }
+        if (a == QLatin1String("--volume")) {
+            bool ok = i + 1 < argc;
+            const int n = ok ? QString::fromLocal8Bit(argv[++i]).toInt(&ok) : 0;
+            if (!ok || n < 1)
+                return Misuse(QStringLiteral("--volume erwartet eine ganze Zahl ab 1"));
+            cl.volume = n;
             continue;
         }
         if (a == QLatin1String("--zoom")) {
@@ -189,7 +200,7 @@ int RunScreenshot(const CommandLine& cl) {
     SetPrompter(&quiet);
     int rc = 0;
     {
-        auto forms = StartViewer(cl.path, cl.options);
+        auto forms = StartViewer(cl.path, cl.options, cl.volume);
         TForm1& w = *forms->Form1;
         w.StartSeries = cl.series;
         for (int i = 0; i < 200 && !w.DefaultLoaded; ++i) QApplication::processEvents();

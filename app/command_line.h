@@ -16,6 +16,7 @@ struct CommandLine {
     int series = 0;                        ///< --series N: the DICOM series to open, from 1
     std::optional<std::array<int, 3>> at;  ///< --at X,Y,Z
     StartOptions options;                  ///< --neurological: left on the screen's left
+    int volume = 1;                        ///< --volume N: of a 4-D file, the volume shown
     std::optional<int> exitCode;           ///< set when the program ends right away
     QString message;                       ///< what it prints then (stdout for 0, else stderr)
 };

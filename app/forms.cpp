@@ -93,9 +93,10 @@ std::unique_ptr<Forms> CreateForms() {
     return f;
 }
 
-std::unique_ptr<Forms> StartViewer(const QString& path, const StartOptions& options) {
+std::unique_ptr<Forms> StartViewer(const QString& path, const StartOptions& options, int volume) {
     auto forms = CreateForms();
     forms->Form1->StartPath = path;
+    forms->Form1->StartVolume = volume;
     forms->Form1->Components->ApplyStartOptions(options);
     ShowMainWindow(*forms);
     return forms;

@@ -59,6 +59,7 @@ void ShowMainWindow(Forms& forms);
 /// The viewer's start: creates the windows, gives the main window the file
 /// or folder to open at its first activation (empty: the default volume),
 /// lets the components take up the command line's options, and shows it.
-std::unique_ptr<Forms> StartViewer(const QString& path, const StartOptions& options);
+std::unique_ptr<Forms> StartViewer(const QString& path, const StartOptions& options,
+                                   int volume = 1);
 
 }  // namespace zx

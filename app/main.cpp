@@ -1,6 +1,6 @@
 // Zerebrix-MR: a viewer for 3-D MR and CT volumes of the head.
 //
-//   zerebrix [FILE | FOLDER]
+//   zerebrix [--volume N] [FILE | FOLDER]
 //   zerebrix --screenshot OUT.png [--at X,Y,Z] [FILE | FOLDER]
 //   zerebrix --help | --version
 #include <QApplication>
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     zx::PrepareGermanSystemDates();
     QApplication app(argc, argv);
     if (!cl.screenshot.isEmpty()) return zx::RunScreenshot(cl);
-    auto forms = zx::StartViewer(cl.path, cl.options);
+    auto forms = zx::StartViewer(cl.path, cl.options, cl.volume);
     forms->Form1->StartSeries = cl.series;
     const int rc = app.exec();
     forms.reset();

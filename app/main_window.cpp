@@ -127,7 +127,8 @@ void TForm1::BuildControls() {
         labels << QStringLiteral("*.%1.vmr").arg(QLatin1String(k.key));
     OpenDialog1.Filter =
         QString::fromUtf8(texts::kOpenFilter) +
-        QStringLiteral("|Atlas-Beschriftungen (%1)|%2").arg(labels.join(u' '), labels.join(u';'));
+        QStringLiteral("|Atlas-Beschriftungen (%1)|%2").arg(labels.join(u' '), labels.join(u';')) +
+        u'|' + QString::fromUtf8(texts::kVolumeFilesFilter);
     OpenDialog1.HiddenByFirstFilter = labels;
     OpenDialog1.DefaultExt = QStringLiteral("bmp");
     OpenDialog1.AllowMultiSelect = true;
@@ -219,7 +220,16 @@ void TForm1::BuildMenu() {
     Datei1 = Named(MainMenu1->addMenu(QStringLiteral("&Datei")), "Datei1");
     ffnen1 = action(Datei1, "ffnen1", "Ö&ffnen...", "Datei(en) öffnen");
     NiftiOeffnen1 = action(Datei1, "NiftiOeffnen1", "&NIfTI-Datei öffnen...",
-                           "NIfTI-Datei (.nii, .nii.gz) öffnen");
+                           "Volumendatei öffnen: NIfTI (.nii, .hdr/.img), Analyze 7.5, MGH/MGZ, "
+                           "NRRD, MetaImage, MINC");
+    NaechstesVolumen1 = action(Datei1, "NaechstesVolumen1", "Nächstes &Volumen",
+                               "Nächstes Volumen einer 4-D-Datei zeigen");
+    VorigesVolumen1 = action(Datei1, "VorigesVolumen1", "Voriges Vol&umen",
+                             "Voriges Volumen einer 4-D-Datei zeigen");
+    NaechstesVolumen1->setShortcut(QKeySequence(Qt::Key_V));
+    VorigesVolumen1->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_V));
+    NaechstesVolumen1->setEnabled(false);
+    VorigesVolumen1->setEnabled(false);
     DicomSerieOeffnen1 = action(Datei1, "DicomSerieOeffnen1", "DICOM-&Serie öffnen...",
                                 "Ordner mit einer DICOM-Serie öffnen");
     ZuletztGeoeffnet1 =
@@ -293,6 +303,8 @@ void TForm1::ConnectMenus() {
         {Drucken1, &TForm1::Drucken1Click},
         {Druckereinrichtung1, &TForm1::Druckereinrichtung1Click},
         {NiftiOeffnen1, &TForm1::NiftiOeffnen1Click},
+        {NaechstesVolumen1, &TForm1::NaechstesVolumen1Click},
+        {VorigesVolumen1, &TForm1::VorigesVolumen1Click},
         {DicomSerieOeffnen1, &TForm1::DicomSerieOeffnen1Click},
         {Neu1, &TForm1::Neu1Click},
         {Speichern1, &TForm1::Speichern1Click},
@@ -434,7 +446,7 @@ void TForm1::FormActivate() {
     Image3->AssignPicture(TraBmp);
     if (!StartPath.isEmpty()) {
         LoadDefault = false;
-        OpenPaths({StartPath});
+        OpenPaths({StartPath}, StartVolume);
         return;
     }
     Oeffnen1Click();

@@ -68,6 +68,7 @@ public:
     TSaveDialog SaveDialog1;
     QMenuBar* MainMenu1;
     QMenu* Datei1;
+    QAction *NaechstesVolumen1 = nullptr, *VorigesVolumen1 = nullptr;
     QAction *ffnen1, *NiftiOeffnen1, *DicomSerieOeffnen1, *N2, *Drucken1, *Druckereinrichtung1, *N1,
         *Beenden1;
     // Commands the designed menus leave out, bound here so users reach them.
@@ -128,6 +129,12 @@ public:
     bool DefaultLoaded = false;  ///< the first activation has loaded the default file
     QString StartPath;    ///< file or folder from the command line, opened at the first activation
     int StartSeries = 0;  ///< --series N for StartPath (from 1), or 0: taken by its first open
+    int StartVolume = 1;  ///< of a 4-D file on the command line: the volume shown first
+    /// The 4-D file shown (empty for any other volume), its volume shown
+    /// (1-based) and its count of volumes.
+    QString MultiVolumeFile;
+    int VolumeNumber = 1;
+    std::uint64_t VolumeTotal = 1;
 
     // ---- Lifecycle and the Open command -----------------------------------
     void FormCreate();
@@ -137,20 +144,23 @@ public:
     /// Opens files given by the command line or dropped on the window: one
     /// volume file, NIfTI file or DICOM folder, or several BMP pictures (a
     /// stack); anything else is refused with the error box.
-    void OpenPaths(const QStringList& paths);
+    void OpenPaths(const QStringList& paths, int volume = 1);
     void Beenden1Click();
     /// A NIfTI file or a folder with a DICOM series, converted in memory.
     void NiftiOeffnen1Click();
     void DicomSerieOeffnen1Click();
     /// Shows the converted file or folder as the Open command shows a
     /// volume file; on failure everything stays as it was.
-    void OpenConverted(const QString& path, bool dicomFolder);
+    void OpenConverted(const QString& path, bool dicomFolder, int volume = 1);
     /// The series of a DICOM folder or DICOMDIR to read (from 1): the one
     /// named at the start, the only volume, or the one chosen in the
     /// series browser when there are several; 0 when the browser was
     /// cancelled. Throws ConvertError saying what was found when nothing
     /// is a volume.
     int ChooseDicomSeries(const QString& path, const std::string& name);
+    /// Another volume of the 4-D file shown (keys V and Shift+V).
+    void NaechstesVolumen1Click();
+    void VorigesVolumen1Click();
     /// Puts a file or folder that opened at the top of "Zuletzt geöffnet".
     void RememberRecent(const QString& path);
     void FillRecentMenu();

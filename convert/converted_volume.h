@@ -31,6 +31,9 @@ struct ConvertedVolume {
     int planes = 0;                    // n: planes 0..n-1 hold the image (x extent), 1..256
     double voxelEdgeMm = 0;            // edge of the cubic output voxels
     std::string notice;                // German: what of the input was left out, or empty
+    std::string format;                // the file's format ("MGZ", "NRRD", …), or empty
+    int volume = 1;                    // of a 4-D file: the volume taken (1-based) …
+    std::uint64_t volumes = 1;         // … of this many
 };
 
 }  // namespace zx

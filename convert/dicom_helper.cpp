@@ -123,14 +123,12 @@ ConvertedVolume ConvertDicomSeriesApart(const std::string& folder,
 
 namespace {
 
-/// Runs the reader program on `path` with `options` before "--" and hands
-/// its result block to `take` (with whether it ended normally) before the
-/// block goes away.
-void RunReader(const std::string& path, const std::vector<std::string>& options,
-               std::chrono::milliseconds timeLimit,
-               const std::function<void(int done, int total)>& progress,
-               const std::function<void(const DicomSeriesResult&, bool exited)>& take) {
-    const std::string& folder = path;
+/// Runs the reader program with `args` after its descriptor option and
+/// hands the result block to `done` (`exited`: the reader ended normally
+/// with status 0). `what` names the input in the time-out message.
+void RunReader(const std::vector<std::string>& args, const std::string& what,
+               std::chrono::milliseconds timeLimit, const std::function<void(int, int)>& progress,
+               const std::function<void(const DicomSeriesResult&, bool exited)>& done) {
     const std::string reader = DicomReaderPath();
     if (reader.empty()) Fail("Der DICOM-Leser zerebrix-dicom ist nicht installiert.");
     // The result block: memory shared with the reader through a descriptor
@@ -139,14 +137,14 @@ void RunReader(const std::string& path, const std::vector<std::string>& options,
     const UniqueFd mem(::memfd_create("zerebrix-dicom", MFD_CLOEXEC | MFD_ALLOW_SEALING));
     if (!mem.Valid() || ::ftruncate(mem.Get(), sizeof(DicomSeriesResult)) != 0 ||
         ::fcntl(mem.Get(), F_ADD_SEALS, kDicomResultSeals) != 0) {
-        Fail("Kein Speicher für die DICOM-Serie.");
+        Fail("Kein Speicher für den Leser.");
     }
     const UniqueFd high(
         ::fcntl(mem.Get(), F_DUPFD_CLOEXEC, 10));  // never the number it is moved to
-    if (!high.Valid()) Fail("Kein Speicher für die DICOM-Serie.");
+    if (!high.Valid()) Fail("Kein Speicher für den Leser.");
     void* block = ::mmap(nullptr, sizeof(DicomSeriesResult), PROT_READ | PROT_WRITE, MAP_SHARED,
                          mem.Get(), 0);
-    if (block == MAP_FAILED) Fail("Kein Speicher für die DICOM-Serie.");
+    if (block == MAP_FAILED) Fail("Kein Speicher für den Leser.");
     struct Unmap {
         void* p;
         ~Unmap() { ::munmap(p, sizeof(DicomSeriesResult)); }
@@ -159,15 +157,10 @@ void RunReader(const std::string& path, const std::vector<std::string>& options,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, high.Get(), kResultFd);
-    std::string fdText = std::to_string(kResultFd);
-    std::string target = path;
-    std::string program = reader;
-    std::string resultFlag = "--result-fd", endOfOptions = "--";
-    std::vector<std::string> more = options;
-    std::vector<char*> argv = {program.data(), resultFlag.data(), fdText.data()};
-    for (std::string& o : more) argv.push_back(o.data());
-    argv.push_back(endOfOptions.data());
-    argv.push_back(target.data());
+    std::vector<std::string> words = {reader, "--result-fd", std::to_string(kResultFd)};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
     const int rc = ::posix_spawn(&pid, reader.c_str(), &actions, nullptr, argv.data(), environ);
@@ -185,10 +178,10 @@ void RunReader(const std::string& path, const std::vector<std::string>& options,
         ::kill(pid, SIGKILL);
         while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
         }
-        Fail("Der DICOM-Leser hat den Ordner " + folder + " nicht innerhalb von " +
+        Fail("Der DICOM-Leser hat " + what + " nicht innerhalb von " +
              std::to_string((timeLimit.count() + 999) / 1000) + " s gelesen und wurde beendet.");
     }
-    take(*result, waited == pid && WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+    done(*result, waited == pid && WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
 }
 
 std::string Notice(const DicomSeriesResult& r) {
@@ -202,9 +195,10 @@ void ConvertDicomSeriesApart(
     const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use,
     std::chrono::milliseconds timeLimit, const std::function<void(int done, int total)>& progress,
     std::string* notice, int chosen) {
-    std::vector<std::string> options;
-    if (chosen > 0) options = {"--series", std::to_string(chosen)};
-    RunReader(folder, options, timeLimit, progress,
+    std::vector<std::string> args;
+    if (chosen > 0) args = {"--series", std::to_string(chosen)};
+    args.insert(args.end(), {"--", folder});
+    RunReader(args, "den Ordner " + folder, timeLimit, progress,
               [&](const DicomSeriesResult& result, bool exited) {
                   CheckDicomSeriesResult(folder, result, exited);
                   if (notice) *notice = Notice(result);
@@ -215,7 +209,7 @@ void ConvertDicomSeriesApart(
 DicomFolderIndex IndexDicomApart(const std::string& path, std::chrono::milliseconds timeLimit,
                                  const std::function<void(int done, int total)>& progress) {
     DicomFolderIndex index;
-    RunReader(path, {"--index"}, timeLimit, progress,
+    RunReader({"--index", "--", path}, "den Ordner " + path, timeLimit, progress,
               [&](const DicomSeriesResult& result, bool exited) {
                   // A reader that died making the thumbnails has left the
                   // index complete: it is taken, with the thumbnails made.
@@ -237,6 +231,30 @@ DicomFolderIndex IndexDicomApart(const std::string& path, std::chrono::milliseco
                   index.notice = Notice(result);
               });
     return index;
+}
+
+ConvertedVolume ConvertMincApart(const std::string& path, int volume,
+                                 std::chrono::milliseconds timeLimit) {
+    ConvertedVolume v;
+    RunReader(
+        {"--minc", std::to_string(volume), "--", path}, "die MINC-Datei " + path, timeLimit, {},
+        [&](const DicomSeriesResult& result, bool exited) {
+            if (!exited)
+                Fail(path + ": ist eine MINC-Datei, an der das Lesen scheitert (beschädigt?)");
+            if (result.status == 1)
+                Fail(std::string(result.message, ::strnlen(result.message, sizeof result.message)));
+            if (result.status != 0 || result.planes < 1 || result.planes > kEdge ||
+                !PlausibleEdgeMm(result.edge))
+                Fail(path + ": das Lesen der MINC-Datei gab ein unbrauchbares Ergebnis");
+            v.voxels.assign(result.voxels, result.voxels + sizeof result.voxels);
+            v.planes = result.planes;
+            v.voxelEdgeMm = result.edge;
+            v.notice = Notice(result);
+            v.volumes = std::max<std::uint64_t>(1, result.volumes);
+            v.volume = volume;
+            v.format = "MINC";
+        });
+    return v;
 }
 
 }  // namespace zx

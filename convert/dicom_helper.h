@@ -57,6 +57,12 @@ DicomFolderIndex IndexDicomApart(const std::string& path,
                                  std::chrono::milliseconds timeLimit = kDicomReaderTimeLimit,
                                  const std::function<void(int done, int total)>& progress = {});
 
+/// Volume `volume` (1 = the first) of a MINC 1 or 2 file, read by the
+/// reader program through Debian's libminc (which the viewer never links),
+/// within the same memory and time limits; converted as every volume file.
+ConvertedVolume ConvertMincApart(const std::string& path, int volume = 1,
+                                 std::chrono::milliseconds timeLimit = kDicomReaderTimeLimit);
+
 /// The reader program's path: in ../libexec/zerebrix of an installed
 /// program, beside the running program, or, for programs inside the build
 /// tree (the tests), in the build folder. Empty when there is none. The

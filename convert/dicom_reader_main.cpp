@@ -1,5 +1,5 @@
-// zerebrix-dicom: reads one DICOM series for the viewer, in a process of its
-// own. The viewer hands over a shared memory block (a descriptor number) and
+// zerebrix-dicom: reads one DICOM series (or one MINC file) for the viewer,
+// in a process of its own. The viewer hands over a shared memory block (a descriptor number) and
 // the folder; the converted volume or the reason for refusing it goes into
 // the block. A crash of the decoder on a damaged file ends only this process.
 #include <fcntl.h>
@@ -20,13 +20,19 @@
 namespace {
 
 zx::DicomSeriesResult* gResult = nullptr;
+bool gMinc = false;
 
 /// An allocation the address-space limit refuses: the series is refused
 /// in German, whichever decoder call asked for the memory.
 void OutOfMemory() {
     static const char text[] =
         "Datei zu groß: die DICOM-Serie braucht mehr Speicher, als der DICOM-Leser hat (2 GiB).";
-    std::memcpy(gResult->message, text, sizeof text);
+    static const char mincText[] =
+        "Datei zu groß: die MINC-Datei braucht mehr Speicher, als der Leser hat (2 GiB).";
+    if (gMinc)
+        std::memcpy(gResult->message, mincText, sizeof mincText);
+    else
+        std::memcpy(gResult->message, text, sizeof text);
     gResult->status = 1;
     ::_exit(0);
 }
@@ -62,15 +68,16 @@ void LimitResources() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // --result-fd FD [--index | --series N] -- PATH
+    // --result-fd FD [--index | --series N | --minc VOLUME] -- PATH
     const bool index = argc == 6 && std::strcmp(argv[3], "--index") == 0;
     const bool series = argc == 7 && std::strcmp(argv[3], "--series") == 0;
+    const bool minc = argc == 7 && std::strcmp(argv[3], "--minc") == 0;
     const int chosen = series ? std::atoi(argv[4]) : 0;
-    if ((argc != 5 && !index && !series) || (series && chosen < 1) ||
+    if ((argc != 5 && !index && !series && !minc) || (series && chosen < 1) ||
         std::strcmp(argv[1], "--result-fd") != 0 || std::strcmp(argv[argc - 2], "--") != 0) {
         std::fprintf(stderr,
                      "zerebrix-dicom: wird vom Betrachter so gestartet: zerebrix-dicom --result-fd "
-                     "FD [--index | --series N] -- ORDNER\n");
+                     "FD [--index | --series N | --minc VOLUMEN] -- ORDNER|DATEI\n");
         return 2;
     }
     char* end = nullptr;
@@ -96,10 +103,15 @@ int main(int argc, char** argv) {
     LimitResources();
     gResult = static_cast<zx::DicomSeriesResult*>(mapped);
     std::set_new_handler(OutOfMemory);
-    if (index)
+    if (minc) {
+        gMinc = true;
+        const long volume = std::strtol(argv[4], nullptr, 10);
+        zx::FillMincResult(argv[argc - 1], int(std::clamp(volume, 1L, 1L << 30)), *gResult);
+    } else if (index) {
         zx::FillDicomIndexResult(argv[argc - 1], *gResult);
-    else
+    } else {
         zx::FillDicomSeriesResult(argv[argc - 1], *gResult, chosen);
+    }
     std::fflush(nullptr);
     ::_exit(0);  // the result is in the block; nothing else to tidy
 }

@@ -30,6 +30,7 @@ struct DicomSeriesResult {
     std::atomic<int> filesDone, filesTotal;
     int planes;
     double edge;
+    std::uint64_t volumes;  ///< of a 4-D file (MINC): its volumes
     char message[8192];
     char notice[2048];  ///< with status 0: files left out (German), or empty
     /// Of an index: the thumbnails complete so far (status 0 is set before
@@ -56,6 +57,10 @@ void FillDicomIndexResult(const std::string& path, DicomSeriesResult& result);
 
 inline constexpr std::size_t kIndexTextBytes = std::size_t(4) << 20;
 inline constexpr std::size_t kMaxIndexThumbnails = (kVolumeBytes - kIndexTextBytes) / 4096;
+
+/// Reads volume `volume` of the MINC file `path` into `result`, as
+/// FillDicomSeriesResult does with a series.
+void FillMincResult(const std::string& path, int volume, DicomSeriesResult& result);
 
 /// Checks the block of a finished reader process (`exited`: it ended
 /// normally). Throws ConvertError with the reader's message, or a German

@@ -1,33 +1,28 @@
 #include "convert/nifti.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cerrno>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <limits>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <system_error>
 #include <type_traits>
 
+#include "convert/input_file.h"
 #include "convert/labels.h"
 #include "convert/pipeline.h"
-#include "convert/plane_stream.h"
+#include "convert/raw_image.h"
 
 namespace zx {
 namespace {
 
-constexpr std::uint64_t kMaxImageBytes = std::uint64_t{2} << 30;  // 2 GiB
-constexpr std::size_t kReadChunk = std::size_t{16} << 20;         // 16 MiB
-// Images are converted plane by plane; one plane must fit in memory.
-constexpr std::uint64_t kMaxPlaneBytes = std::uint64_t{64} << 20;
-constexpr std::uint64_t kSlabBytes = std::uint64_t{4} << 20;
+constexpr std::size_t kReadChunk = std::size_t{16} << 20;  // 16 MiB
 // Atlas labels are looked up anywhere in the image, so an atlas is held
 // whole (in its stored type): at most this much.
 constexpr std::uint64_t kMaxLabelBytes = std::uint64_t{512} << 20;
@@ -48,8 +43,11 @@ enum DataType : int {
 };
 
 [[noreturn]] void Fail(const std::string& path, const std::string& reason) {
-    throw ConvertError(path + ": " + reason);
+    FailFile(path, reason);
 }
+
+// CIFTI-2's intent codes (a data matrix over brain locations).
+constexpr int kCiftiFirst = 3000, kCiftiLast = 3099;
 
 std::string DescribeDataType(int code) {
     switch (code) {
@@ -98,192 +96,24 @@ int BytesPerVoxel(int datatype) {
 }
 
 // ---------------------------------------------------------------------------
-// File access: plain files through stdio, gzip files inflated by zlib.
-
-class InputFile {
-public:
-    explicit InputFile(const std::string& path) : path_(path) {
-        std::error_code ec;
-        const auto status = std::filesystem::status(path, ec);
-        if (ec || !std::filesystem::exists(status)) Fail(path_, "Datei nicht gefunden");
-        if (std::filesystem::is_directory(status)) Fail(path_, "ist ein Ordner, keine Datei");
-        // A pipe or a device would never end.
-        if (!std::filesystem::is_regular_file(status)) Fail(path_, "ist keine gewöhnliche Datei");
-
-        file_ = std::fopen(path.c_str(), "rb");
-        if (!file_)
-            Fail(path_,
-                 std::string("Datei kann nicht geöffnet werden (") + std::strerror(errno) + ")");
-
-        unsigned char magic[2] = {0, 0};
-        const std::size_t got = std::fread(magic, 1, 2, file_);
-        if (std::ferror(file_))
-            Fail(path_,
-                 std::string("Datei kann nicht gelesen werden (") + std::strerror(errno) + ")");
-        if (got == 2 && magic[0] == 0x1f && magic[1] == 0x8b) {
-            // Inflated here rather than through gzread: a stream whose
-            // input ends exactly where its data does, its trailer cut off,
-            // would pass gzread as a whole file.
-            std::rewind(file_);
-            in_.resize(256 * 1024);
-            if (inflateInit2(&zs_, 15 + 16) != Z_OK)
-                Fail(path_, "gzip-komprimierte Datei kann nicht geöffnet werden");
-            gzip_ = true;
-        } else {
-            if (std::fseek(file_, 0, SEEK_END) != 0)
-                Fail(path_, "Dateigröße kann nicht bestimmt werden");
-            const long size = std::ftell(file_);
-            if (size < 0) Fail(path_, "Dateigröße kann nicht bestimmt werden");
-            plainSize_ = static_cast<std::uint64_t>(size);
-            std::rewind(file_);
-        }
-    }
-    ~InputFile() {
-        if (file_) std::fclose(file_);
-        if (gzip_) inflateEnd(&zs_);
-    }
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
-
-    bool Compressed() const { return gzip_; }
-    // Size of an uncompressed file; the decompressed size of a gzip file is
-    // only known after reading it.
-    std::optional<std::uint64_t> PlainSize() const {
-        if (gzip_) return std::nullopt;
-        return plainSize_;
-    }
-
-    // Reads exactly n bytes or throws, naming `what` was being read.
-    void ReadExactly(void* dst, std::size_t n, const char* what) {
-        auto* out = static_cast<unsigned char*>(dst);
-        std::size_t done = 0;
-        while (done < n) {
-            const std::size_t want = std::min(n - done, kReadChunk);
-            const std::size_t got = ReadSome(out + done, want);
-            done += got;
-            if (got < want) ShortRead(what);
-        }
-    }
-
-    // Moves forward to absolute offset `pos` (never backwards).
-    void SkipTo(std::uint64_t pos, const char* what) {
-        if (pos < position_) Fail(path_, "interner Fehler: Rücksprung in der Datei nicht möglich");
-        if (!gzip_) {
-            if (pos > plainSize_) ShortRead(what);
-            if (std::fseek(file_, static_cast<long>(pos), SEEK_SET) != 0) ShortRead(what);
-            position_ = pos;
-            return;
-        }
-        std::vector<unsigned char> scratch(64 * 1024);
-        while (position_ < pos) {
-            const std::size_t want =
-                static_cast<std::size_t>(std::min<std::uint64_t>(pos - position_, scratch.size()));
-            if (ReadSome(scratch.data(), want) < want) ShortRead(what);
-        }
-    }
-
-    // A gzip file is read on to the end of its stream, where inflate checks
-    // the CRC and length of each member's trailer: a cut or altered file is
-    // refused, not converted from the data before the cut. Data beyond
-    // `declaredEnd` (what the header describes) is read up to 64 MiB more,
-    // then refused: no bomb of trailing zeros keeps the converter busy.
-    void CheckEnd(std::uint64_t declaredEnd) {
-        if (!gzip_) return;
-        const std::uint64_t most = declaredEnd + (std::uint64_t{64} << 20);
-        std::vector<unsigned char> scratch(256 * 1024);
-        while (ReadSome(scratch.data(), scratch.size()) > 0) {
-            if (position_ > most)
-                Fail(path_,
-                     "die gzip-komprimierte Datei enthält weit mehr Daten, als der "
-                     "Dateikopf angibt");
-        }
-        if (cut_)
-            Fail(path_,
-                 "die gzip-komprimierte Datei ist abgeschnitten oder beschädigt: "
-                 "ihr Ende fehlt");
-    }
-
-private:
-    // Fills the input buffer; false at the end of the file.
-    bool MoreInput() {
-        const std::size_t got = std::fread(in_.data(), 1, in_.size(), file_);
-        if (std::ferror(file_))
-            Fail(path_, std::string("Lesefehler (") + std::strerror(errno) + ")");
-        zs_.next_in = in_.data();
-        zs_.avail_in = static_cast<uInt>(got);
-        return got > 0;
-    }
-
-    std::size_t Inflate(unsigned char* dst, std::size_t n) {
-        zs_.next_out = dst;
-        zs_.avail_out = static_cast<uInt>(n);
-        while (zs_.avail_out > 0 && !ended_) {
-            if (zs_.avail_in == 0 && !MoreInput()) {
-                cut_ = true;  // the input ended inside a member
-                break;
-            }
-            const int r = inflate(&zs_, Z_NO_FLUSH);
-            if (r == Z_STREAM_END) {
-                // Another member may follow (as gzip concatenates them);
-                // anything else after a member is ignored, as gzip does.
-                if (zs_.avail_in == 0 && !MoreInput()) {
-                    ended_ = true;
-                } else if (zs_.avail_in >= 2 && zs_.next_in[0] == 0x1f && zs_.next_in[1] == 0x8b) {
-                    inflateReset(&zs_);
-                } else {
-                    ended_ = true;
-                }
-            } else if (r != Z_OK && r != Z_BUF_ERROR) {
-                Fail(path_, std::string("die gzip-komprimierten Daten sind beschädigt (zlib: ") +
-                                (zs_.msg ? zs_.msg : "?") + ")");
-            }
-        }
-        return n - zs_.avail_out;
-    }
-
-    std::size_t ReadSome(unsigned char* dst, std::size_t n) {
-        std::size_t got = 0;
-        if (gzip_) {
-            got = Inflate(dst, n);
-        } else {
-            got = std::fread(dst, 1, n, file_);
-            if (std::ferror(file_))
-                Fail(path_, std::string("Lesefehler (") + std::strerror(errno) + ")");
-        }
-        position_ += got;
-        return got;
-    }
-
-    [[noreturn]] void ShortRead(const char* what) {
-        if (cut_)
-            Fail(path_, std::string("die gzip-komprimierte Datei ist abgeschnitten oder "
-                                    "beschädigt, beim Lesen von: ") +
-                            what);
-        Fail(path_,
-             std::string("die Datei endet zu früh: sie ist kürzer, als es verlangt: ") + what);
-    }
-
-    std::string path_;
-    std::FILE* file_ = nullptr;
-    bool gzip_ = false;
-    z_stream zs_{};
-    std::vector<unsigned char> in_;
-    bool ended_ = false;  ///< past the last member's trailer
-    bool cut_ = false;    ///< the file ended inside a member
-    std::uint64_t plainSize_ = 0;
-    std::uint64_t position_ = 0;
-};
-
-// ---------------------------------------------------------------------------
 // Header decoding.
 
+// How the header's image is stored.
+enum class Kind {
+    Single,   ///< .nii: header and data in one file
+    Pair,     ///< NIfTI .hdr with its data in the .img beside it
+    Analyze,  ///< Analyze 7.5 .hdr/.img: no orientation
+};
+
 struct Header {
+    Kind kind = Kind::Single;
     bool nifti2 = false;
     bool bigEndian = false;
     std::size_t headerSize = 0;
     std::array<std::int64_t, 8> dim{};
     std::array<double, 8> pixdim{};
     int datatype = 0;
+    int intentCode = 0;
     std::uint64_t voxOffset = 0;
     double sclSlope = 0, sclInter = 0;
     double calMin = 0, calMax = 0;
@@ -292,6 +122,25 @@ struct Header {
     double qoffset[3] = {0, 0, 0};
     double srow[3][4] = {};
 };
+
+bool EndsWith(const std::string& s, const std::string& tail) {
+    if (s.size() < tail.size()) return false;
+    for (std::size_t i = 0; i < tail.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(s[s.size() - tail.size() + i])) != tail[i])
+            return false;
+    return true;
+}
+
+// "ist eine NIfTI-Datei, aber …": what the header says it is.
+std::string WhatItIs(const Header& h) {
+    if (h.kind == Kind::Analyze) return "ist eine Analyze-7.5-Datei, aber ";
+    if (h.kind == Kind::Pair) return "ist der Kopf eines NIfTI-Paars (.hdr/.img), aber ";
+    return h.nifti2 ? "ist eine NIfTI-2-Datei, aber " : "ist eine NIfTI-1-Datei, aber ";
+}
+
+[[noreturn]] void FailAs(const Header& h, const std::string& path, const std::string& reason) {
+    Fail(path, WhatItIs(h) + reason);
+}
 
 // Reads a field of type T stored at `offset` in the given byte order.
 template <typename T>
@@ -307,7 +156,7 @@ T Field(const unsigned char* buf, std::size_t offset, bool bigEndian) {
 
 Header ReadHeader(InputFile& in, const std::string& path) {
     unsigned char buf[kNifti2HeaderSize] = {};
-    in.ReadExactly(buf, 4, "ein NIfTI-Dateikopf");
+    in.ReadExactly(buf, 4, "der Dateikopf");
 
     Header h;
     const std::int32_t sizeLE = Field<std::int32_t>(buf, 0, false);
@@ -317,38 +166,46 @@ Header ReadHeader(InputFile& in, const std::string& path) {
     } else if (sizeBE == 348 || sizeBE == 540) {
         h.bigEndian = true;
     } else {
-        Fail(
-            path,
-            "keine NIfTI-Datei: das Feld der Kopfgröße ist " + std::to_string(sizeLE) +
-                " (erwartet 348 für NIfTI-1 oder 540 für NIfTI-2, in beliebiger Byte-Reihenfolge)");
+        Fail(path, "ist keine NIfTI- oder Analyze-Datei: ihr Anfang passt zu keiner der beiden");
     }
     const std::int32_t size = h.bigEndian ? sizeBE : sizeLE;
     h.nifti2 = size == 540;
     h.headerSize = h.nifti2 ? kNifti2HeaderSize : kNifti1HeaderSize;
-    in.ReadExactly(buf + 4, h.headerSize - 4, "der NIfTI-Dateikopf");
+    in.ReadExactly(buf + 4, h.headerSize - 4, "der Dateikopf");
 
     const bool be = h.bigEndian;
     if (!h.nifti2) {
         const char* magic = reinterpret_cast<const char*>(buf + 344);
-        if (std::memcmp(magic, "ni1\0", 4) == 0)
-            Fail(path,
-                 "ist der Kopf eines getrennten .hdr/.img-Paars; gelesen werden nur einteilige "
-                 "NIfTI-Dateien (.nii)");
-        if (std::memcmp(magic, "n+1\0", 4) != 0)
-            Fail(path, "keine NIfTI-1-Datei: die Kennung (magic) ist nicht \"n+1\"");
+        if (std::memcmp(magic, "ni1\0", 4) == 0) {
+            h.kind = Kind::Pair;
+        } else if (std::memcmp(magic, "n+1\0", 4) == 0) {
+            h.kind = Kind::Single;
+        } else if (EndsWith(path, ".nii") || EndsWith(path, ".nii.gz")) {
+            // Analyze files never bear NIfTI's name.
+            Fail(path, "ist keine lesbare NIfTI-1-Datei: ihre Kennung fehlt oder ist verstümmelt");
+        } else {
+            // 348 bytes without NIfTI's identifier: the older Analyze 7.5.
+            h.kind = Kind::Analyze;
+        }
         for (int i = 0; i < 8; ++i) {
             h.dim[i] = Field<std::int16_t>(buf, 40 + 2 * i, be);
             h.pixdim[i] = Field<float>(buf, 76 + 4 * i, be);
         }
+        h.intentCode = Field<std::int16_t>(buf, 68, be);
         h.datatype = Field<std::int16_t>(buf, 70, be);
         const float voxOffset = Field<float>(buf, 108, be);
         if (!std::isfinite(voxOffset) || voxOffset < 0 || voxOffset > 1e15f)
-            Fail(path, "ungültiger Datenbeginn (vox_offset) im Dateikopf");
+            FailAs(h, path, "der Beginn ihrer Bilddaten ist ungültig");
         h.voxOffset = static_cast<std::uint64_t>(voxOffset);
+        // Analyze keeps SPM's scale factor where NIfTI keeps its slope.
         h.sclSlope = Field<float>(buf, 112, be);
         h.sclInter = Field<float>(buf, 116, be);
         h.calMax = Field<float>(buf, 124, be);
         h.calMin = Field<float>(buf, 128, be);
+        if (h.kind == Kind::Analyze) {
+            h.intentCode = 0;
+            return h;  // no orientation fields: the rest is Analyze's own history
+        }
         h.qformCode = Field<std::int16_t>(buf, 252, be);
         h.sformCode = Field<std::int16_t>(buf, 254, be);
         for (int i = 0; i < 3; ++i) {
@@ -359,21 +216,20 @@ Header ReadHeader(InputFile& in, const std::string& path) {
             for (int c = 0; c < 4; ++c) h.srow[r][c] = Field<float>(buf, 280 + 16 * r + 4 * c, be);
     } else {
         const char* magic = reinterpret_cast<const char*>(buf + 4);
-        if (std::memcmp(magic, "ni2\0", 4) == 0)
+        if (std::memcmp(magic, "ni2\0\r\n\032\n", 8) == 0) {
+            h.kind = Kind::Pair;
+        } else if (std::memcmp(magic, "n+2\0\r\n\032\n", 8) != 0) {
             Fail(path,
-                 "ist der Kopf eines getrennten .hdr/.img-Paars; gelesen werden nur einteilige "
-                 "NIfTI-Dateien (.nii)");
-        if (std::memcmp(magic, "n+2\0\r\n\032\n", 8) != 0)
-            Fail(path,
-                 "keine NIfTI-2-Datei: die Kennung (magic) ist nicht \"n+2\" mit den erwarteten "
-                 "Prüfbytes");
+                 "ist keine lesbare NIfTI-2-Datei: ihre Kennung ist verstümmelt (etwa durch eine "
+                 "Übertragung als Text)");
+        }
         h.datatype = Field<std::int16_t>(buf, 12, be);
         for (int i = 0; i < 8; ++i) {
             h.dim[i] = Field<std::int64_t>(buf, 16 + 8 * i, be);
             h.pixdim[i] = Field<double>(buf, 104 + 8 * i, be);
         }
         const std::int64_t voxOffset = Field<std::int64_t>(buf, 168, be);
-        if (voxOffset < 0) Fail(path, "ungültiger Datenbeginn (vox_offset) im Dateikopf");
+        if (voxOffset < 0) FailAs(h, path, "der Beginn ihrer Bilddaten ist ungültig");
         h.voxOffset = static_cast<std::uint64_t>(voxOffset);
         h.sclSlope = Field<double>(buf, 176, be);
         h.sclInter = Field<double>(buf, 184, be);
@@ -387,6 +243,7 @@ Header ReadHeader(InputFile& in, const std::string& path) {
         }
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 4; ++c) h.srow[r][c] = Field<double>(buf, 400 + 32 * r + 8 * c, be);
+        h.intentCode = Field<std::int32_t>(buf, 504, be);
     }
     return h;
 }
@@ -397,69 +254,66 @@ struct Extent {
     std::uint64_t voxels = 0;
     int bytesPerVoxel = 0;
     std::uint64_t bytes = 0;
+    std::uint64_t volumes = 1;  ///< 3-D volumes (axes 4 to 7), at most 2^40
 };
+
+std::string Join(const std::array<std::int64_t, 8>& dim, int from, int to) {
+    std::string s;
+    for (int a = from; a <= to; ++a) s += (s.empty() ? "" : " x ") + std::to_string(dim[a]);
+    return s;
+}
 
 Extent ValidateHeader(const Header& h, const std::string& path) {
     const std::int64_t rank = h.dim[0];
     if (rank < 1 || rank > 7)
-        Fail(path, "ungültige Zahl der Dimensionen (dim[0] = " + std::to_string(rank) +
-                       ", erlaubt sind 1 bis 7)");
+        FailAs(h, path,
+               "sie gibt " + std::to_string(rank) +
+                   " Dimensionen an (ein Bild hat 1 bis 7); der Dateikopf ist beschädigt");
+    if (h.intentCode >= kCiftiFirst && h.intentCode <= kCiftiLast)
+        Fail(path,
+             "ist eine CIFTI-Datei: eine Datenmatrix über Orte des Gehirns (etwa Konnektivität "
+             "oder Zeitreihen auf der Hirnoberfläche), kein räumliches Bild; sie wird nicht "
+             "umgewandelt");
 
     Extent e;
     for (int a = 0; a < 3; ++a) {
         // Axes beyond dim[0] have size 1 (a 2-D image is a single slice).
         e.n[a] = a + 1 <= rank ? h.dim[a + 1] : 1;
         if (e.n[a] <= 0)
-            Fail(path, "ungültige Bildgröße: Dimension " + std::to_string(a + 1) + " ist " +
-                           std::to_string(e.n[a]) + " (Größen müssen positiv sein)");
+            FailAs(h, path,
+                   "ihre Bildgröße ist ungültig: Achse " + std::to_string(a + 1) + " hat " +
+                       std::to_string(e.n[a]) + " Voxel");
     }
+    // A matrix keeps its values beyond the fourth axis, with at most one
+    // spatial axis longer than 1: no image to show.
+    const int spatial = int(e.n[0] > 1) + int(e.n[1] > 1) + int(e.n[2] > 1);
+    if (rank >= 5 && spatial <= 1 && h.dim[5] > 1)
+        Fail(path, "enthält eine Matrix (" + Join(h.dim, 1, int(rank)) +
+                       "), kein räumliches Bild; sie wird nicht umgewandelt");
+    for (std::int64_t a = 4; a <= rank; ++a)
+        e.volumes = std::min<std::uint64_t>(
+            e.volumes * std::uint64_t(std::max<std::int64_t>(1, h.dim[a])), std::uint64_t{1} << 40);
 
     e.bytesPerVoxel = BytesPerVoxel(h.datatype);
     if (e.bytesPerVoxel == 0)
-        Fail(path, "nicht unterstützter Voxel-Datentyp (" + DescribeDataType(h.datatype) +
-                       "); unterstützt sind uint8, int8, int16, uint16, int32, uint32, float32 und "
-                       "float64");
+        FailAs(h, path,
+               "ihr Voxel-Datentyp (" + DescribeDataType(h.datatype) +
+                   ") wird nicht unterstützt; gelesen werden uint8, int8, int16, uint16, int32, "
+                   "uint32, float32 und float64");
 
-    // Overflow-safe size check, done before anything is allocated.
-    std::uint64_t bytes = static_cast<std::uint64_t>(e.bytesPerVoxel);
-    for (int a = 0; a < 3; ++a) {
-        const auto n = static_cast<std::uint64_t>(e.n[a]);
-        if (n > kMaxImageBytes / bytes) {
-            std::ostringstream msg;
-            msg << "Datei zu groß: " << e.n[0] << " x " << e.n[1] << " x " << e.n[2]
-                << " Voxel zu je " << e.bytesPerVoxel << " Byte überschreiten die Grenze von 2 GiB";
-            Fail(path, msg.str());
-        }
-        bytes *= n;
-    }
-    e.bytes = bytes;
-    e.voxels = bytes / static_cast<std::uint64_t>(e.bytesPerVoxel);
+    e.bytes = VolumeBytes(e.n, e.bytesPerVoxel, path);
+    e.voxels = e.bytes / static_cast<std::uint64_t>(e.bytesPerVoxel);
 
-    if (h.voxOffset < h.headerSize)
-        Fail(path, "ungültiger Datenbeginn: vox_offset " + std::to_string(h.voxOffset) +
-                       " liegt im Dateikopf");
+    if (h.kind == Kind::Single && h.voxOffset < h.headerSize)
+        FailAs(h, path,
+               "ihre Bilddaten sollen bei Byte " + std::to_string(h.voxOffset) +
+                   " beginnen, im Dateikopf");
     return e;
 }
 
-void CheckDataPresent(InputFile& in, const Header& h, const Extent& e, const std::string& path) {
-    if (const auto size = in.PlainSize()) {
-        if (h.voxOffset > *size)
-            Fail(path, "der Datenbeginn (vox_offset " + std::to_string(h.voxOffset) +
-                           ") liegt hinter dem Dateiende (" + std::to_string(*size) + " Bytes)");
-        if (*size - h.voxOffset < e.bytes)
-            Fail(path,
-                 "die Datei enthält weniger Bilddaten (" + std::to_string(*size - h.voxOffset) +
-                     " Bytes), als der Dateikopf verspricht (" + std::to_string(e.bytes) + ")");
-    }
-    in.SkipTo(h.voxOffset, "der Datenbeginn (vox_offset) im Dateikopf");
-}
-
-// Where the data of every volume the header declares ends (beyond the
-// first volume, the axes 4 to 7), at most 2^62.
+// Where the data of every volume the header declares ends, at most 2^62.
 std::uint64_t DeclaredEnd(const Header& h, const Extent& e) {
-    double bytes = double(e.bytes);
-    for (std::int64_t a = 4; a <= h.dim[0] && a <= 7; ++a)
-        bytes *= double(std::max<std::int64_t>(1, h.dim[a]));
+    const double bytes = double(e.bytes) * double(e.volumes);
     return std::uint64_t(std::min(double(h.voxOffset) + bytes, 4.6e18));
 }
 
@@ -476,7 +330,7 @@ std::vector<unsigned char> ReadVoxelData(InputFile& in, const Header& h, const E
                                          const std::string& path) {
     if (e.bytes > kMaxLabelBytes)
         Fail(path, "Datei zu groß: der Atlas hat mehr als 512 MiB Bilddaten");
-    CheckDataPresent(in, h, e, path);
+    CheckDataPresent(in, h.voxOffset, e.bytes, path, WhatItIs(h));
     std::vector<unsigned char> raw;
     // A gzip file's decompressed length is unknown: grow with the data
     // actually present so that a lying header cannot trigger a huge
@@ -491,29 +345,6 @@ std::vector<unsigned char> ReadVoxelData(InputFile& in, const Header& h, const E
     in.CheckEnd(DeclaredEnd(h, e));
     ToHostOrder(h, e.bytesPerVoxel, raw.data(), raw.size());
     return raw;
-}
-
-// Hands the first volume to `stream` plane by plane, reading a few MiB at a
-// time: memory stays bounded whatever the size of the file.
-template <typename T>
-void StreamPlanes(InputFile& in, const Header& h, const Extent& e, const Scaling& scaling,
-                  PlaneStream& stream, const std::string& path) {
-    const std::uint64_t planeBytes = std::uint64_t(e.n[0]) * std::uint64_t(e.n[1]) * sizeof(T);
-    if (planeBytes > kMaxPlaneBytes)
-        Fail(path, "Datei zu groß: eine Schicht hat mehr als 64 MiB Bilddaten");
-    CheckDataPresent(in, h, e, path);
-    const std::int64_t perRead = std::max<std::int64_t>(1, std::int64_t(kSlabBytes / planeBytes));
-    std::vector<unsigned char> slab;
-    for (std::int64_t k = 0; k < e.n[2]; k += perRead) {
-        const std::int64_t count = std::min(perRead, e.n[2] - k);
-        slab.resize(std::size_t(planeBytes) * std::size_t(count));
-        in.ReadExactly(slab.data(), slab.size(), "die Bilddaten, die der Dateikopf verspricht");
-        ToHostOrder(h, sizeof(T), slab.data(), slab.size());
-        for (std::int64_t j = 0; j < count; ++j)
-            stream.Add(k + j, reinterpret_cast<const T*>(slab.data() + std::size_t(j) * planeBytes),
-                       scaling);
-    }
-    in.CheckEnd(DeclaredEnd(h, e));
 }
 
 // ---------------------------------------------------------------------------
@@ -567,7 +398,18 @@ Matrix3 QformMatrix(const Header& h) {
     return m;
 }
 
+// Analyze 7.5 files carry no orientation. They are read as the field reads
+// them: SPM, FSL and nibabel take the stored order to be "radiological"
+// LAS (array axis 0 from the patient's right to the left, axis 1 posterior
+// to anterior, axis 2 inferior to superior), so x is flipped.
 Matrix3 VoxelToWorld(const Header& h) {
+    if (h.kind == Kind::Analyze) {
+        Matrix3 m{};
+        m[0][0] = -SafeSpacing(h.pixdim[1]);
+        m[1][1] = SafeSpacing(h.pixdim[2]);
+        m[2][2] = SafeSpacing(h.pixdim[3]);
+        return m;
+    }
     if (h.sformCode > 0)
         if (auto m = SformMatrix(h)) return *m;
     if (h.qformCode > 0) return QformMatrix(h);
@@ -586,34 +428,142 @@ Scaling MakeScaling(const Header& h) {
     return s;
 }
 
-template <typename T>
-ConvertedVolume Convert(InputFile& in, const Header& h, const Extent& e, const std::string& path) {
-    std::optional<Window> window;
-    if (std::isfinite(h.calMin) && std::isfinite(h.calMax) && h.calMax > h.calMin) {
-        window = Window{h.calMin, h.calMax};
+std::optional<Window> CalibrationWindow(const Header& h) {
+    if (std::isfinite(h.calMin) && std::isfinite(h.calMax) && h.calMax > h.calMin)
+        return Window{h.calMin, h.calMax};
+    return std::nullopt;
+}
+
+std::optional<SampleType> ToSampleType(int datatype) {
+    switch (datatype) {
+        case kUInt8:
+            return SampleType::UInt8;
+        case kInt8:
+            return SampleType::Int8;
+        case kInt16:
+            return SampleType::Int16;
+        case kUInt16:
+            return SampleType::UInt16;
+        case kInt32:
+            return SampleType::Int32;
+        case kUInt32:
+            return SampleType::UInt32;
+        case kFloat32:
+            return SampleType::Float32;
+        case kFloat64:
+            return SampleType::Float64;
+        default:
+            return std::nullopt;
     }
-    PlaneStream stream(e.n, VoxelToWorld(h), path, window);
-    StreamPlanes<T>(in, h, e, MakeScaling(h), stream, path);
-    return stream.Finish();
+}
+
+// The other half of a .hdr/.img pair: the same name with the other
+// extension, in the case of the given one, gzip-compressed or not.
+std::optional<std::string> PartnerOf(const std::string& path, const char* from, const char* to) {
+    for (const char* gz : {"", ".gz"}) {
+        const std::string tail = std::string(from) + gz;
+        if (!EndsWith(path, tail)) continue;
+        const std::string stem = path.substr(0, path.size() - tail.size());
+        const bool upper = std::isupper(static_cast<unsigned char>(path[stem.size() + 1])) != 0;
+        std::string ext = to;
+        if (upper)
+            for (char& c : ext) c = char(std::toupper(static_cast<unsigned char>(c)));
+        for (const char* z : {"", ".gz", ".GZ"}) {
+            const std::string candidate = stem + ext + z;
+            std::error_code ec;
+            if (std::filesystem::is_regular_file(candidate, ec)) return candidate;
+        }
+        return stem + ext;  // missing: named in the message
+    }
+    return std::nullopt;
+}
+
+// The file that holds the header: a .img names its .hdr.
+std::string HeaderFileOf(const std::string& path) {
+    if (EndsWith(path, ".img") || EndsWith(path, ".img.gz"))
+        if (auto hdr = PartnerOf(path, ".img", ".hdr")) {
+            std::error_code ec;
+            if (std::filesystem::is_regular_file(*hdr, ec)) return *hdr;
+        }
+    return path;
+}
+
+struct Opened {
+    std::string headerPath;
+    std::unique_ptr<InputFile> header;
+    Header h;
+    Extent e;
+    std::unique_ptr<InputFile> dataFile;  ///< the .img of a pair
+    InputFile& Data() { return dataFile ? *dataFile : *header; }
+};
+
+Opened Open(const std::string& path) {
+    Opened o;
+    o.headerPath = HeaderFileOf(path);
+    o.header = std::make_unique<InputFile>(o.headerPath);
+    o.h = ReadHeader(*o.header, o.headerPath);
+    o.e = ValidateHeader(o.h, o.headerPath);
+    if (o.h.kind != Kind::Single) {
+        const auto img = PartnerOf(o.headerPath, ".hdr", ".img");
+        if (!img)
+            FailAs(
+                o.h, o.headerPath,
+                "ihr Name endet nicht auf .hdr, so dass die Bilddatei (.img) nicht zu finden ist");
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(*img, ec))
+            FailAs(o.h, o.headerPath, "die Bilddatei " + *img + " fehlt");
+        o.dataFile = std::make_unique<InputFile>(*img);
+    }
+    return o;
+}
+
+RawImage ImageOf(const Header& h, const Extent& e) {
+    RawImage image;
+    image.dims = e.n;
+    image.volumes = e.volumes;
+    image.type = *ToSampleType(h.datatype);
+    image.bigEndian = h.bigEndian;
+    image.voxelToWorld = VoxelToWorld(h);
+    image.scaling = MakeScaling(h);
+    image.window = CalibrationWindow(h);
+    image.dataOffset = h.voxOffset;
+    image.whatItIs = WhatItIs(h);
+    return image;
+}
+
+std::string FormatName(const Opened& o) {
+    const bool gz = o.dataFile ? o.dataFile->Compressed() : o.header->Compressed();
+    switch (o.h.kind) {
+        case Kind::Analyze:
+            return "Analyze 7.5, Orientierung angenommen (LAS)";
+        case Kind::Pair:
+            return o.h.nifti2 ? "NIfTI-2 (.hdr/.img)" : "NIfTI-1 (.hdr/.img)";
+        case Kind::Single:
+            break;
+    }
+    return std::string(o.h.nifti2 ? "NIfTI-2" : "NIfTI-1") + (gz ? " (gzip)" : "");
 }
 
 }  // namespace
 
+const char kAnalyzeAssumed[] =
+    "Orientierung angenommen: Analyze 7.5 kennt keine, gelesen wie von SPM, FSL und nibabel als "
+    "LAS (x von rechts nach links, y nach vorn, z nach oben)";
+
 NiftiImage ReadNiftiImage(const std::string& path, bool withValues) {
-    InputFile in(path);
-    const Header header = ReadHeader(in, path);
-    const Extent extent = ValidateHeader(header, path);
+    Opened o = Open(path);
+    const Header& header = o.h;
     NiftiImage image;
-    image.dims = extent.n;
+    image.dims = o.e.n;
     image.voxelToWorld = VoxelToWorld(header);
-    if (header.sformCode > 0 && SformMatrix(header)) {
+    if (header.kind != Kind::Analyze && header.sformCode > 0 && SformMatrix(header)) {
         for (int r = 0; r < 3; ++r) image.origin[r] = header.srow[r][3];
-    } else if (header.qformCode > 0) {
+    } else if (header.kind != Kind::Analyze && header.qformCode > 0) {
         for (int r = 0; r < 3; ++r) image.origin[r] = header.qoffset[r];
     }
     for (double& o : image.origin) o = std::isfinite(o) ? o : 0.0;
     if (!withValues) return image;
-    image.raw = ReadVoxelData(in, header, extent, path);
+    image.raw = ReadVoxelData(o.Data(), header, o.e, o.headerPath);
     image.datatype = header.datatype;
     image.scaling = MakeScaling(header);
     return image;
@@ -648,30 +598,13 @@ double NiftiImage::Value(std::size_t i) const {
     }
 }
 
-ConvertedVolume ConvertNifti(const std::string& path) {
-    InputFile in(path);
-    const Header header = ReadHeader(in, path);
-    const Extent extent = ValidateHeader(header, path);
-    switch (header.datatype) {
-        case kUInt8:
-            return Convert<std::uint8_t>(in, header, extent, path);
-        case kInt8:
-            return Convert<std::int8_t>(in, header, extent, path);
-        case kInt16:
-            return Convert<std::int16_t>(in, header, extent, path);
-        case kUInt16:
-            return Convert<std::uint16_t>(in, header, extent, path);
-        case kInt32:
-            return Convert<std::int32_t>(in, header, extent, path);
-        case kUInt32:
-            return Convert<std::uint32_t>(in, header, extent, path);
-        case kFloat32:
-            return Convert<float>(in, header, extent, path);
-        case kFloat64:
-            return Convert<double>(in, header, extent, path);
-        default:
-            Fail(path, "nicht unterstützter Voxel-Datentyp");
-    }
+ConvertedVolume ConvertNifti(const std::string& path, int volume) {
+    Opened o = Open(path);
+    ConvertedVolume v =
+        StreamRawImage(o.Data(), ImageOf(o.h, o.e), volume, o.headerPath, FormatName(o));
+    if (o.h.kind == Kind::Analyze)
+        v.notice = v.notice.empty() ? kAnalyzeAssumed : v.notice + "; " + kAnalyzeAssumed;
+    return v;
 }
 
 }  // namespace zx

@@ -3,7 +3,7 @@
 //   zxconvert phantom OUT.vmr
 //   zxconvert section VOLUME.vmr (--sag X | --cor Y | --tra Z) OUT.bmp
 //   zxconvert stack (--sag | --cor | --tra) [--depth D] OUT.vmr IN1.bmp IN2.bmp ...
-//   zxconvert nifti IN.nii[.gz] OUT.vmr
+//   zxconvert volume [--volume N] IN OUT.vmr   (also: zxconvert nifti)
 //   zxconvert dicom-series --list FOLDER|DICOMDIR
 //   zxconvert dicom-series [--series N] FOLDER|DICOMDIR OUT.vmr
 //   zxconvert labels ATLAS.nii[.gz] --like HEAD.nii[.gz] OUT.vmr
@@ -38,8 +38,8 @@
 
 #include "convert/dicom_helper.h"
 #include "convert/labels.h"
-#include "convert/nifti.h"
 #include "convert/phantom.h"
+#include "convert/volume_file.h"
 #include "core/display/orientation.h"
 #include "core/export/output_batch.h"
 #include "core/export/output_check.h"
@@ -71,7 +71,9 @@ const char kUsage[] =
     "  zxconvert phantom ZIEL.vmr\n"
     "  zxconvert section VOLUMEN.vmr (--sag X | --cor Y | --tra Z) ZIEL.bmp\n"
     "  zxconvert stack (--sag | --cor | --tra) [--depth TIEFE] ZIEL.vmr BILD1.bmp BILD2.bmp ...\n"
-    "  zxconvert nifti QUELLE.nii[.gz] ZIEL.vmr\n"
+    "  zxconvert volume [--volume N] QUELLE ZIEL.vmr   (auch: zxconvert nifti)\n"
+    "            QUELLE: NIfTI (.nii, .hdr/.img), Analyze 7.5, MGH/MGZ, NRRD, MetaImage,\n"
+    "            MINC\n"
     "  zxconvert dicom-series --list ORDNER|DICOMDIR\n"
     "  zxconvert dicom-series [--series N] ORDNER|DICOMDIR ZIEL.vmr\n"
     "  zxconvert labels ATLAS.nii[.gz] --like KOPF.nii[.gz] ZIEL.vmr\n"
@@ -141,19 +143,22 @@ int ReadVolume(const QString& path, std::vector<std::uint8_t>& volume) {
 
 /// Writes a volume file and, beside it, what is known of its voxel edge
 /// (0: unknown, and an old companion file goes).
-void WriteVolume(const QString& out, const std::uint8_t* voxels, int planes, double edgeMm) {
+void WriteVolume(const QString& out, const std::uint8_t* voxels, int planes, double edgeMm,
+                 const std::string& format = {}) {
     InFile(out, [&] {
         zx::WriteVmr(out, voxels, planes);
-        zx::WriteVolumeMeta(out, {edgeMm});
+        zx::WriteVolumeMeta(out, {edgeMm, QString::fromStdString(format)});
     });
 }
 
-/// planes, edge_mm and the direction of each axis, one "key: value" a line.
+/// planes, edge_mm, the direction of each axis and, when the companion file
+/// knows it, the format the volume came from: one "key: value" a line.
 int Info(const QStringList& a) {
     if (a.size() != 1) throw UsageError{QStringLiteral("info erwartet VOLUMEN.vmr")};
     std::vector<std::uint8_t> volume;
     const int planes = ReadVolume(a[0], volume);
-    const double edge = zx::ReadVolumeMeta(a[0]).edgeMm;
+    const zx::VolumeMeta meta = zx::ReadVolumeMeta(a[0]);
+    const double edge = meta.edgeMm;
     std::printf("planes: %d\n", planes);
     if (edge > 0)
         std::printf("edge_mm: %s\n", QByteArray::number(edge, 'g', 10).constData());
@@ -162,6 +167,8 @@ int Info(const QStringList& a) {
     static const char* const axes[] = {"x", "y", "z"};
     for (int k = 0; k < 3; ++k)
         std::printf("axis_%s: %s\n", axes[k], zx::AxisDescription(k).toUtf8().constData());
+    if (!meta.sourceFormat.isEmpty())
+        std::printf("source_format: %s\n", meta.sourceFormat.toUtf8().constData());
     return 0;
 }
 
@@ -308,7 +315,7 @@ int DicomSeries(QStringList a) {
             v.voxelEdgeMm = edge;
         },
         zx::kDicomReaderTimeLimit, {}, nullptr, int(k) + 1);
-    WriteVolume(a[1], v.voxels.data(), v.planes, v.voxelEdgeMm);
+    WriteVolume(a[1], v.voxels.data(), v.planes, v.voxelEdgeMm, "DICOM-Serie");
     return 0;
 }
 
@@ -559,11 +566,23 @@ int Mosaic(const QStringList& a) {
     return 0;
 }
 
-int Nifti(const QStringList& a) {
-    if (a.size() != 2) throw UsageError{QStringLiteral("nifti erwartet QUELLE und ZIEL.vmr")};
+/// Any volume file, its format told by content; of a 4-D file the first
+/// volume or the one --volume names.
+int VolumeCommand(const QStringList& args) {
+    QStringList a = args;
+    int volume = 1;
+    const qsizetype at = a.indexOf(QLatin1String("--volume"));
+    if (at >= 0) {
+        if (at + 1 >= a.size()) throw UsageError{QStringLiteral("--volume erwartet eine Zahl")};
+        volume = ParseInt(a[at + 1], 1, 1 << 30, "--volume");
+        a.remove(at, 2);
+    }
+    if (a.size() != 2) throw UsageError{QStringLiteral("volume erwartet QUELLE und ZIEL.vmr")};
     CheckOutput(a[1], {a[0]}, true);
-    const zx::ConvertedVolume v = zx::ConvertNifti(QFile::encodeName(a[0]).toStdString());
-    WriteVolume(a[1], v.voxels.data(), v.planes, v.voxelEdgeMm);
+    const zx::ConvertedVolume v =
+        zx::ConvertVolumeFile(QFile::encodeName(a[0]).toStdString(), volume);
+    if (!v.notice.empty()) std::fprintf(stderr, "zxconvert: Hinweis: %s\n", v.notice.c_str());
+    WriteVolume(a[1], v.voxels.data(), v.planes, v.voxelEdgeMm, v.format);
     return 0;
 }
 
@@ -626,7 +645,8 @@ int main(int argc, char** argv) {
         if (cmd == QLatin1String("phantom")) return Phantom(args);
         if (cmd == QLatin1String("section")) return Section(args);
         if (cmd == QLatin1String("stack")) return Stack(args);
-        if (cmd == QLatin1String("nifti")) return Nifti(args);
+        if (cmd == QLatin1String("volume") || cmd == QLatin1String("nifti"))
+            return VolumeCommand(args);
         if (cmd == QLatin1String("dicom")) return Dicom(args);
         if (cmd == QLatin1String("dicom-series")) return DicomSeries(args);
         if (cmd == QLatin1String("labels")) return Labels(args);

@@ -69,12 +69,22 @@ inline constexpr char kDicomBitsFmt[] =
 inline constexpr char kCannotCreateFmt[] = "Datei %1 kann nicht erstellt werden";
 
 // Outside formats.
-inline constexpr char kNiftiFilter[] = "NIfTI-Dateien (*.nii *.nii.gz)|*.nii;*.nii.gz";
+inline constexpr char kNiftiFilter[] =
+    "Volumendateien (*.nii *.nii.gz *.hdr *.img *.mgh *.mgz *.nrrd *.nhdr *.mha *.mhd *.mnc)|"
+    "*.nii;*.nii.gz;*.hdr;*.img;*.mgh;*.mgz;*.nrrd;*.nhdr;*.mha;*.mhd;*.mnc|"
+    "NIfTI und Analyze (*.nii *.nii.gz *.hdr *.img)|*.nii;*.nii.gz;*.hdr;*.img|"
+    "FreeSurfer (*.mgh *.mgz)|*.mgh;*.mgz|NRRD (*.nrrd *.nhdr)|*.nrrd;*.nhdr|"
+    "MetaImage (*.mha *.mhd)|*.mha;*.mhd|MINC (*.mnc)|*.mnc|alle Dateien (*.*)|*.*";
+/// The same volume files, as an entry of the Open dialog.
+inline constexpr char kVolumeFilesFilter[] =
+    "Volumendateien anderer Programme (*.nii *.nii.gz *.hdr *.img *.mgh *.mgz *.nrrd *.nhdr "
+    "*.mha *.mhd *.mnc)|*.nii;*.nii.gz;*.hdr;*.img;*.mgh;*.mgz;*.nrrd;*.nhdr;*.mha;*.mhd;*.mnc";
 inline constexpr char kDicomFolderTitle[] = "Ordner mit einer DICOM-Serie wählen";
 
 inline constexpr char kCannotOpenThese[] =
-    "Zerebrix öffnet eine Volumendatei (.vmr), eine NIfTI-Datei (.nii, .nii.gz), einen Ordner mit "
-    "einer DICOM-Serie oder mehrere BMP-Bilder; nicht: ";
+    "Zerebrix öffnet eine Volumendatei (.vmr, NIfTI, Analyze, MGH/MGZ, NRRD, MetaImage, MINC), "
+    "einen "
+    "Ordner mit einer DICOM-Serie oder mehrere BMP-Bilder; nicht: ";
 
 // Views.
 inline constexpr const char* kViewNames[4] = {"", "SAG", "COR", "TRA"};

@@ -8,6 +8,7 @@ import os
 import shutil
 import struct
 import subprocess
+import zlib
 
 OUT = "fuzz/corpus"
 PYDICOM = "/usr/lib/python3/dist-packages/pydicom/data/test_files/"
@@ -43,6 +44,24 @@ def nifti1(dims, datatype, bitpix, values, cal=(0.0, 0.0), big=False):
     h[344:348] = b"n+1\0"
     fmt = {2: "B", 4: "h", 16: "f", 64: "d"}[datatype]
     return bytes(h) + struct.pack(e + "%d%s" % (len(values), fmt), *values)
+
+
+def mgh(dims, frames, mtype, values, good_ras=1):
+    h = bytearray(284)
+    struct.pack_into(">7i", h, 0, 1, *dims, frames, mtype, 0)
+    struct.pack_into(">h", h, 28, good_ras)
+    struct.pack_into(">3f", h, 30, 1.0, 1.5, 2.0)
+    struct.pack_into(">12f", h, 42, -1, 0, 0, 0, 0, -1, 0, 1, 0, 0, 0, 0)
+    fmt = {0: "B", 1: "i", 3: "f", 4: "h"}[mtype]
+    return bytes(h) + struct.pack(">%d%s" % (len(values), fmt), *values)
+
+
+def nrrd(fields, data):
+    return ("NRRD0004\n" + "".join("%s: %s\n" % kv for kv in fields) + "\n").encode() + data
+
+
+def metaimage(fields, data):
+    return "".join("%s = %s\n" % kv for kv in fields).encode() + data
 
 
 def dicom_bytes(rows, cols, samples, length=None):
@@ -90,6 +109,35 @@ def main():
     put("labels/gz-256mib", gzip.compress(nifti1((1024, 512, 512), 2, 8, []) + bytes(1 << 28), 9))
     put("labels/ramp", nifti1((4, 4, 4), 2, 8, ramp))
     put("labels/float", nifti1((4, 4, 4), 16, 32, [i / 3 for i in range(64)]))
+    # MGH/MGZ: every type, 4-D, the coronal default, a huge claim.
+    put("mgh/uchar", mgh((4, 4, 4), 1, 0, ramp))
+    put("mgh/short-4d-gz", gzip.compress(mgh((4, 4, 2), 2, 4, ramp)))
+    put("mgh/float-default-ras", mgh((4, 4, 4), 1, 3, [i / 3 for i in range(64)], good_ras=0))
+    put("mgh/int", mgh((2, 4, 8), 1, 1, ramp))
+    put("mgh/gz-huge", gzip.compress(mgh((8192, 8192, 64), 1, 0, []) + bytes(1 << 20), 9))
+    # NRRD: raw and gzip, directions in LPS, a list axis, spacings only.
+    base = [("type", "short"), ("dimension", "3"), ("sizes", "4 4 4"), ("endian", "big")]
+    put("nrrd/raw-lps", nrrd(base + [("space", "left-posterior-superior"),
+                                     ("space directions", "(1,0,0) (0,1.5,0) (0,0,2)"),
+                                     ("encoding", "raw")], struct.pack(">64h", *ramp)))
+    put("nrrd/gzip-4d", nrrd([("type", "uchar"), ("dimension", "4"), ("sizes", "4 4 2 2"),
+                              ("space", "RAS"), ("space directions", "(1,0,0) (0,1,0) (0,0,1) none"),
+                              ("kinds", "domain domain domain list"), ("encoding", "gzip")],
+                             gzip.compress(bytes(ramp))))
+    put("nrrd/spacings", nrrd([("type", "float"), ("dimension", "3"), ("sizes", "4 4 4"),
+                               ("spacings", "1 1 3"), ("encoding", "raw"), ("byte skip", "-1")],
+                              b"junk" + struct.pack("<64f", *ramp)))
+    # MetaImage: attached raw, zlib, 4-D with a 4 x 4 matrix.
+    mbase = [("ObjectType", "Image"), ("NDims", "3"), ("DimSize", "4 4 4"),
+             ("ElementSpacing", "1 1 2"), ("TransformMatrix", "0 1 0 1 0 0 0 0 1")]
+    put("metaimage/raw", metaimage(mbase + [("ElementType", "MET_SHORT"), ("ElementDataFile", "LOCAL")],
+                                   struct.pack("<64h", *ramp)))
+    put("metaimage/zlib", metaimage(mbase + [("CompressedData", "True"), ("ElementType", "MET_UCHAR"),
+                                             ("ElementDataFile", "LOCAL")], zlib.compress(bytes(ramp))))
+    put("metaimage/4d", metaimage([("NDims", "4"), ("DimSize", "4 4 2 2"),
+                                   ("TransformMatrix", "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1"),
+                                   ("ElementType", "MET_DOUBLE"), ("ElementDataFile", "LOCAL")],
+                                  struct.pack("<64d", *ramp)))
     # DICOM: byte-built ones and Debian's pydicom test files.
     put("dicom/implicit", dicom_bytes(8, 8, list(range(64))))
     put("dicom/undefined-length", dicom_bytes(8, 8, [1, 2], length=0xFFFFFFFF))

@@ -8,13 +8,15 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 declare -A corpus=([fuzz_vmr]=vmr [fuzz_info]=info [fuzz_bmp]=bmp [fuzz_nifti]=nifti
                    [fuzz_dicom_scan]=dicom [fuzz_dicom_series]=series
-                   [fuzz_labels]=labels)
+                   [fuzz_labels]=labels [fuzz_mgh]=mgh [fuzz_nrrd]=nrrd
+                   [fuzz_metaimage]=metaimage)
 work=$(mktemp -d /tmp/zxfuzz.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 export QT_QPA_PLATFORM=offscreen
 export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 failed=0 passed=0 broken=0
-for h in fuzz_vmr fuzz_info fuzz_bmp fuzz_nifti fuzz_dicom_scan fuzz_dicom_series fuzz_labels; do
+for h in fuzz_vmr fuzz_info fuzz_bmp fuzz_nifti fuzz_dicom_scan fuzz_dicom_series fuzz_labels \
+         fuzz_mgh fuzz_nrrd fuzz_metaimage; do
   mkdir -p "$work/$h"
   rss=4096 extra=()
   # The series harness runs GDCM in this process: a library assertion (which

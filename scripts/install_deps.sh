@@ -8,7 +8,8 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 qt6-qpa-plugins
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libgdcm-dev libopenjp2-7-dev
   clang libclang-rt-14-dev clang-format-14 file
-  fonts-dejavu-core fonts-liberation2 qt6-translations-l10n python3-pydicom
+  fonts-dejavu-core fonts-liberation2 qt6-translations-l10n python3-pydicom python3-nibabel
+  libminc-dev minc-tools
   xvfb xauth x11-utils imagemagick poppler-utils chromium-headless-shell
 )
 # The default head scan; optional (the phantom stands in without it).

@@ -44,7 +44,7 @@ void TForm1::Speichern1Click() {
     const int k = WriteVmr(VolumeFileName, Volume.data(), SliceCount,
                            [&] { StatusBar1->SetSimpleText(status); });
     // The voxel edge beside the volume file, for the rulers of a later open.
-    WriteVolumeMeta(VolumeFileName, {VoxelEdgeMm});
+    WriteVolumeMeta(VolumeFileName, {VoxelEdgeMm, {}});
     prompter().MessageDlg(
         MsgKind::Plain, QString(),
         QString::number(k) +

@@ -8,6 +8,7 @@
 
 #include "app/forms.h"
 #include "app/main_window.h"
+#include "convert/volume_file.h"
 #include "core/import/image_reader.h"
 #include "core/render/sections.h"
 #include "core/texts.h"
@@ -66,6 +67,10 @@ void TForm1::OpenChosenFiles() {
         if (!OpenStack(FileListBox->Items())) return;
     } else {
         const QString fileName = OpenDialog1.FileName;
+        // Other programs' volume files are converted, as the NIfTI command
+        // converts them (an info file belongs to .vmr files only).
+        if (IsVolumeFileName(QFile::encodeName(fileName).toStdString()))
+            return OpenConverted(fileName, false);
         HourGlass hourglass;
         InfoFileName = ReplaceExtension(fileName, QStringLiteral(".zxi"));
         InfoBmpLoaded = false;
@@ -88,9 +93,8 @@ void TForm1::OpenChosenFiles() {
 
 namespace {
 
-bool IsNiftiName(const QString& path) {
-    return path.endsWith(QLatin1String(".nii"), Qt::CaseInsensitive) ||
-           path.endsWith(QLatin1String(".nii.gz"), Qt::CaseInsensitive);
+bool IsVolumeFormatName(const QString& path) {
+    return IsVolumeFileName(QFile::encodeName(path).toStdString());
 }
 
 bool IsVmrName(const QString& path) {
@@ -100,12 +104,13 @@ bool IsVmrName(const QString& path) {
 
 }  // namespace
 
-void TForm1::OpenPaths(const QStringList& paths) {
+void TForm1::OpenPaths(const QStringList& paths, int volume) {
     if (paths.size() == 1 &&
         (QFileInfo(paths[0]).isDir() ||
          QFileInfo(paths[0]).fileName().toUpper() == QLatin1String("DICOMDIR")))
         return OpenConverted(paths[0], true);
-    if (paths.size() == 1 && IsNiftiName(paths[0])) return OpenConverted(paths[0], false);
+    if (paths.size() == 1 && IsVolumeFormatName(paths[0]))
+        return OpenConverted(paths[0], false, volume);
     const bool allBitmaps = std::all_of(
         paths.begin(), paths.end(), [](const QString& p) { return TImageReader::IsBmpName(p); });
     if ((paths.size() == 1 && IsVmrName(paths[0])) || (paths.size() >= 2 && allBitmaps)) {
@@ -146,6 +151,12 @@ void TForm1::AdoptVolume(const AdoptedVolume& v) {
     // only where planes lie; black beside a narrower volume.
     ClearSideViews(GreyToColor(0));
     if (v.voxels && v.voxels != Volume.data()) std::memcpy(Volume.data(), v.voxels, kVolumeBytes);
+    // A 4-D file's volumes are stepped only while one of them is shown.
+    MultiVolumeFile.clear();
+    VolumeNumber = 1;
+    VolumeTotal = 1;
+    if (NaechstesVolumen1) NaechstesVolumen1->setEnabled(false);
+    if (VorigesVolumen1) VorigesVolumen1->setEnabled(false);
     VolumeChanged();
     SliceCount = v.planes;
     VoxelEdgeMm = v.edgeMm;

@@ -1,6 +1,9 @@
-// Opening the formats people have besides volume files: a NIfTI file or a
-// folder with a DICOM series, converted in memory and shown as the Open
-// command shows a volume file; files dropped on the window.
+// Opening the formats people have besides volume files: a NIfTI, Analyze,
+// MGH/MGZ, NRRD, MetaImage or MINC file (of a 4-D file one volume, and the
+// keys to step through the others), or a DICOM folder or DICOMDIR (one
+// series, chosen in the series browser when there are several), converted
+// in memory and shown as the Open command shows a volume file; files
+// dropped on the window.
 #include <QCoreApplication>
 #include <QDir>
 #include <QDropEvent>
@@ -11,7 +14,7 @@
 
 #include "app/main_window.h"
 #include "convert/dicom_helper.h"
-#include "convert/nifti.h"
+#include "convert/volume_file.h"
 #include "core/texts.h"
 #include "core/volume/runtime_error.h"
 #include "dialogs/series_browser.h"
@@ -75,11 +78,12 @@ int TForm1::ChooseDicomSeries(const QString& path, const std::string& name) {
     return browser.ChosenSeries();
 }
 
-void TForm1::OpenConverted(const QString& path, bool dicomFolder) {
+void TForm1::OpenConverted(const QString& path, bool dicomFolder, int volume) {
     HourGlass hourglass;
     int planes = 0;
     double edge = 0;
-    std::string notice;  // damaged files the reader left out
+    std::string notice;  // damaged files the reader left out, the volume of a 4-D file
+    std::uint64_t volumes = 1;
     // What the status bar said before the reader's counts, for a choice
     // that is cancelled or fails.
     struct StatusBack {
@@ -118,10 +122,12 @@ void TForm1::OpenConverted(const QString& path, bool dicomFolder) {
                 },
                 &notice, chosen);
         } else {
-            const ConvertedVolume v = ConvertNifti(name);
+            const ConvertedVolume v = ConvertVolumeFile(name, volume);
             std::memcpy(Volume.data(), v.voxels.data(), kVolumeBytes);
             planes = v.planes;
             edge = v.voxelEdgeMm;
+            notice = v.notice;
+            volumes = v.volumes;
         }
     } catch (const ConvertError& e) {
         // Nothing was changed: volume, name, caption and views stay.
@@ -136,10 +142,31 @@ void TForm1::OpenConverted(const QString& path, bool dicomFolder) {
     v.status = QString::number(planes) + QString::fromUtf8(texts::kSlicesRead);
     if (!notice.empty()) v.status += u' ' + QString::fromStdString(notice);
     AdoptVolume(v);
+    if (volumes > 1) {
+        MultiVolumeFile = path;
+        VolumeNumber = volume;
+        VolumeTotal = volumes;
+    }
+    NaechstesVolumen1->setEnabled(volumes > 1);
+    VorigesVolumen1->setEnabled(volumes > 1);
     FileListBox->clear();
     FileListBox->Add(QFileInfo(QDir::cleanPath(path)).fileName());
     RememberRecent(path);
     FinishOpen();
+}
+
+// The file's name is copied: adopting the new volume clears the field.
+void TForm1::NaechstesVolumen1Click() {
+    if (MultiVolumeFile.isEmpty()) return;
+    const QString path = MultiVolumeFile;
+    OpenConverted(path, false, int(std::uint64_t(VolumeNumber) % VolumeTotal) + 1);
+}
+
+void TForm1::VorigesVolumen1Click() {
+    if (MultiVolumeFile.isEmpty()) return;
+    const QString path = MultiVolumeFile;
+    const int last = int(std::min<std::uint64_t>(VolumeTotal, 1u << 30));
+    OpenConverted(path, false, VolumeNumber > 1 ? VolumeNumber - 1 : last);
 }
 
 // Files and folders dropped on the window open as the command line's do.

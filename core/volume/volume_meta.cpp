@@ -24,6 +24,10 @@ VolumeMeta ReadVolumeMeta(const QString& volumePath) {
     if (!fi.isFile() || fi.size() > 4096 || !f.open(QIODevice::ReadOnly)) return meta;
     for (const QByteArray& raw : f.readAll().split('\n')) {
         const QByteArray line = raw.trimmed();
+        if (line.startsWith("source_format:")) {
+            meta.sourceFormat = QString::fromUtf8(line.mid(14).trimmed()).left(64);
+            continue;
+        }
         if (!line.startsWith("edge_mm:")) continue;
         bool ok = false;
         const double e = line.mid(8).trimmed().toDouble(&ok);
@@ -34,13 +38,19 @@ VolumeMeta ReadVolumeMeta(const QString& volumePath) {
 
 void WriteVolumeMeta(const QString& volumePath, const VolumeMeta& meta) {
     const QString path = MetaFileFor(volumePath);
-    if (!(meta.edgeMm > 0)) {
+    if (!(meta.edgeMm > 0) && meta.sourceFormat.isEmpty()) {
         QFile::remove(path);
         return;
     }
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly)) RaiseIoError(EACCES);
-    f.write("# Zerebrix-MR\nedge_mm: " + QByteArray::number(meta.edgeMm, 'g', 10) + '\n');
+    QByteArray text = "# Zerebrix-MR\n";
+    if (meta.edgeMm > 0) text += "edge_mm: " + QByteArray::number(meta.edgeMm, 'g', 10) + '\n';
+    // One line of text: a line break in the name would start another key.
+    QString format = meta.sourceFormat;
+    format.replace(u'\n', u' ').replace(u'\r', u' ');
+    if (!format.isEmpty()) text += "source_format: " + format.toUtf8() + '\n';
+    f.write(text);
     if (!f.commit()) RaiseIoError(EIO);
 }
 

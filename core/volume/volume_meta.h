@@ -4,6 +4,7 @@
 //
 //     # Zerebrix-MR
 //     edge_mm: 0.9375
+//     source_format: MGZ
 //
 // One "key: value" a line; unknown keys and lines are skipped.
 #pragma once
@@ -13,7 +14,8 @@
 namespace zx {
 
 struct VolumeMeta {
-    double edgeMm = 0;  ///< edge of the cubic voxels in mm; 0 when unknown
+    double edgeMm = 0;     ///< edge of the cubic voxels in mm; 0 when unknown
+    QString sourceFormat;  ///< the format the volume was converted from, or empty
 };
 
 /// The companion file of a volume file: its name with ".zxm" in place of

@@ -183,14 +183,14 @@ TEST_F(NiftiTest, RejectsFilesThatAreNotNifti) {
         "This is a plain text file, not an image at all. It is long enough for a header." +
         std::string(400, '.');
     ExpectFailure(WriteBytes("text.nii", std::vector<unsigned char>(text.begin(), text.end())),
-                  "keine NIfTI-Datei");
+                  "keine NIfTI");
 
     for (bool bigEndian : {false, true}) {
         SCOPED_TRACE(bigEndian);
         NiftiFields s;
         s.bigEndian = bigEndian;
         s.sizeofHdr = 349;
-        ExpectFailure(WriteHeaderOnly("size349.nii", s, 64), "Kopfgröße");
+        ExpectFailure(WriteHeaderOnly("size349.nii", s, 64), "keine NIfTI");
     }
 
     for (int version : {1, 2}) {
@@ -198,7 +198,7 @@ TEST_F(NiftiTest, RejectsFilesThatAreNotNifti) {
         NiftiFields s;
         s.version = version;
         s.magic = std::string("nope\0\0\0\0", 8);
-        ExpectFailure(WriteHeaderOnly("magic.nii", s, 64), "magic");
+        ExpectFailure(WriteHeaderOnly("magic.nii", s, 64), "Kennung");
         s.magic = version == 1 ? std::string("ni1\0", 4) : std::string("ni2\0\r\n\032\n", 8);
         ExpectFailure(WriteHeaderOnly("pair.hdr", s, 64), ".hdr/.img");
     }
@@ -207,7 +207,7 @@ TEST_F(NiftiTest, RejectsFilesThatAreNotNifti) {
     NiftiFields mangled;
     mangled.version = 2;
     mangled.magic = std::string("n+2\0\n\032\n\0", 8);
-    ExpectFailure(WriteHeaderOnly("mangled.nii", mangled, 64), "magic");
+    ExpectFailure(WriteHeaderOnly("mangled.nii", mangled, 64), "Kennung");
 }
 
 TEST_F(NiftiTest, RejectsTruncatedFiles) {
@@ -260,7 +260,7 @@ TEST_F(NiftiTest, RejectsTruncatedFiles) {
     // Gzip magic followed by garbage.
     std::vector<unsigned char> garbage = {0x1f, 0x8b, 0x08, 0x00, 0, 0, 0, 0, 0, 3};
     garbage.resize(600, 0xA5);
-    ExpectFailure(WriteBytes("garbage.nii.gz", garbage), "gzip");
+    ExpectFailure(WriteBytes("garbage.nii.gz", garbage), "komprimierten Daten sind beschädigt");
 }
 
 TEST_F(NiftiTest, RejectsInvalidDimensions) {
@@ -271,15 +271,14 @@ TEST_F(NiftiTest, RejectsInvalidDimensions) {
                 NiftiFields s;
                 s.version = version;
                 s.dim[axis] = bad;
-                ExpectFailure(WriteHeaderOnly("dims.nii", s, 64),
-                              "Dimension " + std::to_string(axis));
+                ExpectFailure(WriteHeaderOnly("dims.nii", s, 64), "Achse " + std::to_string(axis));
             }
         }
         for (std::int64_t rank : {0, 8, -1}) {
             NiftiFields s;
             s.version = version;
             s.dim[0] = rank;
-            ExpectFailure(WriteHeaderOnly("rank.nii", s, 64), "dim[0]");
+            ExpectFailure(WriteHeaderOnly("rank.nii", s, 64), "Dimensionen an");
         }
     }
 }
@@ -320,13 +319,13 @@ TEST_F(NiftiTest, RejectsBadDataOffsets) {
         NiftiFields s;
         s.version = version;
         s.voxOffset = 100;
-        ExpectFailure(WriteHeaderOnly("inside.nii", s, 512), "liegt im Dateikopf");
+        ExpectFailure(WriteHeaderOnly("inside.nii", s, 512), "im Dateikopf");
         s.voxOffset = -8;
-        ExpectFailure(WriteHeaderOnly("negative.nii", s, 512), "vox_offset");
+        ExpectFailure(WriteHeaderOnly("negative.nii", s, 512), "Beginn ihrer Bilddaten");
     }
     NiftiFields nanOffset;
     nanOffset.voxOffset = std::numeric_limits<double>::quiet_NaN();
-    ExpectFailure(WriteHeaderOnly("nan.nii", nanOffset, 512), "vox_offset");
+    ExpectFailure(WriteHeaderOnly("nan.nii", nanOffset, 512), "Beginn ihrer Bilddaten");
 }
 
 TEST_F(NiftiTest, RejectsUnsupportedDataTypes) {
@@ -337,8 +336,7 @@ TEST_F(NiftiTest, RejectsUnsupportedDataTypes) {
             NiftiFields s;
             s.version = version;
             s.datatype = datatype;
-            ExpectFailure(WriteHeaderOnly("type.nii", s, 64 * 16),
-                          "nicht unterstützter Voxel-Datentyp");
+            ExpectFailure(WriteHeaderOnly("type.nii", s, 64 * 16), "Voxel-Datentyp (");
         }
     }
 }

@@ -53,11 +53,13 @@ TEST(CommandLine, HelpVersionAndMisuse) {
     const zx::CommandLine ok =
         Parse({QStringLiteral("--screenshot"), QStringLiteral("a.png"), QStringLiteral("--at"),
                QStringLiteral("1,2,3"), QStringLiteral("--zoom"), QStringLiteral("4"),
-               QStringLiteral("/")});
+               QStringLiteral("--volume"), QStringLiteral("7"), QStringLiteral("/")});
     EXPECT_FALSE(ok.exitCode);
     EXPECT_EQ(ok.path, QStringLiteral("/"));
     EXPECT_EQ((*ok.at)[2], 3);
     EXPECT_EQ(ok.options.zoom, 4);
+    EXPECT_EQ(ok.volume, 7);
+    EXPECT_EQ(Parse({QStringLiteral("--volume"), QStringLiteral("0")}).exitCode, 2);
 }
 
 TEST_F(Desktop, TheScreenshotShowsTheSectionsAtThePointAndFailuresWriteNothing) {

@@ -9,6 +9,7 @@
 #include "support/app_fixture.h"
 #include "support/section_oracle.h"
 #include "support/small_volumes.h"
+#include "support/volume_writers.h"
 #include "widgets/image_view.h"
 #include "widgets/list_box.h"
 #include "widgets/status_bar.h"
@@ -108,7 +109,7 @@ TEST_F(OpenFormats, FailuresKeepTheVolumeNameAndCaption) {
     form->DicomSerieOeffnen1->trigger();
     const auto messages = prompter.Messages();
     ASSERT_EQ(messages.size(), 2u);
-    EXPECT_TRUE(messages[0].text.contains(QStringLiteral("keine NIfTI-Datei")))
+    EXPECT_TRUE(messages[0].text.contains(QStringLiteral("ist keine Volumendatei")))
         << messages[0].text.toStdString();
     EXPECT_TRUE(messages[1].text.contains(QStringLiteral("ist leer")))
         << messages[1].text.toStdString();
@@ -116,6 +117,32 @@ TEST_F(OpenFormats, FailuresKeepTheVolumeNameAndCaption) {
     EXPECT_EQ(form->SliceCount, 180);
     EXPECT_EQ(form->VolumeFileName, QStringLiteral("MR_Kopf.vmr"));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Zerebrix - MR_Kopf.vmr"));
+}
+
+// A 4-D file chosen in the Open dialog: its first volume, named in the
+// status bar; V and Shift+V step through the others, round the end.
+TEST_F(OpenFormats, TheVolumesOfAFourDimensionalFileAreSteppedThrough) {
+    zxtest::TestImage im;
+    im.dims = {8, 8, 6};
+    im.volumes = 3;
+    im.ras = {{{-1, 0, 0}, {0, 0, 1}, {0, -1, 0}}};
+    for (int i = 0; i < 8 * 8 * 6 * 3; ++i) im.values.push_back(std::int16_t(i % 97 + i / 384));
+    const QString path = dir.Write(QStringLiteral("fmri.mgz"), zxtest::Gzip(zxtest::Mgh(im)));
+    prompter.openAnswers.push_back(QStringList{path});
+    form->ffnen1->trigger();
+    EXPECT_TRUE(prompter.Messages().empty());
+    EXPECT_TRUE(form->StatusBar1->SimpleText().endsWith(QStringLiteral("Volumen 1 von 3")));
+    const std::vector<std::uint8_t> first(form->Volume.begin(), form->Volume.end());
+    form->NaechstesVolumen1->trigger();
+    EXPECT_TRUE(form->StatusBar1->SimpleText().endsWith(QStringLiteral("Volumen 2 von 3")));
+    EXPECT_FALSE(std::equal(first.begin(), first.end(), form->Volume.begin()));
+    form->VorigesVolumen1->trigger();
+    form->VorigesVolumen1->trigger();
+    EXPECT_TRUE(form->StatusBar1->SimpleText().endsWith(QStringLiteral("Volumen 3 von 3")))
+        << form->StatusBar1->SimpleText().toStdString();
+    EXPECT_TRUE(zxtest::SectionsShowVolume(*form));
+    form->OpenPaths({dir.Path(QStringLiteral("MR_Kopf.vmr"))});
+    EXPECT_FALSE(form->NaechstesVolumen1->isEnabled());
 }
 
 }  // namespace
