@@ -17,7 +17,8 @@
 namespace zx {
 namespace {
 
-void Put(char (&field)[2048], const std::string& text) {
+template <std::size_t N>
+void Put(char (&field)[N], const std::string& text) {
     const std::size_t n = std::min(text.size(), sizeof field - 1);
     std::memcpy(field, text.data(), n);
     field[n] = '\0';
