@@ -19,7 +19,7 @@ void FailFile(const std::string& path, const std::string& reason) {
     throw ConvertError(path + ": " + reason);
 }
 
-InputFile::InputFile(const std::string& path, Packing packing, std::uint64_t start)
+StreamedInput::StreamedInput(const std::string& path, Packing packing, std::uint64_t start)
     : path_(path), start_(start) {
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
@@ -65,12 +65,12 @@ InputFile::InputFile(const std::string& path, Packing packing, std::uint64_t sta
     }
 }
 
-InputFile::~InputFile() {
+StreamedInput::~StreamedInput() {
     if (file_) std::fclose(file_);
     if (zlibInit_) inflateEnd(&zs_);
 }
 
-void InputFile::ReadExactly(void* dst, std::size_t n, const char* what) {
+void StreamedInput::ReadExactly(void* dst, std::size_t n, const char* what) {
     auto* out = static_cast<unsigned char*>(dst);
     std::size_t done = 0;
     while (done < n) {
@@ -81,7 +81,7 @@ void InputFile::ReadExactly(void* dst, std::size_t n, const char* what) {
     }
 }
 
-std::size_t InputFile::ReadUpTo(void* dst, std::size_t n) {
+std::size_t StreamedInput::ReadUpTo(void* dst, std::size_t n) {
     auto* out = static_cast<unsigned char*>(dst);
     std::size_t done = 0;
     while (done < n) {
@@ -92,7 +92,7 @@ std::size_t InputFile::ReadUpTo(void* dst, std::size_t n) {
     return done;
 }
 
-void InputFile::SkipTo(std::uint64_t pos, const char* what) {
+void StreamedInput::SkipTo(std::uint64_t pos, const char* what) {
     if (pos < position_) FailFile(path_, "interner Fehler: Rücksprung in der Datei nicht möglich");
     if (!gzip_) {
         if (pos > plainSize_) ShortRead(what);
@@ -108,7 +108,7 @@ void InputFile::SkipTo(std::uint64_t pos, const char* what) {
     }
 }
 
-void InputFile::CheckEnd(std::uint64_t declaredEnd, std::uint64_t readLimit) {
+void StreamedInput::CheckEnd(std::uint64_t declaredEnd, std::uint64_t readLimit) {
     if (!gzip_) return;
     const std::uint64_t most = declaredEnd + (std::uint64_t{64} << 20);
     const std::uint64_t from = position_;
@@ -123,7 +123,7 @@ void InputFile::CheckEnd(std::uint64_t declaredEnd, std::uint64_t readLimit) {
         FailFile(path_, "die komprimierte Datei ist abgeschnitten oder beschädigt: ihr Ende fehlt");
 }
 
-bool InputFile::MoreInput() {
+bool StreamedInput::MoreInput() {
     const std::size_t got = std::fread(in_.data(), 1, in_.size(), file_);
     if (std::ferror(file_))
         FailFile(path_, std::string("Lesefehler (") + std::strerror(errno) + ")");
@@ -132,7 +132,7 @@ bool InputFile::MoreInput() {
     return got > 0;
 }
 
-std::size_t InputFile::Inflate(unsigned char* dst, std::size_t n) {
+std::size_t StreamedInput::Inflate(unsigned char* dst, std::size_t n) {
     zs_.next_out = dst;
     zs_.avail_out = static_cast<uInt>(n);
     while (zs_.avail_out > 0 && !ended_) {
@@ -159,7 +159,7 @@ std::size_t InputFile::Inflate(unsigned char* dst, std::size_t n) {
     return n - zs_.avail_out;
 }
 
-std::size_t InputFile::ReadSome(unsigned char* dst, std::size_t n) {
+std::size_t StreamedInput::ReadSome(unsigned char* dst, std::size_t n) {
     std::size_t got = 0;
     if (gzip_) {
         got = Inflate(dst, n);
@@ -172,7 +172,7 @@ std::size_t InputFile::ReadSome(unsigned char* dst, std::size_t n) {
     return got;
 }
 
-void InputFile::ShortRead(const char* what) {
+void StreamedInput::ShortRead(const char* what) {
     if (cut_)
         FailFile(path_,
                  std::string("die komprimierte Datei ist abgeschnitten oder beschädigt, beim "

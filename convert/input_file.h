@@ -15,7 +15,7 @@ namespace zx {
 
 [[noreturn]] void FailFile(const std::string& path, const std::string& reason);
 
-class InputFile {
+class StreamedInput {
 public:
     enum class Packing {
         Detect,  ///< gzip when the data starts with gzip's two magic bytes, else plain
@@ -24,11 +24,11 @@ public:
     };
 
     /// The file's data from byte `start` on (positions count from there).
-    explicit InputFile(const std::string& path, Packing packing = Packing::Detect,
-                       std::uint64_t start = 0);
-    ~InputFile();
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
+    explicit StreamedInput(const std::string& path, Packing packing = Packing::Detect,
+                           std::uint64_t start = 0);
+    ~StreamedInput();
+    StreamedInput(const StreamedInput&) = delete;
+    StreamedInput& operator=(const StreamedInput&) = delete;
 
     bool Compressed() const { return gzip_; }
     /// Size of the data of an uncompressed file; the decompressed size of a

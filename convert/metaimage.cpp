@@ -133,8 +133,9 @@ ConvertedVolume ConvertMetaImage(const std::string& path, int volume) {
         if (!h) FailMeta(path, "ihr Datenbeginn ist ungültig");
         headerSize = *h;
     }
-    InputFile in(dataPath, compressed ? InputFile::Packing::Deflated : InputFile::Packing::Plain,
-                 compressed ? start + std::uint64_t(std::max<std::int64_t>(0, headerSize)) : start);
+    StreamedInput in(
+        dataPath, compressed ? StreamedInput::Packing::Deflated : StreamedInput::Packing::Plain,
+        compressed ? start + std::uint64_t(std::max<std::int64_t>(0, headerSize)) : start);
     if (headerSize == -1) {
         // The data are the file's last bytes.
         if (compressed) FailMeta(path, "ihr Datenbeginn „-1“ gilt nur für unkomprimierte Daten");

@@ -51,7 +51,7 @@ bool LooksLikeMgh(const unsigned char* b, std::size_t n) {
 }
 
 ConvertedVolume ConvertMgh(const std::string& path, int volume) {
-    InputFile in(path);
+    StreamedInput in(path);
     unsigned char h[kHeaderBytes];
     if (in.ReadUpTo(h, kHeaderBytes) < kHeaderBytes)
         FailMgh(path, "ihr Dateikopf ist unvollständig");

@@ -154,7 +154,7 @@ T Field(const unsigned char* buf, std::size_t offset, bool bigEndian) {
     return value;
 }
 
-Header ReadHeader(InputFile& in, const std::string& path) {
+Header ReadHeader(StreamedInput& in, const std::string& path) {
     unsigned char buf[kNifti2HeaderSize] = {};
     in.ReadExactly(buf, 4, "der Dateikopf");
 
@@ -326,7 +326,7 @@ void ToHostOrder(const Header& h, int width, unsigned char* data, std::size_t by
 
 // Reads the first volume's raw bytes (at most kMaxLabelBytes) in the host
 // byte order.
-std::vector<unsigned char> ReadVoxelData(InputFile& in, const Header& h, const Extent& e,
+std::vector<unsigned char> ReadVoxelData(StreamedInput& in, const Header& h, const Extent& e,
                                          const std::string& path) {
     if (e.bytes > kMaxLabelBytes)
         Fail(path, "Datei zu groß: der Atlas hat mehr als 512 MiB Bilddaten");
@@ -490,17 +490,17 @@ std::string HeaderFileOf(const std::string& path) {
 
 struct Opened {
     std::string headerPath;
-    std::unique_ptr<InputFile> header;
+    std::unique_ptr<StreamedInput> header;
     Header h;
     Extent e;
-    std::unique_ptr<InputFile> dataFile;  ///< the .img of a pair
-    InputFile& Data() { return dataFile ? *dataFile : *header; }
+    std::unique_ptr<StreamedInput> dataFile;  ///< the .img of a pair
+    StreamedInput& Data() { return dataFile ? *dataFile : *header; }
 };
 
 Opened Open(const std::string& path) {
     Opened o;
     o.headerPath = HeaderFileOf(path);
-    o.header = std::make_unique<InputFile>(o.headerPath);
+    o.header = std::make_unique<StreamedInput>(o.headerPath);
     o.h = ReadHeader(*o.header, o.headerPath);
     o.e = ValidateHeader(o.h, o.headerPath);
     if (o.h.kind != Kind::Single) {
@@ -512,7 +512,7 @@ Opened Open(const std::string& path) {
         std::error_code ec;
         if (!std::filesystem::is_regular_file(*img, ec))
             FailAs(o.h, o.headerPath, "die Bilddatei " + *img + " fehlt");
-        o.dataFile = std::make_unique<InputFile>(*img);
+        o.dataFile = std::make_unique<StreamedInput>(*img);
     }
     return o;
 }

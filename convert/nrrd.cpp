@@ -269,7 +269,8 @@ ConvertedVolume ConvertNrrd(const std::string& path, int volume) {
         if (!b) FailNrrd(path, "ihr Datenbeginn ist ungültig");
         byteSkip = *b;
     }
-    InputFile in(dataPath, gzip ? InputFile::Packing::Deflated : InputFile::Packing::Plain, start);
+    StreamedInput in(
+        dataPath, gzip ? StreamedInput::Packing::Deflated : StreamedInput::Packing::Plain, start);
     if (byteSkip == -1) {
         // The data are the file's last bytes.
         if (gzip) FailNrrd(path, "ihr Datenbeginn „-1“ gilt nur für unkomprimierte Daten");

@@ -40,8 +40,8 @@ void ToHostOrder(bool bigEndian, int width, unsigned char* data, std::size_t byt
 }
 
 template <typename T>
-void StreamPlanes(InputFile& in, const RawImage& image, std::uint64_t start, PlaneStream& stream,
-                  const std::string& path) {
+void StreamPlanes(StreamedInput& in, const RawImage& image, std::uint64_t start,
+                  PlaneStream& stream, const std::string& path) {
     const auto& n = image.dims;
     const std::uint64_t planeBytes = std::uint64_t(n[0]) * std::uint64_t(n[1]) * sizeof(T);
     if (planeBytes > kMaxPlaneBytes)
@@ -99,7 +99,7 @@ std::uint64_t VolumeBytes(const std::array<std::int64_t, 3>& dims, int bytesPerS
     return bytes;
 }
 
-void CheckDataPresent(InputFile& in, std::uint64_t offset, std::uint64_t bytes,
+void CheckDataPresent(StreamedInput& in, std::uint64_t offset, std::uint64_t bytes,
                       const std::string& path, const std::string& whatItIs) {
     if (const auto size = in.PlainSize()) {
         if (offset > *size)
@@ -120,7 +120,7 @@ std::string VolumeNotice(int volume, std::uint64_t volumes) {
     return "Volumen " + std::to_string(volume) + " von " + std::to_string(volumes);
 }
 
-ConvertedVolume StreamRawImage(InputFile& in, const RawImage& image, int volume,
+ConvertedVolume StreamRawImage(StreamedInput& in, const RawImage& image, int volume,
                                const std::string& path, const std::string& format) {
     const int width = SampleBytes(image.type);
     const std::uint64_t bytes = VolumeBytes(image.dims, width, path);

@@ -39,11 +39,11 @@ std::uint64_t VolumeBytes(const std::array<std::int64_t, 3>& dims, int bytesPerS
 /// names the file's format for ConvertedVolume::format; a 4-D file's notice
 /// says which volume was taken ("Volumen 1 von 20"). Refused with "Datei zu
 /// groß": a volume of more than 2 GiB, a plane of more than 64 MiB.
-ConvertedVolume StreamRawImage(InputFile& in, const RawImage& image, int volume,
+ConvertedVolume StreamRawImage(StreamedInput& in, const RawImage& image, int volume,
                                const std::string& path, const std::string& format);
 
 /// Throws unless the plain file holds `bytes` from `offset` on; moves there.
-void CheckDataPresent(InputFile& in, std::uint64_t offset, std::uint64_t bytes,
+void CheckDataPresent(StreamedInput& in, std::uint64_t offset, std::uint64_t bytes,
                       const std::string& path, const std::string& whatItIs = {});
 
 /// The message of a 4-D file: "Volumen 3 von 20".

@@ -21,7 +21,7 @@ constexpr std::size_t kMaxHeaderBytes = std::size_t{1} << 20;
 TextHeader ReadTextHeader(const std::string& path,
                           const std::function<bool(const std::string&)>& stop,
                           const std::string& what) {
-    InputFile in(path, InputFile::Packing::Plain);
+    StreamedInput in(path, StreamedInput::Packing::Plain);
     TextHeader h;
     std::string line;
     unsigned char buf[4096];

@@ -68,7 +68,7 @@ VolumeFormat DetectVolumeFormat(const std::string& path) {
     std::size_t n = 0;
     bool gzip = false;
     {
-        InputFile in(path);
+        StreamedInput in(path);
         gzip = in.Compressed();
         try {
             n = in.ReadUpTo(b, sizeof b);
