@@ -194,7 +194,7 @@ void ConvertDicomSeriesApart(
     const std::string& folder,
     const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use,
     std::chrono::milliseconds timeLimit, const std::function<void(int done, int total)>& progress,
-    std::string* notice, int chosen) {
+    std::string* notice, int chosen, std::string* seriesLine) {
     std::vector<std::string> args;
     if (chosen > 0) args = {"--series", std::to_string(chosen)};
     args.insert(args.end(), {"--", folder});
@@ -202,6 +202,9 @@ void ConvertDicomSeriesApart(
               [&](const DicomSeriesResult& result, bool exited) {
                   CheckDicomSeriesResult(folder, result, exited);
                   if (notice) *notice = Notice(result);
+                  if (seriesLine)
+                      seriesLine->assign(result.seriesLine,
+                                         ::strnlen(result.seriesLine, sizeof result.seriesLine));
                   use(result.voxels, result.planes, result.edge);
               });
 }

@@ -30,13 +30,14 @@ ConvertedVolume ConvertDicomSeriesApart(
 
 /// The same, handing the reader's volume to `use` where the reader left it
 /// (16 MiB, `planes` planes of `edge` mm), without a copy; `notice`, when
-/// given, receives what the reader left out (German, or empty).
+/// given, receives what the reader left out (German, or empty);
+/// `seriesLine`, when given, the list line of the series read.
 void ConvertDicomSeriesApart(
     const std::string& folder,
     const std::function<void(const std::uint8_t* voxels, int planes, double edge)>& use,
     std::chrono::milliseconds timeLimit = kDicomReaderTimeLimit,
     const std::function<void(int done, int total)>& progress = {}, std::string* notice = nullptr,
-    int chosen = 0);
+    int chosen = 0, std::string* seriesLine = nullptr);
 
 /// What the reader program found in a folder or DICOMDIR: the index
 /// (BuildSeriesIndex), a thumbnail of each entry's middle image

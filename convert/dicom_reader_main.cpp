@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -110,6 +111,12 @@ int main(int argc, char** argv) {
     } else if (index) {
         zx::FillDicomIndexResult(argv[argc - 1], *gResult);
     } else {
+        // The whole volume is written: its pages are faulted in at once
+        // rather than one fault a page (a failure leaves them to fault).
+        const auto from = reinterpret_cast<std::uintptr_t>(gResult->voxels) & ~std::uintptr_t(4095);
+        ::madvise(reinterpret_cast<void*>(from),
+                  reinterpret_cast<std::uintptr_t>(gResult->voxels) + sizeof gResult->voxels - from,
+                  MADV_POPULATE_WRITE);
         zx::FillDicomSeriesResult(argv[argc - 1], *gResult, chosen);
     }
     std::fflush(nullptr);

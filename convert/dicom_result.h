@@ -36,6 +36,9 @@ struct DicomSeriesResult {
     /// Of an index: the thumbnails complete so far (status 0 is set before
     /// the first; the index stands even when the reader dies after it).
     std::atomic<int> thumbnails;
+    /// With status 0, when no entry was asked for: the list line of the
+    /// series read (SeriesListLine), or empty.
+    char seriesLine[1024];
     std::uint8_t voxels[kVolumeBytes];
     std::uint64_t mark;  ///< kDicomResultMark, from the viewer
 };

@@ -202,7 +202,9 @@ struct Slice {
 /// The series chosen from the index (`chosen` from 1; 0: the only
 /// volume). Throws ConvertError naming what was found when there is no
 /// such volume, SeveralVolumesError listing them when there are several.
-std::vector<Slice> ChosenSeries(const std::string& path, int chosen, DicomIndex& index) {
+/// `line` receives the chosen entry's list line.
+std::vector<Slice> ChosenSeries(const std::string& path, int chosen, DicomIndex& index,
+                                std::string& line) {
     if (index.series.empty() && !index.firstDamage.empty()) Fail(index.firstDamage);
     if (index.series.empty()) Fail("Der Ordner " + index.root + " enthält keine DICOM-Bilder.");
     const std::size_t volumes = VolumeCount(index.series);
@@ -226,6 +228,7 @@ std::vector<Slice> ChosenSeries(const std::string& path, int chosen, DicomIndex&
     } else {
         while (index.series[pick].kind != SeriesKind::Volume) ++pick;
     }
+    line = SeriesListLine(pick + 1, index.series[pick]);
     std::vector<Slice> slices;
     for (std::size_t i : index.series[pick].files) {
         IndexedFile& f = index.files[i];
@@ -402,15 +405,17 @@ std::vector<double> DicomFileSamples(const std::string& path) {
 }
 
 ConvertedVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out,
-                                    const DicomProgress& progress, std::string* notice,
-                                    int chosen) {
+                                    const DicomProgress& progress, std::string* notice, int chosen,
+                                    std::string* seriesLine) {
     // The decoders allocate and free large buffers for every file; kept in
     // the heap instead of being returned to the system each time, they are
     // not faulted in and cleared again file after file.
     ::mallopt(M_MMAP_THRESHOLD, 256 << 20);
     ::mallopt(M_TRIM_THRESHOLD, 512 << 20);
     DicomIndex index = IndexDicom(folder);
-    std::vector<Slice> all = ChosenSeries(folder, chosen, index);
+    std::string line;
+    std::vector<Slice> all = ChosenSeries(folder, chosen, index, line);
+    if (seriesLine) *seriesLine = line;
     if (notice && !index.leftOut.empty()) *notice = LeftOutNotice(index.leftOut);
     const bool multiFrame =
         std::any_of(all.begin(), all.end(), [](const Slice& s) { return s.frames > 1; });
@@ -455,7 +460,7 @@ ConvertedVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out
 
 void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result, int chosen) {
     try {
-        std::string notice;
+        std::string notice, line;
         const ConvertedVolume v = ReadDicomSeriesHere(
             folder, result.voxels,
             [&](int done, int total) {
@@ -466,8 +471,9 @@ void FillDicomSeriesResult(const std::string& folder, DicomSeriesResult& result,
                                           seen, done, std::memory_order_relaxed)) {
                 }
             },
-            &notice, chosen);
+            &notice, chosen, &line);
         std::snprintf(result.notice, sizeof result.notice, "%s", notice.c_str());
+        std::snprintf(result.seriesLine, sizeof result.seriesLine, "%s", line.c_str());
         result.planes = v.planes;
         result.edge = v.voxelEdgeMm;
         result.status = 0;

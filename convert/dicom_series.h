@@ -46,9 +46,11 @@ using DicomProgress = std::function<void(int done, int total)>;
 /// file may end this process (GDCM assertions). `progress` is called from
 /// the decoding threads, one call per file. DICOM files that are damaged
 /// or empty before their image are left out; `notice` then names them.
+/// `seriesLine`, when given, receives the list line of the series read.
 ConvertedVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out,
                                     const DicomProgress& progress = {},
-                                    std::string* notice = nullptr, int chosen = 0);
+                                    std::string* notice = nullptr, int chosen = 0,
+                                    std::string* seriesLine = nullptr);
 
 /// The decoded samples of one DICOM file after Rescale Slope/Intercept,
 /// row by row (all frames): what the series reader takes from it.

@@ -294,6 +294,28 @@ int DicomSeries(QStringList a) {
     if (!list) CheckOutput(a[1], {a[0]}, true);
     // Indexed and read by the reader program in a process of its own,
     // bounded in memory and time, as the viewer reads a series.
+    if (!list && !chosen) {
+        // One start of the reader: it picks the only volume itself, or
+        // refuses several with their list, and names the series it read.
+        std::string notice, line;
+        try {
+            zx::ConvertDicomSeriesApart(
+                path,
+                [&](const std::uint8_t* voxels, int planes, double edge) {
+                    if (!notice.empty())
+                        std::fprintf(stderr, "zxconvert: Hinweis: %s\n", notice.c_str());
+                    if (!line.empty()) std::fprintf(stderr, "zxconvert: Serie %s\n", line.c_str());
+                    // Written straight from the reader's block.
+                    WriteVolume(a[1], voxels, planes, edge, "DICOM-Serie");
+                },
+                zx::kDicomReaderTimeLimit, {}, &notice, 0, &line);
+        } catch (const zx::SeveralVolumesError& e) {
+            const std::string text = e.what();
+            if (!text.empty() && text.back() == '\n') throw;
+            throw zx::SeveralVolumesError(text + "\n");
+        }
+        return 0;
+    }
     const zx::DicomFolderIndex index = zx::IndexDicomApart(path);
     if (!index.notice.empty())
         std::fprintf(stderr, "zxconvert: Hinweis: %s\n", index.notice.c_str());

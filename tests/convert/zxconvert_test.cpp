@@ -204,6 +204,7 @@ TEST_F(Zxconvert, NiftiAndDicomSeriesBecomeTheVolumeTheViewerShows) {
                   vmr = dir.Path(QStringLiteral("serie.vmr"));
     const RunResult rs = Zx({QStringLiteral("dicom-series"), serie, vmr});
     ASSERT_EQ(rs.code, 0) << rs.err.toStdString();
+    EXPECT_TRUE(rs.err.contains(QStringLiteral("Serie 1\tCT\t"))) << rs.err.toStdString();
     QFile fs(vmr);
     ASSERT_TRUE(fs.open(QIODevice::ReadOnly));
     EXPECT_TRUE(SameVolume(fs.readAll(), zx::ConvertDicomSeries(serie.toStdString())));
