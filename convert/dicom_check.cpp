@@ -93,6 +93,9 @@ struct Nesting {
 void StepItem(const Walker& w, std::uint16_t element, std::uint32_t length, std::size_t& pos,
               Nesting& nesting) {
     std::vector<std::size_t>& open = nesting.open;
+    // Group FFFE holds items and delimiters only: anything else there the
+    // decoder would read as an element of whatever length it declares.
+    if (element != 0xe000 && element != 0xe00d && element != 0xe0dd) w.Broken();
     if (element == 0xe000) {
         if (length != kUndefined && length > w.size - pos) w.Broken();
         if (nesting.inFragments) {

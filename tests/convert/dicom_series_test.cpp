@@ -285,9 +285,10 @@ TEST_F(DicomSeries, HostileSeriesAreRefusedAndDuplicatePositionsKeptOnce) {
     // volume that of the others: Pixel Data declaring almost 4 GiB in a
     // small file, fewer samples than rows × columns need, 65535 × 65535
     // samples declared (more than the reader takes from a file), nothing
-    // after the preamble (GDCM's scanner would end the reader). None of
-    // them reaches the decoder's allocations.
-    for (const char* how : {"bomb", "short", "huge", "empty"}) {
+    // after the preamble (GDCM's scanner would end the reader), an element
+    // of the item group declaring 4 GiB. None of them reaches the decoder's
+    // allocations.
+    for (const char* how : {"bomb", "short", "huge", "empty", "stray"}) {
         const std::string folder = Folder(how);
         AxialSeries(folder, 3);
         QFile f(QString::fromStdString(folder + "/f0"));
@@ -306,6 +307,9 @@ TEST_F(DicomSeries, HostileSeriesAreRefusedAndDuplicatePositionsKeptOnce) {
                 ASSERT_GT(t, 0);
                 bytes[t + 8] = bytes[t + 9] = char(0xff);
             }
+        } else if (h == "stray") {
+            bytes.truncate(at);
+            bytes += QByteArray("\xfe\xff\xff\xeeOV\xf7\xff\xff\xff\xff\x31\x65\x46", 14);
         } else {
             bytes = QByteArray(128, '\0') + "DICM";
         }
