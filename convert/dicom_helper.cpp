@@ -212,29 +212,37 @@ void ConvertDicomSeriesApart(
               });
 }
 
+DicomFolderIndex TakeDicomIndexResult(const std::string& path, const DicomSeriesResult& result,
+                                      bool exited) {
+    DicomFolderIndex index;
+    // A reader that died making the thumbnails has left the index
+    // complete: it is taken, with the thumbnails made.
+    const int made = result.thumbnails.load(std::memory_order_acquire);
+    if (result.status != 0 || (!exited && made < 0)) CheckDicomSeriesResult(path, result, exited);
+    const auto* text = reinterpret_cast<const char*>(result.voxels);
+    const std::size_t length = ::strnlen(text, kIndexTextBytes);
+    if (result.status != 0 || length == kIndexTextBytes)
+        Fail("Der DICOM-Leser hat für den Ordner " + path +
+             " ein unbrauchbares Ergebnis geliefert.");
+    index.series = ParseIndex(std::string(text, length));
+    // Only as many thumbnails as the block holds, whatever count it gives.
+    const std::size_t thumbnails =
+        std::min<std::size_t>(std::size_t(std::max(made, 0)), kMaxIndexThumbnails);
+    for (std::size_t i = 0; i < index.series.size(); ++i) {
+        std::vector<std::uint8_t> t(4096, 0);
+        if (i < thumbnails) std::memcpy(t.data(), result.voxels + kIndexTextBytes + i * 4096, 4096);
+        index.thumbnails.push_back(std::move(t));
+    }
+    index.notice = Notice(result);
+    return index;
+}
+
 DicomFolderIndex IndexDicomApart(const std::string& path, std::chrono::milliseconds timeLimit,
                                  const std::function<void(int done, int total)>& progress) {
     DicomFolderIndex index;
     RunReader(path, {"--index"}, timeLimit, progress,
               [&](const DicomSeriesResult& result, bool exited) {
-                  // A reader that died making the thumbnails has left the
-                  // index complete: it is taken, with the thumbnails made.
-                  const int made = result.thumbnails.load(std::memory_order_acquire);
-                  if (result.status != 0 || (!exited && made < 0))
-                      CheckDicomSeriesResult(path, result, exited);
-                  const auto* text = reinterpret_cast<const char*>(result.voxels);
-                  const std::size_t length = ::strnlen(text, kIndexTextBytes);
-                  if (result.status != 0 || length == kIndexTextBytes)
-                      Fail("Der DICOM-Leser hat für den Ordner " + path +
-                           " ein unbrauchbares Ergebnis geliefert.");
-                  index.series = ParseIndex(std::string(text, length));
-                  for (std::size_t i = 0; i < index.series.size(); ++i) {
-                      std::vector<std::uint8_t> t(4096, 0);
-                      if (i < std::size_t(std::max(made, 0)))
-                          std::memcpy(t.data(), result.voxels + kIndexTextBytes + i * 4096, 4096);
-                      index.thumbnails.push_back(std::move(t));
-                  }
-                  index.notice = Notice(result);
+                  index = TakeDicomIndexResult(path, result, exited);
               });
     return index;
 }

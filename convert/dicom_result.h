@@ -10,6 +10,7 @@
 
 #include "base/volume_geometry.h"
 #include "convert/converted_volume.h"
+#include "convert/dicom_helper.h"
 
 namespace zx {
 
@@ -62,6 +63,11 @@ inline constexpr std::size_t kMaxIndexThumbnails = (kVolumeBytes - kIndexTextByt
 /// message naming the folder when the reader failed.
 void CheckDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result,
                             bool exited);
+
+/// The checked block's index and thumbnails (thumbnails beyond those the
+/// block can hold are black), copied out of it.
+DicomFolderIndex TakeDicomIndexResult(const std::string& path, const DicomSeriesResult& result,
+                                      bool exited);
 
 /// The checked block's volume, copied out of it.
 ConvertedVolume TakeDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result,
