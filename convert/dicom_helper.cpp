@@ -212,6 +212,26 @@ void ConvertDicomSeriesApart(
               });
 }
 
+std::optional<ReaderArguments> ParseReaderArguments(int argc, const char* const* argv) {
+    // A whole number from lo to hi, nothing else.
+    auto number = [](const char* text, long lo, long hi) -> std::optional<int> {
+        char* end = nullptr;
+        errno = 0;
+        const long v = std::strtol(text, &end, 10);
+        if (end == text || *end != '\0' || errno != 0 || v < lo || v > hi) return std::nullopt;
+        return int(v);
+    };
+    const bool index = argc == 6 && std::strcmp(argv[3], "--index") == 0;
+    const bool series = argc == 7 && std::strcmp(argv[3], "--series") == 0;
+    if ((argc != 5 && !index && !series) || std::strcmp(argv[1], "--result-fd") != 0 ||
+        std::strcmp(argv[argc - 2], "--") != 0)
+        return std::nullopt;
+    const std::optional<int> fd = number(argv[2], 3, 1000000);
+    const std::optional<int> chosen = series ? number(argv[4], 1, 1 << 30) : 0;
+    if (!fd || !chosen) return std::nullopt;
+    return ReaderArguments{*fd, index, *chosen, argv[argc - 1]};
+}
+
 DicomFolderIndex TakeDicomIndexResult(const std::string& path, const DicomSeriesResult& result,
                                       bool exited) {
     DicomFolderIndex index;

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "convert/dicom_helper.h"
 #include "convert/dicom_result.h"
@@ -62,26 +63,20 @@ void LimitResources() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // --result-fd FD [--index | --series N] -- PATH
-    const bool index = argc == 6 && std::strcmp(argv[3], "--index") == 0;
-    const bool series = argc == 7 && std::strcmp(argv[3], "--series") == 0;
-    const int chosen = series ? std::atoi(argv[4]) : 0;
-    if ((argc != 5 && !index && !series) || (series && chosen < 1) ||
-        std::strcmp(argv[1], "--result-fd") != 0 || std::strcmp(argv[argc - 2], "--") != 0) {
+    const std::optional<zx::ReaderArguments> args = zx::ParseReaderArguments(argc, argv);
+    if (!args) {
         std::fprintf(stderr,
                      "zerebrix-dicom: wird vom Betrachter so gestartet: zerebrix-dicom --result-fd "
                      "FD [--index | --series N] -- ORDNER\n");
         return 2;
     }
-    char* end = nullptr;
-    const long fd = std::strtol(argv[2], &end, 10);
+    const int fd = args->fd;
     // Only a block the viewer made for the reader is written: never a
     // standard stream, and never a file that happens to be open at that
     // number. The viewer's block is a memfd of exactly the block's size,
     // sealed against resizing, that carries the viewer's mark.
     struct stat st {};
-    const bool number = end != argv[2] && *end == '\0' && fd > 2 && fd <= 1000000;
-    const int seals = number ? ::fcntl(int(fd), F_GET_SEALS) : -1;  // −1 for other files
+    const int seals = ::fcntl(fd, F_GET_SEALS);  // −1 for other files
     const bool block = seals >= 0 && (seals & zx::kDicomResultSeals) == zx::kDicomResultSeals &&
                        ::fstat(int(fd), &st) == 0 && S_ISREG(st.st_mode) &&
                        st.st_size == off_t(sizeof(zx::DicomSeriesResult));
@@ -96,10 +91,10 @@ int main(int argc, char** argv) {
     LimitResources();
     gResult = static_cast<zx::DicomSeriesResult*>(mapped);
     std::set_new_handler(OutOfMemory);
-    if (index)
-        zx::FillDicomIndexResult(argv[argc - 1], *gResult);
+    if (args->index)
+        zx::FillDicomIndexResult(args->path, *gResult);
     else
-        zx::FillDicomSeriesResult(argv[argc - 1], *gResult, chosen);
+        zx::FillDicomSeriesResult(args->path, *gResult, args->chosen);
     std::fflush(nullptr);
     ::_exit(0);  // the result is in the block; nothing else to tidy
 }

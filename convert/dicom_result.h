@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "base/volume_geometry.h"
@@ -39,6 +40,19 @@ struct DicomSeriesResult {
     std::uint8_t voxels[kVolumeBytes];
     std::uint64_t mark;  ///< kDicomResultMark, from the viewer
 };
+
+/// The reader program's command line:
+/// --result-fd FD [--index | --series N] -- PATH.
+struct ReaderArguments {
+    int fd = -1;
+    bool index = false;
+    int chosen = 0;  ///< N of --series, else 0
+    std::string path;
+};
+
+/// The arguments, or none when they are not of that form: FD a number from
+/// 3 to 1000000, N a number from 1.
+std::optional<ReaderArguments> ParseReaderArguments(int argc, const char* const* argv);
 
 /// Reads the series in `folder` into `result` (voxels, planes, edge,
 /// status 0) or records the reader's message (status 1). Used inside the
