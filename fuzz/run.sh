@@ -10,14 +10,15 @@ declare -A corpus=([fuzz_vmr]=vmr [fuzz_info]=info [fuzz_bmp]=bmp [fuzz_nifti]=n
                    [fuzz_dicom_scan]=dicom [fuzz_dicom_series]=series
                    [fuzz_labels]=labels [fuzz_meta]=meta [fuzz_result]=result
                    [fuzz_series_index]=index [fuzz_dicomdir]=dicomdir [fuzz_lesson]=lesson
-                   [fuzz_command_lines]=cli)
+                   [fuzz_command_lines]=cli [fuzz_viewer_command_line]=viewer)
 work=$(mktemp -d /tmp/zxfuzz.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 export QT_QPA_PLATFORM=offscreen
 export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 failed=0 passed=0 broken=0
 for h in fuzz_vmr fuzz_info fuzz_bmp fuzz_nifti fuzz_dicom_scan fuzz_dicom_series fuzz_labels \
-         fuzz_meta fuzz_result fuzz_series_index fuzz_dicomdir fuzz_lesson fuzz_command_lines; do
+         fuzz_meta fuzz_result fuzz_series_index fuzz_dicomdir fuzz_lesson fuzz_command_lines \
+         fuzz_viewer_command_line; do
   mkdir -p "$work/$h"
   rss=4096 extra=()
   # The series and DICOMDIR harnesses run GDCM in this process: a library
@@ -39,6 +40,6 @@ for h in fuzz_vmr fuzz_info fuzz_bmp fuzz_nifti fuzz_dicom_scan fuzz_dicom_serie
     echo "=== $h FAILED"
   fi
 done
-rm -rf /dev/shm/zxfuzz-series /dev/shm/zxfuzz-dicomdir-* /dev/shm/zxfuzz-cli-*
+rm -rf /dev/shm/zxfuzz-series /dev/shm/zxfuzz-dicomdir-* /dev/shm/zxfuzz-cli-* /dev/shm/zxfuzz-viewer-*
 echo "fuzz: $passed passed, $broken failed"
 exit $failed
