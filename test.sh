@@ -3,7 +3,7 @@
 # with the pinned clang-format, builds the release (ci) and the sanitizer
 # (asan) configurations, and runs every test of both and the benchmarks
 # once, briefly (ci); then builds the parsers' fuzz harnesses (clang) and
-# runs each for FUZZ_SECONDS (60).
+# runs each for FUZZ_SECONDS (25).
 # Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -25,5 +25,5 @@ done
 echo "=== fuzz: configure and build"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
-echo "=== fuzz: each harness ${FUZZ_SECONDS:-60}s"
-fuzz/run.sh "${FUZZ_SECONDS:-60}"
+echo "=== fuzz: each harness ${FUZZ_SECONDS:-25}s"
+fuzz/run.sh "${FUZZ_SECONDS:-25}"

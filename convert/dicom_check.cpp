@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/posix_file.h"
@@ -79,7 +80,11 @@ struct Nesting {
     /// Ends of the sequences and items the walk is inside (undefined ones
     /// at SIZE_MAX, closed by their delimiters); empty: the data set itself.
     std::vector<std::size_t> open;
-    bool inFragments = false;  ///< inside encapsulated Pixel Data
+    bool inFragments = false;   ///< inside encapsulated Pixel Data
+    bool topFragments = false;  ///< …that of the data set itself (not an icon's)
+    /// The fragments of the data set's encapsulated Pixel Data: where
+    /// each starts in the file and its length (the first is the offset table).
+    std::vector<std::pair<std::size_t, std::size_t>> fragments;
 };
 
 /// An item, an item delimiter or a sequence delimiter (group FFFE) whose
@@ -88,15 +93,20 @@ struct Nesting {
 void StepItem(const Walker& w, std::uint16_t element, std::uint32_t length, std::size_t& pos,
               Nesting& nesting) {
     std::vector<std::size_t>& open = nesting.open;
+    // Group FFFE holds items and delimiters only: anything else there the
+    // decoder would read as an element of whatever length it declares.
+    if (element != 0xe000 && element != 0xe00d && element != 0xe0dd) w.Broken();
     if (element == 0xe000) {
         if (length != kUndefined && length > w.size - pos) w.Broken();
         if (nesting.inFragments) {
+            if (nesting.topFragments) nesting.fragments.emplace_back(pos, length);
             pos += length;  // a compressed fragment
         } else {
             open.push_back(length == kUndefined ? SIZE_MAX : pos + length);
         }
     } else if (element == 0xe0dd && nesting.inFragments) {
         nesting.inFragments = false;
+        nesting.topFragments = false;
     } else if ((element == 0xe00d || element == 0xe0dd) && !open.empty() &&
                open.back() == SIZE_MAX) {
         open.pop_back();
@@ -168,6 +178,101 @@ void NoteImageElement(const Walker& w, std::uint16_t element, std::size_t pos, s
         const long long n = std::atoll(text.c_str());
         facts.frames = n > 1 ? std::uint64_t(n) : 1;
     }
+}
+
+/// The bytes of the data fragments of encapsulated Pixel Data (the offset
+/// table left out) as one run, read where they lie in the file.
+class FragmentBytes {
+public:
+    FragmentBytes(const Walker& w, const std::vector<std::pair<std::size_t, std::size_t>>& f)
+        : w_(w) {
+        for (std::size_t i = 1; i < f.size(); ++i) {
+            spans_.push_back(f[i]);
+            size_ += f[i].second;
+        }
+    }
+    std::uint64_t Size() const { return size_; }
+    std::uint64_t First() const { return spans_.empty() ? 0 : spans_[0].second; }
+    /// The byte at `at` (< Size()).
+    unsigned char At(std::uint64_t at) {
+        while (at < start_) start_ -= spans_[--span_].second;
+        while (at >= start_ + spans_[span_].second) start_ += spans_[span_++].second;
+        return w_.p[spans_[span_].first + (at - start_)];
+    }
+    std::uint32_t Big(std::uint64_t at, int bytes) {
+        std::uint32_t v = 0;
+        for (int i = 0; i < bytes; ++i) v = v << 8 | At(at + std::uint64_t(i));
+        return v;
+    }
+
+private:
+    const Walker& w_;
+    std::vector<std::pair<std::size_t, std::size_t>> spans_;
+    std::uint64_t size_ = 0, start_ = 0;
+    std::size_t span_ = 0;
+};
+
+/// Whether the JPEG 2000 code stream from `at` (`end` its end) has a
+/// main header whose marker segments all lie inside it: SOC, SIZ, then
+/// segments up to the first tile (SOT), COD and QCD among them, COD long
+/// enough for its transform fields and naming transforms that exist.
+bool SoundCodeStream(FragmentBytes& b, std::uint64_t at, std::uint64_t end) {
+    if (end - at < 4 || b.Big(at, 2) != 0xff4f || b.Big(at + 2, 2) != 0xff51) return false;
+    at += 2;
+    bool cod = false, qcd = false;
+    while (end - at >= 2) {
+        const std::uint32_t marker = b.Big(at, 2);
+        if ((marker & 0xff00) != 0xff00) return false;
+        if (marker == 0xff90) return cod && qcd;     // the first tile
+        if (marker >= 0xff30 && marker <= 0xff3f) {  // reserved, no length
+            at += 2;
+            continue;
+        }
+        if (marker == 0xff93 || marker == 0xffd9 || end - at < 4) return false;
+        const std::uint32_t length = b.Big(at + 2, 2);
+        if (length < 2 || length > end - at - 2) return false;
+        const std::uint64_t value = at + 4;
+        if (marker == 0xff51 && length < 41) return false;
+        if (marker == 0xff52) {
+            if (length < 12 || b.At(value + 4) > 1 || b.At(value + 9) > 1) return false;
+            cod = true;
+        }
+        if (marker == 0xff5c) qcd = true;
+        at += 2 + length;
+    }
+    return false;
+}
+
+/// Whether the data fragments start with a JPEG 2000 image the decoder's
+/// header reader can walk without leaving it: a code stream, or a JP2
+/// file whose boxes lie inside the fragments up to the code stream box
+/// and whose code stream does. The reader takes the first fragment for
+/// the whole image, so it must hold more than a few bytes.
+bool SoundJ2k(FragmentBytes& b) {
+    if (b.First() < 16) return false;
+    static constexpr unsigned char kJp2[12] = {0, 0, 0, 12, 'j', 'P', ' ', ' ', 13, 10, 0x87, 10};
+    bool jp2 = true;
+    for (std::uint64_t i = 0; i < 12; ++i) jp2 = jp2 && b.At(i) == kJp2[i];
+    const std::uint64_t end = b.Size();
+    if (!jp2) return SoundCodeStream(b, 0, end);
+    std::uint64_t at = 0;
+    while (end - at >= 8) {
+        std::uint64_t length = b.Big(at, 4);
+        const std::uint32_t type = b.Big(at + 4, 4);
+        std::uint64_t header = 8;
+        if (length == 1) {
+            if (end - at < 16) return false;
+            length = std::uint64_t(b.Big(at + 8, 4)) << 32 | b.Big(at + 12, 4);
+            header = 16;
+        } else if (length == 0) {
+            length = end - at;  // to the end: only the code stream box may
+        }
+        if (length < header || length > end - at) return false;
+        if (type == 0x6a703263) return SoundCodeStream(b, at + header, at + length);  // jp2c
+        if (b.Big(at, 4) == 0) return false;
+        at += length;
+    }
+    return false;
 }
 
 /// The walk's findings checked against the file: the decoded image's size
@@ -263,6 +368,7 @@ DicomLayout CheckDicomFile(const std::string& path, const std::string& name) {
         if (length == kUndefined) {
             if (group == 0x7fe0 && element == 0x0010) {
                 nesting.inFragments = true;
+                nesting.topFragments = top && !facts.encapsulated;
                 facts.encapsulated = facts.encapsulated || top;
             } else {
                 open.push_back(SIZE_MAX);  // a sequence (or UN) of items
@@ -286,6 +392,14 @@ DicomLayout CheckDicomFile(const std::string& path, const std::string& name) {
             layout.pixelOffset = pos;
         }
         pos += length;
+    }
+    // GDCM's JPEG 2000 header reader believes the first fragment's marker
+    // and box lengths and reads past them: such a file is damage.
+    const bool j2k = syntax == "1.2.840.10008.1.2.4.90" || syntax == "1.2.840.10008.1.2.4.91" ||
+                     syntax == "1.2.840.10008.1.2.4.92" || syntax == "1.2.840.10008.1.2.4.93";
+    if (facts.encapsulated && j2k) {
+        FragmentBytes bytes(w, nesting.fragments);
+        if (!SoundJ2k(bytes)) w.Broken();
     }
     return Finish(w, facts, syntax, layout);
 }

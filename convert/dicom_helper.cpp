@@ -209,29 +209,59 @@ void ConvertDicomSeriesApart(
               });
 }
 
+std::optional<ReaderArguments> ParseReaderArguments(int argc, const char* const* argv) {
+    // A whole number from lo to hi, nothing else.
+    auto number = [](const char* text, long lo, long hi) -> std::optional<int> {
+        char* end = nullptr;
+        errno = 0;
+        const long v = std::strtol(text, &end, 10);
+        if (end == text || *end != '\0' || errno != 0 || v < lo || v > hi) return std::nullopt;
+        return int(v);
+    };
+    const bool index = argc == 6 && std::strcmp(argv[3], "--index") == 0;
+    const bool series = argc == 7 && std::strcmp(argv[3], "--series") == 0;
+    const bool minc = argc == 7 && std::strcmp(argv[3], "--minc") == 0;
+    if ((argc != 5 && !index && !series && !minc) || std::strcmp(argv[1], "--result-fd") != 0 ||
+        std::strcmp(argv[argc - 2], "--") != 0)
+        return std::nullopt;
+    const std::optional<int> fd = number(argv[2], 3, 1000000);
+    const std::optional<int> chosen = series ? number(argv[4], 1, 1 << 30) : 0;
+    const std::optional<int> volume = minc ? number(argv[4], 1, 1 << 30) : 0;
+    if (!fd || !chosen || !volume) return std::nullopt;
+    return ReaderArguments{*fd, index, *chosen, *volume, argv[argc - 1]};
+}
+
+DicomFolderIndex TakeDicomIndexResult(const std::string& path, const DicomSeriesResult& result,
+                                      bool exited) {
+    DicomFolderIndex index;
+    // A reader that died making the thumbnails has left the index
+    // complete: it is taken, with the thumbnails made.
+    const int made = result.thumbnails.load(std::memory_order_acquire);
+    if (result.status != 0 || (!exited && made < 0)) CheckDicomSeriesResult(path, result, exited);
+    const auto* text = reinterpret_cast<const char*>(result.voxels);
+    const std::size_t length = ::strnlen(text, kIndexTextBytes);
+    if (result.status != 0 || length == kIndexTextBytes)
+        Fail("Der DICOM-Leser hat für den Ordner " + path +
+             " ein unbrauchbares Ergebnis geliefert.");
+    index.series = ParseIndex(std::string(text, length));
+    // Only as many thumbnails as the block holds, whatever count it gives.
+    const std::size_t thumbnails =
+        std::min<std::size_t>(std::size_t(std::max(made, 0)), kMaxIndexThumbnails);
+    for (std::size_t i = 0; i < index.series.size(); ++i) {
+        std::vector<std::uint8_t> t(4096, 0);
+        if (i < thumbnails) std::memcpy(t.data(), result.voxels + kIndexTextBytes + i * 4096, 4096);
+        index.thumbnails.push_back(std::move(t));
+    }
+    index.notice = Notice(result);
+    return index;
+}
+
 DicomFolderIndex IndexDicomApart(const std::string& path, std::chrono::milliseconds timeLimit,
                                  const std::function<void(int done, int total)>& progress) {
     DicomFolderIndex index;
     RunReader({"--index", "--", path}, "den Ordner " + path, timeLimit, progress,
               [&](const DicomSeriesResult& result, bool exited) {
-                  // A reader that died making the thumbnails has left the
-                  // index complete: it is taken, with the thumbnails made.
-                  const int made = result.thumbnails.load(std::memory_order_acquire);
-                  if (result.status != 0 || (!exited && made < 0))
-                      CheckDicomSeriesResult(path, result, exited);
-                  const auto* text = reinterpret_cast<const char*>(result.voxels);
-                  const std::size_t length = ::strnlen(text, kIndexTextBytes);
-                  if (result.status != 0 || length == kIndexTextBytes)
-                      Fail("Der DICOM-Leser hat für den Ordner " + path +
-                           " ein unbrauchbares Ergebnis geliefert.");
-                  index.series = ParseIndex(std::string(text, length));
-                  for (std::size_t i = 0; i < index.series.size(); ++i) {
-                      std::vector<std::uint8_t> t(4096, 0);
-                      if (i < std::size_t(std::max(made, 0)))
-                          std::memcpy(t.data(), result.voxels + kIndexTextBytes + i * 4096, 4096);
-                      index.thumbnails.push_back(std::move(t));
-                  }
-                  index.notice = Notice(result);
+                  index = TakeDicomIndexResult(path, result, exited);
               });
     return index;
 }

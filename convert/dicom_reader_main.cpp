@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "convert/dicom_helper.h"
 #include "convert/dicom_result.h"
@@ -69,27 +70,20 @@ void LimitResources() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // --result-fd FD [--index | --series N | --minc VOLUME] -- PATH
-    const bool index = argc == 6 && std::strcmp(argv[3], "--index") == 0;
-    const bool series = argc == 7 && std::strcmp(argv[3], "--series") == 0;
-    const bool minc = argc == 7 && std::strcmp(argv[3], "--minc") == 0;
-    const int chosen = series ? std::atoi(argv[4]) : 0;
-    if ((argc != 5 && !index && !series && !minc) || (series && chosen < 1) ||
-        std::strcmp(argv[1], "--result-fd") != 0 || std::strcmp(argv[argc - 2], "--") != 0) {
+    const std::optional<zx::ReaderArguments> args = zx::ParseReaderArguments(argc, argv);
+    if (!args) {
         std::fprintf(stderr,
                      "zerebrix-dicom: wird vom Betrachter so gestartet: zerebrix-dicom --result-fd "
                      "FD [--index | --series N | --minc VOLUMEN] -- ORDNER|DATEI\n");
         return 2;
     }
-    char* end = nullptr;
-    const long fd = std::strtol(argv[2], &end, 10);
+    const int fd = args->fd;
     // Only a block the viewer made for the reader is written: never a
     // standard stream, and never a file that happens to be open at that
     // number. The viewer's block is a memfd of exactly the block's size,
     // sealed against resizing, that carries the viewer's mark.
     struct stat st {};
-    const bool number = end != argv[2] && *end == '\0' && fd > 2 && fd <= 1000000;
-    const int seals = number ? ::fcntl(int(fd), F_GET_SEALS) : -1;  // −1 for other files
+    const int seals = ::fcntl(fd, F_GET_SEALS);  // −1 for other files
     const bool block = seals >= 0 && (seals & zx::kDicomResultSeals) == zx::kDicomResultSeals &&
                        ::fstat(int(fd), &st) == 0 && S_ISREG(st.st_mode) &&
                        st.st_size == off_t(sizeof(zx::DicomSeriesResult));
@@ -104,12 +98,11 @@ int main(int argc, char** argv) {
     LimitResources();
     gResult = static_cast<zx::DicomSeriesResult*>(mapped);
     std::set_new_handler(OutOfMemory);
-    if (minc) {
+    if (args->minc > 0) {
         gMinc = true;
-        const long volume = std::strtol(argv[4], nullptr, 10);
-        zx::FillMincResult(argv[argc - 1], int(std::clamp(volume, 1L, 1L << 30)), *gResult);
-    } else if (index) {
-        zx::FillDicomIndexResult(argv[argc - 1], *gResult);
+        zx::FillMincResult(args->path, args->minc, *gResult);
+    } else if (args->index) {
+        zx::FillDicomIndexResult(args->path, *gResult);
     } else {
         // The whole volume is written: its pages are faulted in at once
         // rather than one fault a page (a failure leaves them to fault).
@@ -117,7 +110,7 @@ int main(int argc, char** argv) {
         ::madvise(reinterpret_cast<void*>(from),
                   reinterpret_cast<std::uintptr_t>(gResult->voxels) + sizeof gResult->voxels - from,
                   MADV_POPULATE_WRITE);
-        zx::FillDicomSeriesResult(argv[argc - 1], *gResult, chosen);
+        zx::FillDicomSeriesResult(args->path, *gResult, args->chosen);
     }
     std::fflush(nullptr);
     ::_exit(0);  // the result is in the block; nothing else to tidy

@@ -6,10 +6,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "base/volume_geometry.h"
 #include "convert/converted_volume.h"
+#include "convert/dicom_helper.h"
 
 namespace zx {
 
@@ -43,6 +45,20 @@ struct DicomSeriesResult {
     std::uint64_t mark;  ///< kDicomResultMark, from the viewer
 };
 
+/// The reader program's command line:
+/// --result-fd FD [--index | --series N | --minc VOLUME] -- PATH.
+struct ReaderArguments {
+    int fd = -1;
+    bool index = false;
+    int chosen = 0;  ///< N of --series, else 0
+    int minc = 0;    ///< VOLUME of --minc (a MINC file, from 1), else 0
+    std::string path;
+};
+
+/// The arguments, or none when they are not of that form: FD a number from
+/// 3 to 1000000, N a number from 1.
+std::optional<ReaderArguments> ParseReaderArguments(int argc, const char* const* argv);
+
 /// Reads the series in `folder` into `result` (voxels, planes, edge,
 /// status 0) or records the reader's message (status 1). Used inside the
 /// reader process, where a crash of the DICOM decoder harms nobody else.
@@ -70,6 +86,11 @@ void FillMincResult(const std::string& path, int volume, DicomSeriesResult& resu
 /// message naming the folder when the reader failed.
 void CheckDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result,
                             bool exited);
+
+/// The checked block's index and thumbnails (thumbnails beyond those the
+/// block can hold are black), copied out of it.
+DicomFolderIndex TakeDicomIndexResult(const std::string& path, const DicomSeriesResult& result,
+                                      bool exited);
 
 /// The checked block's volume, copied out of it.
 ConvertedVolume TakeDicomSeriesResult(const std::string& folder, const DicomSeriesResult& result,

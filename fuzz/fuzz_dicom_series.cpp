@@ -1,7 +1,10 @@
 // The DICOM series reader in this process, as the reader program runs it:
-// a folder of up to five files. The input itself is one of them; the others
-// are small valid slices (two sizes, four positions, six transfer syntaxes,
-// made once with GDCM) chosen and damaged by the input's last bytes. The
+// a folder of up to 64 files. The input itself is one of them; up to four
+// others are small valid slices (two sizes, four positions, six transfer
+// syntaxes, made once with GDCM) chosen and damaged by the input's last
+// bytes, and up to 59 more are uncompressed slices of either size at
+// positions and with rescale values the input chooses (a series that grows
+// with its files, one intercept a slice or one for all). The
 // result is a volume or a ConvertError. An assertion inside the decoding
 // libraries (GDCM's, which the reader program contains in production: the
 // viewer refuses the folder) ends the run quietly as the refusal it is, so
@@ -89,6 +92,20 @@ std::vector<std::string>& Templates() {
     return all;
 }
 
+/// The explicit little-endian `file` with the value of its DS element
+/// `tag` (4 bytes: group, element) replaced by `value`.
+std::string WithValue(const std::string& file, const char* tag, std::string value) {
+    const std::size_t at = file.find(std::string(tag, 4) + "DS");
+    if (at == std::string::npos) std::abort();
+    if (value.size() % 2) value += ' ';
+    const std::size_t old = std::uint8_t(file[at + 6]) | std::size_t(std::uint8_t(file[at + 7]))
+                                                             << 8;
+    std::string out = file.substr(0, at + 6);
+    out += char(value.size() & 0xff);
+    out += char(value.size() >> 8);
+    return out + value + file.substr(at + 8 + old);
+}
+
 void Put(const QString& path, const char* data, std::size_t size) {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) std::abort();
@@ -117,6 +134,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (const std::uint16_t cut = p.ConsumeIntegral<std::uint16_t>(); cut % 4 == 1)
             file.resize(cut % file.size());
         Put(folder + QStringLiteral("/t%1.dcm").arg(i), file.data(), file.size());
+    }
+    // A series of made slices: positions start + k · step (some moved a
+    // little), intercepts one for all or one a slice.
+    const int made = p.ConsumeIntegralInRange(0, 59);
+    const int start = p.ConsumeIntegralInRange(-500, 500), step = p.ConsumeIntegralInRange(-4, 4);
+    const bool varied = p.ConsumeBool();
+    const int slope = p.ConsumeIntegralInRange(1, 3);
+    for (int k = 0; k < made; ++k) {
+        const std::string& plain = templates[p.ConsumeBool() ? 0 : 4];  // 32 × 24 or 20 × 12
+        const double z =
+            start + k * step +
+            (p.ConsumeIntegralInRange(0, 7) == 0 ? p.ConsumeIntegralInRange(-100, 100) / 64.0
+                                                 : 0.0);
+        const int intercept = varied ? p.ConsumeIntegralInRange(-3000, 3000) : -1024;
+        std::string file = WithValue(plain, "\x20\x00\x32\x00", "0\\0\\" + std::to_string(z));
+        file = WithValue(file, "\x28\x00\x52\x10", std::to_string(intercept));
+        file = WithValue(file, "\x28\x00\x53\x10", std::to_string(slope));
+        Put(folder + QStringLiteral("/m%1.dcm").arg(k), file.data(), file.size());
     }
     const std::vector<std::uint8_t> own = p.ConsumeRemainingBytes<std::uint8_t>();
     if (!own.empty())

@@ -142,6 +142,36 @@ def main():
                                    ("TransformMatrix", "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1"),
                                    ("ElementType", "MET_DOUBLE"), ("ElementDataFile", "LOCAL")],
                                   struct.pack("<64d", *ramp)))
+    # Companion files: an edge, a subnormal, noise around the key.
+    put("meta/edge", b"# Zerebrix-MR\nedge_mm: 0.9375\n")
+    put("meta/subnormal", b"edge_mm: 5e-324\n")
+    put("meta/noise", b"edge_mm:\x00 1e3\r\nedge_mm: nan\nfoo: 1\n")
+    # Result blocks: head fields, message and notice, then the index text.
+    line = b"0\t32\t32\t6\t1\t1\t2\t\tPAT\t20240101\tKopf\t3\tT1\tMR\t1.2.3\n"
+    head = struct.pack("<iidi??", 0, 5, 1.0, 1, True, True)
+    put("result/index", head + b"\0" + b"\0" + b"\0" + b"\0" + line * 3)
+    put("result/volume", struct.pack("<iidi??", 0, 200, 0.5, 0, True, False) + b"\0" * 4)
+    # Lessons: the documented example, a choice question, a newer version.
+    example = ('{"format": "zerebrix-lesson", "version": 1, "title": "Das Gehirn im Schnitt", '
+               '"volume": "MR_Kopf.vmr", "stops": [{"title": "Der Balken", "text": "Er verbindet.", '
+               '"point": [90, 128, 100], "window": {"centre": 110, "width": 140, "map": "Grau"}, '
+               '"neurological": false, "atlas": "aal", "annotations": [{"view": 1, "plane": 90, '
+               '"target": [128, 100], "label": [60, 40], "text": "Balken"}], "measurements": '
+               '[{"view": 3, "plane": 100, "points": [[40, 60], [140, 60]]}], "question": '
+               '{"kind": "point", "prompt": "Zeigen Sie.", "answer": [90, 150, 140], "radius_mm": 8}}]}')
+    put("lesson/example", example.encode())
+    put("lesson/choice", example.replace('"kind": "point"', '"kind": "choice", "options": ["a", "b"], '
+                                         '"choice": 1').encode())
+    put("lesson/newer", example.replace('"version": 1', '"version": 2').encode())
+    # Index texts (odd first byte) and header sets (even first byte).
+    put("index/text", b"\x01" + line * 2 + b"5\t0\t0\t1\t0\t0\t0\tKein Bild\t\t\t\t\t\t\t\n")
+    put("index/headers", b"\x00" + bytes(range(256)))
+    # DICOMDIRs: Debian's pydicom ones.
+    for name in ("DICOMDIR", "DICOMDIR-implicit", "DICOMDIR-bigEnd", "DICOMDIR-reordered"):
+        path = PYDICOM + "dicomdirtests/" + name
+        if os.path.exists(path):
+            with open(path, "rb") as f:
+                put("dicomdir/" + name, f.read())
     # DICOM: byte-built ones and Debian's pydicom test files.
     put("dicom/implicit", dicom_bytes(8, 8, list(range(64))))
     put("dicom/undefined-length", dicom_bytes(8, 8, [1, 2], length=0xFFFFFFFF))

@@ -13,7 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "convert/dicom_helper.h"
 #include "convert/dicom_result.h"
@@ -116,6 +118,22 @@ TEST_F(DicomChild, TheReaderWritesIntoNoFileButTheViewersBlock) {
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_TRUE(f.readAll() == bytes);
     }
+}
+
+TEST_F(DicomChild, AnIndexTakesNoThumbnailsBeyondTheBlock) {
+    // More entries than the block has room for thumbnails, and a thumbnail
+    // count past them: the thumbnails beyond the block are black.
+    auto block = std::make_unique<zx::DicomSeriesResult>();
+    std::string text;
+    for (std::size_t i = 0; i < zx::kMaxIndexThumbnails + 5; ++i)
+        text += "0\t8\t8\t2\t1\t1\t1\t\t\t\t\t\t\tMR\t1.2\n";
+    std::memcpy(block->voxels, text.data(), text.size());
+    std::memset(block->voxels + zx::kIndexTextBytes, 7, sizeof block->voxels - zx::kIndexTextBytes);
+    block->thumbnails = 1 << 30;
+    const zx::DicomFolderIndex index = zx::TakeDicomIndexResult("/cd", *block, true);
+    ASSERT_EQ(index.thumbnails.size(), zx::kMaxIndexThumbnails + 5);
+    EXPECT_EQ(index.thumbnails[zx::kMaxIndexThumbnails - 1][0], 7);
+    EXPECT_EQ(index.thumbnails.back(), std::vector<std::uint8_t>(4096, 0));
 }
 
 TEST_F(DicomChild, ZxconvertReportsTheReadersFailure) {

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <random>
 #include <set>
 #include <tuple>
@@ -284,9 +285,10 @@ TEST_F(DicomSeries, HostileSeriesAreRefusedAndDuplicatePositionsKeptOnce) {
     // volume that of the others: Pixel Data declaring almost 4 GiB in a
     // small file, fewer samples than rows × columns need, 65535 × 65535
     // samples declared (more than the reader takes from a file), nothing
-    // after the preamble (GDCM's scanner would end the reader). None of
-    // them reaches the decoder's allocations.
-    for (const char* how : {"bomb", "short", "huge", "empty"}) {
+    // after the preamble (GDCM's scanner would end the reader), an element
+    // of the item group declaring 4 GiB. None of them reaches the decoder's
+    // allocations.
+    for (const char* how : {"bomb", "short", "huge", "empty", "stray"}) {
         const std::string folder = Folder(how);
         AxialSeries(folder, 3);
         QFile f(QString::fromStdString(folder + "/f0"));
@@ -305,6 +307,9 @@ TEST_F(DicomSeries, HostileSeriesAreRefusedAndDuplicatePositionsKeptOnce) {
                 ASSERT_GT(t, 0);
                 bytes[t + 8] = bytes[t + 9] = char(0xff);
             }
+        } else if (h == "stray") {
+            bytes.truncate(at);
+            bytes += QByteArray("\xfe\xff\xff\xeeOV\xf7\xff\xff\xff\xff\x31\x65\x46", 14);
         } else {
             bytes = QByteArray(128, '\0') + "DICM";
         }
@@ -317,6 +322,33 @@ TEST_F(DicomSeries, HostileSeriesAreRefusedAndDuplicatePositionsKeptOnce) {
         f.copy(QString::fromStdString(folder + "/../" + how + ".dcm"));
         f.remove();
         EXPECT_TRUE(zx::ConvertDicomSeries(folder).voxels == v.voxels) << how;
+    }
+    // JPEG 2000 slices that GDCM's header reader would walk out of (it
+    // asserts on Pixel Data without a fragment, and believes marker
+    // lengths): left out like any damage, before the reader sees them.
+    for (const char* how : {"nofragment", "overlong"}) {
+        const std::string folder = Folder(how);
+        SliceFields j2k;
+        j2k.syntax = gdcm::TransferSyntax::JPEG2000Lossless;
+        AxialSeries(folder, 3, j2k);
+        QFile f(QString::fromStdString(folder + "/f0"));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        QByteArray bytes = f.readAll();
+        const qsizetype soc = bytes.indexOf(QByteArray("\xff\x4f\xff\x51", 4));
+        ASSERT_GT(soc, 8);
+        if (std::string(how) == "nofragment") {
+            std::uint32_t length = 0;
+            std::memcpy(&length, bytes.constData() + soc - 4, 4);
+            bytes.remove(soc - 8, 8 + qsizetype(length));
+        } else {
+            bytes[soc + 4] = bytes[soc + 5] = char(0xff);
+        }
+        f.resize(0);
+        f.seek(0);
+        f.write(bytes);
+        f.close();
+        const zx::ConvertedVolume v = zx::ConvertDicomSeries(folder);
+        EXPECT_NE(v.notice.find("übergangen: f0."), std::string::npos) << how << v.notice;
     }
     // Nothing but damaged DICOM files: refused for the first one's damage.
     const std::string damaged = Folder("damaged");
