@@ -104,6 +104,33 @@ TEST_F(NiftiTest, CompressionIsRecognisedByContentNotByName) {
     EXPECT_TRUE(SameVolume(ExpectedRampVolume(), plainNamedGz.voxels));
 }
 
+TEST_F(NiftiTest, AGzipFileOfSeveralReadBlocksKeepsEveryPlane) {
+    // 256 × 256 × 140 bytes, 9 MiB inflated: more than two of the reader's
+    // blocks of data and many of its compressed input. Each plane k has
+    // greys of its own, so a plane lost, doubled or moved shows.
+    NiftiFields s;
+    s.gzip = true;
+    s.dim = {3, 256, 256, 140, 1, 1, 1, 1};
+    s.calMin = 0;
+    s.calMax = 255;
+    const auto value = [](int i, int j, int k) { return std::uint8_t(i / 8 + j / 4 + 7 * k); };
+    Bytes plain = zxtest::NiftiHeader(s);
+    for (int k = 0; k < 140; ++k)
+        for (int j = 0; j < 256; ++j)
+            for (int i = 0; i < 256; ++i) plain.push_back(value(i, j, k));
+    const zx::ConvertedVolume v = zx::ConvertNifti(WriteBytes("big.nii.gz", zxtest::Gzip(plain)));
+    ASSERT_EQ(v.voxels.size(), zx::kVolumeBytes);
+    int bad = 0;
+    for (int z = 0; z < 256; ++z) {
+        const int k = 58 + 139 - z;  // superior up, 140 planes centred
+        for (int x = 0; x < 256; ++x)
+            for (int y = 0; y < 256; ++y)
+                bad += At(v, x, y, z) !=
+                       (k >= 0 && k < 140 ? value(255 - x, 255 - y, k) : std::uint8_t(0));
+        if (bad) FAIL() << "plane z " << z;
+    }
+}
+
 TEST_F(NiftiTest, DataIsReadFromVoxOffsetPastExtensions) {
     for (int version : {1, 2}) {
         for (bool gzip : {false, true}) {

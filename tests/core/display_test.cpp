@@ -2,6 +2,7 @@
 // window's table, the automatic window, and measurements.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 #include "core/display/display_window.h"
@@ -47,6 +48,19 @@ TEST(DisplayWindow, TableFollowsTheLinearWindow) {
     EXPECT_EQ(hot[0], qRgb(0, 0, 0));
     EXPECT_EQ(hot[85], qRgb(255, 0, 0));
     EXPECT_EQ(hot[255], qRgb(255, 255, 255));
+    // The other maps at thirds of the range, worked out by hand.
+    const auto map = [](zx::ColourMap m, int g) { return zx::MakeWindowTable({128, 256, m})[g]; };
+    const std::array<std::array<QRgb, 4>, 3> expected = {{
+        {qRgb(0, 0, 0), qRgb(0, 0, 255), qRgb(0, 255, 255), qRgb(255, 255, 255)},  // Kalt
+        {qRgb(0, 0, 0), qRgb(0, 255, 170), qRgb(170, 255, 0),
+         qRgb(255, 0, 0)},  // hue 160°, 80°, 0°
+        {qRgb(0, 0, 0), qRgb(74, 74, 106), qRgb(149, 181, 181),
+         qRgb(255, 255, 255)},  // (7t + 3t − k)/8
+    }};
+    for (int m = 0; m < 3; ++m)
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(map(zx::ColourMap(m + 2), 85 * i), expected[std::size_t(m)][std::size_t(i)])
+                << zx::ColourMapNames()[std::size_t(m + 2)].toStdString() << " " << 85 * i;
 }
 
 TEST(DisplayWindow, AutoSpansThePercentilesOfTheVoxelsAboveZero) {

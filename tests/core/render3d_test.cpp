@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <random>
 #include <vector>
 
@@ -94,12 +95,80 @@ TEST(Render3D, CutFacesShowTheSectionPictures) {
     zx::RenderTransversal(vol.data(), cut.z, count, off, section);
     o.camera = {0, -90, 1};
     EXPECT_EQ(Mismatches(r.Render(o, 256), section, off, off + cut.x, 0, cut.y), 0);
+    // Nothing beyond the opening is cut: a shaded pixel is never grey.
+    const auto greys = [](const QImage& pic) {
+        int n = 0;
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 256; ++x) {
+                const QRgb p = pic.pixel(x, y);
+                n += qRed(p) > 0 && qRed(p) == qBlue(p);
+            }
+        return n;
+    };
+    EXPECT_EQ(greys(r.Render(o, 256)), cut.x * cut.y);
+    o.camera = {90, 0, 1};
+    EXPECT_EQ(greys(r.Render(o, 256)), cut.y * cut.z);
+    o.camera = {0, 0, 1};
+    EXPECT_EQ(greys(front), cut.x * cut.z);
     // A colour layer lies over the cut faces with its alpha.
     const std::vector<std::uint8_t> labels(zx::kVolumeBytes, 1);
     std::uint32_t colours[256] = {0, 0xff00ff00u};
     o.labels = labels.data();
     o.labelColours = colours;
     EXPECT_EQ(r.Render(o, 256).pixel(off + 5, 7), 0xff00ff00u);
+}
+
+TEST(Render3D, AnObliqueCutOpensTheSameOctantAsItsPointReflection) {
+    // The volume reflected through the box's centre, seen from the opposite
+    // side, must show the same picture upside down: the octant's faces
+    // lie on the same voxels whichever way the camera looks along an axis.
+    const auto vol = RandomVolume(false);
+    std::vector<std::uint8_t> turned(vol.size());
+    for (int x = 0; x < 256; ++x)
+        for (int z = 0; z < 256; ++z)
+            for (int y = 0; y < 256; ++y)
+                turned[VoxelIndex(255 - x, 255 - y, 255 - z)] = vol[VoxelIndex(x, y, z)];
+    zx::Renderer3D r, t;
+    r.SetVolume(vol.data(), 256);
+    t.SetVolume(turned.data(), 256);
+    zx::Render3DOptions o;
+    o.ramp = {0, 1};
+    o.cut = zx::Voxel{120, 110, 130};
+    o.camera = {30, 20, 1};
+    const QImage a = r.Render(o, 256);
+    o.cut = zx::Voxel{255 - 120, 255 - 110, 255 - 130};
+    o.camera = {210, -20, 1};
+    const QImage b = t.Render(o, 256);
+    int grey = 0, bad = 0;
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, 255 - y);
+            grey += qRed(p) == qBlue(p);
+            bad += std::abs(qRed(p) - qRed(q)) > 1 || std::abs(qBlue(p) - qBlue(q)) > 1;
+        }
+    EXPECT_GT(grey, 5000);  // the three faces show
+    EXPECT_LT(bad, 64);     // rounding at voxel borders only
+}
+
+TEST(Render3D, MipPickIsTheVoxelOfTheMaximum) {
+    std::vector<std::uint8_t> vol(zx::kVolumeBytes, 0);
+    vol[VoxelIndex(20, 30, 40)] = 100;
+    vol[VoxelIndex(20, 200, 40)] = 150;  // the maximum along y at x 20, z 40
+    vol[VoxelIndex(150, 30, 40)] = 180;  // along x at y 30, z 40
+    vol[VoxelIndex(20, 30, 220)] = 250;  // along z at x 20, y 30
+    const int off = 38;
+    zx::Renderer3D r;
+    r.SetVolume(vol.data(), 180);
+    zx::Render3DOptions o;
+    o.mode = zx::Render3DMode::Mip;
+    using V = std::optional<zx::Voxel>;
+    o.camera = {0, 0, 1};
+    EXPECT_EQ(r.Pick(o, 256, off + 20, 40), V(zx::Voxel{20, 200, 40}));
+    EXPECT_EQ(r.Pick(o, 512, 2 * (off + 20) + 1, 81), V(zx::Voxel{20, 200, 40}));
+    o.camera = {90, 0, 1};
+    EXPECT_EQ(r.Pick(o, 256, 30, 40), V(zx::Voxel{150, 30, 40}));
+    o.camera = {0, -90, 1};
+    EXPECT_EQ(r.Pick(o, 256, off + 20, 30), V(zx::Voxel{20, 30, 220}));
 }
 
 TEST(Render3D, PickFindsTheVoxelDrawnAtAPixel) {

@@ -1,18 +1,22 @@
 // A seeded random walk through the real main window: presses, moves and
 // releases with every modifier, the wheel and keys, typing, buttons, menu
-// commands with random answers, window modes, good and bad files (volume,
-// NIfTI and DICOM, opened or dropped). After every event the viewer's state
-// must still be sound, and every 50 events each section picture must show a
-// plane of the volume (checked pixel by pixel against the volume itself; at
-// the end every coronal and transversal plane as the window draws it). ZX_WALK_EVENTS and
-// ZX_WALK_SEED choose a longer or another walk.
+// commands with random answers, window modes, the 3-D view and the display
+// window, good and bad files (volume, NIfTI and DICOM, opened or dropped). After every event the
+// viewer's state must still be sound, and every 25 events each section picture must show a plane of
+// the volume (checked pixel by pixel against the volume itself; at the end every coronal and
+// transversal plane as the window draws it). ZX_WALK_EVENTS and ZX_WALK_SEED choose a longer or
+// another walk.
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QToolButton>
 #include <random>
 
+#include "components/display_window/display_window_tool.h"
+#include "components/view3d/view3d.h"
 #include "dialogs/options_dialog.h"
 #include "import/new_bmp_form.h"
 #include "support/app_fixture.h"
@@ -84,7 +88,7 @@ protected:
 
     void Step() {
         const int kind = Pick(100);
-        if (kind < 45) {
+        if (kind < 40) {
             const Qt::MouseButton b = Any<Qt::MouseButton>(
                 {Qt::LeftButton, Qt::LeftButton, Qt::RightButton, Qt::MiddleButton});
             const Qt::KeyboardModifiers m =
@@ -105,18 +109,18 @@ protected:
                     QTest::mouseMove(v, Somewhere());
                     break;
             }
-        } else if (kind < 55) {
+        } else if (kind < 48) {
             QWheelEvent e(QPointF(50, 50), QPointF(50, 50), QPoint(),
                           QPoint(0, 120 * (Pick(5) - 2)), Qt::NoButton, Qt::NoModifier,
                           Qt::NoScrollPhase, false);
             QApplication::sendEvent(View(), &e);
-        } else if (kind < 63) {
+        } else if (kind < 55) {
             QWidget* target = Pick(3) ? static_cast<QWidget*>(form) : form->xg_Ed;
             target->setFocus();
             QTest::keyClick(target,
                             Any<Qt::Key>({Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down,
                                           Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_5}));
-        } else if (kind < 75) {
+        } else if (kind < 65) {
             QLineEdit* ed =
                 Any<QLineEdit*>({form->xg_Ed, form->yg_Ed, form->zg_Ed, forms->OptDlg->CrossLen,
                                  forms->OptDlg->CrossThick, forms->OptDlg->CrossGap});
@@ -124,7 +128,7 @@ protected:
                                       QStringLiteral("abc"), QString::number(Pick(256)),
                                       QString::number(Pick(12))}));
             QTest::keyRelease(ed, Qt::Key_0);
-        } else if (kind < 88) {
+        } else if (kind < 77) {
             switch (Pick(8)) {
                 case 0:
                     form->InvertButton->click();
@@ -150,6 +154,31 @@ protected:
                 default:
                     Any<zx::TUpDown*>({form->xg_Up, form->yg_Up, form->zg_Up})->ClickUp();
                     break;
+            }
+        } else if (kind < 83) {
+            zx::TView3D& v = *zxtest::Component<zx::TView3D>(form);
+            switch (Pick(4)) {
+                case 0:
+                    v.Ansicht3D1->trigger();
+                    break;
+                case 1:
+                    v.ModeBox->setCurrentIndex(Pick(3));
+                    break;
+                case 2:
+                    QTest::mousePress(v.Canvas, Qt::LeftButton, Qt::NoModifier, Somewhere());
+                    QTest::mouseMove(v.Canvas, Somewhere());
+                    QTest::mouseRelease(v.Canvas, Qt::LeftButton, Qt::NoModifier, Somewhere());
+                    break;
+                default:
+                    v.ResetButton->click();
+                    break;
+            }
+        } else if (kind < 88) {
+            zx::TDisplayWindowTool& w = *zxtest::Component<zx::TDisplayWindowTool>(form);
+            if (Pick(3) == 0) {
+                Any<QPushButton*>({w.ResetButton, w.AutoButton})->click();
+            } else {
+                Any<QSpinBox*>({w.WidthEdit, w.CentreEdit})->setValue(Pick(300) - 20);
             }
         } else if (kind < 89) {
             Answer();  // a stack of pictures asks for its depth
@@ -179,19 +208,19 @@ protected:
             ASSERT_EQ(b->size(), QSize(256, 256)) << "event " << event;
             ASSERT_EQ(b->format(), QImage::Format_RGB32) << "event " << event;
         }
-        if (event % 50 == 0) {
+        if (event % 25 == 0) {
             ASSERT_TRUE(zxtest::SectionsShowSomePlanes(*form)) << "event " << event;
         }
     }
 };
 
-TEST_F(RandomWalk, TenThousandSeededEventsKeepTheStateSound) {
+TEST_F(RandomWalk, SeededEventsKeepTheStateSound) {
     WriteDefault(180, 3);
     Prepare();
     Start();
     const int events = qEnvironmentVariableIsSet("ZX_WALK_EVENTS")
                            ? qEnvironmentVariableIntValue("ZX_WALK_EVENTS")
-                           : 10000;
+                           : 2500;
     rng.seed(qEnvironmentVariableIsSet("ZX_WALK_SEED")
                  ? unsigned(qEnvironmentVariableIntValue("ZX_WALK_SEED"))
                  : 1u);
