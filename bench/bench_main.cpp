@@ -47,6 +47,7 @@
 #include "teach/lesson.h"
 #include "widgets/image_view.h"
 #include "widgets/list_box.h"
+#include "widgets/prompter.h"
 #include "widgets/radio_group.h"
 
 namespace {
@@ -178,16 +179,21 @@ BENCHMARK(BM_Render3DSetVolume)->Unit(benchmark::kMillisecond);
 /// destroyed by main before the application object.
 std::unique_ptr<zx::Forms> sharedForms;
 
+/// The random volume in the main window, with the margins in the coronal
+/// and transversal views that a real scan of 180 planes has.
+void ShowRandomVolume(zx::TForm1& w) {
+    std::copy(RandomVolume().begin(), RandomVolume().end(), w.Volume.begin());
+    w.VolumeChanged();
+    w.SliceCount = 180;
+    w.SliceOffset = 38;
+    w.RenderAll();
+}
+
 zx::Forms& SharedForms() {
     if (!sharedForms) {
         auto f = zx::CreateForms();
-        zx::TForm1& w = *f->Form1;
-        w.DefaultLoaded = true;  // no default file here
-        std::copy(RandomVolume().begin(), RandomVolume().end(), w.Volume.begin());
-        w.VolumeChanged();
-        w.SliceCount = 180;  // margins in the coronal and transversal views, as with a real scan
-        w.SliceOffset = 38;
-        w.RenderAll();
+        f->Form1->DefaultLoaded = true;  // no default file here
+        ShowRandomVolume(*f->Form1);
         sharedForms = std::move(f);
     }
     return *sharedForms;
@@ -690,7 +696,11 @@ struct BenchLesson {
 
 BenchLesson& SharedLesson() {
     static BenchLesson l;
-    SharedForms().Form1->VolumeFileName = l.volume;
+    // Another benchmark may have opened another volume in the shared window.
+    zx::TForm1& w = *SharedForms().Form1;
+    if (!std::equal(RandomVolume().begin(), RandomVolume().end(), w.Volume.begin()))
+        ShowRandomVolume(w);
+    w.VolumeFileName = l.volume;
     return l;
 }
 
@@ -751,14 +761,41 @@ BENCHMARK(BM_LessonWeb20)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
+namespace {
+
+/// Nobody is there to answer a dialog: a message goes to stderr and every
+/// dialog is cancelled, so that a refusal fails its benchmark instead of
+/// waiting for ever.
+class NobodyPrompter : public zx::Prompter {
+public:
+    int MessageDlg(zx::MsgKind, const QString&, const QString& text, int buttons) override {
+        std::fprintf(stderr, "zerebrix_bench: %s\n", text.toUtf8().constData());
+        for (int b : {zx::mbCancel, zx::mbNo, zx::mbOK, zx::mbYes})
+            if (buttons & b) return b;
+        return zx::mbOK;
+    }
+    bool OpenFiles(zx::TOpenDialog&) override { return false; }
+    bool ChooseFolder(const QString&, QString&) override { return false; }
+    bool SaveFile(zx::TSaveDialog&) override { return false; }
+    int ShowModal(QDialog&) override { return 0; }
+    bool InputQuery(const QString&, const QString&, QString&) override { return false; }
+    bool PrintDialog(QPrinter&, int&) override { return false; }
+    bool PrinterSetup(QPrinter&) override { return false; }
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    NobodyPrompter nobody;
+    zx::SetPrompter(&nobody);
     benchmark::Initialize(&argc, argv);
     // A mistyped option would otherwise run everything with the defaults.
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     sharedForms.reset();  // the windows go before the application object
+    zx::SetPrompter(nullptr);
     return 0;
 }
