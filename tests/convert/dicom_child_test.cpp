@@ -2,9 +2,14 @@
 // can fail is refused in German. Small shell stand-ins take the reader's
 // place; they write raw bytes of the result block (status, plane count) to
 // the descriptor the reader is given.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <chrono>
@@ -15,6 +20,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "convert/dicom_helper.h"
@@ -146,6 +152,66 @@ TEST_F(DicomChild, ZxconvertReportsTheReadersFailure) {
     EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError())
                     .contains(QStringLiteral("DICOM-Leser scheitert")));
     EXPECT_FALSE(QFile::exists(dir.Path(QStringLiteral("out.vmr"))));
+}
+
+/// The soft and hard values of one line of /proc/PID/limits ("Max cpu time").
+std::pair<std::string, std::string> Limit(pid_t pid, const std::string& name) {
+    QFile f(QStringLiteral("/proc/%1/limits").arg(pid));
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(QByteArray::fromStdString(name))) {
+            const QList<QByteArray> words =
+                line.mid(qsizetype(name.size())).simplified().split(' ');
+            if (words.size() >= 2) return {words[0].toStdString(), words[1].toStdString()};
+        }
+    return {};
+}
+
+/// The reader program this process started (the one child named so).
+pid_t ReaderChild() {
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        const QByteArray text = stat.readAll();
+        const qsizetype close = text.lastIndexOf(')');
+        const QList<QByteArray> after = text.mid(close + 2).split(' ');
+        if (text.contains("(zerebrix-dicom)") && after.size() > 1 && after[1].toInt() == ::getpid())
+            return pid_t(entry.toInt());
+    }
+    return 0;
+}
+
+// The real reader, started as the viewer starts it, waits on a named pipe
+// in place of a MINC file; while it waits, its limits are read from /proc.
+TEST_F(DicomChild, TheReaderRunsWithinTwoGibibytesAndAMinuteOfProcessorTime) {
+    const std::string fifo = dir.Path(QStringLiteral("slow.mnc")).toStdString();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string refusal;
+    std::thread reading([&] {
+        try {
+            zx::ConvertMincApart(fifo, 1, std::chrono::milliseconds(20000));
+        } catch (const std::exception& e) {
+            refusal = e.what();
+        }
+    });
+    // A writer opens without waiting once the reader has the pipe open.
+    int writer = -1;
+    for (int i = 0; i < 1500 && writer < 0; ++i) {
+        writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const pid_t pid = ReaderChild();
+    const auto space = Limit(pid, "Max address space"), cpu = Limit(pid, "Max cpu time");
+    if (pid > 0) ::kill(pid, SIGKILL);  // refused then as a reader that failed
+    if (writer >= 0) ::close(writer);
+    reading.join();
+    ASSERT_GE(writer, 0);
+    ASSERT_NE(pid, 0);
+#if !defined(__SANITIZE_ADDRESS__)  // sanitizer builds keep the address space open
+    EXPECT_EQ(space, std::make_pair(std::string("2147483648"), std::string("2147483648")));
+#endif
+    EXPECT_EQ(cpu, std::make_pair(std::string("65"), std::string("70")));
+    EXPECT_NE(refusal.find("an der das Lesen scheitert"), std::string::npos) << refusal;
 }
 
 }  // namespace
