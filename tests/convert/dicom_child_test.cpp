@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -154,9 +155,11 @@ TEST_F(DicomChild, ZxconvertReportsTheReadersFailure) {
     EXPECT_FALSE(QFile::exists(dir.Path(QStringLiteral("out.vmr"))));
 }
 
-/// The soft and hard values of one line of /proc/PID/limits ("Max cpu time").
-std::pair<std::string, std::string> Limit(pid_t pid, const std::string& name) {
-    QFile f(QStringLiteral("/proc/%1/limits").arg(pid));
+/// The two words after `name` in /proc/PID/`file`: the soft and hard
+/// values of a limit ("Max cpu time"), or a size and its unit ("VmSize:").
+std::pair<std::string, std::string> ProcField(pid_t pid, const char* file,
+                                              const std::string& name) {
+    QFile f(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(file)));
     if (!f.open(QIODevice::ReadOnly)) return {};
     for (const QByteArray& line : f.readAll().split('\n'))
         if (line.startsWith(QByteArray::fromStdString(name))) {
@@ -181,12 +184,14 @@ pid_t ReaderChild() {
     return 0;
 }
 
-// The real reader, started as the viewer starts it, waits on a named pipe
-// in place of a MINC file; while it waits, its limits are read from /proc.
-TEST_F(DicomChild, TheReaderRunsWithinTwoGibibytesAndAMinuteOfProcessorTime) {
+/// Starts the real reader as the viewer does on a named pipe in place of a
+/// MINC file, hands its process to `look` while it waits on the pipe, then
+/// ends it; returns the refusal.
+std::string WhileTheReaderWaits(const zxtest::TempDir& dir,
+                                const std::function<void(pid_t)>& look) {
     const std::string fifo = dir.Path(QStringLiteral("slow.mnc")).toStdString();
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    std::string refusal;
+    if (::mkfifo(fifo.c_str(), 0600) != 0) return "no pipe";
+    std::string refusal = "accepted";
     std::thread reading([&] {
         try {
             zx::ConvertMincApart(fifo, 1, std::chrono::milliseconds(20000));
@@ -200,18 +205,60 @@ TEST_F(DicomChild, TheReaderRunsWithinTwoGibibytesAndAMinuteOfProcessorTime) {
         writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
         if (writer < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    const pid_t pid = ReaderChild();
-    const auto space = Limit(pid, "Max address space"), cpu = Limit(pid, "Max cpu time");
+    const pid_t pid = writer >= 0 ? ReaderChild() : 0;
+    look(pid);
     if (pid > 0) ::kill(pid, SIGKILL);  // refused then as a reader that failed
     if (writer >= 0) ::close(writer);
     reading.join();
-    ASSERT_GE(writer, 0);
-    ASSERT_NE(pid, 0);
+    return refusal;
+}
+
+TEST_F(DicomChild, TheReaderRunsWithinTwoGibibytesAndAMinuteOfProcessorTime) {
+    std::pair<std::string, std::string> space, cpu;
+    const std::string refusal = WhileTheReaderWaits(dir, [&](pid_t pid) {
+        ASSERT_NE(pid, 0);
+        space = ProcField(pid, "limits", "Max address space");
+        cpu = ProcField(pid, "limits", "Max cpu time");
+    });
 #if !defined(__SANITIZE_ADDRESS__)  // sanitizer builds keep the address space open
     EXPECT_EQ(space, std::make_pair(std::string("2147483648"), std::string("2147483648")));
 #endif
     EXPECT_EQ(cpu, std::make_pair(std::string("65"), std::string("70")));
     EXPECT_NE(refusal.find("an der das Lesen scheitert"), std::string::npos) << refusal;
 }
+
+#if !defined(__SANITIZE_ADDRESS__)
+// A MINC plane of 64 MiB floats beyond the reader's address space: the
+// reader is given 32 MiB more than it holds while it opens a file (its
+// libraries loaded), and refuses the file in German.
+TEST_F(DicomChild, AFileBeyondTheReadersMemoryIsRefusedAsTooLarge) {
+    if (!QFile::exists(QStringLiteral("/usr/bin/rawtominc")))
+        GTEST_SKIP() << "minc-tools is not installed";
+    const std::string reader = zx::DicomReaderPath();
+    long long heldKb = 0;
+    WhileTheReaderWaits(dir, [&](pid_t pid) {
+        heldKb = std::atoll(ProcField(pid, "status", "VmSize:").first.c_str());
+    });
+    ASSERT_GT(heldKb, 0);
+    const QString big = dir.Path(QStringLiteral("big.mnc"));
+    ASSERT_EQ(
+        QProcess::execute(QStringLiteral("rawtominc"),
+                          {QStringLiteral("-2"), QStringLiteral("-byte"), QStringLiteral("-input"),
+                           QStringLiteral("/dev/zero"), big, QStringLiteral("1"),
+                           QStringLiteral("4096"), QStringLiteral("4096")}),
+        0);
+    Reader(
+        "tight",
+        ("ulimit -v " + std::to_string(heldKb + 32768) + "; exec '" + reader + "' \"$@\"").c_str());
+    std::string refusal = "accepted";
+    try {
+        zx::ConvertMincApart(big.toStdString());
+    } catch (const std::exception& e) {
+        refusal = e.what();
+    }
+    EXPECT_EQ(refusal,
+              "Datei zu groß: die MINC-Datei braucht mehr Speicher, als der Leser hat (2 GiB).");
+}
+#endif
 
 }  // namespace
