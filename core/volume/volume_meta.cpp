@@ -42,6 +42,10 @@ void WriteVolumeMeta(const QString& volumePath, const VolumeMeta& meta) {
         QFile::remove(path);
         return;
     }
+    // The companion is replaced as the volume beside it is: a link at its
+    // name goes, and the file it pointed to is left alone (QSaveFile would
+    // write through the link).
+    if (QFileInfo(path).isSymLink() && !QFile::remove(path)) RaiseIoError(EACCES);
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly)) RaiseIoError(EACCES);
     QByteArray text = "# Zerebrix-MR\n";

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <algorithm>
@@ -303,6 +304,43 @@ TEST_F(Zxconvert, RefusesOutputsThatWouldDestroyInputsAndHelps) {
     EXPECT_EQ(Zx({QStringLiteral("--help")}).code, 0);
     EXPECT_EQ(Zx({QStringLiteral("nifti"), QStringLiteral("--help")}).code, 0);
     EXPECT_EQ(Zx({QStringLiteral("--version")}).code, 0);
+}
+
+// A volume name (and its companion's) that is a symbolic link: the link is
+// replaced by the new file and what it pointed to stays; a link to an input
+// is refused.
+TEST_F(Zxconvert, AnOutputThatIsALinkIsReplacedAndItsTargetKept) {
+    const QString out = dir.Path(QStringLiteral("out.vmr"));
+    for (const char* name : {"keep.bin", "keep.txt"}) {
+        const QString target = dir.Write(QString::fromLatin1(name), QByteArray("keep"));
+        const QString link =
+            dir.Path(name[5] == 'b' ? QStringLiteral("out.vmr") : QStringLiteral("out.zxm"));
+        ASSERT_EQ(
+            ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()),
+            0);
+    }
+    ASSERT_EQ(Zx({QStringLiteral("phantom"), out}).code, 0);
+    for (const char* name : {"keep.bin", "keep.txt"}) {
+        QFile f(dir.Path(QString::fromLatin1(name)));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), QByteArray("keep")) << name;
+    }
+    for (const QString& name : {out, dir.Path(QStringLiteral("out.zxm"))})
+        EXPECT_FALSE(QFileInfo(name).isSymLink()) << name.toStdString();
+    EXPECT_EQ(QFileInfo(out).size(), 16777216);
+    EXPECT_EQ(Zx({QStringLiteral("info"), out}).out.count(QStringLiteral("edge_mm: 1\n")), 1);
+
+    const QByteArray volume(2 * 65536, char(77));
+    const QString vol = dir.Write(QStringLiteral("v.vmr"), volume);
+    const QString bmp = dir.Path(QStringLiteral("l.bmp"));
+    ASSERT_EQ(::symlink(QFile::encodeName(vol).constData(), QFile::encodeName(bmp).constData()), 0);
+    EXPECT_EQ(
+        Zx({QStringLiteral("section"), vol, QStringLiteral("--sag"), QStringLiteral("3"), bmp})
+            .code,
+        2);
+    QFile v(vol);
+    ASSERT_TRUE(v.open(QIODevice::ReadOnly));
+    EXPECT_EQ(v.readAll(), volume);
 }
 
 TEST_F(Zxconvert, AFailedExportLeavesTheFolderAsItWas) {
