@@ -3,16 +3,23 @@
 // not sound is left out.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 #include "components/annotations/annotations.h"
 #include "components/display_window/display_window_tool.h"
 #include "components/orientation/orientation_letters.h"
 #include "components/rulers/rulers.h"
 #include "support/fake_viewer.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -73,6 +80,64 @@ TEST(ComponentState, TheDisplayWindowReadsBackCentreWidthAndMapByName) {
     // An unknown map keeps the map; values beyond the limits are limited.
     again.LoadState(Parse(R"({"centre": 900, "map": "Lila"})"));
     EXPECT_EQ(again.Window(), (zx::DisplayWindow{255, 50, zx::ColourMap::Hot}));
+}
+
+// The dialog's presets and "Auto": the window set, the boxes showing it,
+// and the views' greys by the linear window worked out here.
+TEST(ComponentState, TheWindowDialogsPresetsAndAutoSetTheViewsWindow) {
+    zxtest::FakeViewer viewer;
+    viewer.sliceCount = 3;  // the planes after the third are not the volume's
+    const std::vector<std::uint8_t> greys = zxtest::Pattern(3 * zx::kPlaneBytes, 5);
+    std::copy(greys.begin(), greys.end(), viewer.volume->begin());
+    std::fill(viewer.volume->begin() + 3 * zx::kPlaneBytes, viewer.volume->end(), 255);
+    zx::TDisplayWindowTool tool(viewer.Context());
+    struct Preset {
+        const char* name;
+        int centre, width;
+    };
+    const Preset presets[] = {{"Gesamt", 128, 256},
+                              {"Hirngewebe", 110, 140},
+                              {"Hoher Kontrast", 128, 128},
+                              {"Dunkle Strukturen", 64, 128},
+                              {"Helle Strukturen", 192, 128}};
+    ASSERT_EQ(tool.PresetBox->count(), 6);
+    for (int i = 5; i >= 1; --i) {  // "Gesamt" last: from a window that is not the whole range
+        const Preset& p = presets[i - 1];
+        EXPECT_TRUE(tool.PresetBox->itemText(i).startsWith(QString::fromUtf8(p.name)));
+        emit tool.PresetBox->activated(i);
+        EXPECT_EQ(tool.Window(), (zx::DisplayWindow{p.centre, p.width, zx::ColourMap::Grey}))
+            << p.name;
+        EXPECT_EQ(tool.CentreEdit->value(), p.centre);
+        EXPECT_EQ(tool.WidthEdit->value(), p.width);
+        EXPECT_EQ(tool.PresetBox->currentIndex(), i);
+        const QRgb* shown = viewer.views[2]->Table();
+        for (int g = 0; g < 256 && shown; ++g) {
+            const double low = p.centre - 0.5 - (p.width - 1) / 2.0,
+                         high = p.centre - 0.5 + (p.width - 1) / 2.0;
+            const double v = g <= low   ? 0
+                             : g > high ? 255
+                                        : ((g - (p.centre - 0.5)) / (p.width - 1) + 0.5) * 255;
+            EXPECT_NEAR(qRed(shown[g]), v, 1) << p.name << " " << g;
+        }
+        EXPECT_EQ(shown == nullptr, i == 1);  // the whole range shows the greys themselves
+    }
+
+    // "Auto": the 1st and 99th percentile of the voxels above 0 in the
+    // three planes, each the grey at that rank; the colour map stays.
+    tool.SetWindow({10, 20, zx::ColourMap::Cold});
+    std::vector<std::uint8_t> sorted;
+    for (std::uint8_t g : greys)
+        if (g > 0) sorted.push_back(g);
+    std::sort(sorted.begin(), sorted.end());
+    const auto rank = [&](double p) {
+        return int(sorted[std::size_t(std::ceil(p * double(sorted.size()))) - 1]);
+    };
+    const int low = rank(0.01), high = rank(0.99);
+    ASSERT_LT(low + 20, high);
+    tool.AutoButton->click();
+    EXPECT_EQ(tool.Window(),
+              (zx::DisplayWindow{(low + high + 1) / 2, high - low + 1, zx::ColourMap::Cold}));
+    EXPECT_EQ(tool.CentreEdit->value(), (low + high + 1) / 2);
 }
 
 TEST(ComponentState, AnnotationsStayOnTheirPlaneMoveByTheirTextAndReadBack) {
