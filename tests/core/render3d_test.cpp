@@ -150,6 +150,53 @@ TEST(Render3D, AnObliqueCutOpensTheSameOctantAsItsPointReflection) {
     EXPECT_LT(bad, 64);     // rounding at voxel borders only
 }
 
+// Zoom 2 about the box's centre: pixel p shows column 64 + p / 2 (its
+// centre at 64.25 or 64.75). Half resolution: one colour per 2 x 2 block.
+TEST(Render3D, ZoomAndHalfResolutionOfTheMip) {
+    const auto vol = RandomVolume(true);
+    zx::Renderer3D r;
+    r.SetVolume(vol.data(), 256);
+    zx::Render3DOptions o;
+    o.mode = zx::Render3DMode::Mip;
+    o.camera = {0, 0, 2};
+    const QImage zoomed = r.Render(o, 256);
+    int bad = 0;
+    for (int py = 0; py < 256; ++py)
+        for (int px = 0; px < 256; ++px) {
+            int m = 0;
+            for (int y = 0; y < 256; ++y)
+                m = std::max<int>(m, vol[VoxelIndex(64 + px / 2, y, 64 + py / 2)]);
+            bad += zoomed.pixel(px, py) != zx::GreyToColor(std::uint8_t(m));
+        }
+    EXPECT_EQ(bad, 0);
+
+    // Each block's ray passes through the block's centre, where the ray of
+    // the picture half the size passes.
+    o.camera = {30, 20, 1};
+    const QImage small = r.Render(o, 128);
+    o.halfResolution = true;
+    const QImage half = r.Render(o, 256);
+    bad = 0;
+    for (int py = 0; py < 256; ++py)
+        for (int px = 0; px < 256; ++px) bad += half.pixel(px, py) != small.pixel(px / 2, py / 2);
+    EXPECT_EQ(bad, 0);
+}
+
+// Half the data planes background 20, a quarter each 80 and 140: Otsu's
+// between-class variance is largest, and equal, for every threshold from
+// 20 to 79 (0.25 · 90²), so the first, 20, is taken; high 20 + 20 / 2.
+// The planes past the slice count do not count.
+TEST(Render3D, TheRampFromTheHistogramSeparatesBackgroundAndTissue) {
+    std::vector<std::uint8_t> vol(zx::kVolumeBytes, 250);
+    const std::size_t data = 128 * std::size_t(zx::kPlaneBytes);
+    std::fill_n(vol.begin(), data / 2, std::uint8_t(20));
+    std::fill_n(vol.begin() + std::ptrdiff_t(data / 2), data / 4, std::uint8_t(80));
+    std::fill_n(vol.begin() + std::ptrdiff_t(data * 3 / 4), data / 4, std::uint8_t(140));
+    const zx::OpacityRamp ramp = zx::RampFromHistogram(vol.data(), 128);
+    EXPECT_EQ(ramp.low, 20);
+    EXPECT_EQ(ramp.high, 30);
+}
+
 TEST(Render3D, MipPickIsTheVoxelOfTheMaximum) {
     std::vector<std::uint8_t> vol(zx::kVolumeBytes, 0);
     vol[VoxelIndex(20, 30, 40)] = 100;
