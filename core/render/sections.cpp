@@ -77,10 +77,17 @@ inline void Transpose16(const __m128i r[16], __m128i t[16]) {
 /// value: `ramp` holds the entries from `g0` on, so that entry
 /// min(g − g0, span) of `ramp` (g − g0 saturated at 0) is full[g], and
 /// `rows` rows of sixteen cover it.
+///
+/// A linear display window is also a clamped line: full[g] is
+/// clamp(trunc(slope·g + offset), 0, 255) for every g, in single-precision
+/// floats. Where `line` says so, the vector kernels compute the line
+/// (a few instructions per sixteen greys) instead of looking it up.
 struct ByteMap {
     alignas(64) std::uint8_t full[256];
     alignas(64) std::uint8_t ramp[256];
     int g0 = 0, span = 255, rows = 16;
+    bool line = false;
+    float slope = 0, offset = 0;
     void Finish() {
         int lo = 0, hi = 255;
         while (lo < 255 && full[lo + 1] == full[0]) ++lo;
@@ -91,6 +98,50 @@ struct ByteMap {
         for (int t = 0; t < 256; ++t) ramp[t] = full[std::min(255, g0 + std::min(t, span))];
     }
 };
+
+/// The clamped line through a byte map, if there is one. For a slope a,
+/// the offsets b with full[g] ≤ a·g + b < full[g] + 1 for every g form a
+/// band (entries 0 and 255 bound it from one side only: the kernels
+/// saturate); the band's width is a concave function of a, so a
+/// golden-section search finds the slope of the widest band, and the
+/// offset is taken from its middle, as far from every rounding edge as the
+/// map allows.
+bool FitLine(const std::uint8_t* full, float& slope, float& offset) {
+    double lo = 0, hi = 0;
+    const auto band = [&](double a) {
+        lo = -1e6;
+        hi = 1e6;
+        for (int g = 0; g < 256; ++g) {
+            if (full[g] > 0) lo = std::max(lo, full[g] - a * g);
+            if (full[g] < 255) hi = std::min(hi, full[g] + 1.0 - a * g);
+        }
+        return hi - lo;
+    };
+    const double r = 0.6180339887498949;
+    double a = -600, b = 600;  // a window one grey wide needs a slope of 255
+    double c = b - r * (b - a), d = a + r * (b - a);
+    double fc = band(c), fd = band(d);
+    for (int i = 0; i < 80; ++i) {
+        if (fc < fd) {
+            a = c;
+            c = d;
+            fc = fd;
+            d = a + r * (b - a);
+            fd = band(d);
+        } else {
+            b = d;
+            d = c;
+            fd = fc;
+            c = b - r * (b - a);
+            fc = band(c);
+        }
+    }
+    const double best = (a + b) / 2;
+    if (band(best) < 1e-3) return false;
+    slope = float(best);
+    offset = float((lo + hi) / 2);
+    return true;
+}
 
 void ExpandScalar(const std::uint8_t* grey, const std::uint8_t* red, int n, QRgb* out) {
     for (int i = 0; i < n; ++i)
@@ -124,6 +175,40 @@ void LookupSse2(const ByteMap& map, const std::uint8_t* src, int n, std::uint8_t
         std::memcpy(dst + i, &out, 8);
     }
     LookupScalar(map, src + i, n - i, dst + i);
+}
+
+/// Sixteen greys through the map's line: widened to floats, a·g + b,
+/// truncated, and packed back with saturation to 0 … 255.
+inline __m128i Line16Sse2(__m128i v, __m128 a, __m128 b) {
+    const __m128i z = _mm_setzero_si128();
+    const auto f = [&](__m128i w) {
+        return _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(w), a), b));
+    };
+    const __m128i lo = _mm_unpacklo_epi8(v, z), hi = _mm_unpackhi_epi8(v, z);
+    return _mm_packus_epi16(
+        _mm_packs_epi32(f(_mm_unpacklo_epi16(lo, z)), f(_mm_unpackhi_epi16(lo, z))),
+        _mm_packs_epi32(f(_mm_unpacklo_epi16(hi, z)), f(_mm_unpackhi_epi16(hi, z))));
+}
+
+void LineLookupSse2(const ByteMap& map, const std::uint8_t* src, int n, std::uint8_t* dst) {
+    const __m128 a = _mm_set1_ps(map.slope), b = _mm_set1_ps(map.offset);
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), Line16Sse2(v, a, b));
+    }
+    LookupScalar(map, src + i, n - i, dst + i);
+}
+
+void LineExpandSse2(const ByteMap& map, const std::uint8_t* src, int n, QRgb* out) {
+    const __m128 a = _mm_set1_ps(map.slope), b = _mm_set1_ps(map.offset);
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i m =
+            Line16Sse2(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)), a, b);
+        Expand16(m, m, reinterpret_cast<std::uint8_t*>(out + i));
+    }
+    for (; i < n; ++i) out[i] = 0xff000000u | (QRgb(map.full[src[i]]) * 0x10101u);
 }
 
 /// Byte shuffles that turn sixteen greys (the same 16 bytes in both
@@ -244,6 +329,49 @@ struct RampAvx2 {
     ExpandScalar(rest, rest, n - i, out + i);
 }
 
+/// Eight greys (32-bit lanes) through the map's line.
+[[gnu::target("avx2")]] inline __m256i LineQuadAvx2(__m256i w, __m256 a, __m256 b) {
+    return _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(w), a), b));
+}
+
+/// Thirty-two greys through the map's line. The unpacks and packs work
+/// within each 128-bit half, and the packs undo the unpacks' order.
+[[gnu::target("avx2")]] inline __m256i Line32Avx2(__m256i v, __m256 a, __m256 b) {
+    const __m256i z = _mm256_setzero_si256();
+    const __m256i lo = _mm256_unpacklo_epi8(v, z), hi = _mm256_unpackhi_epi8(v, z);
+    return _mm256_packus_epi16(
+        _mm256_packs_epi32(LineQuadAvx2(_mm256_unpacklo_epi16(lo, z), a, b),
+                           LineQuadAvx2(_mm256_unpackhi_epi16(lo, z), a, b)),
+        _mm256_packs_epi32(LineQuadAvx2(_mm256_unpacklo_epi16(hi, z), a, b),
+                           LineQuadAvx2(_mm256_unpackhi_epi16(hi, z), a, b)));
+}
+
+[[gnu::target("avx2")]] void LineLookupAvx2(const ByteMap& map, const std::uint8_t* src, int n,
+                                            std::uint8_t* dst) {
+    const __m256 a = _mm256_set1_ps(map.slope), b = _mm256_set1_ps(map.offset);
+    int i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), Line32Avx2(v, a, b));
+    }
+    LookupScalar(map, src + i, n - i, dst + i);
+}
+
+[[gnu::target("avx2")]] void LineExpandAvx2(const ByteMap& map, const std::uint8_t* src, int n,
+                                            QRgb* out) {
+    const __m256 a = _mm256_set1_ps(map.slope), b = _mm256_set1_ps(map.offset);
+    int i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i m =
+            Line32Avx2(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), a, b);
+        const __m256i lo = _mm256_permute2x128_si256(m, m, 0x00);
+        const __m256i hi = _mm256_permute2x128_si256(m, m, 0x11);
+        Store16Avx2(lo, lo, true, out + i);
+        Store16Avx2(hi, hi, true, out + i + 16);
+    }
+    for (; i < n; ++i) out[i] = 0xff000000u | (QRgb(map.full[src[i]]) * 0x10101u);
+}
+
 /// 64 bytes at a time: the table in four registers, two permutes and a
 /// blend by the top bit; the rest of the row through a mask.
 [[gnu::target("avx512f,avx512bw,avx512vbmi")]] void LookupAvx512(const ByteMap& map,
@@ -274,6 +402,54 @@ void LookupExpand(const ByteMap& map, const std::uint8_t* src, int n, QRgb* out)
     }
 }
 
+// The vector paths compute a map that is a line, and look up any other.
+void LookupSse2Map(const ByteMap& map, const std::uint8_t* src, int n, std::uint8_t* dst) {
+    (map.line ? LineLookupSse2 : LookupSse2)(map, src, n, dst);
+}
+void LookupExpandSse2(const ByteMap& map, const std::uint8_t* src, int n, QRgb* out) {
+    (map.line ? LineExpandSse2 : LookupExpand<LookupSse2, ExpandSse2>)(map, src, n, out);
+}
+void LookupAvx2Map(const ByteMap& map, const std::uint8_t* src, int n, std::uint8_t* dst) {
+    (map.line ? LineLookupAvx2 : LookupAvx2)(map, src, n, dst);
+}
+void LookupExpandAvx2Map(const ByteMap& map, const std::uint8_t* src, int n, QRgb* out) {
+    (map.line ? LineExpandAvx2 : LookupExpandAvx2)(map, src, n, out);
+}
+
+/// Sets map.line where the map is a line that every vector kernel this
+/// processor runs reproduces exactly (each is run over all 256 greys). The
+/// fit is kept for the next picture of the same map: a drag renders many
+/// sections through one window.
+void PrepareLine(ByteMap& map) {
+    struct Fitted {
+        bool valid = false, line = false;
+        std::uint8_t full[256];
+        float slope = 0, offset = 0;
+    };
+    thread_local Fitted last;
+    if (!last.valid || std::memcmp(last.full, map.full, 256) != 0) {
+        std::memcpy(last.full, map.full, 256);
+        last.valid = true;
+        last.line = FitLine(map.full, last.slope, last.offset);
+        if (last.line) {
+            ByteMap probe = map;
+            probe.slope = last.slope;
+            probe.offset = last.offset;
+            alignas(64) std::uint8_t greys[256], out[256];
+            for (int g = 0; g < 256; ++g) greys[g] = std::uint8_t(g);
+            LineLookupSse2(probe, greys, 256, out);
+            last.line = std::memcmp(out, map.full, 256) == 0;
+            if (last.line && CanRunSimdPath(SimdPath::Avx2)) {
+                LineLookupAvx2(probe, greys, 256, out);
+                last.line = std::memcmp(out, map.full, 256) == 0;
+            }
+        }
+    }
+    map.line = last.line;
+    map.slope = last.slope;
+    map.offset = last.offset;
+}
+
 struct Kernels {
     void (*expand)(const std::uint8_t* grey, const std::uint8_t* red, int n, QRgb* out);
     void (*lookup)(const ByteMap& map, const std::uint8_t* src, int n, std::uint8_t* dst);
@@ -285,9 +461,9 @@ Kernels KernelsFor(SimdPath path) {
         case SimdPath::Scalar:
             return {ExpandScalar, LookupScalar, LookupExpand<LookupScalar, ExpandScalar>};
         case SimdPath::Sse2:
-            return {ExpandSse2, LookupSse2, LookupExpand<LookupSse2, ExpandSse2>};
+            return {ExpandSse2, LookupSse2Map, LookupExpandSse2};
         case SimdPath::Avx2:
-            return {ExpandAvx2, LookupAvx2, LookupExpandAvx2};
+            return {ExpandAvx2, LookupAvx2Map, LookupExpandAvx2Map};
         case SimdPath::Avx512:
             return {ExpandAvx2, LookupAvx512, LookupExpand<LookupAvx512, ExpandAvx2>};
     }
@@ -325,7 +501,11 @@ public:
             greyBytes_ = qRed(c) == qGreen(c) && qGreen(c) == qBlue(c);
             grey_.full[g] = std::uint8_t(qBlue(c));
         }
-        if (greyBytes_) grey_.Finish();
+        if (greyBytes_) {
+            grey_.Finish();
+            const SimdPath path = ActiveSimdPath();
+            if (path == SimdPath::Sse2 || path == SimdPath::Avx2) PrepareLine(grey_);
+        }
     }
     /// Pixels (c0 + i, r) for i < n show grey[i], their red byte red[i]
     /// (the grey without an overlay: red null).

@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "core/display/display_window.h"
 #include "core/render/sections.h"
 #include "core/render/simd_path.h"
 #include "core/volume/volume.h"
@@ -223,6 +224,12 @@ TEST(SimdPaths, EveryPathDrawsEveryPixelByTheFormula) {
         greyT[std::size_t(g)] = WindowGrey(g);
         colourT[std::size_t(g)] = WindowColour(g);
     }
+    // Linear windows, which the vector paths compute rather than look up:
+    // the narrowest, a steep one at the top, a typical one, the widest.
+    std::vector<zx::WindowTable> linear;
+    for (const auto& [centre, width] :
+         std::vector<std::pair<int, int>>{{128, 1}, {255, 3}, {110, 140}, {0, 512}})
+        linear.push_back(zx::MakeWindowTable({centre, width, zx::ColourMap::Grey}));
     ASSERT_EQ(zx::RunnableSimdPaths().front(), zx::SimdPath::Scalar);
     for (zx::SimdPath path : zx::RunnableSimdPaths()) {
         SCOPED_TRACE(zx::SimdPathName(path));
@@ -233,8 +240,9 @@ TEST(SimdPaths, EveryPathDrawsEveryPixelByTheFormula) {
         EXPECT_EQ(cor, CoronalCopy());
         EXPECT_EQ(tra, TransversalCopy());
         const QRgb* const none = nullptr;
-        for (const QRgb* table : {none, static_cast<const QRgb*>(greyT.data()),
-                                  static_cast<const QRgb*>(colourT.data())}) {
+        std::vector<const QRgb*> tables = {none, greyT.data(), colourT.data()};
+        for (const auto& t : linear) tables.push_back(t.data());
+        for (const QRgb* table : tables) {
             const auto shown = [&](std::uint8_t g) { return table ? table[g] : GreyToColor(g); };
             const int x = 77;
             for (const std::uint8_t* o : {static_cast<const std::uint8_t*>(nullptr), over.data()}) {
