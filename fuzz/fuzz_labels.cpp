@@ -1,11 +1,15 @@
 // Atlas labels: the input is the atlas (plain or gzip NIfTI), read with its
 // values and put on the grid of a small fixed head. A label volume or a
-// ConvertError; nothing beyond the head's planes is labelled.
+// ConvertError; nothing beyond the head's planes is labelled. Small atlases
+// are also read by the plain whole-file reader of nifti_reference.h: the
+// atlas reader refuses what it refuses, and otherwise gives the same
+// sizes, samples and scaled values.
 #include <QFile>
 #include <cstring>
 
 #include "convert/labels.h"
 #include "fuzz_support.h"
+#include "nifti_reference.h"
 
 namespace {
 
@@ -51,6 +55,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::size_t i = std::size_t(v.planes) * 65536; i < v.voxels.size(); i += 4099)
             zxfuzz::Check(v.voxels[i] == 0);
     } catch (const zx::ConvertError&) {
+    }
+
+    zxref::Nifti ref;
+    const zxref::Verdict verdict = zxref::Read(data, size, 64 * 1024, ref);
+    if (verdict == zxref::Verdict::TooLarge) return 0;
+    try {
+        const zx::NiftiImage atlas = zx::ReadNiftiImage(in.Path().toStdString(), true);
+        zxfuzz::Check(verdict == zxref::Verdict::Image && atlas.datatype == ref.datatype &&
+                      atlas.raw == ref.samples);
+        for (int a = 0; a < 3; ++a) zxfuzz::Check(atlas.dims[a] == ref.n[a]);
+        for (std::size_t i = 0; i * std::size_t(ref.width) < ref.samples.size(); ++i) {
+            const double p = atlas.Value(i), r = ref.Value(i);
+            zxfuzz::Check(std::memcmp(&p, &r, sizeof p) == 0);
+        }
+    } catch (const zx::ConvertError&) {
+        zxfuzz::Check(verdict == zxref::Verdict::Refused);
     }
     return 0;
 }

@@ -2,7 +2,11 @@
 // volume has 1…256 planes and nothing beyond its planes is written. Small
 // inputs are read a second time, gzip-compressed whole in memory first
 // (the other reading path, through the inflating stream): the same bytes
-// give the same volume, or the same refusal.
+// give the same volume, or the same refusal. They are also read by the
+// plain whole-file reader of nifti_reference.h and written again as a
+// little-endian NIfTI-2 file of their first volume alone: the converter
+// makes the same volume of that file (the samples, scale and geometry
+// were decoded alike), and refuses what that reader refuses.
 #include <zlib.h>
 
 #include <string>
@@ -10,6 +14,7 @@
 
 #include "convert/nifti.h"
 #include "fuzz_support.h"
+#include "nifti_reference.h"
 
 namespace {
 
@@ -42,6 +47,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     } catch (const zx::ConvertError& e) {
         refusal = e.what();
+    }
+    zxref::Nifti ref;
+    const zxref::Verdict verdict = zxref::Read(data, size, 64 * 1024, ref);
+    if (verdict == zxref::Verdict::Refused) zxfuzz::Check(!refusal.empty());
+    if (verdict == zxref::Verdict::Image) {
+        const std::vector<std::uint8_t> canonical = zxref::WriteNifti2(ref);
+        const zxfuzz::InputFile again(canonical.data(), canonical.size(), "-ref.nii");
+        try {
+            const zx::ConvertedVolume w = zx::ConvertNifti(again.Path().toStdString());
+            zxfuzz::Check(refusal.empty() && w.planes == v.planes &&
+                          w.voxelEdgeMm == v.voxelEdgeMm && w.voxels == v.voxels);
+        } catch (const zx::ConvertError&) {
+            zxfuzz::Check(!refusal.empty());
+        }
     }
     // A plain file starting with gzip's magic would be read as gzip itself.
     if (size > 64 * 1024 || (size >= 2 && data[0] == 0x1f && data[1] == 0x8b)) return 0;

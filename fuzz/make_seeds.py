@@ -45,6 +45,24 @@ def nifti1(dims, datatype, bitpix, values, cal=(0.0, 0.0), big=False):
     return bytes(h) + struct.pack(e + "%d%s" % (len(values), fmt), *values)
 
 
+def nifti2(dims, datatype, values, scale=(0.0, 0.0), big=False):
+    """A NIfTI-2 file with an extension block before its data and a scale."""
+    e = ">" if big else "<"
+    h = bytearray(560)
+    struct.pack_into(e + "i8s", h, 0, 540, b"n+2\0\r\n\x1a\n")
+    fmt, width = {2: ("B", 1), 4: ("h", 2), 512: ("H", 2), 768: ("I", 4), 64: ("d", 8)}[datatype]
+    struct.pack_into(e + "hh", h, 12, datatype, 8 * width)
+    struct.pack_into(e + "8q", h, 16, len(dims), *dims, *[1] * (7 - len(dims)))
+    struct.pack_into(e + "8d", h, 104, -1, 1.5, 2, 2.5, 1, 1, 1, 1)
+    struct.pack_into(e + "qdd", h, 168, 560, *scale)
+    struct.pack_into(e + "ii", h, 344, 1, 2)
+    struct.pack_into(e + "6d", h, 352, 0.1, 0.2, 0.3, 4, 5, 6)
+    struct.pack_into(e + "12d", h, 400, 0, 0, -1.5, 3, 2, 0, 0, -4, 0, 2.5, 0, 5)
+    struct.pack_into(e + "4b", h, 540, 1, 0, 0, 0)
+    struct.pack_into(e + "ii", h, 544, 16, 0)
+    return bytes(h) + struct.pack(e + "%d%s" % (len(values), fmt), *values)
+
+
 def mgh(dims, frames, mtype, values, good_ras=1):
     h = bytearray(284)
     struct.pack_into(">7i", h, 0, 1, *dims, frames, mtype, 0)
@@ -102,6 +120,8 @@ def main():
     put("nifti/big-int16", nifti1((4, 4, 4), 4, 16, ramp, big=True))
     put("nifti/extreme", nifti1((4, 4, 4), 64, 64, [(-1) ** i * 1.7e308 for i in range(64)]))
     put("nifti/float-window", nifti1((4, 4, 4), 16, 32, [i / 7 for i in range(64)], cal=(0.0, 1e-30)))
+    # NIfTI-2, big endian, 4-D, scaled, data after an extension.
+    put("nifti/nifti2-4d", nifti2((3, 4, 5, 2), 4, [(i * 37) % 200 - 100 for i in range(120)], (0.5, 7), True))
     # Gzip NIfTI files whose headers reach the size limits: a plane of 16 MiB
     # that is really there (streamed), planes beyond 64 MiB, more than 2 GiB
     # in all, and an atlas beyond 512 MiB.
@@ -113,6 +133,7 @@ def main():
     put("labels/gz-256mib", gzip.compress(nifti1((1024, 512, 512), 2, 8, []) + bytes(1 << 28), 9))
     put("labels/ramp", nifti1((4, 4, 4), 2, 8, ramp))
     put("labels/float", nifti1((4, 4, 4), 16, 32, [i / 3 for i in range(64)]))
+    put("labels/nifti2-uint16", nifti2((4, 4, 4), 512, [i % 9 for i in range(64)], (2.0, -1.0), True))
     # MGH/MGZ: every type, 4-D, the coronal default, a huge claim.
     put("mgh/uchar", mgh((4, 4, 4), 1, 0, ramp))
     put("mgh/short-4d-gz", gzip.compress(mgh((4, 4, 2), 2, 4, ramp)))
