@@ -29,6 +29,7 @@
 #include "components/lightbox/lightbox.h"
 #include "components/orientation/orientation_letters.h"
 #include "components/rulers/rulers.h"
+#include "components/view3d/view3d.h"
 #include "components/zoom/zoom.h"
 #include "convert/dicom_index.h"
 #include "convert/dicom_series.h"
@@ -131,12 +132,14 @@ Head3D& SharedHead3D() {
     return head;
 }
 
-/// Frames of `o` on the shared head, 256 × 256.
+/// Frames of `o` on the shared head, 256 × 256 or the size the
+/// benchmark's argument gives.
 void RenderFrames(benchmark::State& state, const zx::Render3DOptions& o) {
     Head3D& head = SharedHead3D();
+    const int size = state.range(0) > 0 ? int(state.range(0)) : 256;
     QImage out;
     for (auto _ : state) {
-        head.renderer.Render(o, 256, out);
+        head.renderer.Render(o, size, out);
         benchmark::DoNotOptimize(out.constBits());
     }
     state.SetLabel(head.name);
@@ -156,7 +159,7 @@ void BM_Render3D(benchmark::State& state) {
     o.cut = zx::Voxel{head.planes / 2, 128, 128};
     RenderFrames(state, o);
 }
-BENCHMARK(BM_Render3D)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_Render3D)->Arg(256)->Arg(512)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 /// The same view as a maximum-intensity projection.
 void BM_Render3DMip(benchmark::State& state) {
@@ -165,7 +168,7 @@ void BM_Render3DMip(benchmark::State& state) {
     o.camera = {30, 20, 1};
     RenderFrames(state, o);
 }
-BENCHMARK(BM_Render3DMip)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_Render3DMip)->Arg(256)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 /// What SetVolume costs at every volume change (the brick grid).
 void BM_Render3DSetVolume(benchmark::State& state) {
@@ -252,6 +255,32 @@ void BM_DragSequenceWithTools(benchmark::State& state) {
     w.Components->Find<zx::TRulers>()->DeleteAll();
 }
 BENCHMARK(BM_DragSequenceWithTools)->DenseRange(1, 3)->Unit(benchmark::kMicrosecond);
+
+/// A turn of the 3-D view replayed through its canvas, enlarged to about
+/// the size of the enlarged layout's free cell: one picture per move at
+/// the resolution used while turning. `side` is the picture's edge; 1e6 /
+/// the time per move is the pictures per second.
+void BM_Turn3D(benchmark::State& state) {
+    zx::TForm1& w = *SharedForms().Form1;
+    auto& view = *w.Components->Find<zx::TView3D>();
+    view.View3DWindow->resize(520, 640);
+    view.View3DWindow->show();
+    QApplication::processEvents();
+    zx::TView3DCanvas* canvas = view.Canvas;
+    QTest::mousePress(canvas, Qt::LeftButton, Qt::NoModifier, QPoint(100, 200));
+    int i = 0;
+    for (auto _ : state) {
+        // Across the canvas and back, 3 pixels (1.5°) a move.
+        const int t = i % 200;
+        QTest::mouseMove(canvas, QPoint(t < 100 ? 100 + 3 * t : 400 - 3 * (t - 100), 200));
+        canvas->repaint();
+        ++i;
+    }
+    QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, QPoint(100, 200));
+    state.counters["side"] = canvas->Picture().width();
+    view.View3DWindow->hide();
+}
+BENCHMARK(BM_Turn3D)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 /// The same drags in views zoomed 3 times: the dragged view keeps its
 /// centre, the other two follow the point when it leaves what they show.
