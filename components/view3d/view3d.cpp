@@ -70,6 +70,7 @@ void TView3DCanvas::mouseMoveEvent(QMouseEvent* e) {
     moved_ = true;
     last_ = e->position().toPoint();
     owner_.turning = true;
+    owner_.StartRest();
     owner_.camera.azimuth = std::fmod(owner_.camera.azimuth - 0.5 * d.x() + 360.0, 360.0);
     owner_.camera.elevation = std::clamp(owner_.camera.elevation + 0.5 * d.y(), -90.0, 90.0);
     owner_.DisplayChanged();
@@ -143,9 +144,13 @@ TView3D::TView3D(const ViewerContext& context, QObject* parent) : TComponent(con
     SlotCanvas = nullptr;
     rest_ = new QTimer(this);
     rest_->setSingleShot(true);
-    rest_->setInterval(200);
+    // A view that has come to rest (the crosshair no longer moving, or the
+    // mouse held still during a turn) is drawn at full resolution: the
+    // wait plus one full frame of the enlarged cell stays under 150 ms.
+    rest_->setInterval(50);
     connect(rest_, &QTimer::timeout, this, [this] {
         following = false;
+        turning = false;
         InvalidateAll();
     });
 
@@ -209,6 +214,8 @@ void TView3D::InvalidateAll() {
     Canvas->Invalidate();
     if (SlotCanvas) SlotCanvas->Invalidate();
 }
+
+void TView3D::StartRest() { rest_->start(); }
 
 void TView3D::PointChanged() {
     // Only the cut depends on the point; nothing to do while no view shows.

@@ -88,6 +88,10 @@ public:
     void ResetCamera();
     /// Moves the crosshair to the voxel (the section views follow).
     void MoveTo(const Voxel& v) { viewer.moveTo(v.x, v.y, v.z); }
+    /// Starts the wait after which a view that has stopped moving is drawn
+    /// at full resolution again (restarted by every move).
+    void StartRest();
+    const QTimer* RestTimer() const { return rest_; }
     /// Shows the view in the free part of the enlarged layout (or hides it
     /// there with an empty rectangle).
     void PlaceInLayout(QWidget* parent, const QRect& free);

@@ -161,6 +161,26 @@ TEST_F(ViewTools, TheDisplayWindowChangesTheViewsOnlyAndInversionStaysOnTop) {
 
 namespace {
 
+TEST_F(ViewTools, TurningDrawsAtHalfResolutionAndTheViewHeldStillAtFullSoon) {
+    zx::TView3D& v = *zxtest::Component<zx::TView3D>(form);
+    v.Ansicht3D1->trigger();
+    v.Canvas->grab();
+    const auto drawn = [&](bool half) {
+        zx::Render3DOptions o = v.Options();
+        o.halfResolution = half;
+        return v.Renderer().Render(o, v.Canvas->Picture().width());
+    };
+    QTest::mousePress(v.Canvas, Qt::LeftButton, Qt::NoModifier, QPoint(60, 60));
+    QTest::mouseMove(v.Canvas, QPoint(80, 64));
+    v.Canvas->grab();
+    EXPECT_EQ(v.Canvas->Picture(), drawn(true));
+    // Held still with the button down: full resolution once at rest.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !v.RestTimer()->isActive(); }, 1000));
+    v.Canvas->grab();
+    EXPECT_EQ(v.Canvas->Picture(), drawn(false));
+    QTest::mouseRelease(v.Canvas, Qt::LeftButton, Qt::NoModifier, QPoint(80, 64));
+}
+
 TEST_F(ViewTools, AClickInThe3DViewMovesTheCrosshairToTheVoxelDrawnThere) {
     zx::TView3D& v = *zxtest::Component<zx::TView3D>(form);
     v.Ansicht3D1->trigger();
