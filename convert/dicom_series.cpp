@@ -243,10 +243,12 @@ Decoded ReadImage(const std::string& path, const std::string& name, std::vector<
 }
 
 /// Decodes one file into `buffer` after checking its declared lengths
-/// against the file.
-Decoded Decode(const std::string& path, std::vector<char>& buffer) {
+/// against the file; `checked`: the file's check while it was indexed by
+/// this reader, not repeated.
+Decoded Decode(const std::string& path, std::vector<char>& buffer,
+               const DicomLayout* checked = nullptr) {
     const std::string name = Name(path);
-    const DicomLayout layout = CheckDicomFile(path, name);
+    const DicomLayout layout = checked ? *checked : CheckDicomFile(path, name);
     if (layout.compressed) {
         if (std::optional<Decoded> d = DecodeDirectly(path, name, buffer)) return *d;
     }
@@ -434,7 +436,8 @@ ConvertedVolume Stream(Series& series, const Decoded& head, std::uint8_t* out,
         n,
         [&](std::size_t k, int thread) {
             std::vector<char>& buffer = buffers[thread];
-            const Decoded d = k == 0 ? head : Decode(series.slices[k].path, buffer);
+            const Decoded d =
+                k == 0 ? head : Decode(series.slices[k].path, buffer, &series.slices[k].layout);
             const std::vector<char>& samples = k == 0 ? series.firstSamples : buffer;
             if (d.columns != series.dims[0] || d.rows != series.dims[1] || d.frames != 1)
                 Fail("Die Schichten der Serie sind verschieden groß (" + d.name + ").");
@@ -499,7 +502,8 @@ ConvertedVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out
     Series series{folder,      std::move(slices), {plan.columns, plan.rows, std::int64_t(n)},
                   plan.rowDir, plan.colDir,       {},
                   {}};
-    const Decoded head = Decode(series.slices.front().path, series.firstSamples);
+    const Decoded head =
+        Decode(series.slices.front().path, series.firstSamples, &series.slices.front().layout);
     const double spacing[3] = {PixelSpacing(head.spacing[0]), PixelSpacing(head.spacing[1]),
                                plan.step};
     series.voxelToWorld = VoxelToWorld(plan.rowDir, plan.colDir, plan.normal, spacing);
