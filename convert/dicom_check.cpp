@@ -289,6 +289,9 @@ DicomLayout Finish(const Walker& w, const ImageFacts& f, const std::string& synt
     layout.bits = int(f.bits);
     layout.pixelData = f.pixelLength >= 0 || f.encapsulated;
     layout.signedSamples = f.representation == 1;
+    layout.compressed =
+        f.encapsulated && (syntax == "1.2.840.10008.1.2.5" || syntax == "1.2.840.10008.1.2.4.90" ||
+                           syntax == "1.2.840.10008.1.2.4.91");
     layout.native = (syntax == "1.2.840.10008.1.2" || syntax == "1.2.840.10008.1.2.1") &&
                     f.pixelLength >= 0 && !f.encapsulated && f.samples == 1 && f.frames == 1 &&
                     (f.bits == 8 || f.bits == 16) && f.stored == f.bits && f.representation <= 1 &&

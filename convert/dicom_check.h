@@ -35,6 +35,9 @@ struct DicomLayout {
     /// The data set holds a Pixel Data element (a deflated one may: it
     /// counts as holding one).
     bool pixelData = false;
+    /// Pixel Data encapsulated in RLE Lossless or JPEG 2000 (lossless or
+    /// not), which the series reader decodes itself.
+    bool compressed = false;
 };
 DicomLayout CheckDicomFile(const std::string& path, const std::string& name);
 

@@ -1,8 +1,10 @@
 #include "convert/dicom_helper.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/mman.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,17 +34,29 @@ constexpr int kResultFd = 3;
 
 /// Waits for the child `pid` until `limit` has passed. False when it is
 /// still running then; otherwise `waited` and `wstatus` are waitpid's.
+/// Between looks the wait sleeps on the child's process descriptor, which
+/// wakes it as soon as the child ends (without one, for the pause alone).
 bool WaitAtMost(pid_t pid, std::chrono::milliseconds limit, int& wstatus, pid_t& waited,
                 const std::function<void()>& tick) {
     const auto end = std::chrono::steady_clock::now() + limit;
+    const UniqueFd child(int(::syscall(SYS_pidfd_open, pid, 0)));
     long pauseNs = 200000;  // 0.2 ms at first, at most 20 ms between looks
     for (;;) {
         waited = ::waitpid(pid, &wstatus, WNOHANG);
         if (waited == pid || (waited < 0 && errno != EINTR)) return true;
-        if (std::chrono::steady_clock::now() >= end) return false;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= end) return false;
         if (tick) tick();
-        const timespec pause{0, pauseNs};
-        ::nanosleep(&pause, nullptr);
+        if (child.Valid()) {
+            // Without progress to report, the pause is the rest of the limit.
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - now).count();
+            const long pauseMs = (pauseNs + 999999) / 1000000;
+            pollfd ended{child.Get(), POLLIN, 0};
+            ::poll(&ended, 1, int(std::min<long long>(tick ? pauseMs : left, 1000)));
+        } else {
+            const timespec pause{0, pauseNs};
+            ::nanosleep(&pause, nullptr);
+        }
         pauseNs = std::min(pauseNs * 2, 20000000L);
     }
 }

@@ -1,7 +1,9 @@
 #include "convert/dicom_series.h"
 
 #include <gdcmImage.h>
+#include <gdcmImageHelper.h>
 #include <gdcmImageReader.h>
+#include <gdcmReader.h>
 #include <gdcmScanner.h>
 #include <gdcmSequenceOfFragments.h>
 #include <gdcmTrace.h>
@@ -43,6 +45,7 @@ const gdcm::Tag kColumns(0x0028, 0x0011);
 const gdcm::Tag kFrames(0x0028, 0x0008);
 const gdcm::Tag kPosition(0x0020, 0x0032);
 const gdcm::Tag kOrientation(0x0020, 0x0037);
+const gdcm::Tag kPixelData(0x7fe0, 0x0010);
 
 [[noreturn]] void Fail(const std::string& text) { throw ConvertError(text); }
 
@@ -96,40 +99,33 @@ void Typed(const gdcm::PixelFormat& f, const char* data, F&& use) {
     }
 }
 
+/// The single fragment of encapsulated Pixel Data of one frame and one
+/// sample a pixel, or null.
+const gdcm::ByteValue* OneFragment(const gdcm::DataElement& pixels, const Decoded& d) {
+    if (d.frames != 1 || d.format.GetSamplesPerPixel() != 1) return nullptr;
+    const gdcm::SequenceOfFragments* fragments = pixels.GetSequenceOfFragments();
+    if (!fragments || fragments->GetNumberOfFragments() != 1) return nullptr;
+    return fragments->GetFragment(0).GetByteValue();
+}
+
 /// An RLE Lossless image of one frame and one sample a pixel, decoded
 /// straight into `buffer` (GDCM's decoder writes each run through a
-/// stream). False when the image is of another kind; damage throws.
-bool DecodeRleHere(const gdcm::ImageReader& reader, const Decoded& d, std::vector<char>& buffer) {
-    const gdcm::Image& image = reader.GetImage();
-    if (image.GetTransferSyntax() != gdcm::TransferSyntax::RLELossless || d.frames != 1 ||
-        d.format.GetSamplesPerPixel() != 1)
-        return false;
-    const gdcm::SequenceOfFragments* fragments = image.GetDataElement().GetSequenceOfFragments();
-    if (!fragments || fragments->GetNumberOfFragments() != 1) return false;
-    const gdcm::ByteValue* bv = fragments->GetFragment(0).GetByteValue();
+/// stream). False when the image is of another kind or damaged.
+bool DecodeRleHere(const gdcm::DataElement& pixels, const Decoded& d, std::vector<char>& buffer) {
+    const gdcm::ByteValue* bv = OneFragment(pixels, d);
     const std::size_t count = std::size_t(d.columns) * d.rows;
     const int bytes = int(d.format.GetPixelSize());
     if (!bv || buffer.size() < count * std::size_t(bytes)) return false;
-    if (!DecodeRleFrame(reinterpret_cast<const std::uint8_t*>(bv->GetPointer()), bv->GetLength(),
-                        count, bytes, reinterpret_cast<std::uint8_t*>(buffer.data())))
-        Fail("Die DICOM-Datei " + d.name + " kann nicht dekodiert werden.");
-    return true;
+    return DecodeRleFrame(reinterpret_cast<const std::uint8_t*>(bv->GetPointer()), bv->GetLength(),
+                          count, bytes, reinterpret_cast<std::uint8_t*>(buffer.data()));
 }
 
 /// A JPEG 2000 image of one frame in one fragment, decoded by openjp2
 /// straight into `buffer` on this thread (GDCM starts threads of its own
 /// for every image, where two images are decoded at a time already).
-/// False when the image is of another kind or openjp2 refuses it: GDCM
-/// then decodes it, or names the damage.
-bool DecodeJ2kHere(const gdcm::ImageReader& reader, const Decoded& d, std::vector<char>& buffer) {
-    const gdcm::Image& image = reader.GetImage();
-    const gdcm::TransferSyntax ts = image.GetTransferSyntax();
-    if ((ts != gdcm::TransferSyntax::JPEG2000Lossless && ts != gdcm::TransferSyntax::JPEG2000) ||
-        d.frames != 1 || d.format.GetSamplesPerPixel() != 1)
-        return false;
-    const gdcm::SequenceOfFragments* fragments = image.GetDataElement().GetSequenceOfFragments();
-    if (!fragments || fragments->GetNumberOfFragments() != 1) return false;
-    const gdcm::ByteValue* bv = fragments->GetFragment(0).GetByteValue();
+/// False when the image is of another kind or openjp2 refuses it.
+bool DecodeJ2kHere(const gdcm::DataElement& pixels, const Decoded& d, std::vector<char>& buffer) {
+    const gdcm::ByteValue* bv = OneFragment(pixels, d);
     J2kTarget t;
     t.columns = d.columns;
     t.rows = d.rows;
@@ -141,12 +137,59 @@ bool DecodeJ2kHere(const gdcm::ImageReader& reader, const Decoded& d, std::vecto
                           t, reinterpret_cast<std::uint8_t*>(buffer.data()));
 }
 
-/// Decodes one file into `buffer` after checking its declared lengths
-/// against the file.
-Decoded Decode(const std::string& path, std::vector<char>& buffer) {
-    const std::string name = Name(path);
+bool IsRle(const gdcm::TransferSyntax& ts) { return ts == gdcm::TransferSyntax::RLELossless; }
+bool IsJ2k(const gdcm::TransferSyntax& ts) {
+    return ts == gdcm::TransferSyntax::JPEG2000Lossless || ts == gdcm::TransferSyntax::JPEG2000;
+}
+
+/// An RLE or JPEG 2000 slice of one frame decoded by the decoders above
+/// from the data set alone, its geometry and sample format taken by the
+/// helpers GDCM's image reader uses. The image reader would decode every
+/// RLE image a second time, through a stream, only to learn that RLE is
+/// lossless. Nothing when the file is of another kind or the decoders
+/// refuse it: the image reader then reads it and names any damage.
+std::optional<Decoded> DecodeDirectly(const std::string& path, const std::string& name,
+                                      std::vector<char>& buffer) {
+    gdcm::Reader reader;
+    reader.SetFileName(path.c_str());
+    if (!reader.Read()) return std::nullopt;
+    const gdcm::File& file = reader.GetFile();
+    const gdcm::TransferSyntax ts = file.GetHeader().GetDataSetTransferSyntax();
+    const gdcm::DataSet& ds = file.GetDataSet();
+    if ((!IsRle(ts) && !IsJ2k(ts)) || !ds.FindDataElement(kPixelData)) return std::nullopt;
+    const std::vector<unsigned> dims = gdcm::ImageHelper::GetDimensionsValue(file);
+    Decoded d;
+    d.name = name;
+    d.columns = dims.size() > 0 ? dims[0] : 0;
+    d.rows = dims.size() > 1 ? dims[1] : 0;
+    d.frames = dims.size() > 2 ? std::max(1u, dims[2]) : 1u;
+    d.format = gdcm::ImageHelper::GetPixelFormatValue(file);
+    if (d.columns == 0 || d.rows == 0 || d.frames != 1 || !Supported(d.format)) return std::nullopt;
+    const std::vector<double> origin = gdcm::ImageHelper::GetOriginValue(file);
+    const std::vector<double> cosines = gdcm::ImageHelper::GetDirectionCosinesValue(file);
+    const std::vector<double> spacing = gdcm::ImageHelper::GetSpacingValue(file);
+    const std::vector<double> rescale = gdcm::ImageHelper::GetRescaleInterceptSlopeValue(file);
+    if (origin.size() < 3 || cosines.size() < 6 || spacing.size() < 3 || rescale.size() < 2)
+        return std::nullopt;
+    for (int i = 0; i < 3; ++i) {
+        d.origin[i] = origin[std::size_t(i)];
+        d.rowDir[i] = cosines[std::size_t(i)];
+        d.colDir[i] = cosines[std::size_t(i) + 3];
+        d.spacing[i] = spacing[std::size_t(i)];
+    }
+    d.scaling = Scaling{rescale[1], rescale[0]};
+    const std::uint64_t length = std::uint64_t(d.columns) * d.rows * d.format.GetPixelSize();
+    if (length > kMaxDicomImageBytes) return std::nullopt;
+    buffer.resize(std::size_t(length));
+    const gdcm::DataElement& pixels = ds.GetDataElement(kPixelData);
+    if (IsRle(ts) ? !DecodeRleHere(pixels, d, buffer) : !DecodeJ2kHere(pixels, d, buffer))
+        return std::nullopt;
+    return d;
+}
+
+/// A file read by GDCM's image reader, decoded into `buffer`.
+Decoded ReadImage(const std::string& path, const std::string& name, std::vector<char>& buffer) {
     auto broken = [&] { Fail("Die DICOM-Datei " + name + " kann nicht dekodiert werden."); };
-    CheckDicomFile(path, name);
     gdcm::ImageReader reader;
     reader.SetFileName(path.c_str());
     if (!reader.Read()) broken();
@@ -175,9 +218,16 @@ Decoded Decode(const std::string& path, std::vector<char>& buffer) {
              " ist zu groß (Datei zu groß: mehr als 512 MiB Bilddaten).");
     if (length < needed || length == 0) broken();
     buffer.resize(std::size_t(length));
-    if (!DecodeRleHere(reader, d, buffer) && !DecodeJ2kHere(reader, d, buffer) &&
-        !image.GetBuffer(buffer.data()))
+    const gdcm::TransferSyntax ts = image.GetTransferSyntax();
+    const gdcm::DataElement& pixels = image.GetDataElement();
+    // RLE of one frame in one fragment is decoded here only: damage GDCM
+    // might pass over is refused.
+    if (IsRle(ts) && OneFragment(pixels, d)) {
+        if (!DecodeRleHere(pixels, d, buffer)) broken();
+    } else if (!(IsJ2k(ts) && DecodeJ2kHere(pixels, d, buffer)) &&
+               !image.GetBuffer(buffer.data())) {
         broken();
+    }
     // GDCM swaps the bytes of big-endian samples in pairs: 32-bit samples
     // come out with their halves exchanged, and are put right here.
     if (d.format.GetPixelSize() == 4 && reader.GetFile().GetHeader().GetDataSetTransferSyntax() ==
@@ -190,6 +240,19 @@ Decoded Decode(const std::string& path, std::vector<char>& buffer) {
         }
     }
     return d;
+}
+
+/// Decodes one file into `buffer` after checking its declared lengths
+/// against the file; `checked`: the file's check while it was indexed by
+/// this reader, not repeated.
+Decoded Decode(const std::string& path, std::vector<char>& buffer,
+               const DicomLayout* checked = nullptr) {
+    const std::string name = Name(path);
+    const DicomLayout layout = checked ? *checked : CheckDicomFile(path, name);
+    if (layout.compressed) {
+        if (std::optional<Decoded> d = DecodeDirectly(path, name, buffer)) return *d;
+    }
+    return ReadImage(path, name, buffer);
 }
 
 /// A file of the series as its header describes it.
@@ -373,7 +436,8 @@ ConvertedVolume Stream(Series& series, const Decoded& head, std::uint8_t* out,
         n,
         [&](std::size_t k, int thread) {
             std::vector<char>& buffer = buffers[thread];
-            const Decoded d = k == 0 ? head : Decode(series.slices[k].path, buffer);
+            const Decoded d =
+                k == 0 ? head : Decode(series.slices[k].path, buffer, &series.slices[k].layout);
             const std::vector<char>& samples = k == 0 ? series.firstSamples : buffer;
             if (d.columns != series.dims[0] || d.rows != series.dims[1] || d.frames != 1)
                 Fail("Die Schichten der Serie sind verschieden groß (" + d.name + ").");
@@ -438,7 +502,8 @@ ConvertedVolume ReadDicomSeriesHere(const std::string& folder, std::uint8_t* out
     Series series{folder,      std::move(slices), {plan.columns, plan.rows, std::int64_t(n)},
                   plan.rowDir, plan.colDir,       {},
                   {}};
-    const Decoded head = Decode(series.slices.front().path, series.firstSamples);
+    const Decoded head =
+        Decode(series.slices.front().path, series.firstSamples, &series.slices.front().layout);
     const double spacing[3] = {PixelSpacing(head.spacing[0]), PixelSpacing(head.spacing[1]),
                                plan.step};
     series.voxelToWorld = VoxelToWorld(plan.rowDir, plan.colDir, plan.normal, spacing);

@@ -71,7 +71,10 @@ bool DecodeJ2kFrame(const std::uint8_t* data, std::size_t size, const J2kTarget&
     opj_set_info_handler(codec.get(), Quiet, nullptr);
     opj_dparameters_t parameters;
     opj_set_default_decoder_parameters(&parameters);
-    if (!opj_setup_decoder(codec.get(), &parameters) || !opj_codec_set_threads(codec.get(), 1))
+    // No worker threads: openjp2 runs the decoding on the calling thread
+    // with 0 (with 1 it starts a worker thread for every image and waits
+    // for it), whatever OPJ_NUM_THREADS says.
+    if (!opj_setup_decoder(codec.get(), &parameters) || !opj_codec_set_threads(codec.get(), 0))
         return false;
     opj_image_t* raw = nullptr;
     if (!opj_read_header(stream.get(), codec.get(), &raw)) return false;
