@@ -92,7 +92,7 @@ ConvertedVolume TakeDicomSeriesResult(const std::string& folder, const DicomSeri
     return v;
 }
 
-std::string DicomReaderPath() {
+std::string DicomReaderPath(const char* name) {
     // A replacement reader named in the environment (the tests use small
     // stand-ins that crash or hand back damaged results).
     if (const char* named = std::getenv("ZEREBRIX_DICOM_READER"); named && *named) return named;
@@ -100,8 +100,7 @@ std::string DicomReaderPath() {
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (!ec) {
         const std::filesystem::path dir = self.parent_path();
-        for (const std::filesystem::path& p :
-             {dir / "../libexec/zerebrix/zerebrix-dicom", dir / "zerebrix-dicom"}) {
+        for (const std::filesystem::path& p : {dir / "../libexec/zerebrix" / name, dir / name}) {
             if (Executable(p)) return p.lexically_normal().string();
         }
     }
@@ -114,8 +113,7 @@ std::string DicomReaderPath() {
         if (build.empty()) build = std::filesystem::path(ZX_BUILD_DIR).lexically_normal();
         const auto [end, rest] =
             std::mismatch(build.begin(), build.end(), self.begin(), self.end());
-        if (end == build.end() && Executable(build / "zerebrix-dicom"))
-            return (build / "zerebrix-dicom").string();
+        if (end == build.end() && Executable(build / name)) return (build / name).string();
     }
 #endif
     return {};
@@ -143,8 +141,12 @@ namespace {
 void RunReader(const std::vector<std::string>& args, const std::string& what,
                std::chrono::milliseconds timeLimit, const std::function<void(int, int)>& progress,
                const std::function<void(const DicomSeriesResult&, bool exited)>& done) {
-    const std::string reader = DicomReaderPath();
-    if (reader.empty()) Fail("Der DICOM-Leser zerebrix-dicom ist nicht installiert.");
+    const bool minc = !args.empty() && args.front() == "--minc";
+    const char* name = minc ? "zerebrix-minc" : "zerebrix-dicom";
+    const std::string reader = DicomReaderPath(name);
+    if (reader.empty())
+        Fail(minc ? std::string("Der MINC-Leser zerebrix-minc ist nicht installiert.")
+                  : std::string("Der DICOM-Leser zerebrix-dicom ist nicht installiert."));
     // The result block: memory shared with the reader through a descriptor
     // that only the reader inherits, at a fixed number.
     // Sealed at its size: the reader writes only into a block made so.

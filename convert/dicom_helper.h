@@ -68,6 +68,9 @@ ConvertedVolume ConvertMincApart(const std::string& path, int volume = 1,
 /// program, beside the running program, or, for programs inside the build
 /// tree (the tests), in the build folder. Empty when there is none. The
 /// environment variable ZEREBRIX_DICOM_READER, when set, names it instead.
-std::string DicomReaderPath();
+/// `name` is "zerebrix-dicom" (DICOM) or "zerebrix-minc", the same reader
+/// linked with libminc: MINC's libraries (HDF5, NetCDF and theirs) would
+/// double the DICOM reader's start.
+std::string DicomReaderPath(const char* name = "zerebrix-dicom");
 
 }  // namespace zx

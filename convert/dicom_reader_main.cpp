@@ -99,8 +99,13 @@ int main(int argc, char** argv) {
     gResult = static_cast<zx::DicomSeriesResult*>(mapped);
     std::set_new_handler(OutOfMemory);
     if (args->minc > 0) {
+#if ZX_READER_MINC
         gMinc = true;
         zx::FillMincResult(args->path, args->minc, *gResult);
+#else
+        std::fprintf(stderr, "zerebrix-dicom: MINC-Dateien liest zerebrix-minc\n");
+        return 2;
+#endif
     } else if (args->index) {
         zx::FillDicomIndexResult(args->path, *gResult);
     } else {

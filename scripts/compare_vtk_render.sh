@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Times VTK's CPU ray caster (vtkFixedPointVolumeRayCastMapper, composite
-# with shading, 256 × 256) on the head the 3-D benchmarks use, beside
-# BM_Render3D and BM_Render3DMip of zerebrix_bench.
+# with shading, SIZE × SIZE, default 256) on the head the 3-D benchmarks
+# use, beside BM_Render3D/SIZE and BM_Render3DMip of zerebrix_bench.
 #
-#   scripts/compare_vtk_render.sh [BUILD_DIR] [FRAMES]
+#   scripts/compare_vtk_render.sh [BUILD_DIR] [FRAMES] [SIZE]
 #
 # The head: Debian's T1 head (mricron-data) converted with zxconvert nifti,
 # or the phantom without it, as in the benchmarks. VTK's Python bindings
@@ -18,6 +18,7 @@ set -euo pipefail
 
 BUILD=${1:-build/ci}
 FRAMES=${2:-30}
+SIZE=${3:-256}
 # Debian's interpreter, where python3-vtk9 installs the bindings.
 PY=${PYTHON:-/usr/bin/python3}
 "$PY" -c 'import vtkmodules' 2>/dev/null || {
@@ -41,7 +42,7 @@ cat > "$WORK/vtk_time.py" <<'EOF'
 import os, sys, time
 import vtkmodules.all as vtk
 
-path, frames = sys.argv[1], int(sys.argv[2])
+path, frames, size = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 planes = os.path.getsize(path) // 65536
 # File byte x*65536 + z*256 + y: y fastest, then z, then x.
 reader = vtk.vtkImageReader2()
@@ -109,7 +110,7 @@ ren.AddVolume(volume)
 win = vtk.vtkRenderWindow()
 win.SetOffScreenRendering(1)
 win.AddRenderer(ren)
-win.SetSize(256, 256)
+win.SetSize(size, size)
 cam = ren.GetActiveCamera()
 cam.ParallelProjectionOn()
 cam.SetFocalPoint(127.5, 127.5, (planes - 1) / 2)
@@ -142,27 +143,27 @@ frame("warm-up", 3)
 frame("VTK composite+shading", frames)
 mapper.SetBlendModeToMaximumIntensity()
 frame("VTK MIP", frames)
-if len(sys.argv) > 3:
+if len(sys.argv) > 4:
     mapper.SetBlendModeToComposite()
     win.Render()
     grab = vtk.vtkWindowToImageFilter()
     grab.SetInput(win)
     png = vtk.vtkPNGWriter()
     png.SetInputConnection(grab.GetOutputPort())
-    png.SetFileName(sys.argv[3])
+    png.SetFileName(sys.argv[4])
     png.Write()
 EOF
 
-echo "head: $NAME, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
-RUN=("$PY" "$WORK/vtk_time.py" "$WORK/head.vmr" "$FRAMES" ${VTK_PNG:+"$VTK_PNG"})
+echo "head: $NAME, ${SIZE}², $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+RUN=("$PY" "$WORK/vtk_time.py" "$WORK/head.vmr" "$FRAMES" "$SIZE" ${VTK_PNG:+"$VTK_PNG"})
 if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
-  xvfb-run -a -s "-screen 0 640x480x24" "${RUN[@]}"
+  xvfb-run -a -s "-screen 0 1280x1024x24" "${RUN[@]}"
 else
   "${RUN[@]}"
 fi
 if [ -x "$BUILD/bench/zerebrix_bench" ]; then
   QT_QPA_PLATFORM=offscreen "$BUILD/bench/zerebrix_bench" \
-    --benchmark_filter='BM_Render3D(Mip)?(/|$)' --benchmark_repetitions=3 \
+    --benchmark_filter="BM_Render3D/$SIZE|BM_Render3DMip/"  --benchmark_repetitions=3 \
     --benchmark_report_aggregates_only=true
 else
   echo "compare_vtk_render: $BUILD/bench/zerebrix_bench not built, ours not timed" >&2

@@ -170,7 +170,7 @@ std::pair<std::string, std::string> ProcField(pid_t pid, const char* file,
     return {};
 }
 
-/// The reader program this process started (the one child named so).
+/// The MINC reader this process started (the one child named so).
 pid_t ReaderChild() {
     for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
@@ -178,7 +178,7 @@ pid_t ReaderChild() {
         const QByteArray text = stat.readAll();
         const qsizetype close = text.lastIndexOf(')');
         const QList<QByteArray> after = text.mid(close + 2).split(' ');
-        if (text.contains("(zerebrix-dicom)") && after.size() > 1 && after[1].toInt() == ::getpid())
+        if (text.contains("(zerebrix-minc)") && after.size() > 1 && after[1].toInt() == ::getpid())
             return pid_t(entry.toInt());
     }
     return 0;
@@ -234,7 +234,7 @@ TEST_F(DicomChild, TheReaderRunsWithinTwoGibibytesAndAMinuteOfProcessorTime) {
 TEST_F(DicomChild, AFileBeyondTheReadersMemoryIsRefusedAsTooLarge) {
     if (!QFile::exists(QStringLiteral("/usr/bin/rawtominc")))
         GTEST_SKIP() << "minc-tools is not installed";
-    const std::string reader = zx::DicomReaderPath();
+    const std::string reader = zx::DicomReaderPath("zerebrix-minc");
     long long heldKb = 0;
     WhileTheReaderWaits(dir, [&](pid_t pid) {
         heldKb = std::atoll(ProcField(pid, "status", "VmSize:").first.c_str());
