@@ -144,6 +144,16 @@ std::size_t StreamedInput::Inflate(unsigned char* dst, std::size_t n) {
         if (r == Z_STREAM_END) {
             // Another member may follow (as gzip concatenates them);
             // anything else after a member is ignored, as gzip does.
+            if (zs_.avail_in == 1) {
+                // The next member's magic may straddle two reads: its first
+                // byte goes to the front of the buffer, the rest after it.
+                in_[0] = *zs_.next_in;
+                const std::size_t got = std::fread(in_.data() + 1, 1, in_.size() - 1, file_);
+                if (std::ferror(file_))
+                    FailFile(path_, std::string("Lesefehler (") + std::strerror(errno) + ")");
+                zs_.next_in = in_.data();
+                zs_.avail_in = static_cast<uInt>(1 + got);
+            }
             if (zs_.avail_in == 0 && !MoreInput()) {
                 ended_ = true;
             } else if (zs_.avail_in >= 2 && zs_.next_in[0] == 0x1f && zs_.next_in[1] == 0x8b) {

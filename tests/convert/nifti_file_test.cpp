@@ -131,6 +131,36 @@ TEST_F(NiftiTest, AGzipFileOfSeveralReadBlocksKeepsEveryPlane) {
     }
 }
 
+TEST_F(NiftiTest, AGzipMemberWhoseMagicStraddlesTwoReadsIsRead) {
+    // Two gzip members, as gzip concatenates them; the first is padded
+    // (with a file name in its header) to end one byte before a 256 KiB
+    // read ends, so that the second's magic is split between two reads.
+    NiftiFields s;
+    s.dim = {3, 256, 256, 8, 1, 1, 1, 1};
+    s.calMin = 0;
+    s.calMax = 255;
+    Bytes plain = zxtest::NiftiHeader(s);
+    std::uint32_t lcg = 1;
+    for (int i = 0; i < 256 * 256 * 8; ++i) {
+        lcg = lcg * 1664525u + 1013904223u;
+        plain.push_back(std::uint8_t(lcg >> 24));
+    }
+    const std::size_t split = 200000;
+    Bytes first = zxtest::Gzip(Bytes(plain.begin(), plain.begin() + split));
+    const std::size_t pad = 256 * 1024 - 1 - first.size() - 1;
+    ASSERT_LT(first.size() + 2, std::size_t{256 * 1024});
+    first[3] |= 0x08;  // FNAME: a zero-terminated name follows the 10 bytes
+    Bytes name(pad, 'n');
+    name.push_back(0);
+    first.insert(first.begin() + 10, name.begin(), name.end());
+    ASSERT_EQ(first.size(), std::size_t{256 * 1024 - 1});
+    const Bytes second = zxtest::Gzip(Bytes(plain.begin() + split, plain.end()));
+    first.insert(first.end(), second.begin(), second.end());
+    const zx::ConvertedVolume two = zx::ConvertNifti(WriteBytes("two.nii.gz", first));
+    const zx::ConvertedVolume one = zx::ConvertNifti(WriteBytes("one.nii.gz", zxtest::Gzip(plain)));
+    EXPECT_TRUE(two.voxels == one.voxels);
+}
+
 TEST_F(NiftiTest, DataIsReadFromVoxOffsetPastExtensions) {
     for (int version : {1, 2}) {
         for (bool gzip : {false, true}) {
