@@ -137,16 +137,16 @@ namespace {
 
 /// Runs the reader program with `args` after its descriptor option and
 /// hands the result block to `done` (`exited`: the reader ended normally
-/// with status 0). `what` names the input in the time-out message.
+/// with status 0). `what` names the input in the time-out message;
+/// `minc`: the MINC reader program instead of the DICOM reader.
 void RunReader(const std::vector<std::string>& args, const std::string& what,
                std::chrono::milliseconds timeLimit, const std::function<void(int, int)>& progress,
-               const std::function<void(const DicomSeriesResult&, bool exited)>& done) {
-    const bool minc = !args.empty() && args.front() == "--minc";
-    const char* name = minc ? "zerebrix-minc" : "zerebrix-dicom";
-    const std::string reader = DicomReaderPath(name);
+               const std::function<void(const DicomSeriesResult&, bool exited)>& done,
+               bool minc = false) {
+    const std::string reader = DicomReaderPath(minc ? "zerebrix-minc" : "zerebrix-dicom");
     if (reader.empty())
-        Fail(minc ? std::string("Der MINC-Leser zerebrix-minc ist nicht installiert.")
-                  : std::string("Der DICOM-Leser zerebrix-dicom ist nicht installiert."));
+        Fail(minc ? "Der MINC-Leser zerebrix-minc ist nicht installiert."
+                  : "Der DICOM-Leser zerebrix-dicom ist nicht installiert.");
     // The result block: memory shared with the reader through a descriptor
     // that only the reader inherits, at a fixed number.
     // Sealed at its size: the reader writes only into a block made so.
@@ -302,7 +302,8 @@ ConvertedVolume ConvertMincApart(const std::string& path, int volume,
             v.volumes = std::max<std::uint64_t>(1, result.volumes);
             v.volume = volume;
             v.format = "MINC";
-        });
+        },
+        true);
     return v;
 }
 

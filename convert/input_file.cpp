@@ -123,12 +123,13 @@ void StreamedInput::CheckEnd(std::uint64_t declaredEnd, std::uint64_t readLimit)
         FailFile(path_, "die komprimierte Datei ist abgeschnitten oder beschädigt: ihr Ende fehlt");
 }
 
-bool StreamedInput::MoreInput() {
-    const std::size_t got = std::fread(in_.data(), 1, in_.size(), file_);
+bool StreamedInput::MoreInput(std::size_t keep) {
+    if (keep > 0) std::memmove(in_.data(), zs_.next_in, keep);
+    const std::size_t got = std::fread(in_.data() + keep, 1, in_.size() - keep, file_);
     if (std::ferror(file_))
         FailFile(path_, std::string("Lesefehler (") + std::strerror(errno) + ")");
     zs_.next_in = in_.data();
-    zs_.avail_in = static_cast<uInt>(got);
+    zs_.avail_in = static_cast<uInt>(keep + got);
     return got > 0;
 }
 
@@ -144,16 +145,9 @@ std::size_t StreamedInput::Inflate(unsigned char* dst, std::size_t n) {
         if (r == Z_STREAM_END) {
             // Another member may follow (as gzip concatenates them);
             // anything else after a member is ignored, as gzip does.
-            if (zs_.avail_in == 1) {
-                // The next member's magic may straddle two reads: its first
-                // byte goes to the front of the buffer, the rest after it.
-                in_[0] = *zs_.next_in;
-                const std::size_t got = std::fread(in_.data() + 1, 1, in_.size() - 1, file_);
-                if (std::ferror(file_))
-                    FailFile(path_, std::string("Lesefehler (") + std::strerror(errno) + ")");
-                zs_.next_in = in_.data();
-                zs_.avail_in = static_cast<uInt>(1 + got);
-            }
+            // The next member's magic may straddle two reads: its first
+            // byte is kept at the front of the buffer, the rest read after it.
+            if (zs_.avail_in == 1) MoreInput(1);
             if (zs_.avail_in == 0 && !MoreInput()) {
                 ended_ = true;
             } else if (zs_.avail_in >= 2 && zs_.next_in[0] == 0x1f && zs_.next_in[1] == 0x8b) {

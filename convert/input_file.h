@@ -56,7 +56,9 @@ public:
     void CheckEnd(std::uint64_t declaredEnd, std::uint64_t readLimit = ~std::uint64_t{0});
 
 private:
-    bool MoreInput();
+    /// Refills the compressed input, the `keep` bytes still unread first;
+    /// false when the file had nothing more.
+    bool MoreInput(std::size_t keep = 0);
     std::size_t Inflate(unsigned char* dst, std::size_t n);
     std::size_t ReadSome(unsigned char* dst, std::size_t n);
     [[noreturn]] void ShortRead(const char* what);

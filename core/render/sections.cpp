@@ -208,7 +208,7 @@ void LineExpandSse2(const ByteMap& map, const std::uint8_t* src, int n, QRgb* ou
             Line16Sse2(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)), a, b);
         Expand16(m, m, reinterpret_cast<std::uint8_t*>(out + i));
     }
-    for (; i < n; ++i) out[i] = 0xff000000u | (QRgb(map.full[src[i]]) * 0x10101u);
+    for (; i < n; ++i) out[i] = GreyToColor(map.full[src[i]]);
 }
 
 /// Byte shuffles that turn sixteen greys (the same 16 bytes in both
@@ -369,7 +369,7 @@ struct RampAvx2 {
         Store16Avx2(lo, lo, true, out + i);
         Store16Avx2(hi, hi, true, out + i + 16);
     }
-    for (; i < n; ++i) out[i] = 0xff000000u | (QRgb(map.full[src[i]]) * 0x10101u);
+    for (; i < n; ++i) out[i] = GreyToColor(map.full[src[i]]);
 }
 
 /// 64 bytes at a time: the table in four registers, two permutes and a
