@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -20,6 +21,7 @@
 #include "convert/converted_volume.h"
 #include "convert/dicom_result.h"
 #include "convert/dicom_series.h"
+#include "convert/two_threads.h"
 
 namespace zx {
 namespace {
@@ -234,38 +236,60 @@ DicomIndex IndexDicom(const std::string& path, const IndexProgress& progress) {
     // checked first, and only files with a data set are scanned. DICOM
     // files (by their preamble) that are damaged or empty are left out and
     // named; other files are no DICOM and left out silently.
-    std::vector<std::string> usable;
-    std::vector<DicomLayout> layouts;
+    //
+    // Two threads check the files, then scan every other usable one each,
+    // with a scanner of its own; the results are taken in the files' order.
+    struct Checked {
+        bool usable = false, named = false;
+        DicomLayout layout;
+        std::string damage;
+    };
+    std::vector<Checked> checked(files.size());
+    gdcm::Trace::WarningOff();  // files that are no DICOM are expected here
+    gdcm::Scanner scanners[2];
+    std::vector<std::string> shares[2];
+    for (gdcm::Scanner& scanner : scanners) {
+        for (const gdcm::Tag& t :
+             {kSeriesUid, kRows, kColumns, kFrames, kPosition, kOrientation, kPatient, kStudyDate,
+              kStudyDescription, kSeriesNumber, kSeriesDescription, kModality, kImageType,
+              kSopClass, kPixelSpacing, kMediaStorage})
+            scanner.AddTag(t);
+    }
     const int total = int(files.size());
-    for (std::size_t i = 0; i < files.size(); ++i) {
+    std::atomic<int> done{0};
+    OnTwoThreads(files.size(), [&](std::size_t i, int thread) {
         const std::string& f = files[i];
         const std::string name = fs::path(f).filename().string();
-        std::string damage = "Die DICOM-Datei " + name + " ist leer.";
+        Checked& c = checked[i];
+        c.damage = "Die DICOM-Datei " + name + " ist leer.";
         try {
-            const DicomLayout l = CheckDicomFile(f, name);
-            if (l.dataSet) {
-                usable.push_back(f);
-                layouts.push_back(l);
-            }
+            c.layout = CheckDicomFile(f, name);
+            c.usable = c.layout.dataSet;
         } catch (const ConvertError& e) {
-            damage = e.what();
+            c.damage = e.what();
         }
-        if ((usable.empty() || usable.back() != f) && HasDicomPreamble(f)) {
-            index.leftOut.push_back(relative(f));
-            if (index.firstDamage.empty()) index.firstDamage = damage;
+        c.named = !c.usable && HasDicomPreamble(f);
+        const int n = ++done;
+        if (progress && thread == 0 && n % 16 == 0) progress(n, total);  // the caller's thread
+    });
+    if (progress && total > 0) progress(total, total);
+    std::vector<std::string> usable;
+    std::vector<DicomLayout> layouts;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const Checked& c = checked[i];
+        if (c.usable) {
+            usable.push_back(files[i]);
+            layouts.push_back(c.layout);
+        } else if (c.named) {
+            index.leftOut.push_back(relative(files[i]));
+            if (index.firstDamage.empty()) index.firstDamage = c.damage;
         }
-        if (progress && (i % 16 == 15 || i + 1 == files.size())) progress(int(i) + 1, total);
     }
-    gdcm::Trace::WarningOff();  // files that are no DICOM are expected here
-    gdcm::Scanner scanner;
-    for (const gdcm::Tag& t :
-         {kSeriesUid, kRows, kColumns, kFrames, kPosition, kOrientation, kPatient, kStudyDate,
-          kStudyDescription, kSeriesNumber, kSeriesDescription, kModality, kImageType, kSopClass,
-          kPixelSpacing, kMediaStorage})
-        scanner.AddTag(t);
-    scanner.Scan(usable);
+    for (std::size_t i = 0; i < usable.size(); ++i) shares[i % 2].push_back(usable[i]);
+    OnTwoThreads(2, [&](std::size_t k, int) { scanners[k].Scan(shares[k]); });
     std::vector<DicomFileHeader> headers;
     for (std::size_t i = 0; i < usable.size(); ++i) {
+        const gdcm::Scanner& scanner = scanners[i % 2];
         if (!scanner.IsKey(usable[i].c_str())) continue;  // no DICOM file
         if (Text(scanner, usable[i], kMediaStorage) == kDirectoryClass) continue;
         IndexedFile file{usable[i], layouts[i],

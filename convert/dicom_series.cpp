@@ -34,6 +34,7 @@
 #include "convert/plane_stream.h"
 #include "convert/rle_decoder.h"
 #include "convert/series_plan.h"
+#include "convert/two_threads.h"
 #include "convert/window_samples.h"
 
 namespace zx {
@@ -344,31 +345,6 @@ struct Series {
     Matrix3 voxelToWorld;
     std::vector<char> firstSamples;  ///< the first file, decoded while planning
 };
-
-/// Runs `work(k, thread)` for k = 0 … n − 1 on two threads, each taking
-/// the next k when it is free (compressed slices take very different
-/// times); the first failure stops both and is thrown again.
-template <typename F>
-void OnTwoThreads(std::size_t n, F&& work, const std::function<void()>& stop = {}) {
-    std::atomic<bool> failed{false};
-    std::atomic<std::size_t> next{0};
-    std::exception_ptr error;
-    auto run = [&](int thread) {
-        for (std::size_t k; !failed && (k = next++) < n;) {
-            try {
-                work(k, thread);
-            } catch (...) {
-                if (!failed.exchange(true)) error = std::current_exception();
-                if (stop) stop();
-                return;
-            }
-        }
-    };
-    std::thread helper(run, 1);
-    run(0);
-    helper.join();
-    if (error) std::rethrow_exception(error);
-}
 
 /// Calls `use` with the uncompressed samples of slice k in their stored
 /// type, read into `buffer`, and the slice's scaling.
