@@ -11,6 +11,7 @@
 #include <type_traits>
 
 #include "base/volume_geometry.h"
+#include "convert/two_threads.h"
 
 namespace zx {
 namespace {
@@ -61,6 +62,7 @@ PlaneStream::PlaneStream(const std::array<std::int64_t, 3>& dims, const Matrix3&
     const std::size_t planes = static_cast<std::size_t>(dims[2]);
     ready_.assign(planes, 0);
     released_.assign(planes, 0);
+    busy_.assign(planes, 0);
     used_.assign(planes, 0);
     for (std::size_t o = 0; o < grid_.index[s_].size(); ++o) {
         const double f = grid_.index[s_][o];
@@ -175,16 +177,43 @@ void PlaneStream::Add(std::int64_t k, const T* samples, const Scaling& scaling) 
 }
 
 void PlaneStream::Ready(std::int64_t k, int slot) {
+    // The pairs of planes this one completes are chosen under the lock and
+    // written outside it: the writes fault in fresh pages of the output,
+    // which can take long, and the other thread goes on decoding
+    // meanwhile. The planes they read stay in their slots (busy_) until
+    // the writes are done.
+    struct Pair {
+        std::int64_t lower, upper;
+        const float *a, *b;
+    };
+    Pair pairs[3];
+    int n = 0;
+    const auto slotOf = [&](std::int64_t j) -> const float* {
+        return used_[std::size_t(j)] ? slots_[std::size_t(HolderSlot(j))].data() : nullptr;
+    };
+    const auto add = [&](std::int64_t lower, std::int64_t upper) {
+        pairs[n++] = {lower, upper, slotOf(lower), slotOf(upper)};
+        ++busy_[std::size_t(lower)];
+        ++busy_[std::size_t(upper)];
+    };
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ready_[std::size_t(k)] = 1;
+        if (slot < 0) released_[std::size_t(k)] = 1;
+        add(k, k);
+        if (k > 0 && ready_[std::size_t(k - 1)]) add(k - 1, k);
+        if (k + 1 < dims_[2] && ready_[std::size_t(k + 1)]) add(k, k + 1);
+    }
+    for (int i = 0; i < n; ++i) Emit(pairs[i].lower, pairs[i].upper, pairs[i].a, pairs[i].b);
     std::lock_guard<std::mutex> lock(mutex_);
-    ready_[std::size_t(k)] = 1;
-    if (slot < 0) released_[std::size_t(k)] = 1;
-    Emit(k, k);
-    if (k > 0 && ready_[std::size_t(k - 1)]) Emit(k - 1, k);
-    if (k + 1 < dims_[2] && ready_[std::size_t(k + 1)]) Emit(k, k + 1);
+    for (int i = 0; i < n; ++i) {
+        --busy_[std::size_t(pairs[i].lower)];
+        --busy_[std::size_t(pairs[i].upper)];
+    }
     // A resampled plane is kept until both neighbours have used it.
     for (std::int64_t j = std::max<std::int64_t>(0, k - 1); j <= std::min(k + 1, dims_[2] - 1);
          ++j) {
-        if (released_[std::size_t(j)] || !Done(j)) continue;
+        if (released_[std::size_t(j)] || busy_[std::size_t(j)] || !Done(j)) continue;
         released_[std::size_t(j)] = 1;
         for (std::int64_t& h : holder_)
             if (h == j) h = -1;
@@ -197,7 +226,7 @@ bool PlaneStream::Done(std::int64_t k) const {
            (k + 1 >= dims_[2] || ready_[std::size_t(k + 1)]);
 }
 
-void PlaneStream::Emit(std::int64_t lower, std::int64_t upper) {
+void PlaneStream::Emit(std::int64_t lower, std::int64_t upper, const float* a, const float* b) {
     // Strides of the viewer axes in the volume (x, y, z) and in the float
     // grid, and the place of the first voxel.
     const std::int64_t volume[3] = {std::int64_t(kPlaneBytes), 1, kEdge};
@@ -212,8 +241,7 @@ void PlaneStream::Emit(std::int64_t lower, std::int64_t upper) {
         if (lower_[o] != lower) continue;
         const double w = sWeight_[o];
         if ((w > 0) != (upper > lower)) continue;
-        const float* a = slots_[std::size_t(HolderSlot(lower))].data();
-        const float* b = upper > lower ? slots_[std::size_t(HolderSlot(upper))].data() : a;
+        if (upper == lower) b = a;
         const std::int64_t base = origin + std::int64_t(o) * stride[s_];
         // The inner loop runs along the output axis of the smaller stride:
         // consecutive writes then share cache lines.
@@ -271,24 +299,30 @@ ConvertedVolume PlaneStream::Finish() {
         const double gain = window.high > window.low ? 255.0 / (window.high - window.low) : 0.0;
         const int nx = grid_.count[0], ny = grid_.count[1], nz = grid_.count[2];
         const int y0 = (kEdge - ny) / 2, z0 = (kEdge - nz) / 2;
-        const float* v = values_.get();
-        // The floats already turned into greys go back to the system as the
-        // greys fill the volume: the two together never take much more
-        // than the floats alone.
+        // Two threads take half the planes each. The floats already turned
+        // into greys go back to the system as the greys fill the volume:
+        // the two together never take much more than the floats alone.
         auto* base = reinterpret_cast<unsigned char*>(values_.get());
-        std::size_t returned = 0;
-        for (int x = 0; x < nx; ++x) {
-            for (int z = 0; z < nz; ++z) {
-                std::uint8_t* row = out_ + VoxelIndex(x, y0, z + z0);
-                for (int y = 0; y < ny; ++y) row[y] = ToGrey(*v++, window, gain);
+        const std::size_t plane = std::size_t(ny) * std::size_t(nz);
+        OnTwoThreads(2, [&](std::size_t half, int) {
+            const int x0 = half == 0 ? 0 : nx / 2, x1 = half == 0 ? nx / 2 : nx;
+            const float* v = values_.get() + std::size_t(x0) * plane;
+            // Only whole huge pages inside this half's floats are returned.
+            std::size_t returned =
+                (std::size_t(x0) * plane * sizeof(float) + kHuge - 1) / kHuge * kHuge;
+            for (int x = x0; x < x1; ++x) {
+                for (int z = 0; z < nz; ++z) {
+                    std::uint8_t* row = out_ + VoxelIndex(x, y0, z + z0);
+                    for (int y = 0; y < ny; ++y) row[y] = ToGrey(*v++, window, gain);
+                }
+                const std::size_t used =
+                    std::size_t(reinterpret_cast<const unsigned char*>(v) - base) / kHuge * kHuge;
+                if (used > returned) {
+                    ::madvise(base + returned, used - returned, MADV_DONTNEED);
+                    returned = used;
+                }
             }
-            const std::size_t used =
-                std::size_t(reinterpret_cast<const unsigned char*>(v) - base) / kHuge * kHuge;
-            if (used > returned) {
-                ::madvise(base + returned, used - returned, MADV_DONTNEED);
-                returned = used;
-            }
-        }
+        });
         values_.reset();
     }
     if (!own_.empty()) volume.voxels = std::move(own_);

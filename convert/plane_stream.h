@@ -59,7 +59,9 @@ private:
     static constexpr int kSlots = 8;
 
     void Ready(std::int64_t k, int slot);
-    void Emit(std::int64_t lower, std::int64_t upper);
+    /// Writes the output between planes `lower` and `upper` (resampled in
+    /// `a` and `b`; equal for the output at a plane itself).
+    void Emit(std::int64_t lower, std::int64_t upper, const float* a, const float* b);
     bool Done(std::int64_t k) const;
     int HolderSlot(std::int64_t k) const;
 
@@ -84,6 +86,7 @@ private:
     bool aborted_ = false;
     std::vector<std::uint8_t> ready_;                 ///< per plane: given
     std::vector<std::uint8_t> released_;              ///< per plane: its slot is free again
+    std::vector<std::uint8_t> busy_;                  ///< per plane: writes reading it
     std::vector<std::uint8_t> used_;                  ///< per plane: some output voxel reads it
     std::array<std::int64_t, kSlots> holder_{};       ///< plane in each slot, −1 free
     std::array<std::vector<float>, kSlots> slots_;    ///< resampled planes
