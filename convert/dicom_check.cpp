@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -19,27 +21,47 @@ namespace {
 
 constexpr std::uint32_t kUndefined = 0xffffffffu;
 
-/// The file, mapped read-only for the walk.
+/// The file, in memory for the walk: a file of up to 4 MiB is read into a
+/// buffer kept by the thread (the index walks many small files on two
+/// threads, and unmapping each would stop the other thread's core too, to
+/// flush its address translations); a larger one is mapped read-only.
 struct Mapped {
     const unsigned char* data = nullptr;
     std::size_t size = 0;
+    bool mapped = false;
     explicit Mapped(const std::string& path) {
         const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
         if (!fd.Valid()) return;
         struct stat st {};
-        if (::fstat(fd.Get(), &st) == 0 && st.st_size > 0) {
-            void* p = ::mmap(nullptr, std::size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd.Get(), 0);
-            if (p != MAP_FAILED) {
-                data = static_cast<const unsigned char*>(p);
-                size = std::size_t(st.st_size);
+        if (::fstat(fd.Get(), &st) != 0 || st.st_size <= 0) return;
+        const std::size_t n = std::size_t(st.st_size);
+        if (n <= kReadLimit) {
+            thread_local std::vector<unsigned char> buffer;
+            if (buffer.size() < n) buffer.resize(n);
+            std::size_t got = 0;
+            while (got < n) {
+                const ssize_t r = ::pread(fd.Get(), buffer.data() + got, n - got, off_t(got));
+                if (r < 0 && errno == EINTR) continue;
+                if (r <= 0) break;
+                got += std::size_t(r);
             }
+            data = buffer.data();
+            size = got;  // a file that shrank meanwhile is walked as it is now
+            return;
+        }
+        void* p = ::mmap(nullptr, n, PROT_READ, MAP_PRIVATE, fd.Get(), 0);
+        if (p != MAP_FAILED) {
+            data = static_cast<const unsigned char*>(p);
+            size = n;
+            mapped = true;
         }
     }
     ~Mapped() {
-        if (data) ::munmap(const_cast<unsigned char*>(data), size);
+        if (mapped) ::munmap(const_cast<unsigned char*>(data), size);
     }
     Mapped(const Mapped&) = delete;
     Mapped& operator=(const Mapped&) = delete;
+    static constexpr std::size_t kReadLimit = std::size_t{4} << 20;
 };
 
 bool LongLength(std::string_view vr) {
@@ -302,8 +324,10 @@ DicomLayout Finish(const Walker& w, const ImageFacts& f, const std::string& synt
 }  // namespace
 
 bool HasDicomPreamble(const std::string& path) {
-    const Mapped file(path);
-    return file.size >= 132 && std::memcmp(file.data + 128, "DICM", 4) == 0;
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    unsigned char head[132];
+    return fd.Valid() && ::pread(fd.Get(), head, sizeof head, 0) == ssize_t(sizeof head) &&
+           std::memcmp(head + 128, "DICM", 4) == 0;
 }
 
 const unsigned char* ReadNativeSamples(const std::string& path, const DicomLayout& layout,
