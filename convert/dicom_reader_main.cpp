@@ -109,8 +109,9 @@ int main(int argc, char** argv) {
     } else if (args->index) {
         zx::FillDicomIndexResult(args->path, *gResult);
     } else {
-        // The whole volume is written: its pages are faulted in at once
-        // rather than one fault a page (a failure leaves them to fault).
+        // The whole volume is written: its pages (made by the caller while
+        // this program started) are mapped at once rather than one fault a
+        // page (a failure leaves them to fault).
         const auto from = reinterpret_cast<std::uintptr_t>(gResult->voxels) & ~std::uintptr_t(4095);
         ::madvise(reinterpret_cast<void*>(from),
                   reinterpret_cast<std::uintptr_t>(gResult->voxels) + sizeof gResult->voxels - from,
