@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Developer tool: times `zxconvert dicom-series` against dcm2niix on the same
 # DICOM series, side by side in one run (alternating, fresh outputs each
-# time), and prints the medians of the wall times, of the user CPU times
-# and of the peak resident memory (of the program and its reader process).
+# time), and prints the medians (in ms) of the wall times, of the user CPU
+# times and of the peak resident memory (of the program and its reader
+# process), and the range of the wall times.
 #
 # Usage: scripts/compare_dicom_series.sh [SERIES_FOLDER | [--ct SLICES] [--mixed]] [RUNS]
 #   SERIES_FOLDER  a series to time; without one, the series is made from
@@ -15,8 +16,8 @@
 # Needs: dcm2niix (apt-get install dcm2niix), python3-numpy and
 # python3-pydicom to make a series, libgdcm-tools for --mixed, and a built
 # zxconvert (build/ci/zxconvert, or the path in $ZX).
-# zxconvert's time includes the fsync that makes its write safe; dcm2niix
-# does not sync its output.
+# Each run writes a new file (neither program then waits for the disk:
+# zxconvert syncs only a file that replaces another).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 zx=${ZX:-build/ci/zxconvert}
@@ -62,13 +63,31 @@ if [ -z "$series" ]; then
   fi
 fi
 echo "series: $series ($(ls "$series" | wc -l) files, $(du -sm "$series" | cut -f1) MB), $runs runs each"
-for _ in $(seq "$runs"); do
-  rm -rf "$work/d2n" && mkdir "$work/d2n"
-  a=$(/usr/bin/time -f "%e %M %U" dcm2niix -z n -o "$work/d2n" "$series" 2>&1 >/dev/null | tail -1)
-  rm -f "$work/out.vmr"
-  b=$(/usr/bin/time -f "%e %M %U" "$zx" dicom-series "$series" "$work/out.vmr" 2>&1 >/dev/null | tail -1)
-  echo "$a $b"
-done >"$work/times"
-median() { cut -d' ' -f"$1" "$work/times" | sort -n | sed -n "$(((runs + 1) / 2))p"; }
-echo "dcm2niix  median $(median 1) s wall, $(median 3) s user, peak $(( $(median 2) / 1024 )) MiB"
-echo "zxconvert median $(median 4) s wall, $(median 6) s user, peak $(( $(median 5) / 1024 )) MiB"
+# Times in milliseconds from the wait of each run (wall, and the user CPU of
+# the program and every process it waited for, its reader included).
+/usr/bin/python3 - "$runs" "$series" "$work" "$zx" <<'PY'
+import os, shutil, subprocess, sys, time
+runs, series, work, zx = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
+def run(argv):
+    t = time.perf_counter()
+    p = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, ru = os.wait4(p.pid, 0)
+    wall = time.perf_counter() - t
+    if status != 0:
+        sys.exit(f"{argv[0]} failed ({status})")
+    return wall * 1000, ru.ru_utime * 1000, ru.ru_maxrss / 1024
+rows = {"dcm2niix ": [], "zxconvert": []}
+d2n, out = os.path.join(work, "d2n"), os.path.join(work, "out.vmr")
+for _ in range(runs):
+    shutil.rmtree(d2n, ignore_errors=True)
+    os.mkdir(d2n)
+    rows["dcm2niix "].append(run(["dcm2niix", "-z", "n", "-o", d2n, series]))
+    if os.path.exists(out):
+        os.remove(out)
+    rows["zxconvert"].append(run([zx, "dicom-series", series, out]))
+median = lambda v: sorted(v)[len(v) // 2]
+for name, r in rows.items():
+    wall, user, peak = (median([x[i] for x in r]) for i in range(3))
+    print(f"{name} median {wall:.0f} ms wall, {user:.0f} ms user, peak {peak:.0f} MiB "
+          f"(wall {min(x[0] for x in r):.0f}-{max(x[0] for x in r):.0f} ms)")
+PY
