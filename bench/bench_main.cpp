@@ -35,6 +35,7 @@
 #include "convert/dicom_series.h"
 #include "convert/nifti.h"
 #include "convert/phantom.h"
+#include "core/display/display_window.h"
 #include "core/import/image_reader.h"
 #include "core/render/mosaic.h"
 #include "core/render/section_copies.h"
@@ -83,15 +84,20 @@ void BM_RenderCor(benchmark::State& state) {
         zx::MakeCoronalCopy(RandomVolume().data(), c.data());
         return c;
     }();
-    QImage bmp = zx::NewSectionBitmap();
+    QImage bmp = zx::NewSectionBitmap(), shown = zx::NewSectionBitmap();
+    // 0: the clean section only; 1: and the shown copy; 2: the shown copy
+    // through the brain-tissue display window.
+    static const zx::WindowTable tissue = zx::MakeWindowTable({110, 140, zx::ColourMap::Grey});
+    QImage* mirror = state.range(0) > 0 ? &shown : nullptr;
+    const QRgb* table = state.range(0) == 2 ? tissue.data() : nullptr;
     int plane = 0;
     for (auto _ : state) {
-        zx::RenderCoronalFromCopy(copy.data(), plane, 256, 0, bmp);
+        zx::RenderCoronalFromCopy(copy.data(), plane, 256, 0, bmp, mirror, table);
         plane = (plane + 1) & 255;
         benchmark::DoNotOptimize(bmp.constBits());
     }
 }
-BENCHMARK(BM_RenderCor);
+BENCHMARK(BM_RenderCor)->DenseRange(0, 2);
 
 void BM_RenderTra(benchmark::State& state) {
     const auto& vol = RandomVolume();

@@ -88,6 +88,15 @@ struct ByteMap {
     int g0 = 0, span = 255, rows = 16;
     bool line = false;
     float slope = 0, offset = 0;
+    /// Where `ratio` says so, the ramp is also a line of rational slope
+    /// p/q in 16-bit integers, the division by q a multiply by m and a
+    /// shift: ramp[d] is clamp(((d·p + k)·m >> 16 + shift) − t, 0, 255),
+    /// XOR flip (a falling ramp is 255 minus a rising one). SSE2 computes
+    /// that in fewer steps than the float line.
+    bool ratio = false;
+    std::uint16_t p = 0, k = 0, m = 0, t = 0;
+    int shift = 0;
+    std::uint8_t flip = 0;
     void Finish() {
         int lo = 0, hi = 255;
         while (lo < 255 && full[lo + 1] == full[0]) ++lo;
@@ -207,6 +216,108 @@ void LineExpandSse2(const ByteMap& map, const std::uint8_t* src, int n, QRgb* ou
         const __m128i m =
             Line16Sse2(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)), a, b);
         Expand16(m, m, reinterpret_cast<std::uint8_t*>(out + i));
+    }
+    for (; i < n; ++i) out[i] = GreyToColor(map.full[src[i]]);
+}
+
+/// The rational line through map.ramp (see ByteMap::ratio), if one with
+/// a denominator up to 512 reproduces every entry. Entries 0 and 255 bound
+/// the line from one side only (the kernel saturates); t lifts a line that
+/// starts below 0 into the unsigned range.
+bool FitRatio(ByteMap& map) {
+    const int span = map.span;
+    const std::uint8_t flip = map.ramp[span] < map.ramp[0] ? 0xff : 0;
+    const auto entry = [&](int d) { return int(map.ramp[d] ^ flip); };
+    const int rise = entry(span) - entry(0);
+    if (span == 0 || rise <= 0) return false;
+    const auto exact = [&](int p, int k, int t, std::uint32_t m, int shift) {
+        for (int d = 0; d <= span; ++d) {
+            const std::uint32_t n = std::uint32_t(d * p + k);
+            // As the kernel: saturated at 0, then packed as signed words.
+            const int q = std::max(0, int((n * m) >> (16 + shift)) - t);
+            if ((q >= 32768 ? 0 : std::min(q, 255)) != entry(d)) return false;
+        }
+        return true;
+    };
+    for (int q = 1; q <= 512; ++q) {
+        const int near = rise * q / span;
+        for (int p = std::max(0, near - 1); p <= near + 2; ++p) {
+            // floor((d·p + k)/q) = entry(d): k in [q·e − d·p, q·e + q − 1 − d·p].
+            long lo = -1000000000L, hi = 1000000000L;
+            for (int d = 0; d <= span; ++d) {
+                const long base = long(q) * entry(d) - long(d) * p;
+                if (entry(d) > 0) lo = std::max(lo, base);
+                if (entry(d) < 255) hi = std::min(hi, base + q - 1);
+            }
+            if (lo > hi) continue;
+            const long k0 = lo + (hi - lo) / 2;
+            const long t = k0 < 0 ? (-k0 + q - 1) / q : 0;
+            const long k = k0 + t * q;
+            if (long(span) * p + k > 65535 || t > 65535) continue;
+            for (int shift = 0; shift < 16; ++shift) {
+                const std::uint32_t m =
+                    std::uint32_t(((std::uint64_t{1} << (16 + shift)) + q - 1) / q);
+                if (m > 65535) break;
+                if (!exact(p, int(k), int(t), m, shift)) continue;
+                map.ratio = true;
+                map.p = std::uint16_t(p);
+                map.k = std::uint16_t(k);
+                map.t = std::uint16_t(t);
+                map.m = std::uint16_t(m);
+                map.shift = shift;
+                map.flip = flip;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+/// The rational line in SSE2 registers.
+struct RatioSse2 {
+    __m128i g0, span, p, k, m, t, flip, shift;
+    explicit RatioSse2(const ByteMap& map)
+        : g0(_mm_set1_epi8(char(map.g0))),
+          span(_mm_set1_epi8(char(map.span))),
+          p(_mm_set1_epi16(short(map.p))),
+          k(_mm_set1_epi16(short(map.k))),
+          m(_mm_set1_epi16(short(map.m))),
+          t(_mm_set1_epi16(short(map.t))),
+          flip(_mm_set1_epi8(char(map.flip))),
+          shift(_mm_cvtsi32_si128(map.shift)) {}
+};
+
+/// Sixteen greys through the rational line: the place on the ramp by
+/// saturation, then per eight greys a multiply and add, the division as a
+/// high multiply and shift, and the lift taken off with saturation.
+inline __m128i Ratio16Sse2(const RatioSse2& r, __m128i v) {
+    const __m128i z = _mm_setzero_si128();
+    const __m128i d = _mm_min_epu8(_mm_subs_epu8(v, r.g0), r.span);
+    const auto half = [&](__m128i w) {
+        const __m128i n = _mm_add_epi16(_mm_mullo_epi16(w, r.p), r.k);
+        return _mm_subs_epu16(_mm_srl_epi16(_mm_mulhi_epu16(n, r.m), r.shift), r.t);
+    };
+    return _mm_xor_si128(
+        _mm_packus_epi16(half(_mm_unpacklo_epi8(d, z)), half(_mm_unpackhi_epi8(d, z))), r.flip);
+}
+
+void RatioLookupSse2(const ByteMap& map, const std::uint8_t* src, int n, std::uint8_t* dst) {
+    const RatioSse2 r(map);
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), Ratio16Sse2(r, v));
+    }
+    LookupScalar(map, src + i, n - i, dst + i);
+}
+
+void RatioExpandSse2(const ByteMap& map, const std::uint8_t* src, int n, QRgb* out) {
+    const RatioSse2 r(map);
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i g =
+            Ratio16Sse2(r, _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
+        Expand16(g, g, reinterpret_cast<std::uint8_t*>(out + i));
     }
     for (; i < n; ++i) out[i] = GreyToColor(map.full[src[i]]);
 }
@@ -404,10 +515,12 @@ void LookupExpand(const ByteMap& map, const std::uint8_t* src, int n, QRgb* out)
 
 // The vector paths compute a map that is a line, and look up any other.
 void LookupSse2Map(const ByteMap& map, const std::uint8_t* src, int n, std::uint8_t* dst) {
-    (map.line ? LineLookupSse2 : LookupSse2)(map, src, n, dst);
+    (map.ratio ? RatioLookupSse2 : map.line ? LineLookupSse2 : LookupSse2)(map, src, n, dst);
 }
 void LookupExpandSse2(const ByteMap& map, const std::uint8_t* src, int n, QRgb* out) {
-    (map.line ? LineExpandSse2 : LookupExpand<LookupSse2, ExpandSse2>)(map, src, n, out);
+    (map.ratio  ? RatioExpandSse2
+     : map.line ? LineExpandSse2
+                : LookupExpand<LookupSse2, ExpandSse2>)(map, src, n, out);
 }
 void LookupAvx2Map(const ByteMap& map, const std::uint8_t* src, int n, std::uint8_t* dst) {
     (map.line ? LineLookupAvx2 : LookupAvx2)(map, src, n, dst);
@@ -416,38 +529,44 @@ void LookupExpandAvx2Map(const ByteMap& map, const std::uint8_t* src, int n, QRg
     (map.line ? LineExpandAvx2 : LookupExpandAvx2)(map, src, n, out);
 }
 
-/// Sets map.line where the map is a line that every vector kernel this
-/// processor runs reproduces exactly (each is run over all 256 greys). The
-/// fit is kept for the next picture of the same map: a drag renders many
-/// sections through one window.
+/// Sets map.line where the map is a float line, and map.ratio where it is
+/// a rational one, that every vector kernel this processor runs reproduces
+/// exactly (each is run over all 256 greys). The fits are kept for the
+/// next picture of the same map: a drag renders many sections through one
+/// window.
 void PrepareLine(ByteMap& map) {
     struct Fitted {
-        bool valid = false, line = false;
+        bool valid = false;
         std::uint8_t full[256];
-        float slope = 0, offset = 0;
+        ByteMap fit;
     };
     thread_local Fitted last;
     if (!last.valid || std::memcmp(last.full, map.full, 256) != 0) {
         std::memcpy(last.full, map.full, 256);
         last.valid = true;
-        last.line = FitLine(map.full, last.slope, last.offset);
-        if (last.line) {
-            ByteMap probe = map;
-            probe.slope = last.slope;
-            probe.offset = last.offset;
-            alignas(64) std::uint8_t greys[256], out[256];
-            for (int g = 0; g < 256; ++g) greys[g] = std::uint8_t(g);
-            LineLookupSse2(probe, greys, 256, out);
-            last.line = std::memcmp(out, map.full, 256) == 0;
-            if (last.line && CanRunSimdPath(SimdPath::Avx2)) {
-                LineLookupAvx2(probe, greys, 256, out);
-                last.line = std::memcmp(out, map.full, 256) == 0;
-            }
-        }
+        ByteMap& probe = last.fit;
+        probe = map;
+        alignas(64) std::uint8_t greys[256], out[256];
+        for (int g = 0; g < 256; ++g) greys[g] = std::uint8_t(g);
+        const auto exact = [&](auto kernel) {
+            kernel(probe, greys, 256, out);
+            return std::memcmp(out, map.full, 256) == 0;
+        };
+        probe.line = FitLine(map.full, probe.slope, probe.offset) && exact(LineLookupSse2) &&
+                     (!CanRunSimdPath(SimdPath::Avx2) || exact(LineLookupAvx2));
+        probe.ratio = FitRatio(probe) && exact(RatioLookupSse2);
     }
-    map.line = last.line;
-    map.slope = last.slope;
-    map.offset = last.offset;
+    const ByteMap& fit = last.fit;
+    map.line = fit.line;
+    map.slope = fit.slope;
+    map.offset = fit.offset;
+    map.ratio = fit.ratio;
+    map.p = fit.p;
+    map.k = fit.k;
+    map.m = fit.m;
+    map.t = fit.t;
+    map.shift = fit.shift;
+    map.flip = fit.flip;
 }
 
 struct Kernels {

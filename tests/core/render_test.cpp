@@ -230,6 +230,9 @@ TEST(SimdPaths, EveryPathDrawsEveryPixelByTheFormula) {
     for (const auto& [centre, width] :
          std::vector<std::pair<int, int>>{{128, 1}, {255, 3}, {110, 140}, {0, 512}})
         linear.push_back(zx::MakeWindowTable({centre, width, zx::ColourMap::Grey}));
+    // Falling too, as an inverted window is.
+    linear.push_back(linear[2]);
+    for (QRgb& c : linear.back()) c = GreyToColor(std::uint8_t(255 - qBlue(c)));
     ASSERT_EQ(zx::RunnableSimdPaths().front(), zx::SimdPath::Scalar);
     for (zx::SimdPath path : zx::RunnableSimdPaths()) {
         SCOPED_TRACE(zx::SimdPathName(path));
