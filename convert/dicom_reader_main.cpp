@@ -44,10 +44,10 @@ void OutOfMemory() {
 /// backstop behind the viewer's wall-clock limit). Sanitizer builds reserve
 /// terabytes of shadow address space and keep only the time limit.
 void LimitResources() {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     constexpr bool kAddressLimit = false;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
     constexpr bool kAddressLimit = false;
 #else
     constexpr bool kAddressLimit = true;
