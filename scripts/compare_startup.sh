@@ -34,7 +34,12 @@ visible() {
   t0=$(date +%s%N)
   "$@" >/dev/null 2>&1 &
   pid=$!
-  xdotool search --sync --onlyvisible --pid "$pid" >/dev/null 2>&1
+  # Polled every few milliseconds (xdotool's own --sync waits half a
+  # second between looks, too coarse to tell two programs apart).
+  until xdotool search --onlyvisible --pid "$pid" >/dev/null 2>&1; do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.005
+  done
   t1=$(date +%s%N)
   echo $(((t1 - t0) / 1000000))
   if [ -n "${KEEP:-}" ]; then echo "$pid" > "$work/pid"; return; fi

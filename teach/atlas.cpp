@@ -82,7 +82,12 @@ HeadPrint PrintOfHead(const std::uint8_t* voxels, int planes, double edgeMm) {
         for (int z = 0; z < kEdge; ++z) {
             const std::uint8_t* row = voxels + VoxelIndex(x, 0, z);
             std::uint32_t* block = sums.data() + std::size_t((x / 16) * kBlocks + z / 16) * kBlocks;
-            for (int y = 0; y < kEdge; ++y) block[y / 16] += row[y];
+            // Sixteen bytes a block: a fixed inner loop that vectorises.
+            for (int b = 0; b < kBlocks; ++b) {
+                std::uint32_t sum = 0;
+                for (int y = 0; y < 16; ++y) sum += row[16 * b + y];
+                block[b] += sum;
+            }
         }
     HeadPrint p;
     p.planes = planes;

@@ -161,9 +161,11 @@ bool HasLabelFiles(const QString& volumeFile) {
 }  // namespace
 
 QString TLearning::FindAtlasBase() const {
-    const HeadPrint print = PrintOfHead(viewer.volume.data(), viewer.sliceCount, viewer.edgeMm);
+    // The print reads the whole volume: it is made only where it is
+    // stored or compared.
     QSettings settings;
     if (HasLabelFiles(viewer.volumeFileName)) {
+        const HeadPrint print = PrintOfHead(viewer.volume.data(), viewer.sliceCount, viewer.edgeMm);
         // Remembered, so that the same head opened another way (the NIfTI
         // scan it was converted from, a copy) finds these atlases.
         settings.setValue(QString::fromLatin1(kHeadKey),
@@ -179,6 +181,7 @@ QString TLearning::FindAtlasBase() const {
     known.planes = settings.value(QString::fromLatin1(kPlanesKey)).toInt();
     known.edgeMm = settings.value(QString::fromLatin1(kEdgeKey)).toDouble();
     known.means = settings.value(QString::fromLatin1(kPrintKey)).toByteArray();
+    const HeadPrint print = PrintOfHead(viewer.volume.data(), viewer.sliceCount, viewer.edgeMm);
     return SameHead(print, known) ? head : QString();
 }
 

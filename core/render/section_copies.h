@@ -22,7 +22,7 @@ public:
 
 private:
     struct Free {
-        void operator()(std::uint8_t* p) const { std::free(p); }
+        void operator()(std::uint8_t* p) const;
     };
     std::unique_ptr<std::uint8_t, Free> coronal_, transversal_;
 };
