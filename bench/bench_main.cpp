@@ -6,14 +6,9 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QLabel>
-#include <QProcess>
-#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
@@ -21,12 +16,10 @@
 #include <random>
 #include <vector>
 
-#include "app/forms.h"
 #include "app/main_window.h"
+#include "bench/bench_shared.h"
 #include "components/display_window/display_window_tool.h"
 #include "components/learning/learning.h"
-#include "components/lesson/lesson_panel.h"
-#include "components/lightbox/lightbox.h"
 #include "components/orientation/orientation_letters.h"
 #include "components/rulers/rulers.h"
 #include "components/view3d/view3d.h"
@@ -37,7 +30,6 @@
 #include "convert/phantom.h"
 #include "core/display/display_window.h"
 #include "core/import/image_reader.h"
-#include "core/render/mosaic.h"
 #include "core/render/section_copies.h"
 #include "core/render/sections.h"
 #include "core/render3d/render3d.h"
@@ -46,7 +38,6 @@
 #include "import/new_bmp_form.h"
 #include "support/dicom_bytes.h"
 #include "teach/atlas.h"
-#include "teach/lesson.h"
 #include "widgets/image_view.h"
 #include "widgets/list_box.h"
 #include "widgets/prompter.h"
@@ -54,16 +45,8 @@
 
 namespace {
 
-/// A volume of random bytes, made once for all benchmarks.
-const std::vector<std::uint8_t>& RandomVolume() {
-    static const std::vector<std::uint8_t> v = [] {
-        std::vector<std::uint8_t> b(zx::kVolumeBytes);
-        std::mt19937 rng(42);
-        for (auto& x : b) x = std::uint8_t(rng());
-        return b;
-    }();
-    return v;
-}
+using zxbench::RandomVolume;
+using zxbench::SharedForms;
 
 void BM_RenderSag(benchmark::State& state) {
     const auto& vol = RandomVolume();
@@ -183,30 +166,6 @@ void BM_Render3DSetVolume(benchmark::State& state) {
     for (auto _ : state) r.SetVolume(head.voxels.data(), head.planes);
 }
 BENCHMARK(BM_Render3DSetVolume)->Unit(benchmark::kMillisecond);
-
-/// The real windows, created at the first use on a random full volume and
-/// destroyed by main before the application object.
-std::unique_ptr<zx::Forms> sharedForms;
-
-/// The random volume in the main window, with the margins in the coronal
-/// and transversal views that a real scan of 180 planes has.
-void ShowRandomVolume(zx::TForm1& w) {
-    std::copy(RandomVolume().begin(), RandomVolume().end(), w.Volume.begin());
-    w.VolumeChanged();
-    w.SliceCount = 180;
-    w.SliceOffset = 38;
-    w.RenderAll();
-}
-
-zx::Forms& SharedForms() {
-    if (!sharedForms) {
-        auto f = zx::CreateForms();
-        f->Form1->DefaultLoaded = true;  // no default file here
-        ShowRandomVolume(*f->Form1);
-        sharedForms = std::move(f);
-    }
-    return *sharedForms;
-}
 
 /// One move step of a left drag in the sagittal view: two renders, the
 /// restore of the sagittal view, three crosshairs and the read-out.
@@ -610,190 +569,6 @@ void BM_IndexDicomFolder(benchmark::State& state) {
 }
 BENCHMARK(BM_IndexDicomFolder)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-/// The lightbox of 24 tiles (six columns, every 8th plane from 48 to 232)
-/// drawn anew and painted in its window, as at every change of its choice,
-/// the volume or the display window (state.range(0): 1 sagittal, 2
-/// coronal, 3 transversal; a display window in force).
-void BM_Lightbox24(benchmark::State& state) {
-    zx::TForm1& w = *SharedForms().Form1;
-    zx::TLightbox& box = *w.Components->Find<zx::TLightbox>();
-    w.Components->Find<zx::TDisplayWindowTool>()->SetWindow({110, 140, zx::ColourMap::Grey});
-    box.OrientationBox->setCurrentIndex(int(state.range(0)) - 1);
-    box.FromEdit->setValue(48);
-    box.ToEdit->setValue(232);
-    box.EveryEdit->setValue(8);
-    box.ColumnsEdit->setValue(6);
-    box.LightboxWindow->show();
-    for (auto _ : state) {
-        box.Refresh();
-        box.Canvas->repaint();
-    }
-    state.counters["tiles"] = double(zx::MosaicPlanes(box.Layout()).size());
-    box.LightboxWindow->hide();
-    w.Components->Find<zx::TDisplayWindowTool>()->Reset();
-}
-BENCHMARK(BM_Lightbox24)->DenseRange(1, 3)->Unit(benchmark::kMillisecond);
-
-/// `zxconvert mosaic` of 64 transversal tiles (every 4th plane, eight
-/// columns) of the head phantom, the whole run: start, reading, drawing,
-/// the PNG file.
-void BM_Mosaic64(benchmark::State& state) {
-    static const struct Phantom {
-        QTemporaryDir dir;
-        QString path = dir.filePath(QStringLiteral("phantom.vmr"));
-        Phantom() {
-            const std::vector<std::uint8_t> v = zx::MakeHeadPhantom();
-            QFile f(path);
-            f.open(QIODevice::WriteOnly);
-            f.write(reinterpret_cast<const char*>(v.data()), qint64(v.size()));
-        }
-    } phantom;
-    const QString out = phantom.dir.filePath(QStringLiteral("mosaic.png"));
-    const QStringList args = {QStringLiteral("mosaic"),
-                              phantom.path,
-                              out,
-                              QStringLiteral("--tra"),
-                              QStringLiteral("--every"),
-                              QStringLiteral("4"),
-                              QStringLiteral("--columns"),
-                              QStringLiteral("8")};
-    for (auto _ : state) {
-        QProcess p;
-        p.start(QStringLiteral(ZXCONVERT_PATH), args);
-        if (!p.waitForFinished(60000) || p.exitCode() != 0) state.SkipWithError("zxconvert failed");
-    }
-}
-BENCHMARK(BM_Mosaic64)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-/// A lesson of `stops` stops over the first `planes` planes of `voxels`,
-/// each stop with a display window, the mirror, three annotations, two
-/// measurements and a question, written beside the volume file `volume`.
-QString WriteBenchLesson(const QString& folder, const QString& volume, int stops,
-                         const std::uint8_t* voxels, int planes) {
-    zx::Lesson l;
-    l.title = QStringLiteral("Messlektion");
-    for (int i = 0; i < stops; ++i) {
-        zx::LessonStop s;
-        s.title = QStringLiteral("Halt %1").arg(i + 1);
-        s.text = QStringLiteral("Ein Text von einigen Zeilen über das, was hier zu sehen ist. ")
-                     .repeated(4);
-        s.point = {(i * 7) % planes, 60 + i * 3 % 120, 50 + (i * 5) % 150};
-        QJsonArray notes, lines;
-        for (int k = 0; k < 3; ++k)
-            notes.append(zx::AnnotationToJson({k + 1,
-                                               s.point[std::size_t(k)],
-                                               {100.0 + k, 120},
-                                               {40, 30.0 + 10 * k},
-                                               QStringLiteral("Marke %1").arg(k)}));
-        for (int k = 0; k < 2; ++k)
-            lines.append(QJsonObject{
-                {QStringLiteral("view"), k + 1},
-                {QStringLiteral("plane"), s.point[std::size_t(k)]},
-                {QStringLiteral("points"), QJsonArray{QJsonArray{20, 30}, QJsonArray{200, 180}}}});
-        s.state = {
-            {QStringLiteral("window"),
-             QJsonObject{
-                 {QStringLiteral("centre"), 100 + i % 20},
-                 {QStringLiteral("width"), 140},
-                 {QStringLiteral("map"), i % 2 ? QStringLiteral("Heiß") : QStringLiteral("Grau")}}},
-            {QStringLiteral("orientation"),
-             QJsonObject{{QStringLiteral("neurological"), i % 2 == 1}}},
-            {QStringLiteral("annotations"), QJsonObject{{QStringLiteral("annotations"), notes}}},
-            {QStringLiteral("rulers"), QJsonObject{{QStringLiteral("measurements"), lines}}}};
-        zx::LessonQuestion q;
-        q.kind = i % 2 ? zx::LessonQuestion::Choice : zx::LessonQuestion::Point;
-        q.prompt = QStringLiteral("Frage %1").arg(i + 1);
-        q.answer = s.point;
-        q.options = {QStringLiteral("eins"), QStringLiteral("zwei")};
-        s.question = q;
-        l.stops.push_back(s);
-    }
-    const QString file = folder + QStringLiteral("/messlektion.zxl");
-    zx::SetLessonVolume(l, file, volume, voxels, planes);
-    zx::WriteLesson(file, l);
-    return file;
-}
-
-/// The random volume's first 180 planes as a file, and the shared main
-/// window showing it under that name; a lesson of 50 stops beside it.
-struct BenchLesson {
-    QTemporaryDir dir;
-    QString volume = dir.filePath(QStringLiteral("kopf.vmr"));
-    QString lesson;
-    BenchLesson() {
-        QFile f(volume);
-        f.open(QIODevice::WriteOnly);
-        f.write(reinterpret_cast<const char*>(RandomVolume().data()), qint64(180) * 65536);
-        f.close();
-        lesson = WriteBenchLesson(dir.path(), volume, 50, RandomVolume().data(), 180);
-    }
-};
-
-BenchLesson& SharedLesson() {
-    static BenchLesson l;
-    // Another benchmark may have opened another volume in the shared window.
-    zx::TForm1& w = *SharedForms().Form1;
-    if (!std::equal(RandomVolume().begin(), RandomVolume().end(), w.Volume.begin()))
-        ShowRandomVolume(w);
-    w.VolumeFileName = l.volume;
-    return l;
-}
-
-/// "Lektion" › "Öffnen..." of a lesson of 50 stops on the volume shown:
-/// the file read, the volume checked against it (a SHA-1 of its 180
-/// planes), the stop list filled and the first stop shown.
-void BM_OpenLesson50(benchmark::State& state) {
-    const BenchLesson& l = SharedLesson();
-    zx::TLessonPanel& panel = *SharedForms().Form1->Components->Find<zx::TLessonPanel>();
-    for (auto _ : state)
-        if (!panel.OpenLesson(l.lesson)) state.SkipWithError("lesson refused");
-    panel.LessonWindow->hide();
-}
-BENCHMARK(BM_OpenLesson50)->Unit(benchmark::kMillisecond);
-
-/// Going from one stop to the next (point, window and mirror, annotations,
-/// measurements), the main window repainted: one iteration is one stop.
-void BM_GoToStop(benchmark::State& state) {
-    const BenchLesson& l = SharedLesson();
-    zx::TForm1& w = *SharedForms().Form1;
-    w.show();
-    zx::TLessonPanel& panel = *w.Components->Find<zx::TLessonPanel>();
-    panel.OpenLesson(l.lesson);
-    int i = 0;
-    for (auto _ : state) {
-        panel.GoToStop(++i % 50);
-        w.Client->repaint();
-    }
-    panel.LessonWindow->hide();
-}
-BENCHMARK(BM_GoToStop)->Unit(benchmark::kMillisecond);
-
-/// `zxconvert lesson-web` of a lesson of 20 stops on the head phantom, the
-/// whole run: 60 pictures, the data and the page.
-void BM_LessonWeb20(benchmark::State& state) {
-    static const struct Web {
-        QTemporaryDir dir;
-        QString volume = dir.filePath(QStringLiteral("phantom.vmr"));
-        QString lesson;
-        Web() {
-            const std::vector<std::uint8_t> v = zx::MakeHeadPhantom();
-            QFile f(volume);
-            f.open(QIODevice::WriteOnly);
-            f.write(reinterpret_cast<const char*>(v.data()), qint64(v.size()));
-            f.close();
-            lesson = WriteBenchLesson(dir.path(), volume, 20, v.data(), 256);
-        }
-    } web;
-    const QStringList args = {QStringLiteral("lesson-web"), web.lesson,
-                              web.dir.filePath(QStringLiteral("web"))};
-    for (auto _ : state) {
-        QProcess p;
-        p.start(QStringLiteral(ZXCONVERT_PATH), args);
-        if (!p.waitForFinished(60000) || p.exitCode() != 0) state.SkipWithError("zxconvert failed");
-    }
-}
-BENCHMARK(BM_LessonWeb20)->Unit(benchmark::kMillisecond)->UseRealTime();
-
 }  // namespace
 
 namespace {
@@ -830,7 +605,7 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    sharedForms.reset();  // the windows go before the application object
+    zxbench::DestroySharedForms();  // the windows go before the application object
     zx::SetPrompter(nullptr);
     return 0;
 }

@@ -20,6 +20,8 @@
 // Every command goes through the same reader, renderer and stack assembly
 // as the viewer. Failures print a message on stderr, exit non-zero and
 // leave no output file behind.
+#include "convert/zxconvert.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -30,13 +32,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <optional>
 #include <vector>
 
-#include "convert/dicom_helper.h"
 #include "convert/labels.h"
 #include "convert/phantom.h"
 #include "convert/volume_file.h"
@@ -61,10 +61,10 @@
 namespace {
 
 using zx::kEdge;
-
-struct UsageError {
-    QString text;
-};
+using zxconvert::CheckOutput;
+using zxconvert::DicomSeries;
+using zxconvert::UsageError;
+using zxconvert::WriteVolume;
 
 const char kUsage[] =
     "Aufruf:\n"
@@ -128,9 +128,25 @@ void CheckOutputs(const QStringList& outs, const QStringList& inputs, bool volum
     if (!clash.isEmpty()) throw UsageError{zx::OutputIsInputText(clash)};
 }
 
+}  // namespace
+
+namespace zxconvert {
+
 void CheckOutput(const QString& out, const QStringList& inputs, bool volume) {
     CheckOutputs({out}, inputs, volume);
 }
+
+void WriteVolume(const QString& out, const std::uint8_t* voxels, int planes, double edgeMm,
+                 const std::string& format) {
+    InFile(out, [&] {
+        zx::WriteVmr(out, voxels, planes);
+        zx::WriteVolumeMeta(out, {edgeMm, QString::fromStdString(format)});
+    });
+}
+
+}  // namespace zxconvert
+
+namespace {
 
 /// A volume file and its plane count, read as the viewer reads it. A file
 /// without a single plane (0 bytes) is refused: there is nothing to show.
@@ -139,16 +155,6 @@ int ReadVolume(const QString& path, std::vector<std::uint8_t>& volume) {
     const int n = InFile(path, [&] { return zx::ReadVmr(path, volume.data()); });
     if (n == 0) throw zx::RuntimeError(path + QStringLiteral(": Die Volumendatei ist leer."));
     return n;
-}
-
-/// Writes a volume file and, beside it, what is known of its voxel edge
-/// (0: unknown, and an old companion file goes).
-void WriteVolume(const QString& out, const std::uint8_t* voxels, int planes, double edgeMm,
-                 const std::string& format = {}) {
-    InFile(out, [&] {
-        zx::WriteVmr(out, voxels, planes);
-        zx::WriteVolumeMeta(out, {edgeMm, QString::fromStdString(format)});
-    });
 }
 
 /// planes, edge_mm, the direction of each axis and, when the companion file
@@ -241,103 +247,6 @@ int Stack(const QStringList& a) {
         throw zx::RuntimeError(files.value(done) + QStringLiteral(": ") + e.text());
     }
     WriteVolume(out, volume.data(), zx::StackSliceCount(t, *o), 0);  // pictures carry no size
-    return 0;
-}
-
-/// The entry of the index to read: `chosen`, or the only volume.
-/// Several volumes: the list goes to stderr and the call ends with 2.
-std::size_t ChooseSeries(const std::vector<zx::IndexedSeries>& index, int chosen,
-                         const QString& path) {
-    if (chosen > 0) {
-        if (std::size_t(chosen) > index.size())
-            throw UsageError{QStringLiteral("--series %1: %2 enthält %3 Serien")
-                                 .arg(chosen)
-                                 .arg(path)
-                                 .arg(index.size())};
-        if (index[std::size_t(chosen) - 1].kind != zx::SeriesKind::Volume)
-            throw zx::ConvertError(index[std::size_t(chosen) - 1].reason);
-        return std::size_t(chosen) - 1;
-    }
-    const std::size_t volumes = zx::VolumeCount(index);
-    if (volumes == 0) throw zx::ConvertError(zx::NoVolumeMessage(index));
-    if (volumes > 1) {
-        std::string list;
-        for (std::size_t i = 0; i < index.size(); ++i)
-            list += zx::SeriesListLine(i + 1, index[i]) + "\n";
-        throw zx::SeveralVolumesError(
-            QStringLiteral("%1 enthält %2 Volumen; bitte eines mit --series N wählen:\n")
-                .arg(path)
-                .arg(volumes)
-                .toStdString() +
-            list);
-    }
-    std::size_t k = 0;
-    while (index[k].kind != zx::SeriesKind::Volume) ++k;
-    return k;
-}
-
-int DicomSeries(QStringList a) {
-    const bool list = a.removeAll(QStringLiteral("--list")) > 0;
-    int chosen = 0;
-    if (const qsizetype at = a.indexOf(QStringLiteral("--series")); at >= 0) {
-        bool ok = at + 1 < a.size();
-        chosen = ok ? a[at + 1].toInt(&ok) : 0;
-        if (!ok || chosen < 1)
-            throw UsageError{QStringLiteral("--series erwartet eine Nummer ab 1")};
-        a.remove(at, 2);
-    }
-    if (list ? a.size() != 1 || chosen : a.size() != 2)
-        throw UsageError{QStringLiteral(
-            "dicom-series erwartet --list ORDNER|DICOMDIR oder [--series N] ORDNER|DICOMDIR "
-            "ZIEL.vmr")};
-    const std::string path = QFile::encodeName(a[0]).toStdString();
-    if (!list) CheckOutput(a[1], {a[0]}, true);
-    // Indexed and read by the reader program in a process of its own,
-    // bounded in memory and time, as the viewer reads a series.
-    if (!list && !chosen) {
-        // One start of the reader: it picks the only volume itself, or
-        // refuses several with their list, and names the series it read.
-        std::string notice, line;
-        try {
-            zx::ConvertDicomSeriesApart(
-                path,
-                [&](const std::uint8_t* voxels, int planes, double edge) {
-                    if (!notice.empty())
-                        std::fprintf(stderr, "zxconvert: Hinweis: %s\n", notice.c_str());
-                    if (!line.empty()) std::fprintf(stderr, "zxconvert: Serie %s\n", line.c_str());
-                    // Written straight from the reader's block.
-                    WriteVolume(a[1], voxels, planes, edge, "DICOM-Serie");
-                },
-                zx::kDicomReaderTimeLimit, {}, &notice, 0, &line);
-        } catch (const zx::SeveralVolumesError& e) {
-            const std::string text = e.what();
-            if (!text.empty() && text.back() == '\n') throw;
-            throw zx::SeveralVolumesError(text + "\n");
-        }
-        return 0;
-    }
-    const zx::DicomFolderIndex index = zx::IndexDicomApart(path);
-    if (!index.notice.empty())
-        std::fprintf(stderr, "zxconvert: Hinweis: %s\n", index.notice.c_str());
-    if (list) {
-        for (std::size_t i = 0; i < index.series.size(); ++i)
-            std::printf("%s\n", zx::SeriesListLine(i + 1, index.series[i]).c_str());
-        return 0;
-    }
-    const std::size_t k = ChooseSeries(index.series, chosen, a[0]);
-    std::fprintf(stderr, "zxconvert: Serie %s\n",
-                 zx::SeriesListLine(k + 1, index.series[k]).c_str());
-    zx::ConvertedVolume v;
-    v.voxels.resize(zx::kVolumeBytes);
-    zx::ConvertDicomSeriesApart(
-        path,
-        [&](const std::uint8_t* voxels, int planes, double edge) {
-            std::memcpy(v.voxels.data(), voxels, zx::kVolumeBytes);
-            v.planes = planes;
-            v.voxelEdgeMm = edge;
-        },
-        zx::kDicomReaderTimeLimit, {}, nullptr, int(k) + 1);
-    WriteVolume(a[1], v.voxels.data(), v.planes, v.voxelEdgeMm, "DICOM-Serie");
     return 0;
 }
 

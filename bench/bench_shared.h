@@ -1,0 +1,25 @@
+// What the benchmark files share: one volume of random bytes and the
+// program's real windows showing it.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "app/forms.h"
+
+namespace zxbench {
+
+/// A volume of random bytes, made once for all benchmarks.
+const std::vector<std::uint8_t>& RandomVolume();
+
+/// The random volume in the main window, with the margins in the coronal
+/// and transversal views that a real scan of 180 planes has.
+void ShowRandomVolume(zx::TForm1& w);
+
+/// The real windows, created at the first use on the random full volume.
+zx::Forms& SharedForms();
+
+/// Destroys the windows; main calls it before the application object goes.
+void DestroySharedForms();
+
+}  // namespace zxbench
