@@ -63,8 +63,9 @@ if [ -z "$series" ]; then
   fi
 fi
 echo "series: $series ($(ls "$series" | wc -l) files, $(du -sm "$series" | cut -f1) MB), $runs runs each"
-# Times in milliseconds from the wait of each run (wall, and the user CPU of
-# the program and every process it waited for, its reader included).
+# Times in milliseconds from the wait of each run (wall, and the user and
+# system CPU of the program and every process it waited for, its reader
+# included).
 /usr/bin/python3 - "$runs" "$series" "$work" "$zx" <<'PY'
 import os, shutil, subprocess, sys, time
 runs, series, work, zx = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
@@ -75,7 +76,7 @@ def run(argv):
     wall = time.perf_counter() - t
     if status != 0:
         sys.exit(f"{argv[0]} failed ({status})")
-    return wall * 1000, ru.ru_utime * 1000, ru.ru_maxrss / 1024
+    return wall * 1000, ru.ru_utime * 1000, ru.ru_maxrss / 1024, ru.ru_stime * 1000
 rows = {"dcm2niix ": [], "zxconvert": []}
 d2n, out = os.path.join(work, "d2n"), os.path.join(work, "out.vmr")
 for _ in range(runs):
@@ -87,7 +88,8 @@ for _ in range(runs):
     rows["zxconvert"].append(run([zx, "dicom-series", series, out]))
 median = lambda v: sorted(v)[len(v) // 2]
 for name, r in rows.items():
-    wall, user, peak = (median([x[i] for x in r]) for i in range(3))
-    print(f"{name} median {wall:.0f} ms wall, {user:.0f} ms user, peak {peak:.0f} MiB "
+    wall, user, peak, system = (median([x[i] for x in r]) for i in range(4))
+    print(f"{name} median {wall:.0f} ms wall, {user:.0f} ms user, {system:.0f} ms system, "
+          f"peak {peak:.0f} MiB "
           f"(wall {min(x[0] for x in r):.0f}-{max(x[0] for x in r):.0f} ms)")
 PY
