@@ -323,8 +323,12 @@ namespace zx {
 void ApplyTable(QImage& pic, const QRect& area, const QRgb* table) {
     const QRect r = area & pic.rect();
     if (!table || r.isEmpty()) return;
+    // Rows from the base: scanLine checks for sharing at every call, which
+    // costs more than the few pixels of a crosshair's row.
+    uchar* base = pic.bits();
+    const qsizetype stride = pic.bytesPerLine();
     for (int y = r.top(); y <= r.bottom(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(pic.scanLine(y));
+        auto* line = reinterpret_cast<QRgb*>(base + y * stride);
         for (int x = r.left(); x <= r.right(); ++x) {
             const QRgb p = line[x];
             const std::uint32_t g = p & 0xffu;
