@@ -20,6 +20,7 @@
 #define main ZxconvertMain
 #include "convert/zxconvert.cpp"
 #undef main
+#include "convert/zxconvert_dicom.cpp"
 
 namespace {
 
