@@ -187,10 +187,7 @@ void RunReader(const std::vector<std::string>& args, const std::string& what,
         // The pages the reader will write the volume into are made here,
         // on this core, while the reader loads its libraries on the other:
         // making 16 MiB of fresh pages is a good part of a series' time.
-        const auto from = reinterpret_cast<std::uintptr_t>(result->voxels) & ~std::uintptr_t(4095);
-        ::madvise(reinterpret_cast<void*>(from),
-                  reinterpret_cast<std::uintptr_t>(result->voxels) + sizeof result->voxels - from,
-                  MADV_POPULATE_WRITE);
+        MakeVoxelPages(*result);
     }
     int wstatus = 0;
     pid_t waited = 0;
@@ -235,6 +232,13 @@ void ConvertDicomSeriesApart(
             use(result.voxels, result.planes, result.edge);
         },
         true);
+}
+
+void MakeVoxelPages(DicomSeriesResult& result) {
+    const auto from = reinterpret_cast<std::uintptr_t>(result.voxels) & ~std::uintptr_t(4095);
+    ::madvise(reinterpret_cast<void*>(from),
+              reinterpret_cast<std::uintptr_t>(result.voxels) + sizeof result.voxels - from,
+              MADV_POPULATE_WRITE);
 }
 
 std::optional<ReaderArguments> ParseReaderArguments(int argc, const char* const* argv) {

@@ -73,4 +73,10 @@ ConvertedVolume ConvertMincApart(const std::string& path, int volume = 1,
 /// double the DICOM reader's start.
 std::string DicomReaderPath(const char* name = "zerebrix-dicom");
 
+struct DicomSeriesResult;
+/// Makes (MADV_POPULATE_WRITE) the pages of the result block's voxels in
+/// this process at once rather than one fault a page; a failure leaves
+/// them to fault.
+void MakeVoxelPages(DicomSeriesResult& result);
+
 }  // namespace zx

@@ -110,12 +110,8 @@ int main(int argc, char** argv) {
         zx::FillDicomIndexResult(args->path, *gResult);
     } else {
         // The whole volume is written: its pages (made by the caller while
-        // this program started) are mapped at once rather than one fault a
-        // page (a failure leaves them to fault).
-        const auto from = reinterpret_cast<std::uintptr_t>(gResult->voxels) & ~std::uintptr_t(4095);
-        ::madvise(reinterpret_cast<void*>(from),
-                  reinterpret_cast<std::uintptr_t>(gResult->voxels) + sizeof gResult->voxels - from,
-                  MADV_POPULATE_WRITE);
+        // this program started) are mapped here at once.
+        zx::MakeVoxelPages(*gResult);
         zx::FillDicomSeriesResult(args->path, *gResult, args->chosen);
     }
     std::fflush(nullptr);

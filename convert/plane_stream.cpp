@@ -10,8 +10,8 @@
 #include <new>
 #include <type_traits>
 
+#include "base/two_halves.h"
 #include "base/volume_geometry.h"
-#include "convert/two_threads.h"
 
 namespace zx {
 namespace {
@@ -304,8 +304,7 @@ ConvertedVolume PlaneStream::Finish() {
         // the two together never take much more than the floats alone.
         auto* base = reinterpret_cast<unsigned char*>(values_.get());
         const std::size_t plane = std::size_t(ny) * std::size_t(nz);
-        OnTwoThreads(2, [&](std::size_t half, int) {
-            const int x0 = half == 0 ? 0 : nx / 2, x1 = half == 0 ? nx / 2 : nx;
+        InTwoHalves(nx, [&](int x0, int x1) {
             const float* v = values_.get() + std::size_t(x0) * plane;
             // Only whole huge pages inside this half's floats are returned.
             std::size_t returned =

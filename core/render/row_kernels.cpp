@@ -452,44 +452,49 @@ void LookupExpandAvx2Map(const ByteMap& map, const std::uint8_t* src, int n, QRg
 
 }  // namespace
 
-/// Sets map.line where the map is a float line, and map.ratio where it is
-/// a rational one, that every vector kernel this processor runs reproduces
-/// exactly (each is run over all 256 greys). The fits are kept for the
-/// next picture of the same map: a drag renders many sections through one
-/// window.
-void PrepareLine(ByteMap& map) {
+/// Sets map.line where the map is a float line that every vector kernel
+/// this processor runs reproduces exactly, and, for the SSE2 kernels (the
+/// only ones that use it), map.ratio where it is a rational line that they
+/// reproduce exactly: each kernel is run over all 256 greys. The fits are
+/// kept for the next picture of the same map: a drag renders many sections
+/// through one window.
+void PrepareLine(ByteMap& map, SimdPath path) {
     struct Fitted {
-        bool valid = false;
+        bool valid = false, ratioTried = false;
         std::uint8_t full[256];
         ByteMap fit;
     };
     thread_local Fitted last;
+    ByteMap& probe = last.fit;
+    alignas(64) std::uint8_t greys[256], out[256];
+    const auto exact = [&](auto kernel) {
+        for (int g = 0; g < 256; ++g) greys[g] = std::uint8_t(g);
+        kernel(probe, greys, 256, out);
+        return std::memcmp(out, map.full, 256) == 0;
+    };
     if (!last.valid || std::memcmp(last.full, map.full, 256) != 0) {
         std::memcpy(last.full, map.full, 256);
         last.valid = true;
-        ByteMap& probe = last.fit;
+        last.ratioTried = false;
         probe = map;
-        alignas(64) std::uint8_t greys[256], out[256];
-        for (int g = 0; g < 256; ++g) greys[g] = std::uint8_t(g);
-        const auto exact = [&](auto kernel) {
-            kernel(probe, greys, 256, out);
-            return std::memcmp(out, map.full, 256) == 0;
-        };
+        probe.ratio = false;
         probe.line = FitLine(map.full, probe.slope, probe.offset) && exact(LineLookupSse2) &&
                      (!CanRunSimdPath(SimdPath::Avx2) || exact(LineLookupAvx2));
+    }
+    if (path == SimdPath::Sse2 && !last.ratioTried) {
+        last.ratioTried = true;
         probe.ratio = FitRatio(probe) && exact(RatioLookupSse2);
     }
-    const ByteMap& fit = last.fit;
-    map.line = fit.line;
-    map.slope = fit.slope;
-    map.offset = fit.offset;
-    map.ratio = fit.ratio;
-    map.p = fit.p;
-    map.k = fit.k;
-    map.m = fit.m;
-    map.t = fit.t;
-    map.shift = fit.shift;
-    map.flip = fit.flip;
+    map.line = probe.line;
+    map.slope = probe.slope;
+    map.offset = probe.offset;
+    map.ratio = probe.ratio;
+    map.p = probe.p;
+    map.k = probe.k;
+    map.m = probe.m;
+    map.t = probe.t;
+    map.shift = probe.shift;
+    map.flip = probe.flip;
 }
 
 Kernels KernelsFor(SimdPath path) {

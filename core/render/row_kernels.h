@@ -57,8 +57,9 @@ struct Kernels {
 
 Kernels KernelsFor(SimdPath path);
 
-/// Fits the map's line and rational line for the kernels (see ByteMap),
-/// the last fit kept for the next picture of the same map.
-void PrepareLine(ByteMap& map);
+/// Fits the map's line, and for `path` SSE2 its rational line, for the
+/// kernels (see ByteMap); the last fit is kept for the next picture of the
+/// same map.
+void PrepareLine(ByteMap& map, SimdPath path);
 
 }  // namespace zx::kernels

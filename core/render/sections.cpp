@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/two_halves.h"
 #include "core/render/row_kernels.h"
 #include "core/render/simd_path.h"
-#include "core/volume/two_halves.h"
 #include "core/volume/volume.h"
 
 namespace zx {
@@ -84,7 +84,7 @@ public:
         if (greyBytes_) {
             grey_.Finish();
             const SimdPath path = ActiveSimdPath();
-            if (path == SimdPath::Sse2 || path == SimdPath::Avx2) kernels::PrepareLine(grey_);
+            if (path == SimdPath::Sse2 || path == SimdPath::Avx2) kernels::PrepareLine(grey_, path);
         }
     }
     /// Pixels (c0 + i, r) for i < n show grey[i], their red byte red[i]

@@ -6,8 +6,8 @@
 #include <array>
 #include <cstring>
 
+#include "base/two_halves.h"
 #include "core/render3d/ray_caster.h"
-#include "core/volume/two_halves.h"
 #include "core/volume/volume.h"
 
 namespace zx {

@@ -10,8 +10,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "base/two_halves.h"
 #include "core/volume/bmp_write.h"
-#include "core/volume/two_halves.h"
 #include "support/temp_dir.h"
 
 namespace {

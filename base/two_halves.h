@@ -1,6 +1,7 @@
 // Work on a range split in two halves, one on a second thread: for the
-// section copies and the 3-D view's preparation, which are bound by memory
-// traffic that two cores move faster than one.
+// section copies, the 3-D view's preparation and a converted volume's
+// greys, which are bound by memory traffic that two cores move faster
+// than one.
 #pragma once
 
 #include <system_error>
