@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 
 #include "base/two_halves.h"
 #include "core/render3d/ray_caster.h"
@@ -225,30 +226,35 @@ void Renderer3D::Render(const Render3DOptions& options, int size, QImage& out) c
 
 namespace {
 
-/// Largest difference of one colour channel between any two of `c`.
-inline int Spread(const std::uint32_t* c, int n) {
-    int spread = 0;
-    for (int shift = 0; shift < 24; shift += 8) {
-        int lo = 255, hi = 0;
-        for (int i = 0; i < n; ++i) {
-            const int v = int((c[i] >> shift) & 0xffu);
-            lo = std::min(lo, v);
-            hi = std::max(hi, v);
-        }
-        spread = std::max(spread, hi - lo);
+/// The channel-wise mean, rounded, of the first `n` (2 or 4) colours of
+/// `colours` where every channel of them lies within `agree`; else
+/// nothing. Pixels of the frame are opaque.
+inline std::optional<std::uint32_t> AgreeingMean(__m128i colours, int n, int agree) {
+    // Maximum and minimum of each channel over the colours, in lane 0.
+    __m128i top = colours, bottom = colours;
+    if (n == 4) {
+        const __m128i upper = _mm_shuffle_epi32(colours, _MM_SHUFFLE(3, 2, 3, 2));
+        top = _mm_max_epu8(colours, upper);
+        bottom = _mm_min_epu8(colours, upper);
     }
-    return spread;
-}
-
-/// The channel-wise mean of `c`, rounded.
-inline std::uint32_t Mean(const std::uint32_t* c, int n) {
-    std::uint32_t out = 0xff000000u;
-    for (int shift = 0; shift < 24; shift += 8) {
-        int sum = 0;
-        for (int i = 0; i < n; ++i) sum += int((c[i] >> shift) & 0xffu);
-        out |= std::uint32_t((sum + n / 2) / n) << shift;
+    const __m128i mx = _mm_max_epu8(top, _mm_srli_si128(top, 4));
+    const __m128i mn = _mm_min_epu8(bottom, _mm_srli_si128(bottom, 4));
+    // Per channel spread − agree, saturated at 0: zero where they agree.
+    const __m128i over =
+        _mm_subs_epu8(_mm_subs_epu8(mx, mn), _mm_set1_epi8(static_cast<char>(agree)));
+    if ((std::uint32_t(_mm_cvtsi128_si32(over)) & 0x00ffffffu) != 0) return std::nullopt;
+    __m128i mean;
+    if (n == 2) {
+        mean = _mm_avg_epu8(colours, _mm_srli_si128(colours, 4));  // (a + b + 1) / 2
+    } else {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i w0 = _mm_unpacklo_epi8(colours, zero), w1 = _mm_unpackhi_epi8(colours, zero);
+        __m128i sum = _mm_add_epi16(w0, w1);
+        sum = _mm_add_epi16(sum, _mm_srli_si128(sum, 8));
+        sum = _mm_srli_epi16(_mm_add_epi16(sum, _mm_set1_epi16(2)), 2);  // (sum + 2) / 4
+        mean = _mm_packus_epi16(sum, sum);
     }
-    return out;
+    return std::uint32_t(_mm_cvtsi128_si32(mean)) | 0xff000000u;
 }
 
 }  // namespace
@@ -256,47 +262,64 @@ inline std::uint32_t Mean(const std::uint32_t* c, int n) {
 void Renderer3D::RenderRefined(const RayCaster& caster, int size, QImage& out) const {
     uchar* bits = out.bits();
     const qsizetype stride = out.bytesPerLine();
-    const auto at = [&](int c, int r) -> std::uint32_t& {
-        return reinterpret_cast<std::uint32_t*>(bits + r * stride)[c];
-    };
+    const auto line = [&](int r) { return reinterpret_cast<std::uint32_t*>(bits + r * stride); };
     const auto trace = [&](int c, int r) {
-        at(c, r) = caster.Trace<false>(float(c) + 0.5f, float(r) + 0.5f).colour;
+        line(r)[c] = caster.Trace<false>(float(c) + 0.5f, float(r) + 0.5f).colour;
     };
     // Where pixels are at most half a voxel, neighbouring rays two pixels
     // apart see nearly the same samples. First the rays of the even
     // pixels, then each other pixel: the mean of its traced neighbours
     // where those agree within kAgree in every channel, its own ray where
-    // they do not (edges, silhouettes, the cut's faces).
+    // they do not (edges, silhouettes, the cut's faces). The second pass
+    // reads only pixels of the first.
     constexpr int kAgree = 10;
     const int tile = 32;
     const int tiles = (size + tile - 1) / tile;
-    const auto tiled = [&](const auto& pixel) {
+    const auto tiled = [&](const auto& rowOfTile) {
         InTwoHalves(2, [&](int first, int) {
             for (int tr = 0; tr < tiles; ++tr)
                 for (int tc = (tr + first) % 2; tc < tiles; tc += 2)
                     for (int r = tr * tile; r < std::min((tr + 1) * tile, size); ++r)
-                        for (int c = tc * tile; c < std::min((tc + 1) * tile, size); ++c)
-                            pixel(c, r);
+                        rowOfTile(r, tc * tile, std::min((tc + 1) * tile, size));
         });
     };
-    tiled([&](int c, int r) {
-        if (c % 2 == 0 && r % 2 == 0) trace(c, r);
+    tiled([&](int r, int c0, int c1) {
+        if (r % 2 != 0) return;
+        for (int c = c0; c < c1; c += 2) trace(c, r);
     });
-    tiled([&](int c, int r) {
-        const bool oddC = c % 2 != 0, oddR = r % 2 != 0;
-        if (!oddC && !oddR) return;
-        if ((oddC && c + 1 >= size) || (oddR && r + 1 >= size)) {
-            trace(c, r);
+    tiled([&](int r, int c0, int c1) {
+        const bool oddR = r % 2 != 0;
+        if (oddR && r + 1 >= size) {
+            for (int c = c0; c < c1; ++c) trace(c, r);
             return;
         }
-        std::uint32_t n[4];
-        int k = 0;
-        for (int dr = oddR ? -1 : 0; dr <= (oddR ? 1 : 0); dr += 2)
-            for (int dc = oddC ? -1 : 0; dc <= (oddC ? 1 : 0); dc += 2) n[k++] = at(c + dc, r + dr);
-        if (Spread(n, k) <= kAgree)
-            at(c, r) = Mean(n, k);
-        else
-            trace(c, r);
+        std::uint32_t* here = line(r);
+        const std::uint32_t* above = oddR ? line(r - 1) : here;
+        const std::uint32_t* below = oddR ? line(r + 1) : here;
+        for (int c = c0 + (oddR ? 0 : 1); c < c1; c += oddR ? 1 : 2) {
+            const bool oddC = c % 2 != 0;
+            if (oddC && c + 1 >= size) {
+                trace(c, r);
+                continue;
+            }
+            __m128i n;
+            int k;
+            if (!oddR) {
+                n = _mm_set_epi32(0, 0, int(here[c + 1]), int(here[c - 1]));
+                k = 2;
+            } else if (!oddC) {
+                n = _mm_set_epi32(0, 0, int(below[c]), int(above[c]));
+                k = 2;
+            } else {
+                n = _mm_set_epi32(int(below[c + 1]), int(below[c - 1]), int(above[c + 1]),
+                                  int(above[c - 1]));
+                k = 4;
+            }
+            if (const auto mean = AgreeingMean(n, k, kAgree))
+                here[c] = *mean;
+            else
+                trace(c, r);
+        }
     });
 }
 
