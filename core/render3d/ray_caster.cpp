@@ -1,5 +1,8 @@
 #include "core/render3d/ray_caster.h"
 
+#include <emmintrin.h>
+#include <xmmintrin.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -214,6 +217,7 @@ RayCaster::RayCaster(const Renderer3D& r, const Render3DOptions& o, int size)
         alpha_[v] = v <= low ? 0.0f : v >= high ? 1.0f : float(v - low) / float(high - low);
     }
     skipBelow_ = std::uint8_t(low);
+    firstVisible_ = float(low + 1);
     if (o.mode == Render3DMode::Surface) emptyDistance_ = r.EmptyDistances(skipBelow_);
 }
 
@@ -255,15 +259,26 @@ inline RayCaster::Sample RayCaster::SampleAt(const Ray& ray, float t) const {
     s.fx = std::clamp(qx - float(s.ix), 0.0f, 1.0f);
     s.fy = std::clamp(qy - float(s.iy), 0.0f, 1.0f);
     s.fz = std::clamp(qz - float(s.iz), 0.0f, 1.0f);
-    const std::uint8_t* c0 = blocked + Renderer3D::BlockedX(s.ix);
-    const std::uint8_t* c1 = blocked + Renderer3D::BlockedX(s.ix + 1);
-    const std::size_t z0 = Renderer3D::BlockedZ(s.iz), z1 = Renderer3D::BlockedZ(s.iz + 1);
-    const std::size_t y0 = Renderer3D::BlockedY(s.iy), y1 = Renderer3D::BlockedY(s.iy + 1);
-    const float v000 = c0[z0 + y0], v001 = c0[z0 + y1], v010 = c0[z1 + y0], v011 = c0[z1 + y1];
-    const float v100 = c1[z0 + y0], v101 = c1[z0 + y1], v110 = c1[z1 + y0], v111 = c1[z1 + y1];
-    const float a00 = v000 + s.fy * (v001 - v000), a01 = v010 + s.fy * (v011 - v010);
-    const float a10 = v100 + s.fy * (v101 - v100), a11 = v110 + s.fy * (v111 - v110);
-    const float b0 = a00 + s.fz * (a01 - a00), b1 = a10 + s.fz * (a11 - a10);
+    // The cell's eight voxels from its first: one step along an axis is
+    // within the block of 4 × 4 × 4, or into the next block.
+    const std::uint8_t* p = blocked + Renderer3D::BlockedX(s.ix) + Renderer3D::BlockedZ(s.iz) +
+                            Renderer3D::BlockedY(s.iy);
+    const std::size_t dx = (s.ix & 3) == 3 ? Renderer3D::BlockedX(4) - 3 * Renderer3D::BlockedX(1)
+                                           : Renderer3D::BlockedX(1);
+    const std::size_t dz = (s.iz & 3) == 3 ? Renderer3D::BlockedZ(4) - 3 * Renderer3D::BlockedZ(1)
+                                           : Renderer3D::BlockedZ(1);
+    const std::size_t dy = (s.iy & 3) == 3 ? Renderer3D::BlockedY(4) - 3 * Renderer3D::BlockedY(1)
+                                           : Renderer3D::BlockedY(1);
+    // Lanes (x, z) = (0, 0), (0, 1), (1, 0), (1, 1); first along y, then
+    // z, then x, in the same order of operations as one value at a time.
+    const __m128 lo = _mm_cvtepi32_ps(_mm_set_epi32(p[dx + dz], p[dx], p[dz], p[0]));
+    const __m128 hi =
+        _mm_cvtepi32_ps(_mm_set_epi32(p[dx + dz + dy], p[dx + dy], p[dz + dy], p[dy]));
+    const __m128 a = _mm_add_ps(lo, _mm_mul_ps(_mm_set1_ps(s.fy), _mm_sub_ps(hi, lo)));
+    const __m128 z0 = _mm_shuffle_ps(a, a, _MM_SHUFFLE(2, 0, 2, 0));
+    const __m128 z1 = _mm_shuffle_ps(a, a, _MM_SHUFFLE(3, 1, 3, 1));
+    const __m128 b = _mm_add_ps(z0, _mm_mul_ps(_mm_set1_ps(s.fz), _mm_sub_ps(z1, z0)));
+    const float b0 = _mm_cvtss_f32(b), b1 = _mm_cvtss_f32(_mm_shuffle_ps(b, b, 1));
     s.value = b0 + s.fx * (b1 - b0);
     return s;
 }
@@ -294,8 +309,11 @@ bool RayCaster::March(const Ray& ray, float ta, float tb, float acc[4], Hit& hit
             continue;
         }
         const Sample s = SampleAt(ray, t);
-        const float alpha = alpha_[int(s.value + 0.5f)];
-        if (alpha > 0.0f && Shade<pick>(ray, s, alpha, acc, hit)) return true;
+        // Samples rounding to at most the ramp's low end are transparent:
+        // a compare instead of a table lookup ahead of the branch.
+        const float rounded = s.value + 0.5f;
+        if (rounded >= firstVisible_ && Shade<pick>(ray, s, alpha_[int(rounded)], acc, hit))
+            return true;
         t += 1.0f;
     }
     return false;

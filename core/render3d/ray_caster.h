@@ -60,6 +60,7 @@ private:
     int cutVoxel_[3] = {0, 0, 0};
     float alpha_[256];
     std::uint8_t skipBelow_;  // bricks whose maximum is at most this are empty
+    float firstVisible_;      // the least rounded sample value of alpha above 0
     /// Surface mode: per brick, the Chebyshev distance in bricks to the
     /// nearest brick that is not empty (0 for those), at most 255.
     std::shared_ptr<const std::vector<std::uint8_t>> emptyDistance_;
