@@ -4,6 +4,7 @@
 #include <xmmintrin.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "core/volume/volume.h"
@@ -19,6 +20,17 @@ constexpr int kNB = Renderer3D::kBricks;
 constexpr int kC = Renderer3D::kCell;
 constexpr int kNC = Renderer3D::kCells;
 static_assert(kB == 8 && kC == 4, "the march divides by shifts");
+
+/// The step in the blocked copy from voxel v to v + 1 along each axis, by
+/// v mod 4: within a block of 4 × 4 × 4, or into the next block.
+template <std::size_t (*Blocked)(int)>
+constexpr std::array<std::size_t, 4> Steps() {
+    return {Blocked(1) - Blocked(0), Blocked(2) - Blocked(1), Blocked(3) - Blocked(2),
+            Blocked(4) - Blocked(3)};
+}
+constexpr auto kStepX = Steps<Renderer3D::BlockedX>();
+constexpr auto kStepY = Steps<Renderer3D::BlockedY>();
+constexpr auto kStepZ = Steps<Renderer3D::BlockedZ>();
 
 /// Sine and cosine of an angle in degrees, exact at multiples of 90°, so
 /// that views along an axis sample the voxel centres exactly.
@@ -244,31 +256,25 @@ RayCaster::Hit RayCaster::Trace(float px, float py) const {
 template RayCaster::Hit RayCaster::Trace<false>(float, float) const;
 template RayCaster::Hit RayCaster::Trace<true>(float, float) const;
 
-inline RayCaster::Sample RayCaster::SampleAt(const Ray& ray, float t) const {
+inline RayCaster::Sample RayCaster::SampleAt(float vx, float vy, float vz) const {
     // Trilinear sample in the cell of voxel centres around the point;
     // within half a voxel of the box's faces, the value at the face.
     const std::uint8_t* blocked = r_.blocked_.data();
     const int lastX = r_.sliceCount_ - 2;
     Sample s;
-    const float qx = ray.o[0] + t * ray.d[0] - float(r_.sliceOffset_) - 0.5f;
-    const float qy = ray.o[1] + t * ray.d[1] - 0.5f;
-    const float qz = ray.o[2] + t * ray.d[2] - 0.5f;
+    const float qx = vx - 0.5f, qy = vy - 0.5f, qz = vz - 0.5f;
     s.ix = std::min(int(qx), lastX);
     s.iy = std::min(int(qy), kEdge - 2);
     s.iz = std::min(int(qz), kEdge - 2);
-    s.fx = std::clamp(qx - float(s.ix), 0.0f, 1.0f);
-    s.fy = std::clamp(qy - float(s.iy), 0.0f, 1.0f);
-    s.fz = std::clamp(qz - float(s.iz), 0.0f, 1.0f);
+    // Clamped to [0, 1] by min and max, which need no branch.
+    s.fx = std::min(std::max(qx - float(s.ix), 0.0f), 1.0f);
+    s.fy = std::min(std::max(qy - float(s.iy), 0.0f), 1.0f);
+    s.fz = std::min(std::max(qz - float(s.iz), 0.0f), 1.0f);
     // The cell's eight voxels from its first: one step along an axis is
     // within the block of 4 × 4 × 4, or into the next block.
     const std::uint8_t* p = blocked + Renderer3D::BlockedX(s.ix) + Renderer3D::BlockedZ(s.iz) +
                             Renderer3D::BlockedY(s.iy);
-    const std::size_t dx = (s.ix & 3) == 3 ? Renderer3D::BlockedX(4) - 3 * Renderer3D::BlockedX(1)
-                                           : Renderer3D::BlockedX(1);
-    const std::size_t dz = (s.iz & 3) == 3 ? Renderer3D::BlockedZ(4) - 3 * Renderer3D::BlockedZ(1)
-                                           : Renderer3D::BlockedZ(1);
-    const std::size_t dy = (s.iy & 3) == 3 ? Renderer3D::BlockedY(4) - 3 * Renderer3D::BlockedY(1)
-                                           : Renderer3D::BlockedY(1);
+    const std::size_t dx = kStepX[s.ix & 3], dz = kStepZ[s.iz & 3], dy = kStepY[s.iy & 3];
     // Lanes (x, z) = (0, 0), (0, 1), (1, 0), (1, 1); first along y, then
     // z, then x, in the same order of operations as one value at a time.
     const __m128 lo = _mm_cvtepi32_ps(_mm_set_epi32(p[dx + dz], p[dx], p[dz], p[0]));
@@ -308,7 +314,7 @@ bool RayCaster::March(const Ray& ray, float ta, float tb, float acc[4], Hit& hit
             t = std::max(t + 1.0f, FirstSample(BlockExit(ray, cx, cy, cz, kC, off)));
             continue;
         }
-        const Sample s = SampleAt(ray, t);
+        const Sample s = SampleAt(vx, vy, vz);
         // Samples rounding to at most the ramp's low end are transparent:
         // a compare instead of a table lookup ahead of the branch.
         const float rounded = s.value + 0.5f;

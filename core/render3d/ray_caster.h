@@ -42,7 +42,9 @@ private:
         float fx, fy, fz;  // position in the cell
         float value;       // trilinear
     };
-    Sample SampleAt(const Ray& ray, float t) const;
+    /// The sample at point (vx, vy, vz) of the ray, x counted from the
+    /// first plane that carries voxels.
+    Sample SampleAt(float vx, float vy, float vz) const;
     /// Composites sample `s` of opacity `alpha`, shaded; true once opaque.
     template <bool pick>
     bool Shade(const Ray& ray, const Sample& s, float alpha, float acc[4], Hit& hit) const;
