@@ -232,6 +232,22 @@ void RatioLookupSse2(const ByteMap& map, const std::uint8_t* src, int n, std::ui
     LookupScalar(map, src + i, n - i, dst + i);
 }
 
+/// The grey pixels of src into `clean` and those of map.full[src] into
+/// `shown` in one pass: sixteen greys are loaded once for both.
+void RatioExpandBothSse2(const ByteMap& map, const std::uint8_t* src, int n, QRgb* clean,
+                         QRgb* shown) {
+    const RatioSse2 r(map);
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        Expand16(v, v, reinterpret_cast<std::uint8_t*>(clean + i));
+        const __m128i g = Ratio16Sse2(r, v);
+        Expand16(g, g, reinterpret_cast<std::uint8_t*>(shown + i));
+    }
+    ExpandScalar(src + i, src + i, n - i, clean + i);
+    for (; i < n; ++i) shown[i] = GreyToColor(map.full[src[i]]);
+}
+
 void RatioExpandSse2(const ByteMap& map, const std::uint8_t* src, int n, QRgb* out) {
     const RatioSse2 r(map);
     int i = 0;
@@ -443,6 +459,16 @@ void LookupExpandSse2(const ByteMap& map, const std::uint8_t* src, int n, QRgb* 
      : map.line ? LineExpandSse2
                 : LookupExpand<LookupSse2, ExpandSse2>)(map, src, n, out);
 }
+/// Both pictures of a row through a path's own kernels.
+template <auto Expand, auto LookupExpandMap>
+void ExpandBoth(const ByteMap& map, const std::uint8_t* src, int n, QRgb* clean, QRgb* shown) {
+    Expand(src, src, n, clean);
+    LookupExpandMap(map, src, n, shown);
+}
+void ExpandBothSse2(const ByteMap& map, const std::uint8_t* src, int n, QRgb* clean, QRgb* shown) {
+    (map.ratio ? RatioExpandBothSse2 : ExpandBoth<ExpandSse2, LookupExpandSse2>)(map, src, n, clean,
+                                                                                 shown);
+}
 void LookupAvx2Map(const ByteMap& map, const std::uint8_t* src, int n, std::uint8_t* dst) {
     (map.line ? LineLookupAvx2 : LookupAvx2)(map, src, n, dst);
 }
@@ -498,17 +524,22 @@ void PrepareLine(ByteMap& map, SimdPath path) {
 }
 
 Kernels KernelsFor(SimdPath path) {
+    constexpr auto lookupExpandScalar = LookupExpand<LookupScalar, ExpandScalar>;
+    constexpr auto lookupExpandAvx512 = LookupExpand<LookupAvx512, ExpandAvx2>;
     switch (path) {
         case SimdPath::Scalar:
-            return {ExpandScalar, LookupScalar, LookupExpand<LookupScalar, ExpandScalar>};
+            break;
         case SimdPath::Sse2:
-            return {ExpandSse2, LookupSse2Map, LookupExpandSse2};
+            return {ExpandSse2, LookupSse2Map, LookupExpandSse2, ExpandBothSse2};
         case SimdPath::Avx2:
-            return {ExpandAvx2, LookupAvx2Map, LookupExpandAvx2Map};
+            return {ExpandAvx2, LookupAvx2Map, LookupExpandAvx2Map,
+                    ExpandBoth<ExpandAvx2, LookupExpandAvx2Map>};
         case SimdPath::Avx512:
-            return {ExpandAvx2, LookupAvx512, LookupExpand<LookupAvx512, ExpandAvx2>};
+            return {ExpandAvx2, LookupAvx512, lookupExpandAvx512,
+                    ExpandBoth<ExpandAvx2, lookupExpandAvx512>};
     }
-    return {ExpandScalar, LookupScalar, LookupExpand<LookupScalar, ExpandScalar>};
+    return {ExpandScalar, LookupScalar, lookupExpandScalar,
+            ExpandBoth<ExpandScalar, lookupExpandScalar>};
 }
 
 }  // namespace zx::kernels

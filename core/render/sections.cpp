@@ -93,9 +93,13 @@ public:
         if (n <= 0) return;
         const qsizetype at = r * stride_ + 4 * c0;
         auto* clean = reinterpret_cast<QRgb*>(base_ + at);
+        auto* shown = mirror_ ? reinterpret_cast<QRgb*>(mirror_ + at) : nullptr;
+        if (shown && table_ && greyBytes_ && !red) {
+            k_.expandBoth(grey_, grey, n, clean, shown);
+            return;
+        }
         k_.expand(grey, red ? red : grey, n, clean);
-        if (!mirror_) return;
-        auto* shown = reinterpret_cast<QRgb*>(mirror_ + at);
+        if (!shown) return;
         if (!table_) {
             std::memcpy(shown, clean, std::size_t(n) * 4);
             return;
@@ -104,10 +108,6 @@ public:
             // Colours: the overlay's red pixels keep theirs.
             for (int i = 0; i < n; ++i)
                 shown[i] = !red || red[i] == grey[i] ? table_[grey[i]] : clean[i];
-            return;
-        }
-        if (!red) {
-            k_.lookupExpand(grey_, grey, n, shown);
             return;
         }
         alignas(64) std::uint8_t mapped[kEdge];
