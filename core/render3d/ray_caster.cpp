@@ -256,20 +256,24 @@ RayCaster::Hit RayCaster::Trace(float px, float py) const {
 template RayCaster::Hit RayCaster::Trace<false>(float, float) const;
 template RayCaster::Hit RayCaster::Trace<true>(float, float) const;
 
-inline RayCaster::Sample RayCaster::SampleAt(float vx, float vy, float vz) const {
+inline RayCaster::Sample RayCaster::SampleAt(__m128 v) const {
     // Trilinear sample in the cell of voxel centres around the point;
     // within half a voxel of the box's faces, the value at the face.
     const std::uint8_t* blocked = r_.blocked_.data();
-    const int lastX = r_.sliceCount_ - 2;
+    const __m128 q = _mm_sub_ps(v, _mm_set1_ps(0.5f));
+    // The cell: truncated, at most the last cell (the smaller before or
+    // after truncating, as the limits are whole).
+    const __m128i i = _mm_cvttps_epi32(_mm_min_ps(
+        q, _mm_setr_ps(float(r_.sliceCount_ - 2), float(kEdge - 2), float(kEdge - 2), 0.0f)));
+    const __m128 f = _mm_min_ps(_mm_max_ps(_mm_sub_ps(q, _mm_cvtepi32_ps(i)), _mm_setzero_ps()),
+                                _mm_set1_ps(1.0f));
     Sample s;
-    const float qx = vx - 0.5f, qy = vy - 0.5f, qz = vz - 0.5f;
-    s.ix = std::min(int(qx), lastX);
-    s.iy = std::min(int(qy), kEdge - 2);
-    s.iz = std::min(int(qz), kEdge - 2);
-    // Clamped to [0, 1] by min and max, which need no branch.
-    s.fx = std::min(std::max(qx - float(s.ix), 0.0f), 1.0f);
-    s.fy = std::min(std::max(qy - float(s.iy), 0.0f), 1.0f);
-    s.fz = std::min(std::max(qz - float(s.iz), 0.0f), 1.0f);
+    s.ix = _mm_cvtsi128_si32(i);
+    s.iy = _mm_cvtsi128_si32(_mm_shuffle_epi32(i, 1));
+    s.iz = _mm_cvtsi128_si32(_mm_shuffle_epi32(i, 2));
+    s.fx = _mm_cvtss_f32(f);
+    s.fy = _mm_cvtss_f32(_mm_shuffle_ps(f, f, 1));
+    s.fz = _mm_cvtss_f32(_mm_shuffle_ps(f, f, 2));
     // The cell's eight voxels from its first: one step along an axis is
     // within the block of 4 × 4 × 4, or into the next block.
     const std::uint8_t* p = blocked + Renderer3D::BlockedX(s.ix) + Renderer3D::BlockedZ(s.iz) +
@@ -280,10 +284,10 @@ inline RayCaster::Sample RayCaster::SampleAt(float vx, float vy, float vz) const
     const __m128 lo = _mm_cvtepi32_ps(_mm_set_epi32(p[dx + dz], p[dx], p[dz], p[0]));
     const __m128 hi =
         _mm_cvtepi32_ps(_mm_set_epi32(p[dx + dz + dy], p[dx + dy], p[dz + dy], p[dy]));
-    const __m128 a = _mm_add_ps(lo, _mm_mul_ps(_mm_set1_ps(s.fy), _mm_sub_ps(hi, lo)));
+    const __m128 a = _mm_add_ps(lo, _mm_mul_ps(_mm_shuffle_ps(f, f, 0x55), _mm_sub_ps(hi, lo)));
     const __m128 z0 = _mm_shuffle_ps(a, a, _MM_SHUFFLE(2, 0, 2, 0));
     const __m128 z1 = _mm_shuffle_ps(a, a, _MM_SHUFFLE(3, 1, 3, 1));
-    const __m128 b = _mm_add_ps(z0, _mm_mul_ps(_mm_set1_ps(s.fz), _mm_sub_ps(z1, z0)));
+    const __m128 b = _mm_add_ps(z0, _mm_mul_ps(_mm_shuffle_ps(f, f, 0xaa), _mm_sub_ps(z1, z0)));
     const float b0 = _mm_cvtss_f32(b), b1 = _mm_cvtss_f32(_mm_shuffle_ps(b, b, 1));
     s.value = b0 + s.fx * (b1 - b0);
     return s;
@@ -294,27 +298,35 @@ bool RayCaster::March(const Ray& ray, float ta, float tb, float acc[4], Hit& hit
     const std::uint8_t* empty = emptyDistance_->data();
     const std::uint8_t* cells = r_.cellMax_.data();
     const int off = r_.sliceOffset_;
+    // The point of the ray as (x, y, z, 0), x counted from the first plane
+    // with voxels: lane by lane the same operations as one coordinate at a
+    // time.
+    const __m128 origin = _mm_setr_ps(ray.o[0], ray.o[1], ray.o[2], 0.0f);
+    const __m128 dir = _mm_setr_ps(ray.d[0], ray.d[1], ray.d[2], 0.0f);
+    const __m128 shift = _mm_setr_ps(float(off), 0.0f, 0.0f, 0.0f);
+    const __m128 last = _mm_set1_ps(float(kEdge - 1));
     for (float t = FirstSample(ta); t < tb;) {
-        const float vx = ray.o[0] + t * ray.d[0] - float(off);
-        const float vy = ray.o[1] + t * ray.d[1];
-        const float vz = ray.o[2] + t * ray.d[2];
+        const __m128 v = _mm_sub_ps(_mm_add_ps(origin, _mm_mul_ps(_mm_set1_ps(t), dir)), shift);
         // The box's entry and exit are computed in floats: a sample on its
         // far face may lie a hair beyond the last voxel, so the cell is
         // taken inside the grid.
-        const int ix = std::clamp(int(vx), 0, kEdge - 1), iy = std::clamp(int(vy), 0, kEdge - 1),
-                  iz = std::clamp(int(vz), 0, kEdge - 1);
-        const int bx = ix >> 3, by = iy >> 3, bz = iz >> 3;  // kB = 8
-        if (const int e = empty[(bx * kNB + bz) * kNB + by]) {
-            // Out of the cube of bricks around this one that are all empty.
-            t = std::max(t + 1.0f, FirstSample(EmptyExit(ray, bx, by, bz, e, off)));
-            continue;
-        }
+        const __m128i i = _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), last));
+        const int ix = _mm_cvtsi128_si32(i), iy = _mm_cvtsi128_si32(_mm_shuffle_epi32(i, 1)),
+                  iz = _mm_cvtsi128_si32(_mm_shuffle_epi32(i, 2));
         const int cx = ix >> 2, cy = iy >> 2, cz = iz >> 2;  // kC = 4
         if (cells[(cx * kNC + cz) * kNC + cy] <= skipBelow_) {
-            t = std::max(t + 1.0f, FirstSample(BlockExit(ray, cx, cy, cz, kC, off)));
+            // An empty cell; its brick may be empty too (not so where
+            // the cell is not: a brick's maximum is its cells' maximum).
+            const int bx = ix >> 3, by = iy >> 3, bz = iz >> 3;  // kB = 8
+            if (const int e = empty[(bx * kNB + bz) * kNB + by]) {
+                // Out of the cube of bricks around this one that are all empty.
+                t = std::max(t + 1.0f, FirstSample(EmptyExit(ray, bx, by, bz, e, off)));
+            } else {
+                t = std::max(t + 1.0f, FirstSample(BlockExit(ray, cx, cy, cz, kC, off)));
+            }
             continue;
         }
-        const Sample s = SampleAt(vx, vy, vz);
+        const Sample s = SampleAt(v);
         // Samples rounding to at most the ramp's low end are transparent:
         // a compare instead of a table lookup ahead of the branch.
         const float rounded = s.value + 0.5f;

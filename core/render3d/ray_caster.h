@@ -2,6 +2,8 @@
 // the march through the volume, shared by Render and Pick.
 #pragma once
 
+#include <xmmintrin.h>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -42,9 +44,9 @@ private:
         float fx, fy, fz;  // position in the cell
         float value;       // trilinear
     };
-    /// The sample at point (vx, vy, vz) of the ray, x counted from the
+    /// The sample at point (x, y, z, 0) of the ray, x counted from the
     /// first plane that carries voxels.
-    Sample SampleAt(float vx, float vy, float vz) const;
+    Sample SampleAt(__m128 v) const;
     /// Composites sample `s` of opacity `alpha`, shaded; true once opaque.
     template <bool pick>
     bool Shade(const Ray& ray, const Sample& s, float alpha, float acc[4], Hit& hit) const;
