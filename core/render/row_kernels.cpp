@@ -420,6 +420,28 @@ struct RampAvx2 {
     for (; i < n; ++i) out[i] = GreyToColor(map.full[src[i]]);
 }
 
+/// The grey pixels of src into `clean` and those of the line into `shown`
+/// in one pass: 32 greys are loaded once for both.
+[[gnu::target("avx2")]] void LineExpandBothAvx2(const ByteMap& map, const std::uint8_t* src, int n,
+                                                QRgb* clean, QRgb* shown) {
+    const __m256 a = _mm256_set1_ps(map.slope), b = _mm256_set1_ps(map.offset);
+    int i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        const __m256i vlo = _mm256_permute2x128_si256(v, v, 0x00);
+        const __m256i vhi = _mm256_permute2x128_si256(v, v, 0x11);
+        Store16Avx2(vlo, vlo, true, clean + i);
+        Store16Avx2(vhi, vhi, true, clean + i + 16);
+        const __m256i m = Line32Avx2(v, a, b);
+        const __m256i lo = _mm256_permute2x128_si256(m, m, 0x00);
+        const __m256i hi = _mm256_permute2x128_si256(m, m, 0x11);
+        Store16Avx2(lo, lo, true, shown + i);
+        Store16Avx2(hi, hi, true, shown + i + 16);
+    }
+    ExpandScalar(src + i, src + i, n - i, clean + i);
+    for (; i < n; ++i) shown[i] = GreyToColor(map.full[src[i]]);
+}
+
 /// 64 bytes at a time: the table in four registers, two permutes and a
 /// blend by the top bit; the rest of the row through a mask.
 [[gnu::target("avx512f,avx512bw,avx512vbmi")]] void LookupAvx512(const ByteMap& map,
@@ -474,6 +496,10 @@ void LookupAvx2Map(const ByteMap& map, const std::uint8_t* src, int n, std::uint
 }
 void LookupExpandAvx2Map(const ByteMap& map, const std::uint8_t* src, int n, QRgb* out) {
     (map.line ? LineExpandAvx2 : LookupExpandAvx2)(map, src, n, out);
+}
+void ExpandBothAvx2(const ByteMap& map, const std::uint8_t* src, int n, QRgb* clean, QRgb* shown) {
+    (map.line ? LineExpandBothAvx2 : ExpandBoth<ExpandAvx2, LookupExpandAvx2>)(map, src, n, clean,
+                                                                               shown);
 }
 
 }  // namespace
@@ -532,8 +558,7 @@ Kernels KernelsFor(SimdPath path) {
         case SimdPath::Sse2:
             return {ExpandSse2, LookupSse2Map, LookupExpandSse2, ExpandBothSse2};
         case SimdPath::Avx2:
-            return {ExpandAvx2, LookupAvx2Map, LookupExpandAvx2Map,
-                    ExpandBoth<ExpandAvx2, LookupExpandAvx2Map>};
+            return {ExpandAvx2, LookupAvx2Map, LookupExpandAvx2Map, ExpandBothAvx2};
         case SimdPath::Avx512:
             return {ExpandAvx2, LookupAvx512, lookupExpandAvx512,
                     ExpandBoth<ExpandAvx2, lookupExpandAvx512>};
