@@ -248,17 +248,6 @@ void RatioExpandBothSse2(const ByteMap& map, const std::uint8_t* src, int n, QRg
     for (; i < n; ++i) shown[i] = GreyToColor(map.full[src[i]]);
 }
 
-void RatioExpandSse2(const ByteMap& map, const std::uint8_t* src, int n, QRgb* out) {
-    const RatioSse2 r(map);
-    int i = 0;
-    for (; i + 16 <= n; i += 16) {
-        const __m128i g =
-            Ratio16Sse2(r, _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
-        Expand16(g, g, reinterpret_cast<std::uint8_t*>(out + i));
-    }
-    for (; i < n; ++i) out[i] = GreyToColor(map.full[src[i]]);
-}
-
 /// Byte shuffles that turn sixteen greys (the same 16 bytes in both
 /// halves of a register) into eight pixels: block j of `grey` puts grey
 /// 8j + i into the blue and green bytes of pixel i (and into the red byte
@@ -405,21 +394,6 @@ struct RampAvx2 {
     LookupScalar(map, src + i, n - i, dst + i);
 }
 
-[[gnu::target("avx2")]] void LineExpandAvx2(const ByteMap& map, const std::uint8_t* src, int n,
-                                            QRgb* out) {
-    const __m256 a = _mm256_set1_ps(map.slope), b = _mm256_set1_ps(map.offset);
-    int i = 0;
-    for (; i + 32 <= n; i += 32) {
-        const __m256i m =
-            Line32Avx2(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), a, b);
-        const __m256i lo = _mm256_permute2x128_si256(m, m, 0x00);
-        const __m256i hi = _mm256_permute2x128_si256(m, m, 0x11);
-        Store16Avx2(lo, lo, true, out + i);
-        Store16Avx2(hi, hi, true, out + i + 16);
-    }
-    for (; i < n; ++i) out[i] = GreyToColor(map.full[src[i]]);
-}
-
 /// The grey pixels of src into `clean` and those of the line into `shown`
 /// in one pass: 32 greys are loaded once for both.
 [[gnu::target("avx2")]] void LineExpandBothAvx2(const ByteMap& map, const std::uint8_t* src, int n,
@@ -476,10 +450,9 @@ void LookupExpand(const ByteMap& map, const std::uint8_t* src, int n, QRgb* out)
 void LookupSse2Map(const ByteMap& map, const std::uint8_t* src, int n, std::uint8_t* dst) {
     (map.ratio ? RatioLookupSse2 : map.line ? LineLookupSse2 : LookupSse2)(map, src, n, dst);
 }
+// A rational line's pixels come from RatioExpandBothSse2, with the clean row.
 void LookupExpandSse2(const ByteMap& map, const std::uint8_t* src, int n, QRgb* out) {
-    (map.ratio  ? RatioExpandSse2
-     : map.line ? LineExpandSse2
-                : LookupExpand<LookupSse2, ExpandSse2>)(map, src, n, out);
+    (map.line ? LineExpandSse2 : LookupExpand<LookupSse2, ExpandSse2>)(map, src, n, out);
 }
 /// Both pictures of a row through a path's own kernels.
 template <auto Expand, auto LookupExpandMap>
@@ -493,9 +466,6 @@ void ExpandBothSse2(const ByteMap& map, const std::uint8_t* src, int n, QRgb* cl
 }
 void LookupAvx2Map(const ByteMap& map, const std::uint8_t* src, int n, std::uint8_t* dst) {
     (map.line ? LineLookupAvx2 : LookupAvx2)(map, src, n, dst);
-}
-void LookupExpandAvx2Map(const ByteMap& map, const std::uint8_t* src, int n, QRgb* out) {
-    (map.line ? LineExpandAvx2 : LookupExpandAvx2)(map, src, n, out);
 }
 void ExpandBothAvx2(const ByteMap& map, const std::uint8_t* src, int n, QRgb* clean, QRgb* shown) {
     (map.line ? LineExpandBothAvx2 : ExpandBoth<ExpandAvx2, LookupExpandAvx2>)(map, src, n, clean,
@@ -550,21 +520,19 @@ void PrepareLine(ByteMap& map, SimdPath path) {
 }
 
 Kernels KernelsFor(SimdPath path) {
-    constexpr auto lookupExpandScalar = LookupExpand<LookupScalar, ExpandScalar>;
-    constexpr auto lookupExpandAvx512 = LookupExpand<LookupAvx512, ExpandAvx2>;
     switch (path) {
         case SimdPath::Scalar:
             break;
         case SimdPath::Sse2:
-            return {ExpandSse2, LookupSse2Map, LookupExpandSse2, ExpandBothSse2};
+            return {ExpandSse2, LookupSse2Map, ExpandBothSse2};
         case SimdPath::Avx2:
-            return {ExpandAvx2, LookupAvx2Map, LookupExpandAvx2Map, ExpandBothAvx2};
+            return {ExpandAvx2, LookupAvx2Map, ExpandBothAvx2};
         case SimdPath::Avx512:
-            return {ExpandAvx2, LookupAvx512, lookupExpandAvx512,
-                    ExpandBoth<ExpandAvx2, lookupExpandAvx512>};
+            return {ExpandAvx2, LookupAvx512,
+                    ExpandBoth<ExpandAvx2, LookupExpand<LookupAvx512, ExpandAvx2>>};
     }
-    return {ExpandScalar, LookupScalar, lookupExpandScalar,
-            ExpandBoth<ExpandScalar, lookupExpandScalar>};
+    return {ExpandScalar, LookupScalar,
+            ExpandBoth<ExpandScalar, LookupExpand<LookupScalar, ExpandScalar>>};
 }
 
 }  // namespace zx::kernels

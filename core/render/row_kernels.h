@@ -52,8 +52,8 @@ struct ByteMap {
 struct Kernels {
     void (*expand)(const std::uint8_t* grey, const std::uint8_t* red, int n, QRgb* out);
     void (*lookup)(const ByteMap& map, const std::uint8_t* src, int n, std::uint8_t* dst);
-    void (*lookupExpand)(const ByteMap& map, const std::uint8_t* src, int n, QRgb* out);
-    /// expand(src, src) into `clean` and lookupExpand into `shown`.
+    /// The grey pixels of src into `clean`, and those of map.full[src]
+    /// into `shown`.
     void (*expandBoth)(const ByteMap& map, const std::uint8_t* src, int n, QRgb* clean,
                        QRgb* shown);
 };
