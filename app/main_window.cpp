@@ -24,6 +24,7 @@
 #include "widgets/image_view.h"
 #include "widgets/list_box.h"
 #include "widgets/status_bar.h"
+#include "widgets/text_plate.h"
 #include "widgets/up_down.h"
 
 namespace zx {
@@ -46,18 +47,17 @@ W* Named(W* w, const char* name) {
 /// A view title or axis letter: white, bold, on a small dark plate so that it
 /// stays readable over the inverted (white) views; it lets the mouse through
 /// to the view below it.
-QLabel* MakeViewLabel(QWidget* parent, const char* name, const char* text, int x, int y,
-                      bool axis) {
-    auto* l = Named(new QLabel(QString::fromLatin1(text), parent), name);
+TViewLabel* MakeViewLabel(QWidget* parent, const char* name, const char* text, int x, int y,
+                          bool axis) {
+    auto* l = Named(
+        new TViewLabel(QString::fromLatin1(text), axis ? QColor(220, 220, 220) : QColor(Qt::white),
+                       QColor(0, 0, 0, 150), parent),
+        name);
     QFont f = ProgramFont();
     f.setPointSize(8);
     f.setBold(true);
     l->setFont(f);
     l->setAttribute(Qt::WA_TransparentForMouseEvents);
-    l->setStyleSheet(
-        axis ? QStringLiteral("color: rgb(220, 220, 220); background: rgba(0, 0, 0, 150);")
-             : QStringLiteral("color: white; background: rgba(0, 0, 0, 150);"));
-    l->setAlignment(Qt::AlignCenter);
     l->adjustSize();
     l->move(x, y);
     if (axis) l->setEnabled(false);  // drawn greyed, as designed
@@ -112,11 +112,9 @@ void TForm1::BuildControls() {
     z_Label2 = MakeViewLabel(Client, "z_Label2", "z", 280, 4, true);
     x_Label2 = MakeViewLabel(Client, "x_Label2", "x", 520, 508, true);
     y_Label2 = MakeViewLabel(Client, "y_Label2", "y", 280, 268, true);
-    z_Label1 = MakeViewLabel(Client, "z_Label1", "z", 14, 4, true);
-    // Its text has the button-face colour (a style sheet decides the colour
-    // of a styled label, so the colour is named there).
-    z_Label1->setStyleSheet(QStringLiteral("color: %1; background: rgba(0, 0, 0, 150);")
-                                .arg(palette().color(QPalette::Button).name()));
+    TViewLabel* z = MakeViewLabel(Client, "z_Label1", "z", 14, 4, true);
+    z->SetInk(palette().color(QPalette::Button));  // this one in the button-face colour
+    z_Label1 = z;
 
     Printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     // The label volumes beside a head have a filter of their own (the last,

@@ -1,5 +1,8 @@
 #include "bench/bench_shared.h"
 
+#include <QCoreApplication>
+#include <QTest>
+#include <QWidget>
 #include <algorithm>
 #include <memory>
 #include <random>
@@ -41,6 +44,15 @@ zx::Forms& SharedForms() {
         sharedForms = std::move(f);
     }
     return *sharedForms;
+}
+
+void ShowExposed(QWidget& window) {
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) qFatal("the window was never exposed");
+}
+
+void PaintPending(QWidget& window) {
+    QCoreApplication::sendPostedEvents(window.window(), QEvent::UpdateRequest);
 }
 
 void DestroySharedForms() { sharedForms.reset(); }

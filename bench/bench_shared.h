@@ -7,6 +7,8 @@
 
 #include "app/forms.h"
 
+class QWidget;
+
 namespace zxbench {
 
 /// A volume of random bytes, made once for all benchmarks.
@@ -18,6 +20,14 @@ void ShowRandomVolume(zx::TForm1& w);
 
 /// The real windows, created at the first use on the random full volume.
 zx::Forms& SharedForms();
+
+/// Shows a window and waits until it is on the screen: before that, Qt
+/// paints nothing into it and a repaint costs nothing.
+void ShowExposed(QWidget& window);
+
+/// Paints what the last event marked for painting, as the event loop does
+/// next: only the dirty parts of the window.
+void PaintPending(QWidget& window);
 
 /// Destroys the windows; main calls it before the application object goes.
 void DestroySharedForms();

@@ -41,7 +41,7 @@ void BM_Lightbox24(benchmark::State& state) {
     box.ToEdit->setValue(232);
     box.EveryEdit->setValue(8);
     box.ColumnsEdit->setValue(6);
-    box.LightboxWindow->show();
+    zxbench::ShowExposed(*box.LightboxWindow);
     for (auto _ : state) {
         box.Refresh();
         box.Canvas->repaint();
@@ -174,13 +174,13 @@ BENCHMARK(BM_OpenLesson50)->Unit(benchmark::kMillisecond);
 void BM_GoToStop(benchmark::State& state) {
     const BenchLesson& l = SharedLesson();
     zx::TForm1& w = *SharedForms().Form1;
-    w.show();
+    zxbench::ShowExposed(w);
     zx::TLessonPanel& panel = *w.Components->Find<zx::TLessonPanel>();
     panel.OpenLesson(l.lesson);
     int i = 0;
     for (auto _ : state) {
         panel.GoToStop(++i % 50);
-        w.Client->repaint();
+        zxbench::PaintPending(w);
     }
     panel.LessonWindow->hide();
 }

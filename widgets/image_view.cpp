@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/render/sections.h"
+#include "widgets/blit.h"
 #include "widgets/guard.h"
 
 namespace zx {
@@ -157,28 +158,41 @@ void TImage::paintEvent(QPaintEvent*) {
         p.fillRect(rect(), palette().window());
         return;
     }
+    // The background only where the picture leaves the control uncovered:
+    // filling the whole control first costs as much as the picture itself.
+    const QTransform t = PictureToWidget();
+    const auto background = [&](const QBrush& brush) {
+        if (picture_.hasAlphaChannel()) {
+            p.fillRect(rect(), brush);
+            return;
+        }
+        const QRectF shown = t.mapRect(QRectF(picture_.rect()));
+        const QRect inside(
+            QPoint(int(std::ceil(shown.left())), int(std::ceil(shown.top()))),
+            QPoint(int(std::floor(shown.right())) - 1, int(std::floor(shown.bottom())) - 1));
+        for (const QRect& r : QRegion(rect()).subtracted(QRegion(inside))) p.fillRect(r, brush);
+    };
     if (zoom_ > 1) {
-        p.fillRect(rect(), Qt::black);  // beyond the picture
-        p.setTransform(PictureToWidget());
-        p.drawImage(0, 0, picture_);
-        if (!layer_.isNull()) p.drawImage(0, 0, layer_);
+        background(Qt::black);  // beyond the picture
+        p.setTransform(t);
+        DrawImageInBands(p, QPointF(0, 0), picture_);
+        if (!layer_.isNull()) DrawImageInBands(p, QPointF(0, 0), layer_);
         p.resetTransform();
     } else if (mirrored_) {
-        if (!stretch_) p.fillRect(rect(), palette().window());
-        p.setTransform(PictureToWidget());
-        p.drawImage(0, 0, picture_);
-        if (!layer_.isNull()) p.drawImage(0, 0, layer_);
+        if (!stretch_) background(palette().window());
+        p.setTransform(t);
+        DrawImageInBands(p, QPointF(0, 0), picture_);
+        if (!layer_.isNull()) DrawImageInBands(p, QPointF(0, 0), layer_);
         p.resetTransform();
     } else if (stretch_) {
-        p.drawImage(rect(), picture_);
-        if (!layer_.isNull()) p.drawImage(rect(), layer_);
+        DrawImageInBands(p, QRectF(rect()), picture_, QRectF(picture_.rect()));
+        if (!layer_.isNull()) DrawImageInBands(p, QRectF(rect()), layer_, QRectF(layer_.rect()));
     } else {
-        p.fillRect(rect(), palette().window());
-        p.drawImage(0, 0, picture_);
-        if (!layer_.isNull()) p.drawImage(0, 0, layer_);
+        background(palette().window());
+        DrawImageInBands(p, QPointF(0, 0), picture_);
+        if (!layer_.isNull()) DrawImageInBands(p, QPointF(0, 0), layer_);
     }
     if (overlays_.empty()) return;
-    const QTransform t = PictureToWidget();
     for (const Overlay& o : overlays_) {
         p.save();
         o(p, t);

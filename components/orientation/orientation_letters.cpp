@@ -8,6 +8,7 @@
 #include "core/display/orientation.h"
 #include "widgets/guard.h"
 #include "widgets/image_view.h"
+#include "widgets/text_plate.h"
 
 namespace zx {
 
@@ -18,12 +19,11 @@ const char kSettingsKey[] = "Ansicht/neurologisch";
 /// One letter on a small dark plate, so that it reads over any grey, the
 /// inverted views and the colour maps alike.
 void DrawLetter(QPainter& p, const QString& letter, const QPoint& centre) {
-    const QFontMetrics fm(p.font());
-    QRect box = fm.boundingRect(letter).adjusted(-2, 0, 2, 0);
+    QRect box = CachedBoundingRect(p.font(), letter).adjusted(-2, 0, 2, 0);
     box.moveCenter(centre);
     p.fillRect(box, QColor(0, 0, 0, 160));
     p.setPen(QColor(255, 215, 0));
-    p.drawText(box, Qt::AlignCenter, letter);
+    DrawCentredText(p, QRectF(box), letter);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "widgets/blit.h"
 #include "widgets/guard.h"
 #include "widgets/tool_window.h"
 
@@ -45,7 +46,7 @@ void TView3DCanvas::paintEvent(QPaintEvent*) {
         renderer.Render(o, Side(), picture_);
         stale_ = false;
     }
-    p.drawImage(Origin(), picture_);
+    DrawImageInBands(p, QPointF(Origin()), picture_);
 }
 
 std::optional<Voxel> TView3DCanvas::PickAt(int x, int y) const {
