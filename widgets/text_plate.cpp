@@ -15,12 +15,17 @@ struct Layout {
     QRect bounds;
 };
 
+struct Key {
+    QFont font;
+    QString text;
+    bool operator==(const Key& o) const { return text == o.text && font == o.font; }
+};
+size_t qHash(const Key& k, size_t seed = 0) { return qHashMulti(seed, k.font, k.text); }
+
 const Layout& LayoutOf(const QFont& font, const QString& text) {
     // Per thread: pictures for files may be painted away from the screen's thread.
-    thread_local QHash<QString, Layout> cache;
-    QString key = font.key();
-    key += QChar(0);
-    key += text;
+    thread_local QHash<Key, Layout> cache;
+    const Key key{font, text};
     auto it = cache.constFind(key);
     if (it != cache.constEnd()) return *it;
     if (cache.size() >= 512) cache.clear();  // texts change rarely; bound the odd case

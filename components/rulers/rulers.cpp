@@ -69,14 +69,36 @@ TRulers::TRulers(const ViewerContext& context, QObject* parent) : TComponent(con
 
     for (int v = 1; v <= 3; ++v) {
         viewer.views[std::size_t(v - 1)]->AddOverlay([this, v](QPainter& p, const QTransform& t) {
-            auto draw = [&](const Measurement& m, const QColor& colour) {
-                if (m.view != v || m.plane != Plane(v) || m.points.empty()) return;
-                DrawMeasurementMark(p, t, m, viewer.edgeMm, colour);
+            // The marks on this view's slice, with their colours: they and
+            // the transform are all the drawing depends on, so it is kept
+            // as a picture while a drag repaints the view.
+            std::vector<std::pair<const Measurement*, QColor>> shown;
+            const auto add = [&](const Measurement& m, const QColor& colour) {
+                if (m.view == v && m.plane == Plane(v) && !m.points.empty())
+                    shown.emplace_back(&m, colour);
             };
             for (int i = 0; i < int(Measurements.size()); ++i)
-                draw(Measurements[std::size_t(i)],
-                     i == Selected ? QColor(255, 128, 0) : QColor(0, 230, 255));
-            draw(Pending, QColor(255, 255, 0));
+                add(Measurements[std::size_t(i)],
+                    i == Selected ? QColor(255, 128, 0) : QColor(0, 230, 255));
+            add(Pending, QColor(255, 255, 0));
+            if (shown.empty()) return;
+            QByteArray key;
+            const auto put = [&key](const auto& value) {
+                key.append(reinterpret_cast<const char*>(&value), sizeof value);
+            };
+            for (const double d :
+                 {t.m11(), t.m12(), t.m21(), t.m22(), t.dx(), t.dy(), viewer.edgeMm})
+                put(d);
+            put(qHash(p.font()));
+            for (const auto& [m, colour] : shown) {
+                put(colour.rgba());
+                put(m->points.size());
+                for (const QPointF& q : m->points) put(q);
+            }
+            marks_[std::size_t(v - 1)].Paint(p, key, [&](QPainter& q) {
+                for (const auto& [m, colour] : shown)
+                    DrawMeasurementMark(q, t, *m, viewer.edgeMm, colour);
+            });
         });
     }
 }

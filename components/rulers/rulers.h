@@ -3,10 +3,12 @@
 // their own where they can be selected and deleted.
 #pragma once
 
+#include <array>
 #include <vector>
 
 #include "components/component.h"
 #include "core/display/measure.h"
+#include "widgets/overlay_cache.h"
 
 class QAction;
 class QListWidget;
@@ -49,6 +51,7 @@ public:
     void LoadState(const QJsonObject& state) override;
 
 private:
+    std::array<TOverlayCache, 3> marks_;  ///< the marks of each view, kept as pictures
     int Plane(int view) const;
     void Refresh();
     void ShowList();

@@ -223,3 +223,37 @@ TEST_F(ViewTools, AClickInThe3DViewMovesTheCrosshairToTheVoxelDrawnThere) {
 }
 
 }  // namespace
+
+namespace {
+
+/// Pixels of the view within 40 of `colour` in every channel.
+int PixelsNear(zx::TImage* view, QColor colour) {
+    const QImage img = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QColor c(img.pixel(x, y));
+            n += std::abs(c.red() - colour.red()) < 40 &&
+                 std::abs(c.green() - colour.green()) < 40 &&
+                 std::abs(c.blue() - colour.blue()) < 40;
+        }
+    return n;
+}
+
+TEST_F(ViewTools, TheMarksShownFollowTheMeasurementsAndTheSelection) {
+    zx::TRulers& r = *zxtest::Component<zx::TRulers>(form);
+    const QColor cyan(0, 230, 255), orange(255, 128, 0);
+    r.Measurements = {{1, form->Xg, {{20, 30}, {200, 30}}}};
+    const int line = PixelsNear(form->Image1, cyan);
+    EXPECT_GT(line, 150);
+    r.Selected = 0;
+    EXPECT_EQ(PixelsNear(form->Image1, cyan), 0);
+    EXPECT_GE(PixelsNear(form->Image1, orange), line);
+    r.Selected = -1;
+    r.Measurements[0].points[1] = QPointF(60, 30);  // shorter: fewer pixels
+    EXPECT_LT(PixelsNear(form->Image1, cyan), line * 2 / 3);
+    r.Measurements[0].plane = form->Xg + 1;  // another slice: not shown here
+    EXPECT_EQ(PixelsNear(form->Image1, cyan), 0);
+}
+
+}  // namespace
