@@ -180,8 +180,10 @@ void TImage::paintEvent(QPaintEvent*) {
         p.resetTransform();
     } else if (mirrored_) {
         if (!stretch_) background(palette().window());
+        const bool drawn =
+            !stretch_ && DrawMirroredDirect(p, QPoint(width() - picture_.width(), 0), picture_);
         p.setTransform(t);
-        DrawImageInBands(p, QPointF(0, 0), picture_);
+        if (!drawn) DrawImageInBands(p, QPointF(0, 0), picture_);
         if (!layer_.isNull()) DrawImageInBands(p, QPointF(0, 0), layer_);
         p.resetTransform();
     } else if (stretch_) {

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "widgets/blit.h"
+#include "widgets/image_view.h"
 #include "widgets/text_plate.h"
 
 namespace {
@@ -46,6 +47,42 @@ TEST(PaintPaths, BandsDrawWhatOneDrawImageDraws) {
         }
         EXPECT_EQ(one, bands) << c.t.m11() << " " << c.target.width();
     }
+}
+
+TEST(PaintPaths, AMirroredViewWritesItsPictureMirroredOnlyWhereItIsPainted) {
+    const QImage pic = RandomPicture(256, 256);
+    zx::TImage view;
+    view.resize(256, 256);
+    view.AssignPicture(pic);
+    view.SetMirrored(true);
+    const QImage mirrored = pic.mirrored(true, false);
+    // Onto a picture, as onto the window's: the rows written reversed.
+    for (const QImage::Format f : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
+        QImage target(300, 280, f);
+        target.fill(Qt::magenta);
+        view.render(&target, QPoint(17, 9));
+        EXPECT_EQ(target.copy(17, 9, 256, 256).convertToFormat(QImage::Format_RGB32), mirrored);
+        EXPECT_EQ(target.pixel(16, 9), QColor(Qt::magenta).rgb());
+        EXPECT_EQ(target.pixel(273, 264), QColor(Qt::magenta).rgb());
+    }
+    // A part painted (render puts the part's bounds at the target's top
+    // left): nothing beside it is touched.
+    QImage target(256, 256, QImage::Format_RGB32);
+    target.fill(Qt::magenta);
+    view.render(&target, QPoint(), QRegion(40, 30, 101, 7) + QRegion(200, 100, 3, 90));
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) {
+            const bool painted = (x < 101 && y < 7) || (x >= 160 && x < 163 && y >= 70 && y < 160);
+            ASSERT_EQ(target.pixel(x, y),
+                      painted ? mirrored.pixel(x + 40, y + 30) : QColor(Qt::magenta).rgb())
+                << x << "," << y;
+        }
+    // Onto a picture the painter scales (printing, high-DPI): through Qt.
+    QImage scaled(512, 512, QImage::Format_RGB32);
+    scaled.setDevicePixelRatio(2);
+    view.render(&scaled);
+    EXPECT_EQ(scaled.pixel(0, 0), mirrored.pixel(0, 0));
+    EXPECT_EQ(scaled.pixel(511, 300), mirrored.pixel(255, 150));
 }
 
 TEST(PaintPaths, ViewLabelsLookAsTheStyledLabelsTheyReplace) {
