@@ -121,19 +121,18 @@ inline float FirstSample(float t) {
 }
 
 /// Gradient by central differences at voxel (x, y, z) of the blocked copy
-/// `vol`, whose x planes from `count` on are empty.
+/// `vol`, whose x planes from `count` on are empty; at the grid's faces the
+/// voxel itself stands in for the missing neighbour. The neighbours are
+/// found from the voxel by the steps between blocked voxels.
 inline void VoxelGradient(const std::uint8_t* vol, int x, int y, int z, int count, float g[3]) {
-    const std::size_t cx = Renderer3D::BlockedX(x), cy = Renderer3D::BlockedY(y),
-                      cz = Renderer3D::BlockedZ(z);
-    const std::size_t xm = Renderer3D::BlockedX(std::max(x - 1, 0)),
-                      xp = Renderer3D::BlockedX(std::min(x + 1, count - 1));
-    const std::size_t ym = Renderer3D::BlockedY(std::max(y - 1, 0)),
-                      yp = Renderer3D::BlockedY(std::min(y + 1, kEdge - 1));
-    const std::size_t zm = Renderer3D::BlockedZ(std::max(z - 1, 0)),
-                      zp = Renderer3D::BlockedZ(std::min(z + 1, kEdge - 1));
-    g[0] = float(vol[xp + cz + cy]) - float(vol[xm + cz + cy]);
-    g[1] = float(vol[cx + cz + yp]) - float(vol[cx + cz + ym]);
-    g[2] = float(vol[cx + zp + cy]) - float(vol[cx + zm + cy]);
+    const std::uint8_t* p =
+        vol + Renderer3D::BlockedX(x) + Renderer3D::BlockedZ(z) + Renderer3D::BlockedY(y);
+    const std::size_t xp = x + 1 < count ? kStepX[x & 3] : 0, xm = x > 0 ? kStepX[(x - 1) & 3] : 0;
+    const std::size_t yp = y + 1 < kEdge ? kStepY[y & 3] : 0, ym = y > 0 ? kStepY[(y - 1) & 3] : 0;
+    const std::size_t zp = z + 1 < kEdge ? kStepZ[z & 3] : 0, zm = z > 0 ? kStepZ[(z - 1) & 3] : 0;
+    g[0] = float(p[xp]) - float(*(p - xm));
+    g[1] = float(p[yp]) - float(*(p - ym));
+    g[2] = float(p[zp]) - float(*(p - zm));
 }
 
 /// Chebyshev distance transform of the empty bricks: two chamfer passes
