@@ -170,6 +170,23 @@ void BM_Render3DSetVolume(benchmark::State& state) {
 }
 BENCHMARK(BM_Render3DSetVolume)->Unit(benchmark::kMillisecond);
 
+/// What the first picture after a change of the ramp's low end costs
+/// beyond its rays (what lets the rays skip is made per low end): the
+/// low end alternates by one, the picture is a single pixel.
+void BM_Render3DNewRamp(benchmark::State& state) {
+    Head3D& head = SharedHead3D();
+    zx::Render3DOptions o;
+    o.camera = {30, 20, 1};
+    o.ramp = head.ramp;
+    QImage out;
+    int i = 0;
+    for (auto _ : state) {
+        o.ramp.low = head.ramp.low + (i++ & 1);
+        head.renderer.Render(o, 1, out);
+    }
+}
+BENCHMARK(BM_Render3DNewRamp)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+
 /// One move step of a left drag in the sagittal view: two renders, the
 /// restore of the sagittal view, three crosshairs and the read-out.
 void BM_SagittalDragMove(benchmark::State& state) {

@@ -4,9 +4,9 @@
 #include <xmmintrin.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
+#include "base/two_halves.h"
 #include "core/volume/volume.h"
 
 namespace zx {
@@ -21,16 +21,30 @@ constexpr int kC = Renderer3D::kCell;
 constexpr int kNC = Renderer3D::kCells;
 static_assert(kB == 8 && kC == 4, "the march divides by shifts");
 
-/// The step in the blocked copy from voxel v to v + 1 along each axis, by
-/// v mod 4: within a block of 4 × 4 × 4, or into the next block.
-template <std::size_t (*Blocked)(int)>
-constexpr std::array<std::size_t, 4> Steps() {
-    return {Blocked(1) - Blocked(0), Blocked(2) - Blocked(1), Blocked(3) - Blocked(2),
-            Blocked(4) - Blocked(3)};
+/// Per axis (x, y, z) and coordinate v: the axis's term of the blocked
+/// index, and the steps in the blocked copy from voxel v to v + 1 and to
+/// v − 1 along the axis (within a block of 4 × 4 × 4, or into the next
+/// block; 0 beyond the grid's faces). Looked up instead of computed, as a
+/// sample needs three of each.
+struct BlockedTables {
+    std::uint32_t offset[3][256];
+    std::uint32_t up[3][256];
+    std::uint32_t down[3][256];
+};
+constexpr BlockedTables MakeBlockedTables() {
+    BlockedTables t{};
+    constexpr std::size_t (*blocked[3])(int) = {Renderer3D::BlockedX, Renderer3D::BlockedY,
+                                                Renderer3D::BlockedZ};
+    for (int a = 0; a < 3; ++a) {
+        for (int v = 0; v < 256; ++v) {
+            t.offset[a][v] = std::uint32_t(blocked[a](v));
+            t.up[a][v] = v < 255 ? std::uint32_t(blocked[a](v + 1) - blocked[a](v)) : 0;
+            t.down[a][v] = v > 0 ? std::uint32_t(blocked[a](v) - blocked[a](v - 1)) : 0;
+        }
+    }
+    return t;
 }
-constexpr auto kStepX = Steps<Renderer3D::BlockedX>();
-constexpr auto kStepY = Steps<Renderer3D::BlockedY>();
-constexpr auto kStepZ = Steps<Renderer3D::BlockedZ>();
+constexpr BlockedTables kBlocked = MakeBlockedTables();
 
 /// Sine and cosine of an angle in degrees, exact at multiples of 90°, so
 /// that views along an axis sample the voxel centres exactly.
@@ -62,29 +76,45 @@ void SinCos(double deg, float& s, float& c) {
     c = float(std::cos(rad));
 }
 
+/// The least and the greatest of lanes 0 to 3.
+inline float Least4(__m128 v) {
+    v = _mm_min_ps(v, _mm_movehl_ps(v, v));
+    return _mm_cvtss_f32(_mm_min_ss(v, _mm_shuffle_ps(v, v, 1)));
+}
+inline float Greatest4(__m128 v) {
+    v = _mm_max_ps(v, _mm_movehl_ps(v, v));
+    return _mm_cvtss_f32(_mm_max_ss(v, _mm_shuffle_ps(v, v, 1)));
+}
+
 /// The part [t0, t1) of the ray inside the box [lo, hi); `exitAxis`
-/// receives the axis whose face the ray leaves by.
+/// receives the axis whose face the ray leaves by (the first of them where
+/// it leaves by an edge). The three axes at once, lane by lane the same
+/// operations as one axis at a time; lane 3, where d is 0, limits nothing.
 template <class Ray>
-bool Slabs(const Ray& r, const float lo[3], const float hi[3], float& t0, float& t1,
+bool Slabs(const Ray& r, const float lo[4], const float hi[4], float& t0, float& t1,
            int* exitAxis = nullptr) {
-    t0 = -kFar;
-    t1 = kFar;
-    int ea = -1;
-    for (int a = 0; a < 3; ++a) {
-        if (r.d[a] == 0.0f) {
-            if (r.o[a] < lo[a] || r.o[a] >= hi[a]) return false;
-            continue;
-        }
-        float ta = (lo[a] - r.o[a]) * r.inv[a];
-        float tb = (hi[a] - r.o[a]) * r.inv[a];
-        if (ta > tb) std::swap(ta, tb);
-        t0 = std::max(t0, ta);
-        if (tb < t1) {
-            t1 = tb;
-            ea = a;
-        }
+    const __m128 o = _mm_load_ps(r.o), inv = _mm_load_ps(r.inv);
+    const __m128 l = _mm_load_ps(lo), h = _mm_load_ps(hi);
+    // An axis the ray runs parallel to limits nothing, but the ray misses
+    // the box when it runs outside the box's planes of that axis.
+    const __m128 parallel = _mm_cmpeq_ps(_mm_load_ps(r.d), _mm_setzero_ps());
+    const __m128 outside = _mm_or_ps(_mm_cmplt_ps(o, l), _mm_cmpge_ps(o, h));
+    if (_mm_movemask_ps(_mm_and_ps(parallel, outside)) & 7) return false;
+    const __m128 ta = _mm_mul_ps(_mm_sub_ps(l, o), inv), tb = _mm_mul_ps(_mm_sub_ps(h, o), inv);
+    const __m128 far = _mm_set1_ps(kFar);
+    const auto unlessParallel = [&](__m128 t, __m128 instead) {
+        return _mm_or_ps(_mm_and_ps(parallel, instead), _mm_andnot_ps(parallel, t));
+    };
+    const __m128 enter = unlessParallel(_mm_min_ps(ta, tb), _mm_sub_ps(_mm_setzero_ps(), far));
+    const __m128 leave = unlessParallel(_mm_max_ps(ta, tb), far);
+    t0 = Greatest4(enter);
+    t1 = Least4(leave);
+    if (exitAxis) {
+        const int at = _mm_movemask_ps(_mm_and_ps(_mm_cmpeq_ps(leave, _mm_set1_ps(t1)),
+                                                  _mm_cmplt_ps(leave, far))) &
+                       7;
+        *exitAxis = at ? __builtin_ctz(unsigned(at)) : -1;
     }
-    if (exitAxis) *exitAxis = ea;
     return t0 < t1;
 }
 
@@ -96,17 +126,6 @@ inline float BlockExit(const Ray& r, int bx, int by, int bz, int edge, int off) 
     const float fx = float((bx + (r.d[0] >= 0.0f)) * edge + off);
     const float fy = float((by + (r.d[1] >= 0.0f)) * edge);
     const float fz = float((bz + (r.d[2] >= 0.0f)) * edge);
-    return std::min(std::min((fx - r.o[0]) * r.inv[0], (fy - r.o[1]) * r.inv[1]),
-                    (fz - r.o[2]) * r.inv[2]);
-}
-
-/// Where the ray leaves the cube of bricks within Chebyshev distance
-/// e − 1 of brick (bx, by, bz), all of them empty.
-template <class Ray>
-inline float EmptyExit(const Ray& r, int bx, int by, int bz, int e, int off) {
-    const float fx = float((r.d[0] >= 0.0f ? bx + e : bx - e + 1) * kB + off);
-    const float fy = float((r.d[1] >= 0.0f ? by + e : by - e + 1) * kB);
-    const float fz = float((r.d[2] >= 0.0f ? bz + e : bz - e + 1) * kB);
     return std::min(std::min((fx - r.o[0]) * r.inv[0], (fy - r.o[1]) * r.inv[1]),
                     (fz - r.o[2]) * r.inv[2]);
 }
@@ -125,14 +144,12 @@ inline float FirstSample(float t) {
 /// voxel itself stands in for the missing neighbour. The neighbours are
 /// found from the voxel by the steps between blocked voxels.
 inline void VoxelGradient(const std::uint8_t* vol, int x, int y, int z, int count, float g[3]) {
-    const std::uint8_t* p =
-        vol + Renderer3D::BlockedX(x) + Renderer3D::BlockedZ(z) + Renderer3D::BlockedY(y);
-    const std::size_t xp = x + 1 < count ? kStepX[x & 3] : 0, xm = x > 0 ? kStepX[(x - 1) & 3] : 0;
-    const std::size_t yp = y + 1 < kEdge ? kStepY[y & 3] : 0, ym = y > 0 ? kStepY[(y - 1) & 3] : 0;
-    const std::size_t zp = z + 1 < kEdge ? kStepZ[z & 3] : 0, zm = z > 0 ? kStepZ[(z - 1) & 3] : 0;
-    g[0] = float(p[xp]) - float(*(p - xm));
-    g[1] = float(p[yp]) - float(*(p - ym));
-    g[2] = float(p[zp]) - float(*(p - zm));
+    const auto& t = kBlocked;
+    const std::uint8_t* p = vol + t.offset[0][x] + t.offset[2][z] + t.offset[1][y];
+    const std::size_t xp = x + 1 < count ? t.up[0][x] : 0;
+    g[0] = float(p[xp]) - float(*(p - t.down[0][x]));
+    g[1] = float(p[t.up[1][y]]) - float(*(p - t.down[1][y]));
+    g[2] = float(p[t.up[2][z]]) - float(*(p - t.down[2][z]));
 }
 
 /// Chebyshev distance transform of the empty bricks: two chamfer passes
@@ -169,18 +186,63 @@ void ComputeEmptyDistances(const std::uint8_t* brickMax, std::uint8_t low,
     pass(-1);
 }
 
+/// Per voxel (x, y, z) with x in [x0, x1), x0 and x1 multiples of 4 (the
+/// words of a block of the blocked copy), the bit of Renderer3D::SkipMaps:
+/// the maximum over the four rows (x, z), (x, z + 1), (x + 1, z),
+/// (x + 1, z + 1), then over each voxel and the next in y, compared with
+/// `low` 16 voxels at a time. The last plane, row and column have no next
+/// voxel; no sample's cell starts there.
+void ComputeCellBits(const std::uint8_t* volume, int count, std::uint8_t low, int x0, int x1,
+                     std::uint64_t* bits) {
+    const __m128i floor = _mm_set1_epi8(static_cast<char>(low));
+    alignas(16) std::uint8_t m[kEdge + 16];
+    for (int x = x0; x < std::min(x1, count - 1); ++x) {
+        for (int z = 0; z + 1 < kEdge; ++z) {
+            const std::uint8_t* rows[4] = {
+                volume + VoxelIndex(x, 0, z), volume + VoxelIndex(x, 0, z + 1),
+                volume + VoxelIndex(x + 1, 0, z), volume + VoxelIndex(x + 1, 0, z + 1)};
+            for (int i = 0; i < kEdge; i += 16) {
+                __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[0] + i));
+                for (int k = 1; k < 4; ++k)
+                    v = _mm_max_epu8(
+                        v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k] + i)));
+                _mm_store_si128(reinterpret_cast<__m128i*>(m + i), v);
+            }
+            m[kEdge] = m[kEdge - 1];
+            const int shift = (x & 3) * 16 + (z & 3) * 4;
+            std::uint64_t* word = bits + std::size_t(x >> 2) * 4096 + std::size_t(z >> 2) * 64;
+            for (int i = 0; i < kEdge; i += 16) {
+                const __m128i v =
+                    _mm_max_epu8(_mm_load_si128(reinterpret_cast<const __m128i*>(m + i)),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + i + 1)));
+                const __m128i none = _mm_cmpeq_epi8(_mm_subs_epu8(v, floor), _mm_setzero_si128());
+                const unsigned above = ~unsigned(_mm_movemask_epi8(none)) & 0xffffu;
+                // Four groups of four voxels in y, one per block.
+                for (int g = 0; g < 4; ++g)
+                    word[i / 4 + g] |= std::uint64_t((above >> (4 * g)) & 15u) << shift;
+            }
+        }
+    }
+}
+
 }  // namespace
 
-std::shared_ptr<const std::vector<std::uint8_t>> Renderer3D::EmptyDistances(
-    std::uint8_t low) const {
-    const std::lock_guard<std::mutex> lock(distanceLock_);
-    if (!distances_ || distanceLow_ != low) {
-        auto d = std::make_shared<std::vector<std::uint8_t>>();
-        ComputeEmptyDistances(brickMax_.data(), low, *d);
-        distances_ = std::move(d);
-        distanceLow_ = low;
+std::shared_ptr<const Renderer3D::SkipMaps> Renderer3D::Skipping(std::uint8_t low) const {
+    const std::lock_guard<std::mutex> lock(skipLock_);
+    if (!skipMaps_ || skipLow_ != low) {
+        auto maps = std::make_shared<SkipMaps>();
+        ComputeEmptyDistances(brickMax_.data(), low, maps->emptyDistance);
+        maps->cellBits.assign(kVolumeBytes / 64, 0);
+        if (volume_) {
+            // Halves of whole blocks in x: no word is written by both.
+            InTwoHalves(kEdge / 4, [&](int b0, int b1) {
+                ComputeCellBits(volume_, sliceCount_, low, 4 * b0, 4 * b1, maps->cellBits.data());
+            });
+        }
+        skipMaps_ = std::move(maps);
+        skipLow_ = low;
     }
-    return distances_;
+    return skipMaps_;
 }
 
 RayCaster::RayCaster(const Renderer3D& r, const Render3DOptions& o, int size)
@@ -198,6 +260,8 @@ RayCaster::RayCaster(const Renderer3D& r, const Render3DOptions& o, int size)
         down_[a] = ce * up - se * fwdAz[a];
     }
     for (int a = 0; a < 3; ++a) inv_[a] = fwd_[a] != 0.0f ? 1.0f / fwd_[a] : kFar;
+    right_[3] = down_[3] = fwd_[3] = 0.0f;
+    inv_[3] = kFar;
     const float off = float(r.sliceOffset_);
     const float count = float(r.sliceCount_);
     boxLo_[0] = off;
@@ -229,7 +293,10 @@ RayCaster::RayCaster(const Renderer3D& r, const Render3DOptions& o, int size)
     }
     skipBelow_ = std::uint8_t(low);
     firstVisible_ = float(low + 1);
-    if (o.mode == Render3DMode::Surface) emptyDistance_ = r.EmptyDistances(skipBelow_);
+    if (o.mode == Render3DMode::Surface) {
+        skip_ = r.Skipping(skipBelow_);
+        cellBits_ = skip_->cellBits.data();
+    }
 }
 
 RayCaster::Ray RayCaster::MakeRay(float px, float py) const {
@@ -239,11 +306,15 @@ RayCaster::Ray RayCaster::MakeRay(float px, float py) const {
     const float u = px * scale - half / zoom;
     const float v = py * scale - half / zoom;
     Ray ray;
-    for (int a = 0; a < 3; ++a) {
-        ray.o[a] = half + u * right_[a] + v * down_[a] - float(kEdge) * fwd_[a];
-        ray.d[a] = fwd_[a];
-        ray.inv[a] = inv_[a];
-    }
+    // Lane by lane: half + u · right + v · down − kEdge · fwd; lane 3 is 0.
+    const __m128 fwd = _mm_load_ps(fwd_);
+    const __m128 o = _mm_sub_ps(
+        _mm_add_ps(_mm_add_ps(_mm_set1_ps(half), _mm_mul_ps(_mm_set1_ps(u), _mm_load_ps(right_))),
+                   _mm_mul_ps(_mm_set1_ps(v), _mm_load_ps(down_))),
+        _mm_mul_ps(_mm_set1_ps(float(kEdge)), fwd));
+    _mm_store_ps(ray.o, _mm_and_ps(o, _mm_castsi128_ps(_mm_setr_epi32(-1, -1, -1, 0))));
+    _mm_store_ps(ray.d, fwd);
+    _mm_store_ps(ray.inv, _mm_load_ps(inv_));
     return ray;
 }
 
@@ -255,29 +326,30 @@ RayCaster::Hit RayCaster::Trace(float px, float py) const {
 template RayCaster::Hit RayCaster::Trace<false>(float, float) const;
 template RayCaster::Hit RayCaster::Trace<true>(float, float) const;
 
-inline RayCaster::Sample RayCaster::SampleAt(__m128 v) const {
+inline bool RayCaster::SampleAt(__m128 v, __m128 lastCell, Sample& s) const {
     // Trilinear sample in the cell of voxel centres around the point;
     // within half a voxel of the box's faces, the value at the face.
-    const std::uint8_t* blocked = r_.blocked_.data();
     const __m128 q = _mm_sub_ps(v, _mm_set1_ps(0.5f));
     // The cell: truncated, at most the last cell (the smaller before or
     // after truncating, as the limits are whole).
-    const __m128i i = _mm_cvttps_epi32(_mm_min_ps(
-        q, _mm_setr_ps(float(r_.sliceCount_ - 2), float(kEdge - 2), float(kEdge - 2), 0.0f)));
-    const __m128 f = _mm_min_ps(_mm_max_ps(_mm_sub_ps(q, _mm_cvtepi32_ps(i)), _mm_setzero_ps()),
-                                _mm_set1_ps(1.0f));
-    Sample s;
+    const __m128i i = _mm_cvttps_epi32(_mm_min_ps(q, lastCell));
     s.ix = _mm_cvtsi128_si32(i);
     s.iy = _mm_cvtsi128_si32(_mm_shuffle_epi32(i, 1));
     s.iz = _mm_cvtsi128_si32(_mm_shuffle_epi32(i, 2));
+    const auto& t = kBlocked;
+    const std::uint32_t first = t.offset[0][s.ix] + t.offset[2][s.iz] + t.offset[1][s.iy];
+    // A sample lies between the least and the greatest of its cell's
+    // voxels (each step of the interpolation between its two ends): none
+    // above the ramp's low end, nothing to see.
+    if (!((cellBits_[first >> 6] >> (first & 63)) & 1)) return false;
+    const __m128 f = _mm_min_ps(_mm_max_ps(_mm_sub_ps(q, _mm_cvtepi32_ps(i)), _mm_setzero_ps()),
+                                _mm_set1_ps(1.0f));
     s.fx = _mm_cvtss_f32(f);
     s.fy = _mm_cvtss_f32(_mm_shuffle_ps(f, f, 1));
     s.fz = _mm_cvtss_f32(_mm_shuffle_ps(f, f, 2));
-    // The cell's eight voxels from its first: one step along an axis is
-    // within the block of 4 × 4 × 4, or into the next block.
-    const std::uint8_t* p = blocked + Renderer3D::BlockedX(s.ix) + Renderer3D::BlockedZ(s.iz) +
-                            Renderer3D::BlockedY(s.iy);
-    const std::size_t dx = kStepX[s.ix & 3], dz = kStepZ[s.iz & 3], dy = kStepY[s.iy & 3];
+    // The cell's eight voxels from its first.
+    const std::uint8_t* p = r_.blocked_.data() + first;
+    const std::size_t dx = t.up[0][s.ix], dz = t.up[2][s.iz], dy = t.up[1][s.iy];
     // Lanes (x, z) = (0, 0), (0, 1), (1, 0), (1, 1); first along y, then
     // z, then x, in the same order of operations as one value at a time.
     const __m128 lo = _mm_cvtepi32_ps(_mm_set_epi32(p[dx + dz], p[dx], p[dz], p[0]));
@@ -289,48 +361,84 @@ inline RayCaster::Sample RayCaster::SampleAt(__m128 v) const {
     const __m128 b = _mm_add_ps(z0, _mm_mul_ps(_mm_shuffle_ps(f, f, 0xaa), _mm_sub_ps(z1, z0)));
     const float b0 = _mm_cvtss_f32(b), b1 = _mm_cvtss_f32(_mm_shuffle_ps(b, b, 1));
     s.value = b0 + s.fx * (b1 - b0);
-    return s;
+    return true;
 }
+
+namespace {
+
+/// Lanes 0, 1 and 2 of `v` as 16-bit words, weighted by (wx, wy, wz) and
+/// summed: the index of a grid cell from its three coordinates.
+inline int GridIndex(__m128i v, short wx, short wy, short wz) {
+    const __m128i words = _mm_packs_epi32(v, v);  // x, y, z, 0, x, y, z, 0
+    const __m128i sums = _mm_madd_epi16(words, _mm_setr_epi16(wx, wy, wz, 0, 0, 0, 0, 0));
+    return _mm_cvtsi128_si32(_mm_add_epi32(sums, _mm_shuffle_epi32(sums, 1)));
+}
+
+/// The least of lanes 0, 1 and 2.
+inline float Least3(__m128 v) {
+    return _mm_cvtss_f32(
+        _mm_min_ss(_mm_min_ss(v, _mm_shuffle_ps(v, v, 1)), _mm_shuffle_ps(v, v, 2)));
+}
+
+}  // namespace
 
 template <bool pick>
 bool RayCaster::March(const Ray& ray, float ta, float tb, float acc[4], Hit& hit) const {
-    const std::uint8_t* empty = emptyDistance_->data();
+    const std::uint8_t* empty = skip_->emptyDistance.data();
     const std::uint8_t* cells = r_.cellMax_.data();
     const int off = r_.sliceOffset_;
     // The point of the ray as (x, y, z, 0), x counted from the first plane
     // with voxels: lane by lane the same operations as one coordinate at a
     // time.
-    const __m128 origin = _mm_setr_ps(ray.o[0], ray.o[1], ray.o[2], 0.0f);
-    const __m128 dir = _mm_setr_ps(ray.d[0], ray.d[1], ray.d[2], 0.0f);
+    const __m128 origin = _mm_load_ps(ray.o), dir = _mm_load_ps(ray.d), inv = _mm_load_ps(ray.inv);
     const __m128 shift = _mm_setr_ps(float(off), 0.0f, 0.0f, 0.0f);
+    const __m128i planeShift = _mm_setr_epi32(off, 0, 0, 0);
     const __m128 last = _mm_set1_ps(float(kEdge - 1));
+    const __m128 lastCell =
+        _mm_setr_ps(float(r_.sliceCount_ - 2), float(kEdge - 2), float(kEdge - 2), 0.0f);
+    // Per axis, whether the ray runs towards higher coordinates (or along
+    // the axis's planes): the face it leaves a block by is the far one.
+    const __m128i ahead = _mm_castps_si128(_mm_cmpge_ps(dir, _mm_setzero_ps()));
+    // Where the ray leaves the region whose far planes are `planes` (per
+    // axis, x counted from the first plane with voxels): at the nearest of
+    // the three.
+    const auto exitAt = [&](__m128i planes) {
+        const __m128i at = _mm_add_epi32(planes, planeShift);
+        return Least3(_mm_mul_ps(_mm_sub_ps(_mm_cvtepi32_ps(at), origin), inv));
+    };
     for (float t = FirstSample(ta); t < tb;) {
         const __m128 v = _mm_sub_ps(_mm_add_ps(origin, _mm_mul_ps(_mm_set1_ps(t), dir)), shift);
         // The box's entry and exit are computed in floats: a sample on its
         // far face may lie a hair beyond the last voxel, so the cell is
         // taken inside the grid.
         const __m128i i = _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), last));
-        const int ix = _mm_cvtsi128_si32(i), iy = _mm_cvtsi128_si32(_mm_shuffle_epi32(i, 1)),
-                  iz = _mm_cvtsi128_si32(_mm_shuffle_epi32(i, 2));
-        const int cx = ix >> 2, cy = iy >> 2, cz = iz >> 2;  // kC = 4
-        if (cells[(cx * kNC + cz) * kNC + cy] <= skipBelow_) {
+        const __m128i c = _mm_srai_epi32(i, 2);  // kC = 4
+        if (cells[GridIndex(c, kNC * kNC, 1, kNC)] <= skipBelow_) {
             // An empty cell; its brick may be empty too (not so where
             // the cell is not: a brick's maximum is its cells' maximum).
-            const int bx = ix >> 3, by = iy >> 3, bz = iz >> 3;  // kB = 8
-            if (const int e = empty[(bx * kNB + bz) * kNB + by]) {
-                // Out of the cube of bricks around this one that are all empty.
-                t = std::max(t + 1.0f, FirstSample(EmptyExit(ray, bx, by, bz, e, off)));
+            const __m128i b = _mm_srai_epi32(i, 3);  // kB = 8
+            float exit;
+            if (const int e = empty[GridIndex(b, kNB * kNB, 1, kNB)]) {
+                // Out of the cube of bricks around this one that are all
+                // empty: bricks b + e ahead, b − e + 1 behind.
+                const __m128i toward = _mm_sub_epi32(
+                    _mm_and_si128(ahead, _mm_set1_epi32(2 * e - 1)), _mm_set1_epi32(e - 1));
+                exit = exitAt(_mm_slli_epi32(_mm_add_epi32(b, toward), 3));
             } else {
-                t = std::max(t + 1.0f, FirstSample(BlockExit(ray, cx, cy, cz, kC, off)));
+                exit = exitAt(_mm_slli_epi32(_mm_sub_epi32(c, ahead), 2));
             }
+            t = std::max(t + 1.0f, FirstSample(exit));
             continue;
         }
-        const Sample s = SampleAt(v);
-        // Samples rounding to at most the ramp's low end are transparent:
-        // a compare instead of a table lookup ahead of the branch.
-        const float rounded = s.value + 0.5f;
-        if (rounded >= firstVisible_ && Shade<pick>(ray, s, alpha_[int(rounded)], acc, hit))
-            return true;
+        Sample s;
+        if (SampleAt(v, lastCell, s)) {
+            // Samples rounding to at most the ramp's low end are
+            // transparent: a compare instead of a table lookup ahead of
+            // the branch.
+            const float rounded = s.value + 0.5f;
+            if (rounded >= firstVisible_ && Shade<pick>(ray, s, alpha_[int(rounded)], acc, hit))
+                return true;
+        }
         t += 1.0f;
     }
     return false;

@@ -28,9 +28,11 @@ public:
 
 private:
     struct Ray {
-        float o[3];    // a point of the ray, outside the box
-        float d[3];    // unit direction
-        float inv[3];  // 1 / d, or ±inf
+        // Lane 3 of each: 0, 0 and kFar, as along an axis the ray runs
+        // parallel to.
+        alignas(16) float o[4];    // a point of the ray, outside the box
+        alignas(16) float d[4];    // unit direction
+        alignas(16) float inv[4];  // 1 / d, or kFar along an axis d is 0 in
     };
     Ray MakeRay(float px, float py) const;
     template <bool pick>
@@ -45,8 +47,9 @@ private:
         float value;       // trilinear
     };
     /// The sample at point (x, y, z, 0) of the ray, x counted from the
-    /// first plane that carries voxels.
-    Sample SampleAt(__m128 v) const;
+    /// first plane that carries voxels; false, and no value, where the
+    /// sample is transparent for certain.
+    bool SampleAt(__m128 v, __m128 lastCell, Sample& s) const;
     /// Composites sample `s` of opacity `alpha`, shaded; true once opaque.
     template <bool pick>
     bool Shade(const Ray& ray, const Sample& s, float alpha, float acc[4], Hit& hit) const;
@@ -56,18 +59,19 @@ private:
     const Renderer3D& r_;
     const Render3DOptions& opt_;
     int size_;
-    float right_[3], down_[3], fwd_[3];
-    float inv_[3];               // 1 / fwd_, or kFar along an axis the view is parallel to
-    float boxLo_[3], boxHi_[3];  // the planes that carry voxels
+    // Lane 3 of each is 0 (kFar in inv_): the ray's lane 3.
+    alignas(16) float right_[4], down_[4], fwd_[4];
+    alignas(16) float inv_[4];  // 1 / fwd_, or kFar along an axis the view is parallel to
+    alignas(16) float boxLo_[4] = {}, boxHi_[4] = {};  // the planes that carry voxels
     bool cutOn_ = false;
-    float cutLo_[3], cutHi_[3];  // the removed octant
+    alignas(16) float cutLo_[4] = {}, cutHi_[4] = {};  // the removed octant
     int cutVoxel_[3] = {0, 0, 0};
     float alpha_[256];
     std::uint8_t skipBelow_;  // bricks whose maximum is at most this are empty
     float firstVisible_;      // the least rounded sample value of alpha above 0
-    /// Surface mode: per brick, the Chebyshev distance in bricks to the
-    /// nearest brick that is not empty (0 for those), at most 255.
-    std::shared_ptr<const std::vector<std::uint8_t>> emptyDistance_;
+    /// Surface mode: the empty bricks' distances and the cells' bits.
+    std::shared_ptr<const Renderer3D::SkipMaps> skip_;
+    const std::uint64_t* cellBits_ = nullptr;
 };
 
 }  // namespace zx

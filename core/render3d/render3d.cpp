@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <optional>
 
@@ -16,6 +17,20 @@ namespace zx {
 namespace {
 
 constexpr int kNB = Renderer3D::kBricks;
+
+/// Calls tile(row, column) for every tile of a grid of `tiles` × `tiles`,
+/// on two threads, each taking the next tile not yet taken: the cost of a
+/// tile differs between the parts of a head (skull, neck, air), and a
+/// fixed share left one thread waiting for the other.
+template <typename F>
+void ForEachTile(int tiles, const F& tile) {
+    std::atomic<int> next{0};
+    const int count = tiles * tiles;
+    InTwoHalves(2, [&](int, int) {
+        for (int k; (k = next.fetch_add(1, std::memory_order_relaxed)) < count;)
+            tile(k / tiles, k % tiles);
+    });
+}
 
 /// Cell maxima for the cell columns cx in [cx0, cx1) (cells of kCell
 /// voxels): `raw` over the cell's own voxels, `wide` over the cell and a
@@ -117,8 +132,8 @@ void Renderer3D::SetVolume(const std::uint8_t* volume, int sliceCount) {
     const std::size_t n = std::size_t(kNB) * kNB * kNB,
                       cells = std::size_t(kCells) * kCells * kCells;
     {
-        const std::lock_guard<std::mutex> lock(distanceLock_);
-        distances_.reset();
+        const std::lock_guard<std::mutex> lock(skipLock_);
+        skipMaps_.reset();
     }
     if (!volume_) blocked_ = {};
     brickRaw_.assign(n, 0);
@@ -197,27 +212,20 @@ void Renderer3D::Render(const Render3DOptions& options, int size, QImage& out) c
     uchar* bits = out.bits();
     const qsizetype stride = out.bytesPerLine();
     // Tiles of 16 × 16 rays: neighbouring rays read the same cache lines of
-    // the volume. The threads take alternate tiles, in a checkerboard, as
-    // the cost differs between the parts of a head (skull, neck, air).
+    // the volume.
     const int tile = 16 * step;
-    const int tiles = (size + tile - 1) / tile;
-    InTwoHalves(2, [&](int first, int) {
-        for (int tr = 0; tr < tiles; ++tr) {
-            for (int tc = (tr + first) % 2; tc < tiles; tc += 2) {
-                for (int r0 = tr * tile; r0 < std::min((tr + 1) * tile, size); r0 += step) {
-                    const int r1 = std::min(r0 + step, size);
-                    for (int c0 = tc * tile; c0 < std::min((tc + 1) * tile, size); c0 += step) {
-                        const std::uint32_t colour =
-                            caster
-                                .Trace<false>(float(c0) + 0.5f * float(step),
-                                              float(r0) + 0.5f * float(step))
-                                .colour;
-                        const int c1 = std::min(c0 + step, size);
-                        for (int r = r0; r < r1; ++r) {
-                            auto* line = reinterpret_cast<std::uint32_t*>(bits + r * stride);
-                            for (int c = c0; c < c1; ++c) line[c] = colour;
-                        }
-                    }
+    ForEachTile((size + tile - 1) / tile, [&](int tr, int tc) {
+        for (int r0 = tr * tile; r0 < std::min((tr + 1) * tile, size); r0 += step) {
+            const int r1 = std::min(r0 + step, size);
+            for (int c0 = tc * tile; c0 < std::min((tc + 1) * tile, size); c0 += step) {
+                const std::uint32_t colour = caster
+                                                 .Trace<false>(float(c0) + 0.5f * float(step),
+                                                               float(r0) + 0.5f * float(step))
+                                                 .colour;
+                const int c1 = std::min(c0 + step, size);
+                for (int r = r0; r < r1; ++r) {
+                    auto* line = reinterpret_cast<std::uint32_t*>(bits + r * stride);
+                    for (int c = c0; c < c1; ++c) line[c] = colour;
                 }
             }
         }
@@ -274,13 +282,10 @@ void Renderer3D::RenderRefined(const RayCaster& caster, int size, QImage& out) c
     // reads only pixels of the first.
     constexpr int kAgree = 10;
     const int tile = 32;
-    const int tiles = (size + tile - 1) / tile;
     const auto tiled = [&](const auto& rowOfTile) {
-        InTwoHalves(2, [&](int first, int) {
-            for (int tr = 0; tr < tiles; ++tr)
-                for (int tc = (tr + first) % 2; tc < tiles; tc += 2)
-                    for (int r = tr * tile; r < std::min((tr + 1) * tile, size); ++r)
-                        rowOfTile(r, tc * tile, std::min((tc + 1) * tile, size));
+        ForEachTile((size + tile - 1) / tile, [&](int tr, int tc) {
+            for (int r = tr * tile; r < std::min((tr + 1) * tile, size); ++r)
+                rowOfTile(r, tc * tile, std::min((tc + 1) * tile, size));
         });
     };
     tiled([&](int r, int c0, int c1) {

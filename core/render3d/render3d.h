@@ -146,13 +146,21 @@ private:
     /// each (BlockedIndex), so that a trilinear sample mostly reads one
     /// line instead of four and neighbouring rays share lines.
     std::vector<std::uint8_t> blocked_;
-    /// Per brick, the Chebyshev distance in bricks to the nearest brick
-    /// with a maximum above `low` (0 for those), at most 255; kept for the
-    /// last `low` asked for.
-    std::shared_ptr<const std::vector<std::uint8_t>> EmptyDistances(std::uint8_t low) const;
-    mutable std::mutex distanceLock_;
-    mutable std::shared_ptr<const std::vector<std::uint8_t>> distances_;
-    mutable int distanceLow_ = -1;
+    /// What lets rays skip where a ramp starting at `low` shows nothing:
+    /// per brick, the Chebyshev distance in bricks to the nearest brick
+    /// with a maximum above `low` (0 for those), at most 255; and per
+    /// voxel, a bit set where one of the eight voxels of the cell of voxel
+    /// centres from it (up to the next voxel along each axis) is above
+    /// `low`, bit i mod 64 of word i / 64 for blocked index i. Kept for
+    /// the last `low` asked for.
+    struct SkipMaps {
+        std::vector<std::uint8_t> emptyDistance;
+        std::vector<std::uint64_t> cellBits;
+    };
+    std::shared_ptr<const SkipMaps> Skipping(std::uint8_t low) const;
+    mutable std::mutex skipLock_;
+    mutable std::shared_ptr<const SkipMaps> skipMaps_;
+    mutable int skipLow_ = -1;
     friend class RayCaster;
 };
 

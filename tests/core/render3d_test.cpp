@@ -255,6 +255,34 @@ TEST(Render3D, MipPickIsTheVoxelOfTheMaximum) {
     EXPECT_EQ(r.Pick(o, 256, off + 20, 30), V(zx::Voxel{20, 30, 220}));
 }
 
+// Lone voxels at the edges of the blocks, cells and bricks the rays skip
+// by, and at the grid's faces: each is found where it is drawn, for the
+// ramp asked for (the skipping is kept per ramp).
+TEST(Render3D, NoLoneVoxelIsSkipped) {
+    std::vector<std::uint8_t> vol(zx::kVolumeBytes, 0);
+    const int xs[] = {0, 3, 4, 7, 8, 100, 179};
+    const int edges[] = {0, 1, 3, 4, 7, 8, 31, 32, 127, 128, 254, 255};
+    std::vector<zx::Voxel> lone;
+    for (int i = 0; i < 7; ++i)
+        for (int k = 0; k < 12; ++k) lone.push_back({xs[i], edges[(i + k) % 12], edges[k]});
+    for (const zx::Voxel& v : lone) vol[VoxelIndex(v.x, v.y, v.z)] = 150;
+    const int off = 38;
+    zx::Renderer3D r;
+    r.SetVolume(vol.data(), 180);
+    zx::Render3DOptions o;
+    o.camera = {0, 0, 1};  // along y: pixel (off + x, z)
+    for (const int low : {50, 200, 50}) {
+        o.ramp = {low, low + 20};
+        for (const zx::Voxel& v : lone) {
+            const auto seen = r.Pick(o, 256, off + v.x, v.z);
+            if (low < 150)
+                EXPECT_EQ(seen, std::optional<zx::Voxel>(v)) << v.x << " " << v.y << " " << v.z;
+            else
+                EXPECT_EQ(seen, std::nullopt);
+        }
+    }
+}
+
 TEST(Render3D, PickFindsTheVoxelDrawnAtAPixel) {
     std::vector<std::uint8_t> vol(zx::kVolumeBytes, 0);
     for (int x = 60; x < 120; ++x)
