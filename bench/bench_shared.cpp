@@ -53,6 +53,7 @@ void ShowExposed(QWidget& window) {
 
 void PaintPending(QWidget& window) {
     QCoreApplication::sendPostedEvents(window.window(), QEvent::UpdateRequest);
+    QCoreApplication::sendPostedEvents();
 }
 
 void DestroySharedForms() { sharedForms.reset(); }

@@ -25,8 +25,10 @@ zx::Forms& SharedForms();
 /// paints nothing into it and a repaint costs nothing.
 void ShowExposed(QWidget& window);
 
-/// Paints what the last event marked for painting, as the event loop does
-/// next: only the dirty parts of the window.
+/// Delivers what the last event posted, as the event loop does next: the
+/// paints of the dirty parts of the window, and every other posted event
+/// (left queued, they pile up, and each new one is compared with all of
+/// them, so that a long drag slowed down move by move).
 void PaintPending(QWidget& window);
 
 /// Destroys the windows; main calls it before the application object goes.
