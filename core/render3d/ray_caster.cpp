@@ -30,6 +30,9 @@ struct BlockedTables {
     std::uint32_t offset[3][256];
     std::uint32_t up[3][256];
     std::uint32_t down[3][256];
+    constexpr std::uint32_t Index(int x, int y, int z) const {
+        return offset[0][x] + offset[2][z] + offset[1][y];
+    }
 };
 constexpr BlockedTables MakeBlockedTables() {
     BlockedTables t{};
@@ -84,6 +87,20 @@ inline float Least4(__m128 v) {
 inline float Greatest4(__m128 v) {
     v = _mm_max_ps(v, _mm_movehl_ps(v, v));
     return _mm_cvtss_f32(_mm_max_ss(v, _mm_shuffle_ps(v, v, 1)));
+}
+
+/// Lanes 0, 1 and 2 of `v` as 16-bit words, weighted by (wx, wy, wz) and
+/// summed: the index of a grid cell from its three coordinates.
+inline int GridIndex(__m128i v, short wx, short wy, short wz) {
+    const __m128i words = _mm_packs_epi32(v, v);  // x, y, z, 0, x, y, z, 0
+    const __m128i sums = _mm_madd_epi16(words, _mm_setr_epi16(wx, wy, wz, 0, 0, 0, 0, 0));
+    return _mm_cvtsi128_si32(_mm_add_epi32(sums, _mm_shuffle_epi32(sums, 1)));
+}
+
+/// The least of lanes 0, 1 and 2.
+inline float Least3(__m128 v) {
+    return _mm_cvtss_f32(
+        _mm_min_ss(_mm_min_ss(v, _mm_shuffle_ps(v, v, 1)), _mm_shuffle_ps(v, v, 2)));
 }
 
 /// The part [t0, t1) of the ray inside the box [lo, hi); `exitAxis`
@@ -145,7 +162,7 @@ inline float FirstSample(float t) {
 /// found from the voxel by the steps between blocked voxels.
 inline void VoxelGradient(const std::uint8_t* vol, int x, int y, int z, int count, float g[3]) {
     const auto& t = kBlocked;
-    const std::uint8_t* p = vol + t.offset[0][x] + t.offset[2][z] + t.offset[1][y];
+    const std::uint8_t* p = vol + t.Index(x, y, z);
     const std::size_t xp = x + 1 < count ? t.up[0][x] : 0;
     g[0] = float(p[xp]) - float(*(p - t.down[0][x]));
     g[1] = float(p[t.up[1][y]]) - float(*(p - t.down[1][y]));
@@ -337,7 +354,7 @@ inline bool RayCaster::SampleAt(__m128 v, __m128 lastCell, Sample& s) const {
     s.iy = _mm_cvtsi128_si32(_mm_shuffle_epi32(i, 1));
     s.iz = _mm_cvtsi128_si32(_mm_shuffle_epi32(i, 2));
     const auto& t = kBlocked;
-    const std::uint32_t first = t.offset[0][s.ix] + t.offset[2][s.iz] + t.offset[1][s.iy];
+    const std::uint32_t first = t.Index(s.ix, s.iy, s.iz);
     // A sample lies between the least and the greatest of its cell's
     // voxels (each step of the interpolation between its two ends): none
     // above the ramp's low end, nothing to see.
@@ -363,24 +380,6 @@ inline bool RayCaster::SampleAt(__m128 v, __m128 lastCell, Sample& s) const {
     s.value = b0 + s.fx * (b1 - b0);
     return true;
 }
-
-namespace {
-
-/// Lanes 0, 1 and 2 of `v` as 16-bit words, weighted by (wx, wy, wz) and
-/// summed: the index of a grid cell from its three coordinates.
-inline int GridIndex(__m128i v, short wx, short wy, short wz) {
-    const __m128i words = _mm_packs_epi32(v, v);  // x, y, z, 0, x, y, z, 0
-    const __m128i sums = _mm_madd_epi16(words, _mm_setr_epi16(wx, wy, wz, 0, 0, 0, 0, 0));
-    return _mm_cvtsi128_si32(_mm_add_epi32(sums, _mm_shuffle_epi32(sums, 1)));
-}
-
-/// The least of lanes 0, 1 and 2.
-inline float Least3(__m128 v) {
-    return _mm_cvtss_f32(
-        _mm_min_ss(_mm_min_ss(v, _mm_shuffle_ps(v, v, 1)), _mm_shuffle_ps(v, v, 2)));
-}
-
-}  // namespace
 
 template <bool pick>
 bool RayCaster::March(const Ray& ray, float ta, float tb, float acc[4], Hit& hit) const {
